@@ -45,6 +45,12 @@ class ResourceServer {
   [[nodiscard]] size_t mappedFileCount() const { return mappedFiles_.size(); }
 
  private:
+  // `length` bytes from `offset` of the cached view of a folder file; null when the
+  // file cannot be mapped or the view does not hold them.
+  std::shared_ptr<const webview::ResponseBody> mappedSlice(const std::string& requestPath,
+                                                           const std::string& filePath,
+                                                           uint64_t offset, uint64_t length);
+
   std::string origin_;
   std::string contentFolder_;
   const BundleArchive& bundle_;

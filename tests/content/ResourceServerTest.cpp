@@ -1,0 +1,278 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "content/BundleArchive.h"
+#include "content/ResourceServer.h"
+#include "support/BundleBuilder.h"
+#include "support/TempDir.h"
+
+namespace tavrelle {
+namespace {
+
+using webview::WebResourceResponse;
+
+constexpr const char* kOrigin = "https://tavrelle.localhost/";
+constexpr uint64_t kTwoMiB = 2 * 1024 * 1024;
+
+std::string Pattern(size_t size) {
+  std::string bytes(size, '\0');
+  for (size_t index = 0; index < size; ++index) {
+    bytes[index] = static_cast<char>(index % 251);
+  }
+  return bytes;
+}
+
+std::string BodyText(const WebResourceResponse& response) {
+  std::string text;
+  std::string block(100000, '\0');
+  for (;;) {
+    const size_t got = response.content->read(
+        text.size(), std::as_writable_bytes(std::span(block.data(), block.size())));
+    if (got == 0) {
+      return text;
+    }
+    text.append(block, 0, got);
+  }
+}
+
+class ResourceServerTest : public ::testing::Test {
+ protected:
+  ResourceServerTest() : server_(kOrigin, dir_.makeFolder("www") + "/", bundle_) {}
+
+  void useBundle(const test::BundleBuilder& builder) {
+    bundleBytes_ = builder.build();
+    bundle_.openMemory(test::BytesOf(bundleBytes_), bundleBytes_.size());
+  }
+  void writeWebFile(const std::string& path, const std::string& content) {
+    dir_.writeFile("www/" + path, content);
+  }
+
+  WebResourceResponse get(const std::string& path, std::optional<std::string> range = {},
+                          const std::string& method = "GET") {
+    std::vector<std::pair<std::string, std::string>> headers{{"If-None-Match", "\"x\""}};
+    if (range) {
+      headers.emplace_back("Range", *range);
+    }
+    return server_.respond({kOrigin + path, method, webview::HttpRequestHeaders(headers)});
+  }
+
+  test::TempDir dir_;
+  std::string bundleBytes_;
+  BundleArchive bundle_;
+  ResourceServer server_;
+};
+
+void ExpectNotFound(const WebResourceResponse& response) {
+  EXPECT_EQ(response.statusCode, 404);
+  EXPECT_EQ(response.reasonPhrase, "Not Found");
+  EXPECT_EQ(response.headers, "Cache-Control: no-store");
+  ASSERT_TRUE(response.content);
+  EXPECT_EQ(BodyText(response), "File not found");
+}
+
+TEST_F(ResourceServerTest, StartPageFromTheBundleWithExactHeaders) {
+  useBundle(test::BundleBuilder().addFile("other.js", "x").addFile("index.html", "<html></html>"));
+  webview::WebResourceRequestedEventArgs args({std::string(kOrigin) + "index.html", "GET", {}},
+                                              webview::WebResourceContext::Document);
+  server_.handleRequest(args);
+  ASSERT_TRUE(args.get_Response());
+  const WebResourceResponse& response = *args.get_Response();
+  EXPECT_EQ(response.statusCode, 200);
+  EXPECT_EQ(response.reasonPhrase, "OK");
+  EXPECT_EQ(response.headers,
+            "Cache-Control: no-store\nContent-Type: text/html; charset=utf-8\n"
+            "Accept-Ranges: bytes\nContent-Length: 13");
+  EXPECT_EQ(BodyText(response), "<html></html>");
+}
+
+TEST_F(ResourceServerTest, BundleWinsOverTheFolder) {
+  useBundle(test::BundleBuilder().addFile("data.json", "{\"from\":\"bundle\"}"));
+  writeWebFile("data.json", "{}");
+  writeWebFile("only-folder.txt", "disk");
+  EXPECT_EQ(BodyText(get("data.json")), "{\"from\":\"bundle\"}");
+  EXPECT_EQ(BodyText(get("only-folder.txt")), "disk");
+  EXPECT_EQ(get("empty-bundle-miss.txt").statusCode, 404);
+}
+
+TEST_F(ResourceServerTest, NotFoundHasOneHeaderLineAndAFixedBody) {
+  ExpectNotFound(get("missing.png"));
+  ExpectNotFound(get("Index.html"));
+}
+
+TEST_F(ResourceServerTest, QueryStringIsPartOfThePath) {
+  writeWebFile("main.js", "plain");
+  ExpectNotFound(get("main.js?v=2"));
+  writeWebFile("main.js?v=2", "versioned");
+  const WebResourceResponse response = get("main.js?v=2");
+  EXPECT_EQ(BodyText(response), "versioned");
+  EXPECT_NE(response.headers.find("Content-Type: application/octet-stream"), std::string::npos);
+}
+
+TEST_F(ResourceServerTest, PathIsPercentDecodedBeforeTheLookup) {
+  useBundle(
+      test::BundleBuilder().addFile("my file.txt", "space").addFile("\xE2\x82\xAC.txt", "euro"));
+  EXPECT_EQ(BodyText(get("my%20file.txt")), "space");
+  EXPECT_EQ(BodyText(get("%E2%82%AC.txt")), "euro");
+}
+
+TEST_F(ResourceServerTest, PathTooLongToDecodeIsUsedUndecoded) {
+  const std::string raw = std::string(2047, 'a') + "%41";
+  useBundle(
+      test::BundleBuilder().addFile(raw, "raw").addFile(std::string(2047, 'a') + "A", "decoded"));
+  EXPECT_EQ(BodyText(get(raw)), "raw");
+}
+
+TEST_F(ResourceServerTest, MethodAndOtherHeadersAreNotExamined) {
+  writeWebFile("a.txt", "same");
+  const WebResourceResponse getResponse = get("a.txt");
+  for (const char* method : {"HEAD", "POST", "OPTIONS"}) {
+    const WebResourceResponse response = get("a.txt", std::nullopt, method);
+    EXPECT_EQ(response.statusCode, 200);
+    EXPECT_EQ(response.headers, getResponse.headers);
+    EXPECT_EQ(BodyText(response), "same");
+  }
+}
+
+TEST_F(ResourceServerTest, RangesOfABundleEntry) {
+  const std::string content = Pattern(500);
+  useBundle(test::BundleBuilder().addFile("pad", "0123").addFile("clip.mp3", content));
+
+  WebResourceResponse response = get("clip.mp3", "bytes=100-199");
+  EXPECT_EQ(response.statusCode, 206);
+  EXPECT_EQ(response.reasonPhrase, "Partial Content");
+  EXPECT_EQ(response.headers,
+            "Cache-Control: no-store\nContent-Type: audio/mpeg\nAccept-Ranges: bytes\n"
+            "Content-Range: bytes 100-199/500\nContent-Length: 100");
+  EXPECT_EQ(BodyText(response), content.substr(100, 100));
+
+  EXPECT_EQ(BodyText(get("clip.mp3", "bytes=-100")), content.substr(400));
+  response = get("clip.mp3", "bytes=0-0");
+  EXPECT_NE(response.headers.find("Content-Range: bytes 0-0/500\nContent-Length: 1"),
+            std::string::npos);
+  EXPECT_EQ(BodyText(response), content.substr(0, 1));
+  EXPECT_EQ(BodyText(get("clip.mp3", "bytes=0-99,200-299")), content.substr(0, 100));
+  EXPECT_EQ(BodyText(get("clip.mp3", " \t bytes= 10-19\r\n")), content.substr(10, 10));
+}
+
+TEST_F(ResourceServerTest, UnsatisfiableRangeKeepsThreeHeaderLinesAndNoBody) {
+  writeWebFile("clip.ogg", Pattern(500));
+  writeWebFile("empty.ogg", "");
+  for (const char* range : {"bytes=400-500", "bytes=-501", "bytes=5-3", "Bytes=0-1", "items=0-1",
+                            "bytes=-0", "bytes=x-5", "bytes="}) {
+    const WebResourceResponse response = get("clip.ogg", range);
+    EXPECT_EQ(response.statusCode, 416) << range;
+    EXPECT_EQ(response.reasonPhrase, "Range Not Satisfiable");
+    EXPECT_EQ(response.headers,
+              "Cache-Control: no-store\nContent-Type: audio/ogg\nAccept-Ranges: bytes");
+    EXPECT_FALSE(response.content);
+  }
+  EXPECT_EQ(get("empty.ogg", "bytes=0-").statusCode, 416);
+  EXPECT_EQ(server_.mappedFileCount(), 0U);
+}
+
+TEST_F(ResourceServerTest, RangedResponsesAreCappedAtTwoMiB) {
+  const std::string content = Pattern(3 * 1024 * 1024);
+  writeWebFile("video.mp4", content);
+  const WebResourceResponse response = get("video.mp4", "bytes=0-");
+  EXPECT_EQ(response.statusCode, 206);
+  EXPECT_NE(response.headers.find("Content-Range: bytes 0-2097151/3145728\n"
+                                  "Content-Length: 2097152"),
+            std::string::npos);
+  EXPECT_EQ(response.content->size(), kTwoMiB);
+  EXPECT_EQ(BodyText(response), content.substr(0, kTwoMiB));
+}
+
+TEST_F(ResourceServerTest, FolderRangesMapOncePerPathAndOutliveTheCache) {
+  const std::string content = Pattern(500);
+  writeWebFile("clip.wav", content);
+  const WebResourceResponse first = get("clip.wav", "bytes=100-199");
+  const WebResourceResponse second = get("clip.wav", "bytes=-50");
+  EXPECT_EQ(server_.mappedFileCount(), 1U);
+  server_.releaseMappedFiles();
+  EXPECT_EQ(server_.mappedFileCount(), 0U);
+  EXPECT_EQ(BodyText(first), content.substr(100, 100));
+  EXPECT_EQ(BodyText(second), content.substr(450));
+}
+
+TEST_F(ResourceServerTest, RangeOfTheWholeFolderFileIsNotMapped) {
+  const std::string content = Pattern(500);
+  writeWebFile("clip.wav", content);
+  const WebResourceResponse response = get("clip.wav", "bytes=0-");
+  EXPECT_EQ(response.statusCode, 206);
+  EXPECT_NE(response.headers.find("Content-Range: bytes 0-499/500"), std::string::npos);
+  EXPECT_EQ(BodyText(response), content);
+  EXPECT_EQ(server_.mappedFileCount(), 0U);
+}
+
+TEST_F(ResourceServerTest, PathsThatWouldLeaveTheWebRootAreNotFound) {
+  dir_.writeFile("secret.txt", "secret");
+  writeWebFile("index.html", "<p>");
+  writeWebFile("a/b.txt", "b");
+  for (const char* path :
+       {"../secret.txt", "%2e%2e/secret.txt", "%2E%2E%2Fsecret.txt", "a/%2e%2e/%2e%2e/secret.txt",
+        "a%2f..%2f..%2fsecret.txt", "..%5csecret.txt", "a\\..\\..\\secret.txt", "..",
+        "%2fetc%2fpasswd", "/etc/passwd", "index.html%00.png", "index.html%00"}) {
+    ExpectNotFound(get(path));
+  }
+  EXPECT_EQ(BodyText(get("a/b.txt")), "b");
+}
+
+TEST_F(ResourceServerTest, FoldersAreNotFound) {
+  writeWebFile("images/logo.png", "png");
+  ExpectNotFound(get(""));
+  ExpectNotFound(get("images"));
+  ExpectNotFound(get("images/"));
+  ExpectNotFound(get("images/", "bytes=0-"));
+  ExpectNotFound(server_.respond({"https:", "GET", {}}));
+}
+
+TEST_F(ResourceServerTest, SymlinksInsideTheWebRootAreFollowed) {
+  dir_.writeFile("shared/sprite.png", "sprite");
+  dir_.makeSymlink(dir_.pathOf("shared"), "www/assets");
+  EXPECT_EQ(BodyText(get("assets/sprite.png")), "sprite");
+}
+
+TEST_F(ResourceServerTest, UnreadableFolderFileIsAServerError) {
+  writeWebFile("locked.bin", Pattern(500));
+  if (!dir_.denyReading("www/locked.bin")) {
+    GTEST_SKIP() << "permissions do not apply to this user";
+  }
+  WebResourceResponse response = get("locked.bin");
+  EXPECT_EQ(response.statusCode, 500);
+  EXPECT_EQ(response.reasonPhrase, "Internal Server Error");
+  EXPECT_EQ(response.headers,
+            "Cache-Control: no-store\nContent-Type: application/octet-stream\n"
+            "Accept-Ranges: bytes\nContent-Length: 500");
+  EXPECT_FALSE(response.content);
+
+  response = get("locked.bin", "bytes=10-19");
+  EXPECT_EQ(response.statusCode, 500);
+  EXPECT_NE(response.headers.find("Content-Range: bytes 10-19/500\nContent-Length: 10"),
+            std::string::npos);
+  EXPECT_FALSE(response.content);
+  EXPECT_EQ(server_.mappedFileCount(), 0U);
+}
+
+TEST_F(ResourceServerTest, FolderFilesOfTwoGiBAndMoreUseTheirWholeSize) {
+  const uint64_t size = (uint64_t{1} << 31) + 10;
+  dir_.writeSparseFile("www/big.bin", size, "0123456789");
+
+  const WebResourceResponse whole = get("big.bin");
+  EXPECT_EQ(whole.statusCode, 200);
+  EXPECT_NE(whole.headers.find("Content-Length: 2147483658"), std::string::npos);
+  ASSERT_EQ(whole.content->size(), size);
+  std::string tail(10, '\0');
+  EXPECT_EQ(whole.content->read(size - 10, std::as_writable_bytes(std::span(tail))), 10U);
+  EXPECT_EQ(tail, "0123456789");
+
+  const WebResourceResponse suffix = get("big.bin", "bytes=-4");
+  EXPECT_EQ(suffix.statusCode, 206);
+  EXPECT_NE(suffix.headers.find("Content-Range: bytes 2147483654-2147483657/2147483658"),
+            std::string::npos);
+  EXPECT_EQ(BodyText(suffix), "6789");
+}
+
+}  // namespace
+}  // namespace tavrelle

@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/Files.h"
+#include "support/TempDir.h"
+
+namespace tavrelle {
+namespace {
+
+TEST(Files, FoldersExistButAreNotRegularFiles) {
+  test::TempDir dir;
+  const std::string folder = dir.makeFolder("sub");
+  const std::string file = dir.writeFile("sub/a.txt", "abc");
+  dir.makeSymlink(file, "link.txt");
+  EXPECT_TRUE(FileExists(folder));
+  EXPECT_FALSE(IsRegularFile(folder));
+  EXPECT_EQ(FileSize(folder), std::nullopt);
+  EXPECT_TRUE(IsRegularFile(dir.pathOf("link.txt")));
+  EXPECT_EQ(FileSize(dir.pathOf("link.txt")), 3U);
+  EXPECT_FALSE(FileExists(dir.pathOf("missing")));
+  EXPECT_EQ(ReadWholeFile(folder), std::nullopt);
+  EXPECT_EQ(MappedFile::open(folder), nullptr);
+  EXPECT_EQ(FileReader::open(folder), nullptr);
+}
+
+TEST(Files, SizesAtTheTwoGiBBoundary) {
+  test::TempDir dir;
+  const std::string below = dir.writeSparseFile("below", 0x7FFFFFFF);
+  const std::string at = dir.writeSparseFile("at", 0x80000000);
+  EXPECT_EQ(GetFileSize32(below), 0x7FFFFFFF);
+  EXPECT_EQ(GetFileSize32(at), 0);
+  EXPECT_EQ(FileSize(at), 0x80000000U);
+  EXPECT_EQ(GetFileSize32(dir.pathOf("missing")), 0);
+}
+
+TEST(Files, EmptyFilesMapAndReadAsEmpty) {
+  test::TempDir dir;
+  const std::string empty = dir.writeFile("empty", "");
+  const auto mapped = MappedFile::open(empty);
+  ASSERT_NE(mapped, nullptr);
+  EXPECT_TRUE(mapped->bytes().empty());
+  EXPECT_EQ(ReadWholeFile(empty), "");
+}
+
+TEST(Files, ReadingByPositionStopsAtTheEnd) {
+  test::TempDir dir;
+  const std::string content(70000, 'x');
+  const std::string path = dir.writeFile("data", content + "tail");
+  EXPECT_EQ(ReadWholeFile(path), content + "tail");
+  const auto reader = FileReader::open(path);
+  ASSERT_NE(reader, nullptr);
+  EXPECT_EQ(reader->size(), 70004U);
+  std::string out(10, '\0');
+  EXPECT_EQ(reader->readAt(70000, std::as_writable_bytes(std::span(out))), 4U);
+  EXPECT_EQ(out.substr(0, 4), "tail");
+  EXPECT_EQ(reader->readAt(70004, std::as_writable_bytes(std::span(out))), 0U);
+  EXPECT_EQ(reader->readAt(uint64_t{1} << 62, std::as_writable_bytes(std::span(out))), 0U);
+}
+
+TEST(Files, MappingsOutliveTheirFileName) {
+  test::TempDir dir;
+  const std::string path = dir.writeFile("gone", "mapped bytes");
+  const auto mapped = MappedFile::open(path);
+  ASSERT_NE(mapped, nullptr);
+  std::remove(path.c_str());
+  const auto bytes = mapped->bytes();
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()), "mapped bytes");
+}
+
+}  // namespace
+}  // namespace tavrelle
