@@ -15,7 +15,9 @@ namespace tavrelle {
 [[nodiscard]] std::string GetStringOr(const nlohmann::json& object, const std::string& key,
                                       const std::string& fallback);
 // A number as signed 32 bits: integers keep their low 32 bits, floating values are
-// truncated toward zero. Booleans are not numbers here.
+// truncated toward zero and keep the low 32 bits of the result too (1e10 gives
+// 1410065408; NaN and infinities, which only a document built in code can hold,
+// give 0). Booleans are not numbers here.
 [[nodiscard]] int32_t GetIntOr(const nlohmann::json& object, const std::string& key,
                                int32_t fallback);
 // A boolean member's value; numbers are not converted.

@@ -1,0 +1,109 @@
+#include "app/ResourceDirectory.h"
+
+#include <cstdint>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace tavrelle {
+namespace {
+
+std::string Be(uint64_t value, size_t width) {
+  std::string out;
+  for (size_t i = width; i > 0; --i) {
+    out.push_back(static_cast<char>((value >> (8 * (i - 1))) & 0xFF));
+  }
+  return out;
+}
+
+std::string Entry(std::string_view type, std::string_view name, uint64_t offset, uint64_t size) {
+  return Be(type.size(), 4) + Be(name.size(), 4) + Be(offset, 8) + Be(size, 8) + std::string(type) +
+         std::string(name);
+}
+
+std::string Trailer(uint64_t payloadStart, uint64_t directoryOffset, uint32_t count,
+                    uint32_t reserved = 0) {
+  return Be(payloadStart, 8) + Be(directoryOffset, 8) + Be(count, 4) + Be(reserved, 4) +
+         std::string(kResourceTrailerMagic);
+}
+
+std::span<const std::byte> Bytes(const std::string& file) {
+  return std::as_bytes(std::span(file.data(), file.size()));
+}
+
+std::string Text(std::optional<std::span<const std::byte>> data) {
+  if (!data) {
+    return "<none>";
+  }
+  return std::string(reinterpret_cast<const char*>(data->data()), data->size());
+}
+
+// "PROGRAM" then "config" and "bundle!" as two resources.
+std::string PackedFile() {
+  const std::string program = "PROGRAM";
+  const std::string payload = "configbundle!";
+  const uint64_t directoryOffset = program.size() + payload.size();
+  return program + payload + Entry("ZephyxData", "PackageJson", 7, 6) +
+         Entry("ZephyxData", "AssetBundle", 13, 7) + Trailer(7, directoryOffset, 2);
+}
+
+TEST(ResourceDirectoryTest, FindsResourcesByTypeAndName) {
+  const std::string file = PackedFile();
+  const ResourceDirectory directory = ResourceDirectory::parse(Bytes(file));
+  EXPECT_EQ(directory.size(), 2u);
+  EXPECT_EQ(directory.programSize(), 7u);
+  EXPECT_EQ(Text(directory.find("ZephyxData", "PackageJson")), "config");
+  EXPECT_EQ(Text(directory.find("ZephyxData", "AssetBundle")), "bundle!");
+  EXPECT_EQ(Text(directory.find("ZephyxData", "packagejson")), "<none>");
+  EXPECT_EQ(Text(directory.find("Other", "PackageJson")), "<none>");
+}
+
+TEST(ResourceDirectoryTest, FilesWithoutATrailerHaveNoResources) {
+  for (const std::string& file : {std::string(), std::string("short"), std::string(200, 'x'),
+                                  std::string(kResourceTrailerMagic)}) {
+    const ResourceDirectory directory = ResourceDirectory::parse(Bytes(file));
+    EXPECT_EQ(directory.size(), 0u);
+    EXPECT_EQ(directory.programSize(), file.size());
+  }
+}
+
+TEST(ResourceDirectoryTest, FirstOfRepeatedEntriesWinsAndEmptyResourcesExist) {
+  const std::string file = "P" + std::string("ab") + Entry("t", "n", 1, 1) + Entry("t", "n", 2, 1) +
+                           Entry("t", "empty", 3, 0) + Trailer(1, 3, 3);
+  const ResourceDirectory directory = ResourceDirectory::parse(Bytes(file));
+  EXPECT_EQ(Text(directory.find("t", "n")), "a");
+  EXPECT_EQ(Text(directory.find("t", "empty")), "");
+}
+
+// Each damaged file must parse to no resources at all, without reading out of bounds.
+TEST(ResourceDirectoryTest, DamagedTrailersOrDirectoriesGiveNoResources) {
+  const std::string program = "PROGRAM";
+  const std::string payload = "data";
+  const std::string entry = Entry("t", "n", 7, 4);
+  const auto file = [&](const std::string& directory, const std::string& trailer) {
+    return program + payload + directory + trailer;
+  };
+  const std::vector<std::string> damaged = {
+      file(entry, Trailer(7, 11, 1, 1)),               // reserved not 0
+      file(entry, Trailer(12, 11, 1)),                 // payload after the directory
+      file(entry, Trailer(7, 1000, 1)),                // directory past the trailer
+      file(entry, Trailer(7, UINT64_MAX, 1)),          // offset overflow
+      file(entry, Trailer(7, 11, 2)),                  // more entries than the directory holds
+      file(entry.substr(0, 20), Trailer(7, 11, 1)),    // entry cut short
+      file(Entry("t", "n", 6, 4), Trailer(7, 11, 1)),  // starts inside the program
+      file(Entry("t", "n", 7, 5), Trailer(7, 11, 1)),  // ends inside the directory
+      file(Entry("t", "n", 8, UINT64_MAX), Trailer(7, 11, 1)),       // size overflow
+      file(Be(0xFFFFFFFF, 4) + entry.substr(4), Trailer(7, 11, 1)),  // huge type length
+  };
+  for (size_t i = 0; i < damaged.size(); ++i) {
+    const ResourceDirectory directory = ResourceDirectory::parse(Bytes(damaged[i]));
+    EXPECT_EQ(directory.size(), 0u) << "case " << i;
+    EXPECT_EQ(directory.programSize(), damaged[i].size()) << "case " << i;
+  }
+  // The same layout undamaged is found.
+  EXPECT_EQ(Text(ResourceDirectory::parse(Bytes(file(entry, Trailer(7, 11, 1)))).find("t", "n")),
+            "data");
+}
+
+}  // namespace
+}  // namespace tavrelle

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "support/TempDir.h"
+
+namespace tavrelle::test {
+
+struct CommandResult {
+  int exitCode = -1;  // -1 when the command could not be run at all
+  std::string out;
+  std::string err;
+};
+
+// Runs a program with its arguments through the shell, standard input empty, and
+// captures its exit code and both output streams in files under `scratch`.
+CommandResult RunCommand(const TempDir& scratch, const std::string& program,
+                         const std::vector<std::string>& arguments);
+
+}  // namespace tavrelle::test

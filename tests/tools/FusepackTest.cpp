@@ -1,0 +1,243 @@
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "content/BundleArchive.h"
+#include "support/TempDir.h"
+#include "tools/CommandRun.h"
+
+namespace tavrelle {
+namespace {
+
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+test::CommandResult RunFusepack(const test::TempDir& scratch,
+                                const std::vector<std::string>& arguments) {
+  return test::RunCommand(scratch, TAVRELLE_FUSEPACK, arguments);
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// Name -> content of every file written into the source folder.
+using FileSet = std::map<std::string, std::string>;
+
+FileSet ManyFiles() {
+  FileSet files;
+  for (int i = 0; i < 2000; ++i) {
+    const std::string folder =
+        "level" + std::to_string(i % 13) + "/deeper " + std::to_string(i % 5) + "/";
+    files[folder + "file " + std::to_string(i) + ".bin"] =
+        i % 10 == 0 ? std::string() : std::string(static_cast<size_t>(i % 700), char('a' + i % 26));
+  }
+  files["empty"] = "";
+  files["with spaces/and 'quotes'.txt"] = "quoted";
+  files
+      ["\xC3\xBCnic\xC3\xB6"
+       "de/\xE6\x97\xA5\xE6\x9C\xAC.txt"] = "non-ascii";
+  files["index.html"] = std::string("<html>\0binary\xFF", 14);
+  return files;
+}
+
+class FusepackTest : public ::testing::Test {
+ protected:
+  void writeSource(const FileSet& files) const {
+    dir_.makeFolder("src");
+    for (const auto& [name, content] : files) {
+      dir_.writeFile("src/" + name, content);
+    }
+  }
+
+  test::CommandResult bundle(const std::string& output) const {
+    return RunFusepack(scratch_, {"bundle", dir_.pathOf("src"), "-o", output});
+  }
+
+  std::vector<std::string> folderEntries(const std::string& relativeFolder) const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.pathOf(relativeFolder))) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  test::TempDir dir_;
+  test::TempDir scratch_;
+};
+
+// What BundleArchive reads back from a bundle file: name -> content.
+FileSet ReadBack(const std::string& bundleBytes) {
+  BundleArchive archive;
+  archive.openMemory(reinterpret_cast<const std::byte*>(bundleBytes.data()), bundleBytes.size());
+  FileSet files;
+  for (const std::string& name : archive.listPaths()) {
+    const BundleFileInfo info = archive.lookup(name);
+    files[name] =
+        std::string(reinterpret_cast<const char*>(archive.dataPointer(info.offset)), info.size);
+  }
+  return files;
+}
+
+TEST_F(FusepackTest, RoundTripsThousandsOfFiles) {
+  const FileSet files = ManyFiles();
+  writeSource(files);
+  const std::string output = dir_.pathOf("game.zxab");
+  const test::CommandResult packed = bundle(output);
+  ASSERT_EQ(packed.exitCode, 0) << packed.err;
+  EXPECT_THAT(packed.err, IsEmpty());  // small inputs print no progress
+  EXPECT_EQ(ReadBack(ReadFile(output)), files);
+
+  const test::CommandResult listed = RunFusepack(scratch_, {"list", output});
+  ASSERT_EQ(listed.exitCode, 0) << listed.err;
+  std::vector<std::string> expected;
+  for (const auto& [name, content] : files) {  // std::map orders byte for byte
+    expected.push_back(std::to_string(content.size()) + " " + name);
+  }
+  EXPECT_EQ(Lines(listed.out), expected);
+}
+
+TEST_F(FusepackTest, SameFilesGiveIdenticalBundles) {
+  writeSource({{"b", "2"}, {"a/x", "1"}, {"B", ""}, {"\xC3\xA9", "e"}, {"_", "u"}});
+  ASSERT_EQ(bundle(dir_.pathOf("one.zxab")).exitCode, 0);
+  ASSERT_EQ(bundle(dir_.pathOf("two.zxab")).exitCode, 0);
+  EXPECT_EQ(ReadFile(dir_.pathOf("one.zxab")), ReadFile(dir_.pathOf("two.zxab")));
+  // Byte order: upper case, "_", lower case, then multi-byte characters.
+  EXPECT_EQ(Lines(RunFusepack(scratch_, {"list", dir_.pathOf("one.zxab")}).out),
+            (std::vector<std::string>{"0 B", "1 _", "1 a/x", "1 b", "1 \xC3\xA9"}));
+}
+
+TEST_F(FusepackTest, EmptyFolderGivesAnEmptyBundle) {
+  dir_.makeFolder("src");
+  ASSERT_EQ(bundle(dir_.pathOf("empty.zxab")).exitCode, 0);
+  EXPECT_THAT(ReadBack(ReadFile(dir_.pathOf("empty.zxab"))), IsEmpty());
+}
+
+TEST_F(FusepackTest, OutputInsideTheFolderIsNotPacked) {
+  writeSource({{"index.html", "hi"}});
+  const std::string output = dir_.pathOf("src/game.zxab");
+  ASSERT_EQ(bundle(output).exitCode, 0);
+  ASSERT_EQ(bundle(output).exitCode, 0);  // the first bundle now lies in the folder
+  EXPECT_EQ(ReadBack(ReadFile(output)), (FileSet{{"index.html", "hi"}}));
+  EXPECT_EQ(folderEntries("src"), (std::vector<std::string>{"game.zxab", "index.html"}));
+}
+
+TEST_F(FusepackTest, LinksToFilesAreFollowedAndLinksToFoldersAreNot) {
+  writeSource({{"real/data.txt", "data"}});
+  dir_.makeSymlink("real/data.txt", "src/alias.txt");
+  dir_.makeSymlink("real", "src/folder-link");
+  dir_.makeSymlink("..", "src/real/loop");
+  dir_.makeSymlink("nowhere", "src/dangling");
+  ASSERT_EQ(bundle(dir_.pathOf("out.zxab")).exitCode, 0);
+  EXPECT_EQ(ReadBack(ReadFile(dir_.pathOf("out.zxab"))),
+            (FileSet{{"alias.txt", "data"}, {"real/data.txt", "data"}}));
+}
+
+TEST_F(FusepackTest, LargeInputsReportProgressOnOneLine) {
+  dir_.makeFolder("src");
+  dir_.writeSparseFile("src/big.bin", (65ull << 20) + 1, "end");
+  const test::CommandResult packed = bundle(dir_.pathOf("big.zxab"));
+  ASSERT_EQ(packed.exitCode, 0) << packed.err;
+  EXPECT_THAT(packed.err, HasSubstr("\rpacking: 1/1 files, 65 MiB\n"));
+  EXPECT_THAT(packed.err, EndsWith("\n"));
+  EXPECT_EQ(Lines(packed.err).size(), 1u);
+}
+
+TEST_F(FusepackTest, HelpIsPrintedWithSuccess) {
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"--help"}, {"-h"}, {"bundle", "--help"}, {"list", "--help"}}) {
+    const test::CommandResult help = RunFusepack(scratch_, arguments);
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_THAT(help.out, HasSubstr("Usage: fusepack"));
+  }
+}
+
+TEST_F(FusepackTest, CommandLineMistakesFailWithASentence) {
+  dir_.makeFolder("src");
+  for (const std::vector<std::string>& arguments : {std::vector<std::string>{},
+                                                    {"pack"},
+                                                    {"bundle"},
+                                                    {"bundle", dir_.pathOf("src")},
+                                                    {"bundle", dir_.pathOf("src"), "-o"},
+                                                    {"bundle", "-x", dir_.pathOf("src"), "-o", "f"},
+                                                    {"list"},
+                                                    {"list", "a", "b"}}) {
+    const test::CommandResult run = RunFusepack(scratch_, arguments);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_THAT(run.err, HasSubstr("."));
+    EXPECT_THAT(run.out, IsEmpty());
+  }
+}
+
+TEST_F(FusepackTest, MissingFolderOrUnwritableOutputFails) {
+  const test::CommandResult missing =
+      RunFusepack(scratch_, {"bundle", dir_.pathOf("nope"), "-o", dir_.pathOf("out.zxab")});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_THAT(missing.err, HasSubstr("The folder '" + dir_.pathOf("nope") + "' does not exist."));
+  EXPECT_FALSE(std::filesystem::exists(dir_.pathOf("out.zxab")));
+
+  dir_.makeFolder("src");
+  const test::CommandResult unwritable = bundle(dir_.pathOf("no/such/folder/out.zxab"));
+  EXPECT_EQ(unwritable.exitCode, 1);
+  EXPECT_THAT(unwritable.err, HasSubstr("Cannot write"));
+}
+
+TEST_F(FusepackTest, FailedRunLeavesNoHalfBundle) {
+  writeSource({{"a", "1"}});
+  dir_.makeFolder("target/occupied");  // renaming a file over a folder fails at the very end
+  const test::CommandResult run = bundle(dir_.pathOf("target"));
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_THAT(run.err, HasSubstr("Cannot write"));
+  EXPECT_EQ(folderEntries(""), (std::vector<std::string>{"src", "target"}));
+}
+
+TEST_F(FusepackTest, RejectedBundlesPrintTheReadersText) {
+  writeSource({{"a.txt", "abc"}});
+  ASSERT_EQ(bundle(dir_.pathOf("good.zxab")).exitCode, 0);
+  std::string bytes = ReadFile(dir_.pathOf("good.zxab"));
+
+  std::string badChunk = bytes;
+  badChunk.replace(20, 8, std::string(8, '\xFF'));  // the "blob" size
+  dir_.writeFile("bad-chunk.zxab", badChunk);
+  std::string badFormat = bytes;
+  badFormat[0] = 'Z';
+  dir_.writeFile("bad-format.zxab", badFormat);
+  dir_.writeFile("tiny.zxab", "zx");
+
+  const std::map<std::string, std::string> expectedTexts = {{"bad-chunk.zxab", "bad chunk"},
+                                                            {"bad-format.zxab", "bad format"},
+                                                            {"tiny.zxab", "bundle read error"}};
+  for (const auto& [file, text] : expectedTexts) {
+    const test::CommandResult run = RunFusepack(scratch_, {"list", dir_.pathOf(file)});
+    EXPECT_EQ(run.exitCode, 1) << file;
+    EXPECT_EQ(run.err, text + "\n") << file;
+    EXPECT_THAT(run.out, IsEmpty()) << file;
+  }
+  const test::CommandResult missing = RunFusepack(scratch_, {"list", dir_.pathOf("missing.zxab")});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_THAT(missing.err, HasSubstr("No such file or directory"));
+}
+
+}  // namespace
+}  // namespace tavrelle

@@ -1,0 +1,102 @@
+#include "fusepack/ResourceAppender.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/ResourceDirectory.h"
+#include "support/TempDir.h"
+
+namespace tavrelle::fusepack {
+namespace {
+
+using ::testing::HasSubstr;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+std::string Text(std::optional<std::span<const std::byte>> data) {
+  return data ? std::string(reinterpret_cast<const char*>(data->data()), data->size()) : "<none>";
+}
+
+ResourceDirectory Parse(const std::string& file) {
+  return ResourceDirectory::parse(std::as_bytes(std::span(file.data(), file.size())));
+}
+
+class ResourceAppenderTest : public ::testing::Test {
+ protected:
+  std::vector<std::string> folderEntries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  test::TempDir dir_;
+  const std::string program_ = dir_.writeFile("program", std::string("\x7F"
+                                                                     "ELF\0\1program",
+                                                                     12));
+  const std::string output_ = dir_.pathOf("packed");
+};
+
+TEST_F(ResourceAppenderTest, ResourcesAreFoundAfterTheProgram) {
+  AppendResources(program_,
+                  {{"ZephyxData", "PackageJson", dir_.writeFile("package.json", R"({"name":"g"})")},
+                   {"ZephyxData", "AssetBundle", dir_.writeFile("game.zxab", "zxab...")},
+                   {"ZephyxData", "Extensions", dir_.writeFile("empty", "")}},
+                  output_);
+  const std::string packed = ReadFile(output_);
+  const ResourceDirectory directory = Parse(packed);
+  EXPECT_EQ(packed.substr(0, 12), ReadFile(program_));
+  EXPECT_EQ(directory.programSize(), 12u);
+  EXPECT_EQ(Text(directory.find("ZephyxData", "PackageJson")), R"({"name":"g"})");
+  EXPECT_EQ(Text(directory.find("ZephyxData", "AssetBundle")), "zxab...");
+  EXPECT_EQ(Text(directory.find("ZephyxData", "Extensions")), "");
+  const auto permissions = std::filesystem::status(output_).permissions();
+  EXPECT_NE(permissions & std::filesystem::perms::owner_exec, std::filesystem::perms::none);
+}
+
+TEST_F(ResourceAppenderTest, PackingAPackedProgramReplacesItsResources) {
+  AppendResources(program_, {{"T", "old", dir_.writeFile("a", "first")}}, output_);
+  const std::string repacked = dir_.pathOf("repacked");
+  AppendResources(output_, {{"T", "new", dir_.writeFile("b", "second")}}, repacked);
+  const std::string file = ReadFile(repacked);
+  const ResourceDirectory directory = Parse(file);
+  EXPECT_EQ(directory.programSize(), 12u);
+  EXPECT_EQ(Text(directory.find("T", "old")), "<none>");
+  EXPECT_EQ(Text(directory.find("T", "new")), "second");
+  EXPECT_EQ(directory.size(), 1u);
+}
+
+TEST_F(ResourceAppenderTest, FailuresLeaveTheDestinationAsItWas) {
+  dir_.writeFile("packed", "previous");
+  const std::string a = dir_.writeFile("a", "x");
+  const std::vector<std::string> before = folderEntries();
+
+  EXPECT_THROW(AppendResources(program_, {{"T", "n", a}, {"T", "n", a}}, output_),
+               std::runtime_error);
+  try {
+    AppendResources(program_, {{"T", "n", dir_.pathOf("missing")}}, output_);
+    ADD_FAILURE() << "a missing resource file was accepted";
+  } catch (const std::runtime_error& error) {
+    EXPECT_THAT(error.what(), HasSubstr("missing"));
+  }
+  EXPECT_THROW(AppendResources(dir_.pathOf("no-program"), {}, output_), std::runtime_error);
+
+  EXPECT_EQ(ReadFile(output_), "previous");
+  EXPECT_EQ(folderEntries(), before);  // no temporary file left behind
+}
+
+}  // namespace
+}  // namespace tavrelle::fusepack
