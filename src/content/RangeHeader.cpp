@@ -14,10 +14,12 @@ bool IsWhiteSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// Reads a number the way strtol does with a 32-bit long: leading white space, one
-// optional sign, then digits up to the first non-digit. Nothing when there are no
-// digits or the value does not fit 32 signed bits. The result is widened with its
-// sign, so a negative number becomes a huge unsigned value that fails every bound.
+// Reads a number the way strtol does: leading white space, one optional sign, then
+// digits up to the first non-digit. Nothing when there are no digits or the value
+// does not fit 64 signed bits. Positions are 64-bit so that media in files of 2 GiB
+// or more can still be seeked; for smaller files any number beyond 32 bits fails the
+// bounds exactly as before. The result is widened with its sign, so a negative
+// number becomes a huge unsigned value that fails every bound.
 std::optional<uint64_t> ReadLeadingNumber(std::string_view text) {
   size_t index = 0;
   while (index < text.size() && IsWhiteSpace(text[index])) {
@@ -29,23 +31,23 @@ std::optional<uint64_t> ReadLeadingNumber(std::string_view text) {
     ++index;
   }
   const size_t firstDigit = index;
-  int64_t magnitude = 0;
-  constexpr int64_t kLargestMagnitude = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+  uint64_t magnitude = 0;
+  constexpr uint64_t kLargestMagnitude = uint64_t{std::numeric_limits<int64_t>::max()} + 1;
   while (index < text.size() && text[index] >= '0' && text[index] <= '9') {
-    magnitude = magnitude * 10 + (text[index] - '0');
-    if (magnitude > kLargestMagnitude) {
+    const auto digit = static_cast<uint64_t>(text[index] - '0');
+    if (magnitude > (kLargestMagnitude - digit) / 10) {
       return std::nullopt;
     }
+    magnitude = magnitude * 10 + digit;
     ++index;
   }
   if (index == firstDigit) {
     return std::nullopt;
   }
-  const int64_t value = negative ? -magnitude : magnitude;
-  if (value > std::numeric_limits<int32_t>::max()) {
+  if (!negative && magnitude > uint64_t{std::numeric_limits<int64_t>::max()}) {
     return std::nullopt;
   }
-  return static_cast<uint64_t>(value);
+  return negative ? uint64_t{0} - magnitude : magnitude;
 }
 
 }  // namespace

@@ -136,6 +136,14 @@ class WindowSystem {
   // Horizontal dots per inch of the screen (96 when unknown).
   [[nodiscard]] virtual int screenDpi() = 0;
 
+  // Grows a client rectangle to the outer rectangle that a new window of the style
+  // gets, as MainWindow::adjustWindowRect does once the window exists. The default
+  // suits window systems that place their frames outside the window.
+  [[nodiscard]] virtual Rect adjustWindowRect(Rect client, uint32_t style) const {
+    static_cast<void>(style);
+    return client;
+  }
+
   // Creates the hidden top-level window; nullptr on failure.
   virtual std::unique_ptr<MainWindow> createMainWindow(const MainWindowParams& params,
                                                        WindowProc proc) = 0;

@@ -1,0 +1,84 @@
+#include "app/MainWndProc.h"
+
+#include "app/CurrentWebViewHost.h"
+#include "messaging/HostMessages.h"
+#include "webview/ZephyxWebView.h"
+
+namespace tavrelle {
+
+namespace {
+
+// The host, only when its controller exists too.
+ZephyxWebView* HostWithController() {
+  ZephyxWebView* host = CurrentWebViewHost();
+  return host != nullptr && host->controller() != nullptr ? host : nullptr;
+}
+
+void OnSize(const WindowEvent& event) {
+  ZephyxWebView* host = HostWithController();
+  if (host == nullptr) {
+    return;
+  }
+  host->controller()->put_Bounds(host->window()->clientRect());
+  if (event.sizeType == SizeType::Maximized) {
+    host->PostJsonToPage(host_messages::WindowMaximized());
+  } else if (event.sizeType == SizeType::Minimized) {
+    host->PostJsonToPage(host_messages::WindowMinimized());
+  }
+}
+
+void OnMove() {
+  if (ZephyxWebView* host = HostWithController()) {
+    host->controller()->NotifyParentWindowPositionChanged();
+  }
+}
+
+void OnSetFocus() {
+  if (ZephyxWebView* host = HostWithController()) {
+    host->controller()->MoveFocus(webview::MoveFocusReason::Programmatic);
+  }
+}
+
+void OnRawInput(const WindowEvent& event) {
+  if (ZephyxWebView* host = CurrentWebViewHost()) {
+    host->OnRawMouseMovement(event.rawDx, event.rawDy);
+  }
+}
+
+// Visual hosting is not built yet, so there is never a renderer log to flush on 1001.
+void OnTimer(const WindowEvent& event) {
+  ZephyxWebView* host = CurrentWebViewHost();
+  if (event.timerId == kPointerLockTimerId && host != nullptr) {
+    host->OnPointerLockTimer();
+  }
+}
+
+}  // namespace
+
+WindowProcResult MainWndProc(const WindowEvent& event, EventLoop& loop) {
+  switch (event.kind) {
+    case WindowEvent::Kind::Close:
+      return WindowProcResult::Default;
+    case WindowEvent::Kind::Destroy:
+      loop.quit(0);
+      return WindowProcResult::Handled;
+    case WindowEvent::Kind::Move:
+      OnMove();
+      return WindowProcResult::Handled;
+    case WindowEvent::Kind::Size:
+      OnSize(event);
+      return WindowProcResult::Handled;
+    case WindowEvent::Kind::SetFocus:
+      OnSetFocus();
+      return WindowProcResult::Default;
+    case WindowEvent::Kind::RawInput:
+      OnRawInput(event);
+      return WindowProcResult::Handled;
+    case WindowEvent::Kind::Timer:
+      OnTimer(event);
+      return WindowProcResult::Handled;
+  }
+  return WindowProcResult::Default;
+}
+
+}  // namespace tavrelle

@@ -1,0 +1,37 @@
+#include "platform/chromium/ChromiumQuirks.h"
+
+#include <cstdio>
+
+namespace tavrelle::chromium::quirks {
+
+std::vector<std::string> noNetworkSwitches() {
+  return {
+      "--disable-features=MediaRouter,NetworkTimeServiceQuerying",
+      "--host-resolver-rules=MAP update.googleapis.com ~NOTFOUND",
+      "--no-first-run",
+      "--no-default-browser-check",
+      "--disable-background-networking",
+      "--disable-component-update",
+      "--disable-sync",
+  };
+}
+
+std::vector<std::string> runningAsRootSwitches() { return {"--no-sandbox", "--test-type"}; }
+
+std::string blankAppPageUrl(unsigned char red, unsigned char green, unsigned char blue) {
+  char colour[8];
+  std::snprintf(colour, sizeof colour, "%02x%02x%02x", red, green, blue);
+  // "#" must be escaped in a data: URL; the page is otherwise plain.
+  return std::string("data:text/html,<html style=\"background:%23") + colour +
+         "\"><title> </title></html>";
+}
+
+bool isOpaqueContextOrigin(std::string_view origin) {
+  return origin.empty() || origin == "://" || origin == "null";
+}
+
+bool isDevToolsWindowUrl(std::string_view url) {
+  return url.starts_with("devtools://") || url.starts_with("chrome-devtools://");
+}
+
+}  // namespace tavrelle::chromium::quirks

@@ -1,0 +1,46 @@
+#pragma once
+
+// Behaviour of Chromium (measured with version 156) that the runtime works around.
+// Each quirk lives here once, with the reason; the rest of the code only names it.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavrelle::chromium::quirks {
+
+// A message to the browser of 104,857,600 bytes or more (its NUL included) silently
+// kills the connection while the browser keeps running. Larger messages are refused
+// before they are written.
+inline constexpr size_t kLargestMessageToBrowser = 104'857'600 - 2;
+
+// Switches that keep the browser from reaching any network by itself: with default
+// flags it preconnects to [::1]:443 and 127.0.0.1:443 on navigation and calls several
+// vendor hosts. Together with the Preferences seed below the browser stays silent.
+std::vector<std::string> noNetworkSwitches();
+
+// Written to <user data folder>/Default/Preferences when the profile has none:
+// no network prediction (preconnects), no sign-in.
+inline constexpr std::string_view kPreferencesSeed =
+    R"({"net":{"network_prediction_options":2},"signin":{"allowed":false}})";
+
+// As root the sandbox must be off; that adds an info bar stealing 56 pixels of the
+// page, which --test-type hides.
+std::vector<std::string> runningAsRootSwitches();
+
+// "--app=about:blank" opens a tabbed window; an app window needs a real URL, and the
+// real start page must wait until interception is on. A data: URL in the background
+// colour is blank and needs no request.
+std::string blankAppPageUrl(unsigned char red, unsigned char green, unsigned char blue);
+
+// The execution context origin of a sandboxed (opaque origin) frame reads "://",
+// while its frame URL looks like the app's. Only a real origin is trusted.
+bool isOpaqueContextOrigin(std::string_view origin);
+
+// The profile setting that disables developer tools also refuses the host's own
+// DevTools connection, so tools are kept closed by other means: their shortcuts are
+// blocked in the page script and any tools window that still appears is closed.
+bool isDevToolsWindowUrl(std::string_view url);
+
+}  // namespace tavrelle::chromium::quirks

@@ -1,0 +1,397 @@
+#include "platform/chromium/ChromiumWebView.h"
+
+#include <charconv>
+#include <cstdio>
+
+#include "platform/chromium/BrowserConnection.h"
+#include "platform/chromium/ChromiumQuirks.h"
+#include "platform/chromium/DevToolsClient.h"
+#include "platform/chromium/PageScript.h"
+#include "platform/chromium/PageSessions.h"
+#include "platform/chromium/PermissionNames.h"
+#include "platform/chromium/RequestInterception.h"
+#include "platform/linux/PollEventLoop.h"
+
+namespace tavrelle::chromium {
+
+using webview::KeyEventKind;
+
+namespace {
+
+// Raises an event to every handler, in registration order.
+template <typename Handlers, typename... Args>
+void raise(const Handlers& handlers, Args&... args) {
+  for (const auto& handler : handlers) handler(args...);
+}
+
+std::optional<std::string> failureText(const DevToolsReply& reply, const char* step) {
+  if (reply.ok) return std::nullopt;
+  return std::string(step) + ": " + reply.errorMessage;
+}
+
+}  // namespace
+
+ChromiumWebView::ChromiumWebView(linux_platform::PollEventLoop& loop,
+                                 std::unique_ptr<BrowserConnection> browser, Target page,
+                                 Rgb background)
+    : loop_(loop),
+      browser_(std::move(browser)),
+      page_(std::move(page)),
+      background_(background),
+      settings_([this] { applySettingsSoon(); }) {
+  PageSessions::Events events;
+  events.pageReport = [this](const std::string& payload,
+                             const ExecutionContexts::CallingDocument& caller, bool top) {
+    onPageReport(payload, caller, top);
+  };
+  events.topDomContentLoaded = [this] {
+    // The blank launch page is no document of the host's.
+    if (hostNavigated_) raise(domContentLoaded_);
+  };
+  events.topFrameNavigated = [this](const std::string&) { onTopFrameNavigated(); };
+  events.windowOpening = [this](const std::string& url) { raiseNewWindow(url); };
+  sessions_ = std::make_unique<PageSessions>(client(), page_.targetId, page_.sessionId, std::move(events));
+
+  RequestInterception::Handlers handlers;
+  handlers.resourceRequested = [this](webview::WebResourceRequestedEventArgs& args) {
+    if (resourceRequested_.empty()) return false;
+    raise(resourceRequested_, args);
+    return true;
+  };
+  handlers.navigationStarting = [this](webview::NavigationStartingEventArgs& args) {
+    if (navigationStarting_.empty()) return false;
+    raise(navigationStarting_, args);
+    return true;
+  };
+  handlers.wantsNavigationStarting = [this] { return !navigationStarting_.empty(); };
+  interception_ = std::make_unique<RequestInterception>(client(), std::move(handlers));
+  interception_->setTopFrameId(page_.targetId);
+
+  browser_->setFailureHandler([this](const BrowserConnection::Failure& failure) {
+    raiseProcessFailed(failure.kind, failure.description);
+  });
+  listenToBrowser();
+}
+
+ChromiumWebView::~ChromiumWebView() {
+  alive_.reset();
+  // The browser closes first: nothing it still sends may reach the parts below.
+  browser_->close();
+}
+
+DevToolsClient& ChromiumWebView::client() { return browser_->client(); }
+
+void ChromiumWebView::listenToBrowser() {
+  client().on("Target.targetCreated", [this](const Json& params, const std::string& sessionId) {
+    if (sessionId.empty() && params.contains("targetInfo")) onTargetCreated(params["targetInfo"]);
+  });
+  client().on("Target.targetDestroyed", [this](const Json& params, const std::string& sessionId) {
+    if (sessionId.empty() && params.value("targetId", std::string()) == page_.targetId) onPageClosed();
+  });
+  client().on("Target.targetCrashed", [this](const Json& params, const std::string& sessionId) {
+    if (!sessionId.empty() || params.value("targetId", std::string()) != page_.targetId) return;
+    raiseProcessFailed(webview::ProcessFailedKind::RenderProcessExited,
+                       "the page's renderer ended (" + params.value("status", std::string("crashed")) + ")");
+  });
+}
+
+void ChromiumWebView::setUp(std::function<void(const std::optional<std::string>& error)> onReady) {
+  auto done = std::make_shared<std::function<void(const std::optional<std::string>&)>>(std::move(onReady));
+  auto remaining = std::make_shared<int>(3);
+  auto finish = [done, remaining](const std::optional<std::string>& error) {
+    if (!*done) return;
+    if (error) {
+      auto report = std::move(*done);
+      *done = nullptr;
+      report(error);
+    } else if (--*remaining == 0) {
+      auto report = std::move(*done);
+      *done = nullptr;
+      report(std::nullopt);
+    }
+  };
+  appliedSettings_ = settings_.state();
+  sessions_->setUp(pageScriptSource(appliedSettings_.page), [finish](const DevToolsReply& reply) {
+    finish(failureText(reply, "the page could not be prepared"));
+  });
+  Json colour = {{"r", background_.red}, {"g", background_.green}, {"b", background_.blue}, {"a", 1}};
+  client().send("Emulation.setDefaultBackgroundColorOverride", {{"color", colour}}, page_.sessionId,
+                [finish](const DevToolsReply& reply) {
+                  finish(failureText(reply, "the background could not be set"));
+                });
+  client().send("Browser.getWindowForTarget", {{"targetId", page_.targetId}}, {},
+                [this, finish](const DevToolsReply& reply) {
+                  if (reply.ok) windowId_ = reply.result.value("windowId", int64_t{0});
+                  finish(failureText(reply, "the page's window is unknown"));
+                });
+  grantGamePermissions();
+}
+
+// ----- Navigation and requests -----
+
+void ChromiumWebView::whenNavigable(std::function<void()> then) {
+  // Interception and permissions must be in force before the page can ask for anything.
+  interception_->whenApplied([this, then = std::move(then)]() mutable {
+    if (pendingPermissionUpdates_ == 0) {
+      then();
+    } else {
+      afterPermissions_.push_back(std::move(then));
+    }
+  });
+}
+
+void ChromiumWebView::Navigate(const std::string& uri) {
+  hostNavigated_ = true;
+  std::weak_ptr<bool> alive = alive_;
+  whenNavigable([this, alive, uri] {
+    if (!alive.lock()) return;
+    client().send("Page.navigate", {{"url", uri}}, page_.sessionId, [uri](const DevToolsReply& reply) {
+      if (!reply.ok) {
+        std::fprintf(stderr, "tavrelle: navigating to %s failed: %s\n", uri.c_str(),
+                     reply.errorMessage.c_str());
+      }
+    });
+  });
+}
+
+void ChromiumWebView::onTopFrameNavigated() {
+  // The launch page stays in the history after the host's first navigation; while the
+  // history holds two entries the browser ignores window.close(), and "back" would
+  // show the blank page.
+  if (!hostNavigated_ || historyReset_) return;
+  historyReset_ = true;
+  client().send("Page.resetNavigationHistory", {}, page_.sessionId);
+}
+
+void ChromiumWebView::AddWebResourceRequestedFilter(const std::string& uriPattern,
+                                                    webview::WebResourceContext context) {
+  interception_->addFilter(uriPattern, context);
+}
+
+void ChromiumWebView::add_WebResourceRequested(
+    webview::EventHandler<webview::WebResourceRequestedEventArgs> handler) {
+  resourceRequested_.push_back(std::move(handler));
+}
+
+void ChromiumWebView::add_NavigationStarting(
+    webview::EventHandler<webview::NavigationStartingEventArgs> handler) {
+  navigationStarting_.push_back(std::move(handler));
+  if (navigationStarting_.size() == 1) interception_->updateBrowserPatterns();
+}
+
+// ----- Messages -----
+
+void ChromiumWebView::PostWebMessageAsJson(const std::string& json) {
+  Json value = Json::parse(json, nullptr, false);
+  if (value.is_discarded()) {
+    std::fprintf(stderr, "tavrelle: not posted to the page, not JSON: %.80s\n", json.c_str());
+    return;
+  }
+  auto context = sessions_->topDocumentContext();
+  if (!context) return;  // no document yet: the message has no one to reach
+  client().send("Runtime.callFunctionOn",
+                {{"functionDeclaration",
+                  std::string("function (data) { ") + kPageDispatcherName + "(data); }"},
+                 {"executionContextId", *context},
+                 {"arguments", Json::array({Json{{"value", std::move(value)}}})}},
+                page_.sessionId);
+}
+
+void ChromiumWebView::onPageReport(const std::string& payload,
+                                   const ExecutionContexts::CallingDocument& caller,
+                                   bool fromTopDocument) {
+  if (payload.empty()) return;
+  std::string_view data = std::string_view(payload).substr(1);
+  switch (payload.front()) {
+    case 'm':
+    case 'x': {
+      std::optional<std::string> message;
+      if (payload.front() == 'm') message = std::string(data);
+      webview::WebMessageReceivedEventArgs args(caller.source, std::move(message));
+      raise(webMessageReceived_, args);
+      return;
+    }
+    case 'n':
+      raiseNewWindow(std::string(data));
+      return;
+    case 'k':
+      onAcceleratorReport(data);
+      return;
+    default:
+      break;
+  }
+  if (!fromTopDocument) return;  // the rest speaks for the whole web view
+  switch (payload.front()) {
+    case 't':
+      if (title_ == data) return;
+      title_ = std::string(data);
+      raise(documentTitleChanged_);
+      return;
+    case 'f': {
+      bool fullscreen = data == "1";
+      if (fullscreen_ == fullscreen) return;
+      fullscreen_ = fullscreen;
+      raise(fullScreenElementChanged_);
+      return;
+    }
+    case 'c':
+      raise(windowCloseRequested_);
+      return;
+    default:
+      return;
+  }
+}
+
+void ChromiumWebView::onAcceleratorReport(std::string_view report) {
+  // "d" or "u" (down, up), "s" or "n" (with or without Alt), then the key code.
+  if (report.size() < 3 || !onAcceleratorKey_) return;
+  bool down = report[0] == 'd';
+  bool system = report[1] == 's';
+  uint32_t keyCode = 0;
+  auto digits = report.substr(2);
+  if (std::from_chars(digits.data(), digits.data() + digits.size(), keyCode).ec != std::errc()) return;
+  KeyEventKind kind = down ? (system ? KeyEventKind::SystemKeyDown : KeyEventKind::KeyDown)
+                           : (system ? KeyEventKind::SystemKeyUp : KeyEventKind::KeyUp);
+  onAcceleratorKey_(kind, keyCode);
+}
+
+// ----- Windows -----
+
+void ChromiumWebView::raiseNewWindow(const std::string& uri) {
+  webview::NewWindowRequestedEventArgs args(uri);
+  raise(newWindowRequested_, args);
+}
+
+void ChromiumWebView::onTargetCreated(const Json& targetInfo) {
+  std::string targetId = targetInfo.value("targetId", std::string());
+  if (targetInfo.value("type", std::string()) != "page" || targetId == page_.targetId) return;
+  bool devTools = quirks::isDevToolsWindowUrl(targetInfo.value("url", std::string()));
+  if (devTools && settings_.state().page.devTools) return;
+  // Never a second window: a popup the page script could not prevent (it has been
+  // reported through Page.windowOpen), or tools the settings forbid.
+  client().send("Target.closeTarget", {{"targetId", targetId}});
+}
+
+void ChromiumWebView::onPageClosed() {
+  // The page closed its window in a way the page script could not intercept; the
+  // browser exits right after its last window, which is then no failure.
+  browser_->expectExit();
+  raise(windowCloseRequested_);
+}
+
+void ChromiumWebView::OpenDevToolsWindow() {
+  if (!settings_.state().page.devTools) return;
+  client().send("Target.openDevTools", {{"targetId", page_.targetId}}, {}, [](const DevToolsReply& reply) {
+    if (!reply.ok) std::fprintf(stderr, "tavrelle: developer tools: %s\n", reply.errorMessage.c_str());
+  });
+}
+
+void ChromiumWebView::raiseProcessFailed(webview::ProcessFailedKind kind, const std::string& description) {
+  // From the loop: the host may well release the web view in its handler.
+  std::weak_ptr<bool> alive = alive_;
+  loop_.post([this, alive, kind, description] {
+    if (!alive.lock()) return;
+    webview::ProcessFailedEventArgs args(kind, description);
+    raise(processFailed_, args);
+  });
+}
+
+// ----- Settings -----
+
+void ChromiumWebView::applySettingsSoon() {
+  // Settings come in a burst of setters: apply them together.
+  if (settingsUpdatePosted_) return;
+  settingsUpdatePosted_ = true;
+  std::weak_ptr<bool> alive = alive_;
+  loop_.post([this, alive] {
+    if (!alive.lock()) return;
+    settingsUpdatePosted_ = false;
+    applySettings();
+  });
+}
+
+void ChromiumWebView::applySettings() {
+  const auto& wanted = settings_.state();
+  if (!(wanted.page == appliedSettings_.page)) sessions_->setScriptSource(pageScriptSource(wanted.page));
+  if (wanted.scriptEnabled != appliedSettings_.scriptEnabled) sessions_->setScriptEnabled(wanted.scriptEnabled);
+  sessions_->setScriptDialogsEnabled(wanted.scriptDialogs);
+  appliedSettings_ = wanted;
+}
+
+// ----- Permissions -----
+
+void ChromiumWebView::grantGamePermissions() {
+  for (auto& descriptor : silentlyGrantedPermissions()) {
+    // Names this browser version does not know are refused; that is expected.
+    client().send("Browser.setPermission", {{"permission", descriptor}, {"setting", "granted"}});
+  }
+}
+
+void ChromiumWebView::add_PermissionRequested(
+    webview::EventHandler<webview::PermissionRequestedEventArgs> handler) {
+  ++pendingPermissionUpdates_;
+  std::weak_ptr<bool> alive = alive_;
+  // The browser never prompts: the handler is asked once per kind, for every origin,
+  // and its answer is set in the browser before the next navigation.
+  loop_.post([this, alive, handler = std::move(handler)] {
+    if (!alive.lock()) return;
+    askPermissionHandler(handler);
+  });
+}
+
+void ChromiumWebView::askPermissionHandler(
+    const webview::EventHandler<webview::PermissionRequestedEventArgs>& handler) {
+  auto outstanding = std::make_shared<int>(1);
+  auto settle = [this, outstanding](const DevToolsReply&) {
+    if (--*outstanding > 0) return;
+    if (--pendingPermissionUpdates_ > 0) return;
+    auto waiting = std::move(afterPermissions_);
+    afterPermissions_.clear();
+    for (auto& then : waiting) then();
+  };
+  for (auto kind : askablePermissionKinds()) {
+    webview::PermissionRequestedEventArgs args("*", kind);
+    handler(args);
+    if (args.get_State() == webview::PermissionState::Default) continue;
+    const char* setting = args.get_State() == webview::PermissionState::Allow ? "granted" : "denied";
+    for (auto& descriptor : permissionDescriptorsFor(kind)) {
+      ++*outstanding;
+      client().send("Browser.setPermission", {{"permission", descriptor}, {"setting", setting}}, {}, settle);
+    }
+  }
+  settle(DevToolsReply{true, {}, 0, {}});
+}
+
+// ----- Registrations -----
+
+void ChromiumWebView::add_NewWindowRequested(
+    webview::EventHandler<webview::NewWindowRequestedEventArgs> handler) {
+  newWindowRequested_.push_back(std::move(handler));
+}
+
+void ChromiumWebView::add_WebMessageReceived(
+    webview::EventHandler<webview::WebMessageReceivedEventArgs> handler) {
+  webMessageReceived_.push_back(std::move(handler));
+}
+
+void ChromiumWebView::add_ProcessFailed(webview::EventHandler<webview::ProcessFailedEventArgs> handler) {
+  processFailed_.push_back(std::move(handler));
+}
+
+void ChromiumWebView::add_DocumentTitleChanged(webview::SimpleEventHandler handler) {
+  documentTitleChanged_.push_back(std::move(handler));
+}
+
+void ChromiumWebView::add_ContainsFullScreenElementChanged(webview::SimpleEventHandler handler) {
+  fullScreenElementChanged_.push_back(std::move(handler));
+}
+
+void ChromiumWebView::add_WindowCloseRequested(webview::SimpleEventHandler handler) {
+  windowCloseRequested_.push_back(std::move(handler));
+}
+
+void ChromiumWebView::add_DOMContentLoaded(webview::SimpleEventHandler handler) {
+  domContentLoaded_.push_back(std::move(handler));
+}
+
+}  // namespace tavrelle::chromium

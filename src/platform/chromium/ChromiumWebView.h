@@ -1,0 +1,129 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/chromium/ChromiumSettings.h"
+#include "platform/chromium/ExecutionContexts.h"
+#include "webview/WebViewRuntime.h"
+
+namespace tavrelle::linux_platform {
+class PollEventLoop;
+}
+
+namespace tavrelle::chromium {
+
+class BrowserConnection;
+class DevToolsClient;
+class PageSessions;
+class RequestInterception;
+struct DevToolsReply;
+
+// The web view over one browser's app page. Owns the browser: destroying the web view
+// closes it in order.
+class ChromiumWebView final : public webview::WebView {
+ public:
+  struct Target {
+    std::string targetId;   // the app page (also its main frame's id)
+    std::string sessionId;  // its flat DevTools session
+  };
+
+  ChromiumWebView(linux_platform::PollEventLoop& loop, std::unique_ptr<BrowserConnection> browser,
+                  Target page, Rgb background);
+  ~ChromiumWebView() override;
+  ChromiumWebView(const ChromiumWebView&) = delete;
+  ChromiumWebView& operator=(const ChromiumWebView&) = delete;
+
+  // Prepares the page (script, binding, interception, permissions, background); onReady
+  // runs once the browser has confirmed all of it, with an error text on failure.
+  void setUp(std::function<void(const std::optional<std::string>& error)> onReady);
+  // Accelerator keys the page reported, for the controller.
+  void setAcceleratorKeyListener(std::function<void(webview::KeyEventKind, uint32_t)> listener) {
+    onAcceleratorKey_ = std::move(listener);
+  }
+  // The browser window that shows the page, for bounds in headless mode.
+  [[nodiscard]] std::optional<int64_t> browserWindowId() const { return windowId_; }
+  DevToolsClient& client();
+  // The app page's DevTools session (for diagnostics and tests).
+  [[nodiscard]] const std::string& pageSessionId() const { return page_.sessionId; }
+
+  // webview::WebView
+  webview::WebViewSettings& get_Settings() override { return settings_; }
+  void Navigate(const std::string& uri) override;
+  void AddWebResourceRequestedFilter(const std::string& uriPattern,
+                                     webview::WebResourceContext context) override;
+  void PostWebMessageAsJson(const std::string& json) override;
+  // Opens the browser's developer tools for the page in a window of their own, when
+  // the settings allow them; does nothing otherwise.
+  void OpenDevToolsWindow() override;
+  [[nodiscard]] std::string get_DocumentTitle() const override { return title_; }
+  [[nodiscard]] bool get_ContainsFullScreenElement() const override { return fullscreen_; }
+
+  void add_WebResourceRequested(
+      webview::EventHandler<webview::WebResourceRequestedEventArgs> handler) override;
+  void add_NavigationStarting(webview::EventHandler<webview::NavigationStartingEventArgs> handler) override;
+  void add_NewWindowRequested(webview::EventHandler<webview::NewWindowRequestedEventArgs> handler) override;
+  void add_PermissionRequested(
+      webview::EventHandler<webview::PermissionRequestedEventArgs> handler) override;
+  void add_WebMessageReceived(webview::EventHandler<webview::WebMessageReceivedEventArgs> handler) override;
+  void add_ProcessFailed(webview::EventHandler<webview::ProcessFailedEventArgs> handler) override;
+  void add_DocumentTitleChanged(webview::SimpleEventHandler handler) override;
+  void add_ContainsFullScreenElementChanged(webview::SimpleEventHandler handler) override;
+  void add_WindowCloseRequested(webview::SimpleEventHandler handler) override;
+  void add_DOMContentLoaded(webview::SimpleEventHandler handler) override;
+
+ private:
+  void listenToBrowser();
+  void onPageReport(const std::string& payload, const ExecutionContexts::CallingDocument& caller,
+                    bool fromTopDocument);
+  void onAcceleratorReport(std::string_view report);
+  void onTopFrameNavigated();
+  void onTargetCreated(const nlohmann::json& targetInfo);
+  void onPageClosed();
+  void raiseNewWindow(const std::string& uri);
+  void raiseProcessFailed(webview::ProcessFailedKind kind, const std::string& description);
+  void raiseWindowCloseRequested();
+  void applySettingsSoon();
+  void applySettings();
+  void askPermissionHandler(const webview::EventHandler<webview::PermissionRequestedEventArgs>& handler);
+  void grantGamePermissions();
+  void whenNavigable(std::function<void()> then);
+
+  linux_platform::PollEventLoop& loop_;
+  std::unique_ptr<BrowserConnection> browser_;
+  Target page_;
+  Rgb background_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  ChromiumSettings settings_;
+  ChromiumSettings::State appliedSettings_;
+  bool settingsUpdatePosted_ = false;
+  std::unique_ptr<PageSessions> sessions_;
+  std::unique_ptr<RequestInterception> interception_;
+  std::optional<int64_t> windowId_;
+
+  std::string title_;
+  bool fullscreen_ = false;
+  bool hostNavigated_ = false;
+  bool historyReset_ = false;
+  bool closeReported_ = false;
+  int pendingPermissionUpdates_ = 0;
+  std::vector<std::function<void()>> afterPermissions_;
+
+  std::vector<webview::EventHandler<webview::WebResourceRequestedEventArgs>> resourceRequested_;
+  std::vector<webview::EventHandler<webview::NavigationStartingEventArgs>> navigationStarting_;
+  std::vector<webview::EventHandler<webview::NewWindowRequestedEventArgs>> newWindowRequested_;
+  std::vector<webview::EventHandler<webview::WebMessageReceivedEventArgs>> webMessageReceived_;
+  std::vector<webview::EventHandler<webview::ProcessFailedEventArgs>> processFailed_;
+  std::vector<webview::SimpleEventHandler> documentTitleChanged_;
+  std::vector<webview::SimpleEventHandler> fullScreenElementChanged_;
+  std::vector<webview::SimpleEventHandler> windowCloseRequested_;
+  std::vector<webview::SimpleEventHandler> domContentLoaded_;
+  std::function<void(webview::KeyEventKind, uint32_t)> onAcceleratorKey_;
+};
+
+}  // namespace tavrelle::chromium

@@ -1,0 +1,197 @@
+#include "platform/chromium/DevToolsPipe.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <system_error>
+#include <vector>
+
+#include "platform/chromium/ChromiumQuirks.h"
+#include "platform/chromium/NulFrameSplitter.h"
+
+namespace tavrelle::chromium {
+
+namespace {
+
+constexpr size_t kReadChunk = 1 << 20;
+
+// Writing to a pipe whose reader is gone raises SIGPIPE, which would end the host.
+// The writer thread keeps it blocked and takes back any pending one after EPIPE.
+void blockSigpipeOnThisThread() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+void consumePendingSigpipe() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGPIPE);
+  timespec zero{};
+  while (sigtimedwait(&set, nullptr, &zero) == SIGPIPE) {
+  }
+}
+
+// Waits until fd is ready for `events` or stopFd is signalled. False when stopping
+// or when the descriptor failed.
+bool waitReady(int fd, short events, int stopFd) {
+  for (;;) {
+    pollfd fds[2] = {{fd, events, 0}, {stopFd, POLLIN, 0}};
+    int ready = poll(fds, 2, -1);
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (fds[1].revents != 0) return false;
+    return true;
+  }
+}
+
+}  // namespace
+
+DevToolsPipe::DevToolsPipe(EventLoop& loop, int toBrowserFd, int fromBrowserFd)
+    : loop_(loop),
+      toBrowserFd_(toBrowserFd),
+      fromBrowserFd_(fromBrowserFd),
+      stopFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      delivery_(std::make_shared<Delivery>()) {
+  if (stopFd_ < 0) {
+    close(toBrowserFd_);
+    close(fromBrowserFd_);
+    throw std::system_error(errno, std::generic_category(), "eventfd");
+  }
+  fcntl(toBrowserFd_, F_SETFL, fcntl(toBrowserFd_, F_GETFL) | O_NONBLOCK);
+  reader_ = std::thread([this] { readLoop(); });
+  writer_ = std::thread([this] { writeLoop(); });
+}
+
+DevToolsPipe::~DevToolsPipe() {
+  {
+    std::lock_guard lock(queueMutex_);
+    stopping_ = true;
+  }
+  queueChanged_.notify_all();
+  uint64_t one = 1;
+  [[maybe_unused]] ssize_t written = write(stopFd_, &one, sizeof one);
+  reader_.join();
+  writer_.join();
+  delivery_.reset();
+  close(toBrowserFd_);
+  close(fromBrowserFd_);
+  close(stopFd_);
+}
+
+void DevToolsPipe::setListener(Listener* listener) { delivery_->listener = listener; }
+
+void DevToolsPipe::send(OutgoingMessage message) {
+  {
+    std::lock_guard lock(queueMutex_);
+    if (stopping_) return;
+    queue_.push_back(std::move(message));
+  }
+  queueChanged_.notify_one();
+}
+
+void DevToolsPipe::readLoop() {
+  NulFrameSplitter splitter;
+  std::vector<char> buffer(kReadChunk);
+  for (;;) {
+    if (!waitReady(fromBrowserFd_, POLLIN, stopFd_)) return;
+    ssize_t got = read(fromBrowserFd_, buffer.data(), buffer.size());
+    if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (got <= 0) {
+      postClosed(got == 0 ? "the browser closed its end of the DevTools pipe"
+                          : std::string("reading the DevTools pipe failed: ") + std::strerror(errno));
+      return;
+    }
+    splitter.feed({buffer.data(), static_cast<size_t>(got)}, [this](std::string&& text) {
+      auto message = std::make_shared<nlohmann::json>(nlohmann::json::parse(text, nullptr, false));
+      if (message->is_discarded() || !message->is_object()) {
+        std::fprintf(stderr, "tavrelle: dropped a malformed DevTools message (%zu bytes)\n",
+                     text.size());
+        return;
+      }
+      postMessage(std::move(message));
+    });
+  }
+}
+
+void DevToolsPipe::writeLoop() {
+  blockSigpipeOnThisThread();
+  for (;;) {
+    OutgoingMessage next;
+    {
+      std::unique_lock lock(queueMutex_);
+      queueChanged_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+      if (stopping_) return;
+      next = std::move(queue_.front());
+      queue_.pop_front();
+    }
+    std::string text = next.produce();
+    if (text.size() > quirks::kLargestMessageToBrowser) {
+      postRejected(next.id, "the message of " + std::to_string(text.size()) +
+                                " bytes exceeds what the browser accepts");
+      continue;
+    }
+    if (!writeAll(text.data(), text.size()) || !writeAll("", 1)) return;
+  }
+}
+
+bool DevToolsPipe::writeAll(const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t put = write(toBrowserFd_, data, size);
+    if (put > 0) {
+      data += put;
+      size -= static_cast<size_t>(put);
+      continue;
+    }
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0 && errno == EAGAIN) {
+      if (!waitReady(toBrowserFd_, POLLOUT, stopFd_)) return false;
+      continue;
+    }
+    int error = errno;
+    if (error == EPIPE) consumePendingSigpipe();
+    postClosed(std::string("writing to the DevTools pipe failed: ") + std::strerror(error));
+    return false;
+  }
+  return true;
+}
+
+void DevToolsPipe::postMessage(std::shared_ptr<nlohmann::json> message) {
+  std::weak_ptr<Delivery> weak = delivery_;
+  loop_.post([weak, message = std::move(message)] {
+    auto delivery = weak.lock();
+    if (delivery && delivery->listener && !delivery->closedReported) {
+      delivery->listener->onMessageReceived(std::move(*message));
+    }
+  });
+}
+
+void DevToolsPipe::postRejected(uint64_t id, std::string reason) {
+  std::weak_ptr<Delivery> weak = delivery_;
+  loop_.post([weak, id, reason = std::move(reason)] {
+    auto delivery = weak.lock();
+    if (delivery && delivery->listener) delivery->listener->onMessageRejected(id, reason);
+  });
+}
+
+void DevToolsPipe::postClosed(std::string reason) {
+  std::weak_ptr<Delivery> weak = delivery_;
+  loop_.post([weak, reason = std::move(reason)] {
+    auto delivery = weak.lock();
+    if (!delivery || delivery->closedReported) return;
+    delivery->closedReported = true;
+    if (delivery->listener) delivery->listener->onTransportClosed(reason);
+  });
+}
+
+}  // namespace tavrelle::chromium

@@ -1,0 +1,19 @@
+#include "platform/chromium/PageScript.h"
+
+#include <nlohmann/json.hpp>
+
+#include "embedded/page-api.h"
+
+namespace tavrelle::chromium {
+
+std::string pageScriptSource(const PageScriptConfig& config) {
+  nlohmann::json settings = {
+      {"binding", kPageBindingName},     {"dispatcher", kPageDispatcherName},
+      {"messages", config.webMessages},  {"devTools", config.devTools},
+      {"browserKeys", config.browserKeys}, {"zoomControl", config.zoomControl},
+      {"pinchZoom", config.pinchZoom},   {"contextMenus", config.contextMenus},
+  };
+  return std::string(kEmbedded_page_api) + "(" + settings.dump() + ");\n";
+}
+
+}  // namespace tavrelle::chromium

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "platform/chromium/DevToolsClient.h"
+#include "platform/chromium/ExecutionContexts.h"
+
+namespace tavrelle::chromium {
+
+// The DevTools sessions of the web view's page: the page target's own session and one
+// for every frame the browser runs in another process (cross-site iframes), attached
+// automatically and held before their first script so that each gets the page script
+// and the host binding. Tracks their documents and turns binding calls into reports
+// that name the calling document.
+class PageSessions {
+ public:
+  struct Events {
+    // A report of the page script. fromTopDocument: the top frame's main world.
+    std::function<void(const std::string& payload, const ExecutionContexts::CallingDocument& caller,
+                       bool fromTopDocument)> pageReport;
+    std::function<void()> topDomContentLoaded;
+    std::function<void(const std::string& url)> topFrameNavigated;
+    // The browser is about to open a window (the page script did not prevent it).
+    std::function<void(const std::string& url)> windowOpening;
+  };
+
+  PageSessions(DevToolsClient& client, std::string pageTargetId, std::string pageSessionId,
+               Events events);
+  PageSessions(const PageSessions&) = delete;
+  PageSessions& operator=(const PageSessions&) = delete;
+
+  // Prepares the page session; onReady runs once the browser has confirmed it.
+  void setUp(std::string scriptSource, std::function<void(const DevToolsReply& failure)> onReady);
+  // Replaces the page script in every session, for documents loaded from now on.
+  void setScriptSource(std::string scriptSource);
+  void setScriptDialogsEnabled(bool enabled) { scriptDialogs_ = enabled; }
+  void setScriptEnabled(bool enabled);
+
+  [[nodiscard]] const std::string& pageSessionId() const { return pageSessionId_; }
+  [[nodiscard]] const std::string& pageTargetId() const { return pageTargetId_; }
+  // The top document's main-world context, if a document is loaded.
+  [[nodiscard]] std::optional<int64_t> topDocumentContext() const;
+
+ private:
+  struct Session {
+    std::string scriptId;  // the page script's registration in this session
+  };
+
+  void listen();
+  void prepareSession(const std::string& sessionId, std::function<void(const DevToolsReply&)> done);
+  void registerScript(const std::string& sessionId);
+  void onAttached(const Json& params, const std::string& parentSessionId);
+  void onDetached(const Json& params);
+  void onContextCreated(const Json& params, const std::string& sessionId);
+  void onFrameNavigated(const Json& params, const std::string& sessionId);
+  void onBindingCalled(const Json& params, const std::string& sessionId);
+  void onDialogOpening(const std::string& sessionId);
+  [[nodiscard]] bool isOurs(const std::string& sessionId) const { return sessions_.contains(sessionId); }
+
+  DevToolsClient& client_;
+  std::string pageTargetId_;
+  std::string pageSessionId_;
+  Events events_;
+  std::string scriptSource_;
+  bool scriptDialogs_ = true;
+  bool scriptEnabled_ = true;
+  std::map<std::string, Session> sessions_;
+  ExecutionContexts contexts_;
+};
+
+}  // namespace tavrelle::chromium

@@ -1,0 +1,116 @@
+#include "platform/linux/X11EventTranslator.h"
+
+#include <cmath>
+
+namespace tavrelle::linux_platform {
+
+namespace {
+
+using Kind = MainWindowInput::Kind;
+
+MainWindowInput ClassifyClientMessage(const XClientMessageEvent& message, const X11Atoms& atoms) {
+  if (message.message_type != atoms.wmProtocols || message.format != 32) return {};
+  auto protocol = static_cast<Atom>(message.data.l[0]);
+  auto time = static_cast<Time>(message.data.l[1]);
+  if (protocol == atoms.wmDeleteWindow) return {Kind::Close, time};
+  if (protocol == atoms.wmTakeFocus) return {Kind::TakeFocus, time};
+  return {};
+}
+
+// The focus arrived at the window itself, not at one of its children or by the pointer.
+bool FocusReachedWindow(const XFocusChangeEvent& focus) {
+  if (focus.mode == NotifyGrab || focus.mode == NotifyUngrab) return false;
+  return focus.detail == NotifyAncestor || focus.detail == NotifyNonlinear ||
+         focus.detail == NotifyInferior;
+}
+
+MainWindowInput ClassifyProperty(const XPropertyEvent& property, const X11Atoms& atoms) {
+  if (property.atom == atoms.netWmState || property.atom == atoms.wmState) {
+    return {Kind::StateChanged, property.time};
+  }
+  if (property.atom == atoms.netFrameExtents) return {Kind::FrameExtentsChanged, property.time};
+  return {};
+}
+
+}  // namespace
+
+MainWindowInput ClassifyMainWindowEvent(const XEvent& event, Window window, const X11Atoms& atoms) {
+  switch (event.type) {
+    case ClientMessage:
+      if (event.xclient.window != window) return {};
+      return ClassifyClientMessage(event.xclient, atoms);
+    case DestroyNotify:
+      if (event.xdestroywindow.window != window) return {};
+      return {Kind::Destroyed, CurrentTime};
+    case FocusIn:
+      if (event.xfocus.window != window || !FocusReachedWindow(event.xfocus)) return {};
+      return {Kind::FocusGained, CurrentTime};
+    case ConfigureNotify:
+      if (event.xconfigure.window != window) return {};
+      return {Kind::GeometryChanged, CurrentTime};
+    case MapNotify:
+    case UnmapNotify:
+    case ReparentNotify:
+      // Mapping by the window manager and reparenting into a frame move the client area.
+      if (event.xany.window != window) return {};
+      return {Kind::GeometryChanged, CurrentTime};
+    case PropertyNotify:
+      if (event.xproperty.window != window) return {};
+      return ClassifyProperty(event.xproperty, atoms);
+    default:
+      return {};
+  }
+}
+
+std::vector<WindowEvent> GeometryChangeEvents(const ClientGeometry& reported,
+                                              const ClientGeometry& now) {
+  std::vector<WindowEvent> events;
+  if (now.width != reported.width || now.height != reported.height ||
+      now.sizeType != reported.sizeType) {
+    WindowEvent size;
+    size.kind = WindowEvent::Kind::Size;
+    size.sizeType = now.sizeType;
+    size.clientWidth = now.width;
+    size.clientHeight = now.height;
+    events.push_back(size);
+  }
+  if (now.x != reported.x || now.y != reported.y) {
+    WindowEvent move;
+    move.kind = WindowEvent::Kind::Move;
+    events.push_back(move);
+  }
+  return events;
+}
+
+std::optional<RawDelta> RawMotionDelta(const XIRawEvent& event) {
+  RawDelta delta;
+  bool moved = false;
+  const double* value = event.raw_values;
+  for (int axis = 0; axis < 2 && axis < event.valuators.mask_len * 8; ++axis) {
+    if (!XIMaskIsSet(event.valuators.mask, axis)) continue;
+    // Values are packed: one per set bit, in axis order.
+    double amount = *value++;
+    if (amount == 0) continue;
+    (axis == 0 ? delta.dx : delta.dy) = amount;
+    moved = true;
+  }
+  if (!moved) return std::nullopt;
+  return delta;
+}
+
+std::optional<WindowEvent> RawMotionAccumulator::add(RawDelta delta) {
+  remainderX_ += delta.dx;
+  remainderY_ += delta.dy;
+  double wholeX = std::trunc(remainderX_);
+  double wholeY = std::trunc(remainderY_);
+  if (wholeX == 0 && wholeY == 0) return std::nullopt;
+  remainderX_ -= wholeX;
+  remainderY_ -= wholeY;
+  WindowEvent event;
+  event.kind = WindowEvent::Kind::RawInput;
+  event.rawDx = static_cast<int32_t>(wholeX);
+  event.rawDy = static_cast<int32_t>(wholeY);
+  return event;
+}
+
+}  // namespace tavrelle::linux_platform

@@ -1,0 +1,96 @@
+// The web view's events, each a small fixed rule that makes the web view behave like
+// one application window.
+
+#include <string>
+
+#include "content/ResourceServer.h"
+#include "webview/ZephyxWebView.h"
+
+namespace tavrelle {
+
+namespace {
+
+constexpr uint32_t kFrameChangedInPlace =
+    window_pos::kNoSize | window_pos::kNoMove | window_pos::kNoZOrder | window_pos::kFrameChanged;
+
+constexpr const char* kRuntimeStoppedText =
+    "The web view runtime stopped unexpectedly. The app will close.";
+constexpr const char* kDefaultCaption = "Tavrelle";
+constexpr int kRuntimeStoppedExitCode = 2;
+
+}  // namespace
+
+bool ZephyxWebView::IsAcceptedSource(const std::string& uri) const {
+  return uri.starts_with(contentOrigin_);
+}
+
+// Every document, not only the first: a later navigation shows the window again (no
+// change) and puts the keyboard back into the page.
+void ZephyxWebView::OnDOMContentLoaded() {
+  window_->show();
+  controller_->put_IsVisible(true);
+  if (!config_->caption) {
+    window_->setStyle(window_->style() & ~window_style::kCaption);
+    window_->setWindowPos(0, 0, 0, 0, kFrameChangedInPlace);
+  }
+  controller_->MoveFocus(webview::MoveFocusReason::Programmatic);
+}
+
+void ZephyxWebView::OnDocumentTitleChanged() { window_->setTitle(webView_->get_DocumentTitle()); }
+
+// The app stays on its own origin; a cancelled address is not opened anywhere else.
+void ZephyxWebView::OnNavigationStarting(webview::NavigationStartingEventArgs& args) {
+  if (!IsAcceptedSource(args.get_Uri())) {
+    args.put_Cancel(true);
+  }
+}
+
+// Links with a target and window.open go to the desktop's handler for their scheme.
+void ZephyxWebView::OnNewWindowRequested(webview::NewWindowRequestedEventArgs& args) {
+  ports_.shellOpen(args.get_Uri());
+  args.put_Handled(true);
+}
+
+void ZephyxWebView::OnPermissionRequested(webview::PermissionRequestedEventArgs& args) {
+  args.put_State(webview::PermissionState::Allow);
+}
+
+void ZephyxWebView::OnWindowCloseRequested() { window_->close(); }
+
+// The page's element fullscreen and the host's fullscreen are one state.
+void ZephyxWebView::OnContainsFullScreenElementChanged() {
+  SetFullscreen(webView_->get_ContainsFullScreenElement());
+}
+
+// Press and release both open the tools; the key is never marked handled.
+void ZephyxWebView::OnAcceleratorKeyPressed(webview::AcceleratorKeyPressedEventArgs& args) {
+  if (config_->enableDevtools && args.get_VirtualKey() == webview::kVirtualKeyF12) {
+    webView_->OpenDevToolsWindow();
+  }
+}
+
+void ZephyxWebView::OnWebResourceRequested(webview::WebResourceRequestedEventArgs& args) {
+  resourceServer_->handleRequest(args);
+}
+
+void ZephyxWebView::OnWebMessageReceived(webview::WebMessageReceivedEventArgs& args) {
+  if (!IsAcceptedSource(args.get_Source())) {
+    return;
+  }
+  const auto& text = args.TryGetWebMessageAsString();
+  if (text) {
+    HandleWebMessage(*text);
+  }
+}
+
+// Without its browser the window shows nothing and can do nothing. A renderer that
+// died leaves the browser's own error page, from which a reload recovers.
+void ZephyxWebView::OnProcessFailed(webview::ProcessFailedEventArgs& args) {
+  if (args.get_ProcessFailedKind() == webview::ProcessFailedKind::RenderProcessExited) {
+    return;
+  }
+  ports_.showMessageBox(kRuntimeStoppedText, kDefaultCaption, MessageBoxIcon::Error);
+  ports_.endMainLoop(kRuntimeStoppedExitCode);
+}
+
+}  // namespace tavrelle

@@ -1,0 +1,155 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/AppConfig.h"
+#include "platform/Dialogs.h"
+#include "platform/Geometry.h"
+#include "platform/MainWindow.h"
+#include "webview/WebViewRuntime.h"
+
+namespace tavrelle {
+
+class BundleArchive;
+class ExtensionManager;
+class ResourceServer;
+
+// What the web view host needs from the platform besides the window and the runtime.
+struct WebViewHostPorts {
+  std::function<void(const std::string& target)> shellOpen;
+  std::function<void(const std::string& name, const std::string& value)> setEnvironmentVariable;
+  std::function<void(const std::string& text, const std::string& caption, MessageBoxIcon icon)>
+      showMessageBox;
+  // Ends the main loop; the process then exits with the code.
+  std::function<void(int exitCode)> endMainLoop;
+};
+
+// Everything start-up hands the web view host. The pointers are not owned and
+// outlive the host.
+struct WebViewHostSetup {
+  const AppConfig* config = nullptr;
+  const BundleArchive* bundle = nullptr;  // closed when no bundle is used
+  ExtensionManager* extensionManager = nullptr;
+  MainWindow* window = nullptr;
+  std::string appFolder;       // ends with "/"
+  std::string webRoot;         // "www/"
+  std::string userDataFolder;  // the app data folder
+  // Pages whose address begins with it may drive the host: the app origin in bundle
+  // content mode, the configured start address in remote content mode.
+  std::string contentOrigin;
+  std::optional<std::string> browserExecutableFolder;  // "webview2" in fixed distribution
+};
+
+// The process's one web view host: creates the web view inside the main window,
+// keeps it in step with the window, serves its requests, and carries the messages
+// between page and host. Main thread only.
+class ZephyxWebView {
+ public:
+  using FolderTable = std::map<std::string, std::string>;
+
+  ZephyxWebView(WebViewHostSetup setup, webview::WebViewRuntime& runtime, WebViewHostPorts ports);
+  ZephyxWebView(const ZephyxWebView&) = delete;
+  ZephyxWebView& operator=(const ZephyxWebView&) = delete;
+  ~ZephyxWebView();
+
+  // Starts the asynchronous creation of environment, controller and web view.
+  void Init();
+  // Runs once the controller exists: settings, event handlers, request filter, start page.
+  void InitWithController();
+
+  // ----- Message channel -----
+  // Posts one JSON text to the page at once (dropped while no web view exists).
+  void PostJsonToPage(const std::string& json);
+  // Parses and dispatches one page message; a message that fails in any way is dropped.
+  void HandleWebMessage(const std::string& text);
+  // The answer to "wrapper-init".
+  void HandleWrapperInit();
+  // A "log-to-console" line for the page, queued until the page has started.
+  void LogToConsole(const std::string& message, const std::string& logType);
+
+  // ----- Window commands -----
+  void SetFullscreen(bool enable);
+  // Client size in logical pixels; ignored while fullscreen or when either is below 1.
+  void SetWindowSize(int32_t width, int32_t height);
+  // Outer top-left corner in logical pixels; ignored while fullscreen.
+  void SetWindowPosition(int32_t x, int32_t y);
+  void ShowWindowCommand(ShowCommand command);
+  void FocusWindow();
+
+  // ----- Pointer lock -----
+  void SetPointerLockEnabled(bool enabled);
+  void OnRawMouseMovement(int32_t dx, int32_t dy);
+  void OnPointerLockTimer();
+
+  // Drops the resource server's cached file mappings (at shutdown).
+  void ReleaseMappedFiles();
+
+  [[nodiscard]] MainWindow* window() const { return window_; }
+  [[nodiscard]] webview::WebViewController* controller() const { return controller_.get(); }
+  [[nodiscard]] webview::WebView* webView() const { return webView_; }
+  [[nodiscard]] ExtensionManager* extensionManager() const { return extensionManager_; }
+  [[nodiscard]] const std::string& contentOrigin() const { return contentOrigin_; }
+  [[nodiscard]] bool isFullscreen() const { return isFullscreen_; }
+  [[nodiscard]] const FolderTable& folderTable() const { return folderTable_; }
+
+ private:
+  // Creation steps.
+  void OnEnvironmentCreated(const webview::CreationResult& result,
+                            std::shared_ptr<webview::WebViewEnvironment> environment);
+  void OnControllerCreated(const webview::CreationResult& result,
+                           std::shared_ptr<webview::WebViewController> controller);
+  void FailCreation(const webview::CreationResult& result);
+  void ApplySettings();
+  void TakeOverAcceleratorKeys();
+  void ApplyInputSettings();
+  void RegisterRequestInterception();
+  void RegisterPageEventHandlers();
+  void NavigateToStartPage();
+
+  // Event handlers.
+  void OnAcceleratorKeyPressed(webview::AcceleratorKeyPressedEventArgs& args);
+  void OnDocumentTitleChanged();
+  void OnWebResourceRequested(webview::WebResourceRequestedEventArgs& args);
+  void OnNavigationStarting(webview::NavigationStartingEventArgs& args);
+  void OnPermissionRequested(webview::PermissionRequestedEventArgs& args);
+  void OnContainsFullScreenElementChanged();
+  void OnWindowCloseRequested();
+  void OnNewWindowRequested(webview::NewWindowRequestedEventArgs& args);
+  void OnWebMessageReceived(webview::WebMessageReceivedEventArgs& args);
+  void OnDOMContentLoaded();
+  void OnProcessFailed(webview::ProcessFailedEventArgs& args);
+
+  [[nodiscard]] bool IsAcceptedSource(const std::string& uri) const;
+
+  const AppConfig* config_;
+  const BundleArchive* bundle_;
+  ExtensionManager* extensionManager_;
+  MainWindow* window_;
+  std::string appFolder_;
+  std::string webRoot_;
+  std::string userDataFolder_;
+  std::string contentOrigin_;
+  std::optional<std::string> browserExecutableFolder_;
+  webview::WebViewRuntime& runtime_;
+  WebViewHostPorts ports_;
+
+  std::shared_ptr<webview::WebViewEnvironment> environment_;
+  std::shared_ptr<webview::WebViewController> controller_;
+  webview::WebView* webView_ = nullptr;  // owned by the controller
+
+  std::unique_ptr<ResourceServer> resourceServer_;  // holds the cache of mapped files
+
+  bool isFullscreen_ = false;
+  uint32_t savedStyle_ = 0;
+  uint32_t savedExStyle_ = 0;
+  Rect savedRect_;
+
+  FolderTable folderTable_;
+};
+
+}  // namespace tavrelle

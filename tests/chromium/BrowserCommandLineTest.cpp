@@ -1,0 +1,126 @@
+// The browser's command line: shell-like splitting of the extra arguments, and the
+// switches the host always sets.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "platform/chromium/BrowserCommandLine.h"
+#include "platform/chromium/CommandLineWords.h"
+
+namespace tavrelle::chromium {
+namespace {
+
+using Words = std::vector<std::string>;
+
+// ----- Splitting -----
+
+TEST(CommandLineWordsTest, BlanksSeparateWords) {
+  EXPECT_EQ(splitCommandLineWords("  --a  --b=1\t--c\n"), (Words{"--a", "--b=1", "--c"}));
+  EXPECT_TRUE(splitCommandLineWords("").empty());
+  EXPECT_TRUE(splitCommandLineWords(" \t ").empty());
+}
+
+TEST(CommandLineWordsTest, QuotesKeepBlanksAndJoinWithNeighbours) {
+  EXPECT_EQ(splitCommandLineWords(R"(--title="My Game" '--x=a b')"), (Words{"--title=My Game", "--x=a b"}));
+  EXPECT_EQ(splitCommandLineWords(R"(a"b c"d)"), Words{"ab cd"});
+  EXPECT_EQ(splitCommandLineWords(R"("" '')"), (Words{"", ""}));
+}
+
+TEST(CommandLineWordsTest, BackslashEscapes) {
+  EXPECT_EQ(splitCommandLineWords(R"(a\ b)"), Words{"a b"});
+  EXPECT_EQ(splitCommandLineWords(R"("say \"hi\" \n")"), Words{R"(say "hi" \n)"});
+  EXPECT_EQ(splitCommandLineWords(R"('no \escape')"), Words{R"(no \escape)"});
+}
+
+TEST(CommandLineWordsTest, UnterminatedQuoteRunsToTheEnd) {
+  EXPECT_EQ(splitCommandLineWords(R"(--a "b c)"), (Words{"--a", "b c"}));
+  EXPECT_EQ(splitCommandLineWords("--a 'b"), (Words{"--a", "b"}));
+  EXPECT_EQ(splitCommandLineWords("trailing\\"), Words{"trailing"});
+}
+
+TEST(CommandLineWordsTest, NoShellExpansion) {
+  EXPECT_EQ(splitCommandLineWords("$HOME `id` *"), (Words{"$HOME", "`id`", "*"}));
+}
+
+// ----- The launch command line -----
+
+bool has(const Words& args, const std::string& arg) {
+  return std::find(args.begin(), args.end(), arg) != args.end();
+}
+
+BrowserLaunchSettings windowedSettings() {
+  BrowserLaunchSettings settings;
+  settings.executable = "/usr/bin/chromium";
+  settings.userDataFolder = "/home/p/.local/share/Game";
+  settings.windowWidth = 1280;
+  settings.windowHeight = 720;
+  settings.background = Rgb{255, 0, 16};
+  return settings;
+}
+
+TEST(BrowserCommandLineTest, WindowedLaunchUsesThePipeAndAnOffscreenAppWindow) {
+  auto args = browserCommandLine(windowedSettings());
+  EXPECT_EQ(args.front(), "/usr/bin/chromium");
+  for (const char* expected : {"--remote-debugging-pipe", "--user-data-dir=/home/p/.local/share/Game",
+                               "--ozone-platform=x11", "--window-size=1280,720", "--window-position=-3000,-3000",
+                               "--no-first-run", "--no-default-browser-check", "--disable-background-networking",
+                               "--disable-component-update", "--disable-sync", "--password-store=basic",
+                               "--autoplay-policy=no-user-gesture-required"}) {
+    EXPECT_TRUE(has(args, expected)) << expected;
+  }
+  auto app = std::find_if(args.begin(), args.end(), [](const std::string& a) { return a.starts_with("--app=data:text/html,"); });
+  ASSERT_NE(app, args.end());
+  EXPECT_NE(app->find("%23ff0010"), std::string::npos);
+  EXPECT_FALSE(has(args, "--headless=new"));
+  EXPECT_FALSE(has(args, "--no-sandbox"));
+}
+
+TEST(BrowserCommandLineTest, HeadlessHasNoWindowSwitches) {
+  auto settings = windowedSettings();
+  settings.headless = true;
+  auto args = browserCommandLine(settings);
+  EXPECT_TRUE(has(args, "--headless=new"));
+  EXPECT_FALSE(has(args, "--ozone-platform=x11"));
+  EXPECT_FALSE(has(args, "--window-position=-3000,-3000"));
+  EXPECT_TRUE(args.back().starts_with("data:text/html,"));
+}
+
+TEST(BrowserCommandLineTest, RootTurnsTheSandboxOffAndHidesItsWarning) {
+  auto settings = windowedSettings();
+  settings.runningAsRoot = true;
+  auto args = browserCommandLine(settings);
+  EXPECT_TRUE(has(args, "--no-sandbox"));
+  EXPECT_TRUE(has(args, "--test-type"));
+}
+
+TEST(BrowserCommandLineTest, AdditionalArgumentsComeLastSplitLikeAShell) {
+  auto settings = windowedSettings();
+  settings.additionalArguments = R"(--lang=fr "--user-agent=My Agent" --enable-gpu)";
+  auto args = browserCommandLine(settings);
+  ASSERT_GE(args.size(), 3u);
+  EXPECT_EQ((Words{args.end() - 3, args.end()}), (Words{"--lang=fr", "--user-agent=My Agent", "--enable-gpu"}));
+}
+
+TEST(BrowserCommandLineTest, AdditionalArgumentsCannotOpenAPortOrMoveTheProfile) {
+  auto settings = windowedSettings();
+  settings.additionalArguments = "--remote-debugging-port=9222 --user-data-dir=/tmp/x --remote-debugging-address=0.0.0.0 --remote-debugging-portal";
+  auto args = browserCommandLine(settings);
+  EXPECT_FALSE(has(args, "--remote-debugging-port=9222"));
+  EXPECT_FALSE(has(args, "--user-data-dir=/tmp/x"));
+  EXPECT_FALSE(has(args, "--remote-debugging-address=0.0.0.0"));
+  EXPECT_TRUE(has(args, "--remote-debugging-portal"));  // only whole switch names are reserved
+}
+
+TEST(BrowserCommandLineTest, FeatureListsAreMergedNotReplaced) {
+  auto settings = windowedSettings();
+  settings.additionalArguments = "--disable-features=Translate --enable-features=Vulkan";
+  auto args = browserCommandLine(settings);
+  auto disabled = std::count_if(args.begin(), args.end(), [](const std::string& a) { return a.starts_with("--disable-features="); });
+  EXPECT_EQ(disabled, 1);
+  EXPECT_TRUE(has(args, "--disable-features=MediaRouter,NetworkTimeServiceQuerying,Translate"));
+  EXPECT_TRUE(has(args, "--enable-features=Vulkan"));
+}
+
+}  // namespace
+}  // namespace tavrelle::chromium

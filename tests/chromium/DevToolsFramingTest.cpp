@@ -1,0 +1,177 @@
+// Message framing on the DevTools pipe: NUL-ended JSON texts, split and merged
+// arbitrarily by reads; the pipe's reader and writer threads over real pipes.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/chromium/ChromiumQuirks.h"
+#include "platform/chromium/DevToolsPipe.h"
+#include "platform/chromium/NulFrameSplitter.h"
+#include "platform/linux/PollEventLoop.h"
+
+namespace tavrelle::chromium {
+namespace {
+
+std::vector<std::string> splitAll(const std::vector<std::string>& reads, NulFrameSplitter& splitter) {
+  std::vector<std::string> messages;
+  for (const auto& bytes : reads) {
+    splitter.feed(bytes, [&](std::string&& message) { messages.push_back(std::move(message)); });
+  }
+  return messages;
+}
+
+TEST(NulFrameSplitterTest, OneReadOneMessage) {
+  NulFrameSplitter splitter;
+  EXPECT_EQ(splitAll({std::string("{\"id\":1}\0", 9)}, splitter), std::vector<std::string>{"{\"id\":1}"});
+  EXPECT_EQ(splitter.pendingBytes(), 0u);
+}
+
+TEST(NulFrameSplitterTest, MessagesMergedInOneRead) {
+  NulFrameSplitter splitter;
+  auto messages = splitAll({std::string("{\"a\":1}\0{\"b\":2}\0{\"c\"", 20)}, splitter);
+  EXPECT_EQ(messages, (std::vector<std::string>{"{\"a\":1}", "{\"b\":2}"}));
+  EXPECT_EQ(splitter.pendingBytes(), 4u);
+  messages = splitAll({std::string(":3}\0", 4)}, splitter);
+  EXPECT_EQ(messages, std::vector<std::string>{"{\"c\":3}"});
+}
+
+TEST(NulFrameSplitterTest, MessageSplitAcrossManyReadsByteByByte) {
+  NulFrameSplitter splitter;
+  std::string wire("{\"method\":\"Page.loadEventFired\"}\0", 33);
+  std::vector<std::string> reads;
+  for (char c : wire) reads.emplace_back(1, c);
+  EXPECT_EQ(splitAll(reads, splitter), std::vector<std::string>{"{\"method\":\"Page.loadEventFired\"}"});
+}
+
+TEST(NulFrameSplitterTest, SplitRightAtTheTerminator) {
+  NulFrameSplitter splitter;
+  auto messages = splitAll({"{\"x\":1}", std::string("\0", 1), std::string("{}\0", 3)}, splitter);
+  EXPECT_EQ(messages, (std::vector<std::string>{"{\"x\":1}", "{}"}));
+}
+
+TEST(NulFrameSplitterTest, EmptyFramesAreDeliveredAsEmptyMessages) {
+  NulFrameSplitter splitter;
+  auto messages = splitAll({std::string("\0\0", 2)}, splitter);
+  EXPECT_EQ(messages, (std::vector<std::string>{"", ""}));
+}
+
+TEST(NulFrameSplitterTest, NothingDeliveredWithoutTerminator) {
+  NulFrameSplitter splitter;
+  EXPECT_TRUE(splitAll({"{\"never\":", "\"ends\"}"}, splitter).empty());
+  EXPECT_EQ(splitter.pendingBytes(), 16u);
+}
+
+// ----- The pipe itself, over real pipes -----
+
+class Recorder : public DevToolsTransport::Listener {
+ public:
+  void onMessageReceived(nlohmann::json message) override { received.push_back(std::move(message)); }
+  void onMessageRejected(uint64_t id, const std::string& reason) override { rejected.emplace_back(id, reason); }
+  void onTransportClosed(const std::string& reason) override { closed.push_back(reason); }
+
+  std::vector<nlohmann::json> received;
+  std::vector<std::pair<uint64_t, std::string>> rejected;
+  std::vector<std::string> closed;
+};
+
+class DevToolsPipeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    int toBrowser[2];
+    int fromBrowser[2];
+    ASSERT_EQ(pipe2(toBrowser, O_CLOEXEC), 0);
+    ASSERT_EQ(pipe2(fromBrowser, O_CLOEXEC), 0);
+    browserReads_ = toBrowser[0];
+    browserWrites_ = fromBrowser[1];
+    pipe_ = std::make_unique<DevToolsPipe>(loop_, toBrowser[1], fromBrowser[0]);
+    pipe_->setListener(&recorder_);
+  }
+  void TearDown() override {
+    pipe_.reset();
+    if (browserReads_ >= 0) close(browserReads_);
+    if (browserWrites_ >= 0) close(browserWrites_);
+  }
+  void browserSays(const std::string& bytes) {
+    ASSERT_EQ(write(browserWrites_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+  bool runUntil(const std::function<bool()>& pred) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!pred() && std::chrono::steady_clock::now() < deadline) loop_.runOnce(std::chrono::milliseconds(10));
+    return pred();
+  }
+  std::string browserReadsUntilNul() {
+    std::string got;
+    char c;
+    while (read(browserReads_, &c, 1) == 1 && c != '\0') got.push_back(c);
+    return got;
+  }
+
+  linux_platform::PollEventLoop loop_;
+  Recorder recorder_;
+  std::unique_ptr<DevToolsPipe> pipe_;
+  int browserReads_ = -1;
+  int browserWrites_ = -1;
+};
+
+TEST_F(DevToolsPipeTest, MessagesFromTheBrowserArriveParsedAndInOrder) {
+  browserSays(std::string("{\"id\":1,\"result\":{}}\0{\"method\":\"A\"", 34));
+  browserSays(std::string(",\"params\":{}}\0", 14));
+  ASSERT_TRUE(runUntil([&] { return recorder_.received.size() == 2; }));
+  EXPECT_EQ(recorder_.received[0]["id"], 1);
+  EXPECT_EQ(recorder_.received[1]["method"], "A");
+}
+
+TEST_F(DevToolsPipeTest, MalformedMessageIsDroppedAndTheNextOneStillArrives) {
+  browserSays(std::string("{broken\0{\"id\":2}\0", 17));
+  ASSERT_TRUE(runUntil([&] { return recorder_.received.size() == 1; }));
+  EXPECT_EQ(recorder_.received[0]["id"], 2);
+  EXPECT_TRUE(recorder_.closed.empty());
+}
+
+TEST_F(DevToolsPipeTest, OutgoingMessagesAreProducedOffTheMainThreadAndNulEnded) {
+  auto mainThread = std::this_thread::get_id();
+  std::thread::id producedOn;
+  pipe_->send(OutgoingMessage{7, [&] {
+                                producedOn = std::this_thread::get_id();
+                                return std::string("{\"id\":7}");
+                              }});
+  EXPECT_EQ(browserReadsUntilNul(), "{\"id\":7}");
+  EXPECT_NE(producedOn, mainThread);
+}
+
+TEST_F(DevToolsPipeTest, OversizedMessageIsRejectedWithoutBreakingTheConnection) {
+  pipe_->send(OutgoingMessage{3, [] { return std::string(quirks::kLargestMessageToBrowser + 1, 'x'); }});
+  pipe_->send(OutgoingMessage{4, [] { return std::string("{\"id\":4}"); }});
+  EXPECT_EQ(browserReadsUntilNul(), "{\"id\":4}");
+  ASSERT_TRUE(runUntil([&] { return recorder_.rejected.size() == 1; }));
+  EXPECT_EQ(recorder_.rejected[0].first, 3u);
+  EXPECT_TRUE(recorder_.closed.empty());
+}
+
+TEST_F(DevToolsPipeTest, BrowserClosingItsEndIsReportedOnce) {
+  close(browserWrites_);
+  browserWrites_ = -1;
+  ASSERT_TRUE(runUntil([&] { return !recorder_.closed.empty(); }));
+  close(browserReads_);
+  browserReads_ = -1;
+  pipe_->send(OutgoingMessage{9, [] { return std::string("{}"); }});
+  runUntil([] { return false; });
+  EXPECT_EQ(recorder_.closed.size(), 1u);
+}
+
+TEST_F(DevToolsPipeTest, WritingToAGoneBrowserIsReportedNotFatal) {
+  close(browserReads_);
+  browserReads_ = -1;
+  pipe_->send(OutgoingMessage{1, [] { return std::string("{\"id\":1}"); }});
+  ASSERT_TRUE(runUntil([&] { return !recorder_.closed.empty(); }));
+  EXPECT_NE(recorder_.closed[0].find("writing"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tavrelle::chromium

@@ -1,0 +1,551 @@
+#include "platform/chromium/LoopbackBodyServer.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <iostream>
+#include <regex>
+#include <set>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "support/LoopbackHttpClient.h"
+
+namespace tavrelle::chromium {
+namespace {
+
+using namespace std::chrono_literals;
+using test::fetchLoopback;
+using test::LoopbackHttpClient;
+using test::pathOfUrl;
+
+constexpr const char* kOrigin = "https://tavrelle.localhost";
+constexpr uint64_t kMiB = 1024 * 1024;
+
+// Bytes computed from their offset, so that hundreds of megabytes need no memory and a
+// misplaced or repeated piece shows.
+class PatternBody final : public webview::ResponseBody {
+ public:
+  explicit PatternBody(uint64_t size) : size_(size) {}
+  [[nodiscard]] uint64_t size() const override { return size_; }
+  size_t read(uint64_t offset, std::span<std::byte> out) const override {
+    if (offset >= size_) return 0;
+    size_t count = static_cast<size_t>(std::min<uint64_t>(out.size(), size_ - offset));
+    size_t i = 0;
+    for (; i < count && (offset + i) % 8 != 0; ++i) out[i] = byteAt(offset + i);
+    for (; i + 8 <= count; i += 8) {
+      uint64_t word = wordAt((offset + i) / 8);
+      std::memcpy(&out[i], &word, 8);
+    }
+    for (; i < count; ++i) out[i] = byteAt(offset + i);
+    return count;
+  }
+
+ private:
+  static uint64_t wordAt(uint64_t index) { return (index + 1) * 0x9E3779B97F4A7C15ULL; }
+  static std::byte byteAt(uint64_t offset) {
+    uint64_t word = wordAt(offset / 8);
+    unsigned char bytes[8];
+    std::memcpy(bytes, &word, 8);
+    return std::byte{bytes[offset % 8]};
+  }
+  uint64_t size_;
+};
+
+class MemoryBody final : public webview::ResponseBody {
+ public:
+  explicit MemoryBody(std::vector<std::byte> bytes) : bytes_(std::move(bytes)) {}
+  explicit MemoryBody(std::string_view text)
+      : bytes_(reinterpret_cast<const std::byte*>(text.data()),
+               reinterpret_cast<const std::byte*>(text.data()) + text.size()) {}
+  [[nodiscard]] uint64_t size() const override { return bytes_.size(); }
+  size_t read(uint64_t offset, std::span<std::byte> out) const override {
+    if (offset >= bytes_.size()) return 0;
+    size_t count = std::min<size_t>(out.size(), bytes_.size() - offset);
+    std::memcpy(out.data(), bytes_.data() + offset, count);
+    return count;
+  }
+  [[nodiscard]] std::span<const std::byte> contiguousBytes() const override { return bytes_; }
+
+ private:
+  std::vector<std::byte> bytes_;
+};
+
+// Claims more bytes than it can deliver.
+class ShortBody final : public webview::ResponseBody {
+ public:
+  [[nodiscard]] uint64_t size() const override { return 4 * kMiB; }
+  size_t read(uint64_t offset, std::span<std::byte> out) const override {
+    if (offset >= kMiB) return 0;
+    size_t count = std::min<size_t>(out.size(), kMiB - offset);
+    std::fill_n(out.begin(), count, std::byte{'x'});
+    return count;
+  }
+};
+
+class FakeClock {
+ public:
+  LoopbackBodyServerOptions::Clock::time_point now() const { return start_ + elapsed_.load(); }
+  void advance(std::chrono::milliseconds by) { elapsed_ = elapsed_.load() + by; }
+
+ private:
+  LoopbackBodyServerOptions::Clock::time_point start_ = LoopbackBodyServerOptions::Clock::now();
+  std::atomic<std::chrono::milliseconds> elapsed_{0ms};
+};
+
+// Waits for something the serving thread does on its own; the bound only keeps a broken
+// server from hanging the suite.
+template <typename Predicate>
+bool eventually(Predicate predicate) {
+  auto giveUp = std::chrono::steady_clock::now() + 30s;
+  while (!predicate()) {
+    if (std::chrono::steady_clock::now() > giveUp) return false;
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
+std::shared_ptr<const webview::ResponseBody> textBody(std::string_view text) {
+  return std::make_shared<MemoryBody>(text);
+}
+
+// Reads a whole body and compares it with the pattern piece by piece.
+struct PatternCheck {
+  explicit PatternCheck(const PatternBody& body) : expected(body) {}
+
+  const PatternBody& expected;
+  uint64_t offset = 0;
+  bool intact = true;
+  std::vector<std::byte> scratch;
+
+  void operator()(std::span<const std::byte> piece) {
+    scratch.resize(piece.size());
+    size_t produced = expected.read(offset, scratch);
+    if (produced != piece.size() || std::memcmp(scratch.data(), piece.data(), piece.size()) != 0) {
+      intact = false;
+    }
+    offset += piece.size();
+  }
+};
+
+class LoopbackBodyServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    LoopbackBodyServerOptions options;
+    options.clock = [this] { return clock_.now(); };
+    server_ = LoopbackBodyServer::start(kOrigin, std::move(options));
+    ASSERT_NE(server_, nullptr);
+  }
+
+  [[nodiscard]] uint16_t port() const { return server_->port(); }
+
+  FakeClock clock_;
+  std::unique_ptr<LoopbackBodyServer> server_;
+};
+
+// ----- Responses -----
+
+TEST_F(LoopbackBodyServerTest, ServesTheBodyWithTheExactStatusLineAndHeaders) {
+  std::string url = server_->offer(
+      206, "Partial Content",
+      "Cache-Control: no-store\nContent-Type: video/mp4\nAccept-Ranges: bytes\n"
+      "Content-Range: bytes 0-9/100\nContent-Length: 10",
+      textBody("0123456789"));
+  ASSERT_TRUE(url.starts_with("http://127.0.0.1:" + std::to_string(port()) + "/"));
+
+  auto response = fetchLoopback(port(), "GET", pathOfUrl(url), "Range: bytes=50-\r\n");
+  EXPECT_EQ(response.head,
+            "HTTP/1.1 206 Partial Content\r\n"
+            "Cache-Control: no-store\r\n"
+            "Content-Type: video/mp4\r\n"
+            "Accept-Ranges: bytes\r\n"
+            "Content-Range: bytes 0-9/100\r\n"
+            "Content-Length: 10\r\n"
+            "Access-Control-Allow-Origin: https://tavrelle.localhost\r\n"
+            "Access-Control-Allow-Private-Network: true\r\n"
+            "Connection: close\r\n"
+            "Access-Control-Allow-Credentials: true\r\n"
+            "Access-Control-Expose-Headers: Cache-Control, Content-Type, Accept-Ranges, "
+            "Content-Range, Content-Length\r\n"
+            "\r\n");
+  EXPECT_EQ(response.body, "0123456789");
+  EXPECT_EQ(server_->pendingOffers(), 0u);
+}
+
+TEST_F(LoopbackBodyServerTest, AddsTheContentLengthWhenTheBlockHasNone) {
+  std::string url = server_->offer(200, "OK", "Content-Type: text/plain", textBody("hello"));
+  auto response = fetchLoopback(port(), "GET", pathOfUrl(url));
+  EXPECT_EQ(response.status, 200);
+  EXPECT_EQ(response.header("Content-Length"), "5");
+  EXPECT_EQ(response.countOf("Content-Length"), 1);
+  EXPECT_EQ(response.body, "hello");
+}
+
+TEST_F(LoopbackBodyServerTest, ReplacesAContentLengthThatDoesNotMatchTheBody) {
+  std::string url = server_->offer(200, "OK", "Content-Length: 99\nContent-Type: text/plain",
+                                   textBody("hello"));
+  auto response = fetchLoopback(port(), "GET", pathOfUrl(url));
+  EXPECT_EQ(response.header("Content-Length"), "5");
+  EXPECT_EQ(response.countOf("Content-Length"), 1);
+  EXPECT_EQ(response.body, "hello");
+}
+
+TEST_F(LoopbackBodyServerTest, KeepsOnlyItsOwnConnectionAndOriginLines) {
+  std::string url = server_->offer(
+      200, "OK",
+      "Connection: keep-alive\nAccess-Control-Allow-Origin: *\nTransfer-Encoding: chunked\nX-A: 1",
+      textBody("abc"));
+  auto response = fetchLoopback(port(), "GET", pathOfUrl(url));
+  EXPECT_EQ(response.header("Connection"), "close");
+  EXPECT_EQ(response.countOf("Connection"), 1);
+  EXPECT_EQ(response.header("Access-Control-Allow-Origin"), kOrigin);
+  EXPECT_EQ(response.countOf("Access-Control-Allow-Origin"), 1);
+  EXPECT_EQ(response.countOf("Transfer-Encoding"), 0);
+  EXPECT_EQ(response.header("X-A"), "1");
+  EXPECT_EQ(response.body, "abc");
+}
+
+TEST_F(LoopbackBodyServerTest, ServesAnOfferWithoutBodyAsEmpty) {
+  std::string url = server_->offer(500, "Internal Server Error", "Cache-Control: no-store", nullptr);
+  auto response = fetchLoopback(port(), "GET", pathOfUrl(url));
+  EXPECT_TRUE(response.head.starts_with("HTTP/1.1 500 Internal Server Error\r\n"));
+  EXPECT_EQ(response.header("Content-Length"), "0");
+  EXPECT_EQ(response.body, "");
+}
+
+TEST_F(LoopbackBodyServerTest, HeadSendsTheHeadersOnlyAndUsesTheOffer) {
+  std::string url = server_->offer(200, "OK", "Content-Type: text/plain", textBody("hello"));
+  auto head = fetchLoopback(port(), "HEAD", pathOfUrl(url));
+  EXPECT_EQ(head.status, 200);
+  EXPECT_EQ(head.header("Content-Length"), "5");
+  EXPECT_EQ(head.body, "");
+  EXPECT_EQ(fetchLoopback(port(), "GET", pathOfUrl(url)).status, 404);
+}
+
+// ----- Tokens -----
+
+TEST_F(LoopbackBodyServerTest, ASecondFetchOfTheSameUrlIsNotFound) {
+  std::string url = server_->offer(200, "OK", "", textBody("secret"));
+  EXPECT_EQ(fetchLoopback(port(), "GET", pathOfUrl(url)).body, "secret");
+  auto second = fetchLoopback(port(), "GET", pathOfUrl(url));
+  EXPECT_EQ(second.status, 404);
+  EXPECT_EQ(second.body, "");
+  EXPECT_EQ(second.header("Content-Length"), "0");
+}
+
+TEST_F(LoopbackBodyServerTest, AnUnknownTokenIsNotFound) {
+  std::string url = server_->offer(200, "OK", "", textBody("secret"));
+  auto response = fetchLoopback(port(), "GET", "/0123456789abcdef0123456789abcdef");
+  EXPECT_EQ(response.status, 404);
+  EXPECT_EQ(response.body, "");
+  EXPECT_EQ(server_->pendingOffers(), 1u);
+}
+
+TEST_F(LoopbackBodyServerTest, WrongPathShapesAreNotFoundAndLeaveTheOffer) {
+  std::string url = server_->offer(200, "OK", "", textBody("secret"));
+  std::string path = pathOfUrl(url);
+  std::string token = path.substr(1);
+  std::string upper = token;
+  std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+  std::string absolute = "http://127.0.0.1:" + std::to_string(port()) + path;
+  for (const std::string& target :
+       {std::string("/"), std::string("/abc"), "/" + upper, path + "?x", path + "/", path + "0",
+        "/" + token.substr(1), "//" + token, path.substr(0, path.size() - 1) + "g", absolute,
+        "/." + path, std::string("*")}) {
+    SCOPED_TRACE(target);
+    EXPECT_EQ(fetchLoopback(port(), "GET", target).status, 404);
+  }
+  EXPECT_EQ(server_->pendingOffers(), 1u);
+  EXPECT_EQ(fetchLoopback(port(), "GET", path).body, "secret");
+}
+
+TEST_F(LoopbackBodyServerTest, UrlsCarryDistinct128BitTokens) {
+  std::regex shape("http://127\\.0\\.0\\.1:" + std::to_string(port()) + "/[0-9a-f]{32}");
+  std::set<std::string> seen;
+  for (int i = 0; i < 200; ++i) {
+    std::string url = server_->offer(200, "OK", "", nullptr);
+    EXPECT_TRUE(std::regex_match(url, shape)) << url;
+    seen.insert(url);
+  }
+  EXPECT_EQ(seen.size(), 200u);
+  EXPECT_EQ(server_->pendingOffers(), 200u);
+}
+
+// ----- Methods -----
+
+TEST_F(LoopbackBodyServerTest, PreflightAnswersWithoutUsingTheOffer) {
+  std::string url = server_->offer(200, "OK", "", textBody("data"));
+  auto preflight =
+      fetchLoopback(port(), "OPTIONS", pathOfUrl(url),
+                    "Origin: https://tavrelle.localhost\r\n"
+                    "Access-Control-Request-Method: GET\r\n"
+                    "Access-Control-Request-Headers: range, x-custom\r\n"
+                    "Access-Control-Request-Private-Network: true\r\n");
+  EXPECT_TRUE(preflight.head.starts_with("HTTP/1.1 204 No Content\r\n"));
+  EXPECT_EQ(preflight.header("Access-Control-Allow-Origin"), kOrigin);
+  EXPECT_EQ(preflight.header("Access-Control-Allow-Methods"), "GET, HEAD, OPTIONS");
+  EXPECT_EQ(preflight.header("Access-Control-Allow-Headers"), "range, x-custom");
+  EXPECT_EQ(preflight.header("Access-Control-Allow-Private-Network"), "true");
+  EXPECT_EQ(preflight.body, "");
+  EXPECT_EQ(server_->pendingOffers(), 1u);
+  EXPECT_EQ(fetchLoopback(port(), "GET", pathOfUrl(url)).body, "data");
+}
+
+TEST_F(LoopbackBodyServerTest, PreflightWithoutRequestedHeadersAllowsNone) {
+  auto preflight = fetchLoopback(port(), "OPTIONS", "/whatever");
+  EXPECT_EQ(preflight.status, 204);
+  EXPECT_EQ(preflight.countOf("Access-Control-Allow-Headers"), 0);
+}
+
+TEST_F(LoopbackBodyServerTest, OtherMethodsAreRefusedWithoutUsingTheOffer) {
+  std::string url = server_->offer(200, "OK", "", textBody("data"));
+  for (const char* method : {"POST", "PUT", "DELETE", "TRACE"}) {
+    auto response = fetchLoopback(port(), method, pathOfUrl(url));
+    EXPECT_EQ(response.status, 405) << method;
+    EXPECT_EQ(response.header("Allow"), "GET, HEAD, OPTIONS");
+  }
+  EXPECT_EQ(fetchLoopback(port(), "GET", pathOfUrl(url)).body, "data");
+}
+
+TEST_F(LoopbackBodyServerTest, AMalformedRequestIsRefused) {
+  LoopbackHttpClient client(port());
+  client.send("GET\r\n\r\n");
+  EXPECT_TRUE(client.readHead().starts_with("HTTP/1.1 400 Bad Request\r\n"));
+}
+
+TEST_F(LoopbackBodyServerTest, AnOversizedRequestHeadIsRefused) {
+  std::string url = server_->offer(200, "OK", "", textBody("data"));
+  LoopbackHttpClient client(port());
+  client.send("GET " + pathOfUrl(url) + " HTTP/1.1\r\nX-Padding: " + std::string(20'000, 'a'));
+  EXPECT_TRUE(client.readHead().starts_with("HTTP/1.1 431 "));
+  EXPECT_EQ(server_->pendingOffers(), 1u);
+}
+
+TEST_F(LoopbackBodyServerTest, ARequestArrivingInPiecesIsServed) {
+  std::string url = server_->offer(200, "OK", "", textBody("data"));
+  LoopbackHttpClient client(port());
+  std::string request = "GET " + pathOfUrl(url) + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+  for (char c : request) client.send(std::string_view(&c, 1));
+  EXPECT_TRUE(client.readHead().starts_with("HTTP/1.1 200 OK\r\n"));
+  EXPECT_EQ(client.readBodyText(), "data");
+}
+
+// ----- Expiry -----
+
+TEST_F(LoopbackBodyServerTest, AnOfferExpiresAndReleasesItsBody) {
+  auto body = std::make_shared<MemoryBody>(std::string_view("late"));
+  std::weak_ptr<MemoryBody> watched = body;
+  std::string url = server_->offer(200, "OK", "", std::move(body));
+  clock_.advance(30s);
+  EXPECT_EQ(fetchLoopback(port(), "GET", pathOfUrl(url)).status, 404);
+  EXPECT_TRUE(watched.expired());
+  EXPECT_EQ(server_->pendingOffers(), 0u);
+}
+
+TEST_F(LoopbackBodyServerTest, AnExpiredOfferIsReleasedWithoutAnyRequest) {
+  auto body = std::make_shared<MemoryBody>(std::string_view("late"));
+  std::weak_ptr<MemoryBody> watched = body;
+  server_->offer(200, "OK", "", std::move(body));
+  clock_.advance(31s);
+  EXPECT_TRUE(eventually([&] { return watched.expired(); }));
+  EXPECT_EQ(server_->pendingOffers(), 0u);
+}
+
+TEST_F(LoopbackBodyServerTest, AnOfferIsServedUntilItsLifetimeEnds) {
+  std::string url = server_->offer(200, "OK", "", textBody("in time"));
+  clock_.advance(29s);
+  EXPECT_EQ(fetchLoopback(port(), "GET", pathOfUrl(url)).body, "in time");
+}
+
+// ----- Slow and broken clients -----
+
+TEST_F(LoopbackBodyServerTest, ASilentClientDoesNotBlockAnother) {
+  LoopbackHttpClient silent(port());
+  LoopbackHttpClient halfway(port());
+  halfway.send("GET /0123");
+  std::string url = server_->offer(200, "OK", "", textBody("served"));
+  EXPECT_EQ(fetchLoopback(port(), "GET", pathOfUrl(url)).body, "served");
+}
+
+TEST_F(LoopbackBodyServerTest, ASilentClientIsDroppedAfterTheRequestTimeout) {
+  LoopbackHttpClient silent(port());
+  ASSERT_TRUE(eventually([&] { return server_->openConnections() == 1; }));
+  clock_.advance(10s);
+  EXPECT_TRUE(silent.waitForClose());
+  EXPECT_TRUE(eventually([&] { return server_->openConnections() == 0; }));
+}
+
+TEST_F(LoopbackBodyServerTest, AClientThatStopsReadingIsDroppedAfterTheStallTimeout) {
+  auto body = std::make_shared<PatternBody>(64 * kMiB);
+  std::weak_ptr<PatternBody> watched = body;
+  std::string url = server_->offer(200, "OK", "", std::move(body));
+  LoopbackHttpClient stalled(port());
+  stalled.sendRequest("GET", pathOfUrl(url));
+  ASSERT_TRUE(eventually([&] { return server_->pendingOffers() == 0; }));
+  // The server makes progress until the socket buffers are full; from then on a
+  // stall timeout passes without any.
+  EXPECT_TRUE(eventually([&] {
+    clock_.advance(120s);
+    return watched.expired();
+  }));
+  EXPECT_TRUE(eventually([&] { return server_->openConnections() == 0; }));
+}
+
+TEST_F(LoopbackBodyServerTest, AClientLeavingMidBodyLeavesTheServerWorking) {
+  for (bool contiguous : {false, true}) {
+    SCOPED_TRACE(contiguous ? "contiguous body" : "read body");
+    std::shared_ptr<webview::ResponseBody> body;
+    if (contiguous) {
+      body = std::make_shared<MemoryBody>(std::vector<std::byte>(32 * kMiB, std::byte{7}));
+    } else {
+      body = std::make_shared<PatternBody>(64 * kMiB);
+    }
+    std::weak_ptr<webview::ResponseBody> watched = body;
+    std::string url = server_->offer(200, "OK", "", std::move(body));
+    {
+      LoopbackHttpClient leaving(port());
+      leaving.sendRequest("GET", pathOfUrl(url));
+      ASSERT_TRUE(leaving.readHead().starts_with("HTTP/1.1 200 OK\r\n"));
+      leaving.abort();
+    }
+    EXPECT_TRUE(eventually([&] { return watched.expired(); }));
+    std::string next = server_->offer(200, "OK", "", textBody("still here"));
+    EXPECT_EQ(fetchLoopback(port(), "GET", pathOfUrl(next)).body, "still here");
+  }
+}
+
+TEST_F(LoopbackBodyServerTest, ABodyEndingEarlyCutsTheConnection) {
+  std::string url = server_->offer(200, "OK", "", std::make_shared<ShortBody>());
+  auto response = fetchLoopback(port(), "GET", pathOfUrl(url));
+  EXPECT_EQ(response.header("Content-Length"), std::to_string(4 * kMiB));
+  EXPECT_EQ(response.body.size(), kMiB);
+}
+
+TEST_F(LoopbackBodyServerTest, ClientsAreServedSideBySide) {
+  constexpr int kClients = 6;
+  std::vector<std::shared_ptr<PatternBody>> bodies;
+  std::vector<std::unique_ptr<LoopbackHttpClient>> clients;
+  for (int i = 0; i < kClients; ++i) {
+    bodies.push_back(std::make_shared<PatternBody>((8 + static_cast<uint64_t>(i)) * kMiB + 3));
+    std::string url = server_->offer(200, "OK", "", bodies.back());
+    clients.push_back(std::make_unique<LoopbackHttpClient>(port()));
+    clients.back()->sendRequest("GET", pathOfUrl(url));
+  }
+  // Read them last to first: each must progress although the others are not read.
+  for (int i = kClients - 1; i >= 0; --i) {
+    ASSERT_FALSE(clients[i]->readHead().empty());
+    PatternCheck check(*bodies[i]);
+    uint64_t received = clients[i]->readBody(std::ref(check));
+    EXPECT_EQ(received, bodies[i]->size());
+    EXPECT_TRUE(check.intact);
+  }
+}
+
+// ----- Reach -----
+
+TEST_F(LoopbackBodyServerTest, ListensOnlyOn127001) {
+  std::vector<std::string> elsewhere = {"127.0.0.2", "::1"};
+  ifaddrs* interfaces = nullptr;
+  if (getifaddrs(&interfaces) == 0) {
+    for (ifaddrs* entry = interfaces; entry != nullptr; entry = entry->ifa_next) {
+      if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
+      char text[INET_ADDRSTRLEN] = {};
+      auto* address = reinterpret_cast<sockaddr_in*>(entry->ifa_addr);
+      inet_ntop(AF_INET, &address->sin_addr, text, sizeof text);
+      if (std::string(text) != "127.0.0.1") elsewhere.emplace_back(text);
+    }
+    freeifaddrs(interfaces);
+  }
+  for (const std::string& address : elsewhere) {
+    SCOPED_TRACE(address);
+    EXPECT_THROW(LoopbackHttpClient(port(), address), std::system_error);
+  }
+  EXPECT_NO_THROW(LoopbackHttpClient(port(), "127.0.0.1"));
+}
+
+TEST_F(LoopbackBodyServerTest, StopClosesConnectionsAndReleasesOffers) {
+  auto pending = std::make_shared<MemoryBody>(std::string_view("pending"));
+  auto streaming = std::make_shared<PatternBody>(256 * kMiB);
+  std::weak_ptr<MemoryBody> watchedPending = pending;
+  std::weak_ptr<PatternBody> watchedStreaming = streaming;
+  server_->offer(200, "OK", "", std::move(pending));
+  std::string url = server_->offer(200, "OK", "", std::move(streaming));
+  LoopbackHttpClient reader(port());
+  reader.sendRequest("GET", pathOfUrl(url));
+  ASSERT_FALSE(reader.readHead().empty());
+  uint16_t oldPort = port();
+
+  server_->stop();
+  EXPECT_TRUE(watchedPending.expired());
+  EXPECT_TRUE(watchedStreaming.expired());
+  EXPECT_EQ(server_->pendingOffers(), 0u);
+  EXPECT_EQ(server_->offer(200, "OK", "", nullptr), "");
+  EXPECT_LT(reader.readBody([](std::span<const std::byte>) {}), 256 * kMiB);
+  EXPECT_THROW(LoopbackHttpClient(oldPort, "127.0.0.1"), std::system_error);
+  server_.reset();
+}
+
+TEST(LoopbackBodyServerStart, TwoServersGetTheirOwnPorts) {
+  auto first = LoopbackBodyServer::start(kOrigin);
+  auto second = LoopbackBodyServer::start(kOrigin);
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  EXPECT_NE(first->port(), 0);
+  EXPECT_NE(first->port(), second->port());
+}
+
+// ----- Large bodies -----
+
+TEST_F(LoopbackBodyServerTest, A200MBBodyStreamsIntact) {
+  auto body = std::make_shared<PatternBody>(200 * 1000 * 1000 + 5);
+  std::string url = server_->offer(200, "OK", "Content-Type: application/octet-stream", body);
+  LoopbackHttpClient client(port());
+  client.sendRequest("GET", pathOfUrl(url));
+  std::string head = client.readHead();
+  EXPECT_NE(head.find("\r\nContent-Length: 200000005\r\n"), std::string::npos);
+  PatternCheck check(*body);
+  EXPECT_EQ(client.readBody(std::ref(check)), body->size());
+  EXPECT_TRUE(check.intact);
+}
+
+TEST_F(LoopbackBodyServerTest, AContiguousBodyStreamsIntact) {
+  std::vector<std::byte> bytes(48 * kMiB + 11);
+  PatternBody pattern(bytes.size());
+  pattern.read(0, bytes);
+  std::string url = server_->offer(200, "OK", "", std::make_shared<MemoryBody>(std::move(bytes)));
+  LoopbackHttpClient client(port());
+  client.sendRequest("GET", pathOfUrl(url));
+  ASSERT_FALSE(client.readHead().empty());
+  PatternCheck check(pattern);
+  EXPECT_EQ(client.readBody(std::ref(check)), pattern.size());
+  EXPECT_TRUE(check.intact);
+}
+
+// Reports the rate only; timing depends on the machine and the build.
+TEST_F(LoopbackBodyServerTest, Throughput256MB) {
+  constexpr uint64_t kSize = 256 * 1000 * 1000;
+  auto measure = [&](std::shared_ptr<const webview::ResponseBody> body, const char* label) {
+    std::string url = server_->offer(200, "OK", "", std::move(body));
+    auto begin = std::chrono::steady_clock::now();
+    LoopbackHttpClient client(port());
+    client.sendRequest("GET", pathOfUrl(url));
+    ASSERT_FALSE(client.readHead().empty());
+    uint64_t received = client.readBody([](std::span<const std::byte>) {});
+    auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin);
+    EXPECT_EQ(received, kSize);
+    std::cout << "[ rate     ] " << label << ": 256 MB in " << elapsed.count() * 1000 << " ms, "
+              << static_cast<double>(kSize) / 1e6 / elapsed.count() << " MB/s\n";
+  };
+  measure(std::make_shared<PatternBody>(kSize), "read in chunks");
+  measure(std::make_shared<MemoryBody>(std::vector<std::byte>(kSize, std::byte{1})), "contiguous");
+}
+
+}  // namespace
+}  // namespace tavrelle::chromium

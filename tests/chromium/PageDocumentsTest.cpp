@@ -1,0 +1,97 @@
+// Who called the page binding: origins, frame URLs and execution contexts per session.
+
+#include <gtest/gtest.h>
+
+#include "platform/chromium/ExecutionContexts.h"
+#include "platform/chromium/UrlOrigin.h"
+
+namespace tavrelle::chromium {
+namespace {
+
+// ----- Origins -----
+
+TEST(UrlOriginTest, SchemeHostAndNonDefaultPort) {
+  EXPECT_EQ(urlOrigin("https://tavrelle.localhost/index.html?x#y"), "https://tavrelle.localhost");
+  EXPECT_EQ(urlOrigin("HTTPS://Tavrelle.LocalHost"), "https://tavrelle.localhost");
+  EXPECT_EQ(urlOrigin("https://a.localhost:443/"), "https://a.localhost");
+  EXPECT_EQ(urlOrigin("http://127.0.0.1:8080/x"), "http://127.0.0.1:8080");
+  EXPECT_EQ(urlOrigin("https://user:pw@host/"), "https://host");
+  EXPECT_EQ(urlOrigin("http://[::1]:80/"), "http://[::1]");
+}
+
+TEST(UrlOriginTest, UrlsWithoutAuthorityHaveNone) {
+  EXPECT_EQ(urlOrigin("about:blank"), "");
+  EXPECT_EQ(urlOrigin("data:text/html,x"), "");
+  EXPECT_EQ(urlOrigin("://x"), "");
+  EXPECT_EQ(urlOrigin("https:///path"), "");
+}
+
+// ----- Calling documents -----
+
+class ExecutionContextsTest : public ::testing::Test {
+ protected:
+  ExecutionContexts contexts_;
+};
+
+TEST_F(ExecutionContextsTest, FrameUrlIsTheSourceWhenItAgreesWithTheContextOrigin) {
+  contexts_.frameNavigated("S", "F", "https://tavrelle.localhost/index.html#top");
+  contexts_.contextCreated("S", 1, "https://tavrelle.localhost", "F", true);
+  auto caller = contexts_.callingDocument("S", 1);
+  ASSERT_TRUE(caller);
+  EXPECT_EQ(caller->source, "https://tavrelle.localhost/index.html#top");
+  EXPECT_EQ(caller->frameId, "F");
+}
+
+TEST_F(ExecutionContextsTest, SandboxedFrameLooksLikeTheAppButIsNot) {
+  contexts_.frameNavigated("S", "F", "https://tavrelle.localhost/sandboxed.html");
+  contexts_.contextCreated("S", 2, "://", "F", true);
+  auto caller = contexts_.callingDocument("S", 2);
+  ASSERT_TRUE(caller);
+  EXPECT_EQ(caller->source, "://");
+}
+
+TEST_F(ExecutionContextsTest, MismatchedFrameUrlGivesOnlyTheOrigin) {
+  contexts_.frameNavigated("S", "F", "about:blank");
+  contexts_.contextCreated("S", 3, "https://tavrelle.localhost", "F", true);
+  EXPECT_EQ(contexts_.callingDocument("S", 3)->source, "https://tavrelle.localhost");
+}
+
+TEST_F(ExecutionContextsTest, UnknownDestroyedAndIsolatedContextsAreNobody) {
+  contexts_.contextCreated("S", 4, "https://a.localhost", "F", false);
+  contexts_.contextCreated("S", 5, "https://a.localhost", "F", true);
+  contexts_.contextDestroyed("S", 5);
+  EXPECT_FALSE(contexts_.callingDocument("S", 4));
+  EXPECT_FALSE(contexts_.callingDocument("S", 5));
+  EXPECT_FALSE(contexts_.callingDocument("S", 99));
+}
+
+TEST_F(ExecutionContextsTest, ContextIdsAreOnlyUniquePerSession) {
+  contexts_.frameNavigated("page", "F", "https://tavrelle.localhost/");
+  contexts_.frameNavigated("frame", "G", "https://other.localhost/f.html");
+  contexts_.contextCreated("page", 1, "https://tavrelle.localhost", "F", true);
+  contexts_.contextCreated("frame", 1, "https://other.localhost", "G", true);
+  EXPECT_EQ(contexts_.callingDocument("page", 1)->source, "https://tavrelle.localhost/");
+  EXPECT_EQ(contexts_.callingDocument("frame", 1)->source, "https://other.localhost/f.html");
+  contexts_.sessionEnded("frame");
+  EXPECT_FALSE(contexts_.callingDocument("frame", 1));
+  EXPECT_TRUE(contexts_.callingDocument("page", 1));
+}
+
+TEST_F(ExecutionContextsTest, ClearingASessionForgetsItsContextsOnly) {
+  contexts_.contextCreated("A", 1, "https://a.localhost", "F", true);
+  contexts_.contextCreated("B", 1, "https://b.localhost", "G", true);
+  contexts_.contextsCleared("A");
+  EXPECT_FALSE(contexts_.callingDocument("A", 1));
+  EXPECT_TRUE(contexts_.callingDocument("B", 1));
+}
+
+TEST_F(ExecutionContextsTest, MainWorldContextOfAFrame) {
+  contexts_.contextCreated("S", 7, "https://a.localhost", "F", false);
+  EXPECT_FALSE(contexts_.mainWorldContextOf("S", "F"));
+  contexts_.contextCreated("S", 8, "https://a.localhost", "F", true);
+  EXPECT_EQ(contexts_.mainWorldContextOf("S", "F"), 8);
+  EXPECT_FALSE(contexts_.mainWorldContextOf("T", "F"));
+}
+
+}  // namespace
+}  // namespace tavrelle::chromium

@@ -1,0 +1,89 @@
+#pragma once
+
+// A headless browser driven through the web view port only, for end-to-end tests:
+// serves pages from memory, records every event, and lets a test run script in the
+// page through the page's own message channel.
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/chromium/ChromiumRuntime.h"
+#include "platform/linux/PollEventLoop.h"
+#include "webview/WebViewRuntime.h"
+
+namespace tavrelle::e2e {
+
+class BytesBody final : public webview::ResponseBody {
+ public:
+  explicit BytesBody(std::string bytes) : bytes_(std::move(bytes)) {}
+  [[nodiscard]] uint64_t size() const override { return bytes_.size(); }
+  size_t read(uint64_t offset, std::span<std::byte> out) const override;
+  [[nodiscard]] std::span<const std::byte> contiguousBytes() const override {
+    return std::as_bytes(std::span(bytes_));
+  }
+
+ private:
+  std::string bytes_;
+};
+
+struct ServedFile {
+  std::string contentType;
+  std::shared_ptr<const BytesBody> body;
+};
+
+class ChromiumTestHost {
+ public:
+  ChromiumTestHost();
+  ~ChromiumTestHost();
+
+  // Creates environment and controller; false (with the reason) when that failed.
+  bool create(std::string& error);
+
+  // Runs the loop until pred holds or the timeout passes; returns pred().
+  bool runUntil(const std::function<bool()>& pred,
+                std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+  // Evaluates an async JavaScript function body in the top page and returns its value
+  // (JSON), through the page's message channel.
+  std::optional<nlohmann::json> evaluate(const std::string& body);
+
+  void serve(const std::string& url, std::string contentType, std::string bytes);
+
+  linux_platform::PollEventLoop loop;
+  std::string userDataFolder;
+  std::shared_ptr<webview::WebViewEnvironment> environment;
+  std::shared_ptr<webview::WebViewController> controller;
+  webview::WebView* webView = nullptr;
+
+  std::map<std::string, ServedFile> files;
+  std::vector<webview::WebResourceRequest> requests;
+  std::vector<std::pair<std::string, std::optional<std::string>>> messages;  // source, text
+  std::vector<std::string> navigations;
+  std::vector<std::string> newWindows;
+  std::vector<std::pair<webview::KeyEventKind, uint32_t>> keys;
+  std::vector<webview::ProcessFailedKind> failures;
+  std::function<bool(const std::string&)> cancelNavigation;
+  int titleChanges = 0;
+  int domContentLoaded = 0;
+  int closeRequests = 0;
+  int fullscreenChanges = 0;
+
+ private:
+  void registerHandlers();
+  void answer(webview::WebResourceRequestedEventArgs& args);
+  std::unique_ptr<chromium::ChromiumRuntime> runtime_;
+  int nextEvaluation_ = 1;
+};
+
+// The pages every test host serves under https://tavrelle.localhost/.
+void serveTestSite(ChromiumTestHost& host);
+
+}  // namespace tavrelle::e2e

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "support/TempDir.h"
+
+namespace tavrelle::e2e {
+
+// A game folder staged beside a copy of the host executable, the way a game ships.
+class StagedGame {
+ public:
+  StagedGame();
+  // Writes a file of the game (package.json, www/...).
+  void write(const std::string& relativePath, const std::string& bytes) const;
+  [[nodiscard]] std::string folder() const { return dir_.path(); }
+  [[nodiscard]] std::string hostPath() const { return dir_.pathOf("tavrelle"); }
+  // Where the host's fake "xdg-open" writes what it was asked to open.
+  [[nodiscard]] std::string openedLog() const { return dir_.pathOf("opened.log"); }
+  [[nodiscard]] std::string fakeBin() const { return dir_.pathOf("bin"); }
+  [[nodiscard]] std::string dataHome() const { return dir_.pathOf("data"); }
+
+ private:
+  test::TempDir dir_;
+};
+
+// The host running on a display (none when `display` is empty: start-up messages then
+// go to standard error only, no dialog waits for a click), with standard error captured.
+class HostProcess {
+ public:
+  HostProcess(const StagedGame& game, const std::string& display);
+  ~HostProcess();
+  HostProcess(const HostProcess&) = delete;
+  HostProcess& operator=(const HostProcess&) = delete;
+
+  [[nodiscard]] pid_t pid() const { return pid_; }
+  // Waits for the exit; the exit code, or nothing when it did not end in time.
+  std::optional<int> waitForExit(std::chrono::milliseconds timeout);
+  // Everything written to standard error so far.
+  [[nodiscard]] std::string standardError() const;
+
+ private:
+  pid_t pid_ = -1;
+  std::string stderrPath_;
+  std::optional<int> exitCode_;
+};
+
+}  // namespace tavrelle::e2e

@@ -1,0 +1,173 @@
+// The whole host, as a player runs it: a game folder beside the executable, a real
+// display with a window manager, the real browser.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "e2e/HostProcess.h"
+#include "e2e/X11Probe.h"
+#include "support/XvfbSession.h"
+
+namespace tavrelle::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The page reports every host message in its title and runs the commands the test
+// writes to www/cmd.json (polled; the host serves it uncached).
+constexpr const char* kDriverPage = R"(<!doctype html>
+<html><head><title>Configured</title>
+<script>document.title = 'parsing';</script>
+<script>const until = Date.now() + 1500; while (Date.now() < until) {}</script>
+</head><body><p>driver</p>
+<script>
+const host = window.chrome.webview;
+host.addEventListener('message', e => {
+  const m = e.data;
+  document.title = 'event:' + m.type + ('isFullscreen' in m ? ':' + m.isFullscreen : '');
+});
+host.postMessage(JSON.stringify({type: 'wrapper-init'}));
+let lastSeq = 0;
+async function poll() {
+  try {
+    const response = await fetch('cmd.json');
+    if (response.ok) {
+      const command = await response.json();
+      if (command.seq > lastSeq) {
+        lastSeq = command.seq;
+        if (command.post) host.postMessage(JSON.stringify(command.post));
+        if (command.eval) (0, eval)(command.eval);
+      }
+    }
+  } catch (e) {}
+  setTimeout(poll, 50);
+}
+poll();
+</script></body></html>)";
+
+class HostTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    display_ = std::make_unique<test::XvfbSession>(test::XvfbSession::Options{true, 1280, 1024});
+  }
+  static void TearDownTestSuite() { display_.reset(); }
+
+  void SetUp() override {
+    ASSERT_TRUE(display_->ready()) << display_->error();
+    probe_ = std::make_unique<X11Probe>(display_->display());
+    ASSERT_TRUE(probe_->connected());
+  }
+
+  void stageDriverGame(const std::string& packageJson) {
+    game_.write("package.json", packageJson);
+    game_.write("www/index.html", kDriverPage);
+  }
+
+  // Replaces www/cmd.json in one step, so the page never reads half a command.
+  void command(int seq, const std::string& member) {
+    std::string path = game_.folder() + "/www/cmd.json";
+    {
+      std::ofstream out(path + ".tmp");
+      out << "{\"seq\":" << seq << "," << member << "}";
+    }
+    std::filesystem::rename(path + ".tmp", path);
+  }
+
+  Window waitForWindow(HostProcess& host) {
+    std::optional<Window> window;
+    X11Probe::waitFor([&] { return (window = probe_->findHostWindow(host.pid())).has_value(); });
+    return window.value_or(0);
+  }
+
+  bool waitForTitle(Window window, const std::string& title) {
+    return X11Probe::waitFor([&] { return probe_->title(window) == title; });
+  }
+
+  static std::unique_ptr<test::XvfbSession> display_;
+  std::unique_ptr<X11Probe> probe_;
+  StagedGame game_;
+};
+
+std::unique_ptr<test::XvfbSession> HostTest::display_;
+
+TEST_F(HostTest, GameRunsAndObeysWindowCommandsThenClosesWithCodeZero) {
+  stageDriverGame(R"({"name": "e2e-driver", "window": {"title": "Configured", "width": 640,
+                      "height": 480, "background-color": [10, 20, 30]}})");
+  HostProcess host(game_, display_->display());
+  Window window = waitForWindow(host);
+  ASSERT_NE(window, 0u) << host.standardError();
+
+  // The page's first title arrives while its parser is still busy: not shown yet.
+  ASSERT_TRUE(waitForTitle(window, "parsing")) << host.standardError();
+  EXPECT_FALSE(probe_->isViewable(window));
+
+  // Shown once the document has loaded, at the configured client size.
+  ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->isViewable(window); }));
+  EXPECT_EQ(probe_->clientSize(window), std::make_pair(640, 480));
+  ASSERT_TRUE(waitForTitle(window, "event:wrapper-init-response"));
+
+  command(1, R"js("post": {"type": "set-window-size", "windowWidth": 500, "windowHeight": 400})js");
+  EXPECT_TRUE(X11Probe::waitFor(
+      [&] { return probe_->clientSize(window) == std::make_pair(500, 400); }));
+
+  command(2, R"js("post": {"type": "maximize-window"})js");
+  EXPECT_TRUE(waitForTitle(window, "event:window-maximized"));
+  command(3, R"js("post": {"type": "restore-window"})js");
+  EXPECT_TRUE(X11Probe::waitFor(
+      [&] { return probe_->clientSize(window) == std::make_pair(500, 400); }));
+
+  command(4, R"js("post": {"type": "set-fullscreen", "fullscreen": true})js");
+  EXPECT_TRUE(waitForTitle(window, "event:fullscreen-change:true"));
+  EXPECT_TRUE(X11Probe::waitFor([&] { return probe_->clientSize(window) == probe_->screenSize(); }));
+  command(5, R"js("post": {"type": "set-fullscreen", "fullscreen": false})js");
+  EXPECT_TRUE(waitForTitle(window, "event:fullscreen-change:false"));
+  EXPECT_TRUE(X11Probe::waitFor(
+      [&] { return probe_->clientSize(window) == std::make_pair(500, 400); }));
+
+  // A plain link to another origin is not followed: the page keeps running.
+  command(6, R"js("eval": "location.href = 'https://example.com/elsewhere'")js");
+  command(7, R"js("eval": "document.title = 'still-here'")js");
+  EXPECT_TRUE(waitForTitle(window, "still-here"));
+
+  // A new window goes to the desktop's handler, not to a browser window of ours.
+  command(8, R"js("eval": "window.open('https://example.org/popup'); document.title = 'opened'")js");
+  EXPECT_TRUE(waitForTitle(window, "opened"));
+  EXPECT_TRUE(X11Probe::waitFor([&] {
+    std::ifstream log(game_.openedLog());
+    std::stringstream text;
+    text << log.rdbuf();
+    return text.str() == "https://example.org/popup\n";
+  }));
+
+  command(9, R"js("eval": "window.close()")js");
+  EXPECT_EQ(host.waitForExit(10s), 0) << host.standardError();
+}
+
+TEST_F(HostTest, BrokenPackageJsonEndsWithCodeOneAndTheMessage) {
+  game_.write("package.json", "{\"name\": \"broken\",}");
+  HostProcess host(game_, "");
+  EXPECT_EQ(host.waitForExit(30s), 1);
+  EXPECT_NE(host.standardError().find("Failed to parse package.json. Check the file has valid "
+                                      "JSON and that all parameters are correct."),
+            std::string::npos)
+      << host.standardError();
+}
+
+TEST_F(HostTest, MissingPackageJsonEndsWithCodeOneAndTheMessage) {
+  HostProcess host(game_, "");
+  EXPECT_EQ(host.waitForExit(30s), 1);
+  EXPECT_NE(host.standardError().find("Failed to load package.json. Check the file is in the "
+                                      "same folder as the app."),
+            std::string::npos)
+      << host.standardError();
+}
+
+}  // namespace
+}  // namespace tavrelle::e2e

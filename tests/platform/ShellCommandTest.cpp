@@ -1,0 +1,26 @@
+#include "platform/linux/ShellCommand.h"
+
+#include <gtest/gtest.h>
+
+namespace tavrelle::linux_platform {
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(ShellCommand, TargetIsOneArgument) {
+  EXPECT_EQ(ShellOpenArguments("https://example.com/a b?c=1&d=$(x)"),
+            (Args{"xdg-open", "https://example.com/a b?c=1&d=$(x)"}));
+  EXPECT_EQ(ShellOpenArguments("/home/user/My Folder"), (Args{"xdg-open", "/home/user/My Folder"}));
+}
+
+TEST(ShellCommand, TargetsLookingLikeOptionsBecomePaths) {
+  EXPECT_EQ(ShellOpenArguments("--help"), (Args{"xdg-open", "./--help"}));
+  EXPECT_EQ(ShellOpenArguments("-x"), (Args{"xdg-open", "./-x"}));
+}
+
+TEST(ShellCommand, EmptyTargetStaysEmpty) {
+  EXPECT_EQ(ShellOpenArguments(""), (Args{"xdg-open", ""}));
+}
+
+}  // namespace
+}  // namespace tavrelle::linux_platform

@@ -1,0 +1,79 @@
+#include "platform/linux/X11StyleMapping.h"
+
+#include <gtest/gtest.h>
+
+namespace tavrelle::linux_platform {
+namespace {
+
+namespace ws = window_style;
+using H = MotifWmHints;
+
+TEST(X11StyleMapping, OverlappedWindowHasEverything) {
+  MotifWmHints hints = MotifHintsForStyle(0x00CF0000);
+  EXPECT_EQ(hints.flags, H::kFlagFunctions | H::kFlagDecorations);
+  EXPECT_EQ(hints.functions,
+            H::kFuncMove | H::kFuncClose | H::kFuncResize | H::kFuncMinimize | H::kFuncMaximize);
+  EXPECT_EQ(hints.decorations, H::kDecorBorder | H::kDecorTitle | H::kDecorMenu |
+                                   H::kDecorResizeHandle | H::kDecorMinimize | H::kDecorMaximize);
+  EXPECT_TRUE(IsResizableStyle(0x00CF0000));
+}
+
+TEST(X11StyleMapping, FixedSizeCaptionHasNoResizeNorMaximize) {
+  MotifWmHints hints = MotifHintsForStyle(0x00CA0000);
+  EXPECT_EQ(hints.functions, H::kFuncMove | H::kFuncClose | H::kFuncMinimize);
+  EXPECT_EQ(hints.decorations,
+            H::kDecorBorder | H::kDecorTitle | H::kDecorMenu | H::kDecorMinimize);
+  EXPECT_FALSE(IsResizableStyle(0x00CA0000));
+}
+
+TEST(X11StyleMapping, NoCaptionMeansNoDecorations) {
+  MotifWmHints hints = MotifHintsForStyle(0);
+  EXPECT_EQ(hints.flags, H::kFlagFunctions | H::kFlagDecorations);
+  EXPECT_EQ(hints.decorations, 0u);
+  EXPECT_EQ(hints.functions, H::kFuncMove | H::kFuncClose);
+}
+
+TEST(X11StyleMapping, FullscreenStyleDropsCaptionAndFrameButKeepsState) {
+  uint32_t saved = 0x00CF0000 | ws::kVisible | ws::kMaximize;
+  uint32_t fullscreen = saved & ~0x00C40000u;
+  EXPECT_EQ(MotifHintsForStyle(fullscreen).decorations, 0u);
+  EXPECT_FALSE(IsResizableStyle(fullscreen));
+}
+
+TEST(X11StyleMapping, HalfACaptionIsNoTitleBar) {
+  EXPECT_EQ(MotifHintsForStyle(0x00800000).decorations, 0u);  // border bit alone
+}
+
+TEST(X11FrameExtents, GrowAndShrinkAreInverse) {
+  FrameExtents frame{4, 5, 23, 6};
+  Rect client{100, 200, 900, 800};
+  Rect outer = GrowByFrame(client, frame);
+  EXPECT_EQ(outer, (Rect{96, 177, 905, 806}));
+  EXPECT_EQ(ShrinkByFrame(outer, frame), client);
+  EXPECT_EQ(GrowByFrame(client, FrameExtents{}), client);
+  EXPECT_TRUE(FrameExtents{}.empty());
+  EXPECT_FALSE(frame.empty());
+}
+
+TEST(X11WindowState, SizeTypes) {
+  EXPECT_EQ(SizeTypeForState({}), SizeType::Restored);
+  EXPECT_EQ(SizeTypeForState({.maximizedVert = true, .maximizedHorz = true}), SizeType::Maximized);
+  EXPECT_EQ(SizeTypeForState({.maximizedVert = true}), SizeType::Restored);
+  EXPECT_EQ(SizeTypeForState({.iconic = true}), SizeType::Minimized);
+  EXPECT_EQ(SizeTypeForState({.hidden = true}), SizeType::Minimized);
+  // Minimized wins over maximized, as a minimized maximized window reports.
+  EXPECT_EQ(SizeTypeForState({.maximizedVert = true, .maximizedHorz = true, .iconic = true}),
+            SizeType::Minimized);
+}
+
+TEST(X11WindowState, StyleCarriesTheRealStateBits) {
+  uint32_t asked = 0x00CF0000 | ws::kMaximize | ws::kMinimize;  // stale state bits
+  EXPECT_EQ(StyleWithState(asked, {}, false), 0x00CF0000u);
+  EXPECT_EQ(StyleWithState(asked, {}, true), 0x00CF0000u | ws::kVisible);
+  EXPECT_EQ(StyleWithState(0x00CF0000, {.maximizedVert = true, .maximizedHorz = true}, true),
+            0x00CF0000u | ws::kVisible | ws::kMaximize);
+  EXPECT_EQ(StyleWithState(0, {.iconic = true}, true), ws::kVisible | ws::kMinimize);
+}
+
+}  // namespace
+}  // namespace tavrelle::linux_platform

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace tavrelle::test {
+
+// One blocking HTTP/1.1 connection to a local port, for tests of local servers. Reads
+// give up after a generous timeout so that a broken server fails a test instead of
+// hanging it.
+class LoopbackHttpClient {
+ public:
+  // Connects to address:port; throws std::system_error when the connection is refused.
+  explicit LoopbackHttpClient(uint16_t port, const std::string& address = "127.0.0.1");
+  LoopbackHttpClient(const LoopbackHttpClient&) = delete;
+  LoopbackHttpClient& operator=(const LoopbackHttpClient&) = delete;
+  ~LoopbackHttpClient();
+
+  void send(std::string_view bytes);
+  // Sends "<method> <target> HTTP/1.1", a Host line, extraHeaderLines (each ended by
+  // "\r\n") and the blank line.
+  void sendRequest(std::string_view method, std::string_view target,
+                   std::string_view extraHeaderLines = {});
+
+  // The response head up to and including its blank line; empty when the connection
+  // ended first.
+  std::string readHead();
+  // Hands every body byte after the head to sink until the server closes; returns the count.
+  uint64_t readBody(const std::function<void(std::span<const std::byte>)>& sink);
+  std::string readBodyText();
+  // True when the server ended the connection (orderly or by reset) without sending more.
+  bool waitForClose();
+
+  // Closes with a reset, as a browser tab that goes away mid-download does.
+  void abort();
+
+ private:
+  int fd_ = -1;
+  std::string pending_;  // bytes read past the head
+};
+
+struct LoopbackHttpResponse {
+  int status = 0;
+  std::string head;
+  std::string body;
+  // The first value of a header, names compared without regard to case.
+  [[nodiscard]] std::optional<std::string> header(std::string_view name) const;
+  [[nodiscard]] int countOf(std::string_view name) const;
+};
+
+// One request on a fresh connection, the whole response collected.
+LoopbackHttpResponse fetchLoopback(uint16_t port, std::string_view method,
+                                   std::string_view target, std::string_view extraHeaderLines = {});
+
+// "/<token>" of "http://127.0.0.1:<port>/<token>".
+std::string pathOfUrl(const std::string& url);
+
+}  // namespace tavrelle::test

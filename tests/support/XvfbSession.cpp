@@ -1,0 +1,208 @@
+#include "support/XvfbSession.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace tavrelle::test {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kStartTimeout = std::chrono::seconds(30);
+
+// The current environment with DISPLAY replaced.
+std::vector<std::string> EnvironmentWithDisplay(const std::string& display) {
+  std::vector<std::string> env;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    if (std::strncmp(*entry, "DISPLAY=", 8) != 0) env.emplace_back(*entry);
+  }
+  env.push_back("DISPLAY=" + display);
+  return env;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& strings) {
+  std::vector<char*> pointers;
+  for (std::string& s : strings) pointers.push_back(s.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+pid_t Spawn(std::vector<std::string> argv, std::vector<std::string> env, int keepFd) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  if (keepFd < 0) posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+  std::vector<char*> args = Pointers(argv);
+  std::vector<char*> envp = Pointers(env);
+  pid_t pid = -1;
+  int failed = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  return failed == 0 ? pid : -1;
+}
+
+// SIGTERM, then SIGKILL when the process does not end within a few seconds.
+void Stop(pid_t pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  auto deadline = Clock::now() + std::chrono::seconds(5);
+  while (Clock::now() < deadline) {
+    if (waitpid(pid, nullptr, WNOHANG) == pid) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+}
+
+// Reads the display number Xvfb writes once it accepts connections.
+std::string ReadDisplayNumber(int fd) {
+  std::string number;
+  auto deadline = Clock::now() + kStartTimeout;
+  while (Clock::now() < deadline) {
+    pollfd pfd{fd, POLLIN, 0};
+    if (poll(&pfd, 1, 200) <= 0) continue;
+    char c = 0;
+    ssize_t got = read(fd, &c, 1);
+    if (got <= 0) break;
+    if (c == '\n') return number;
+    number.push_back(c);
+  }
+  return {};
+}
+
+}  // namespace
+
+XvfbSession::XvfbSession() : XvfbSession(Options{}) {}
+
+XvfbSession::XvfbSession(Options options) {
+  if (!startServer(options)) return;
+  if (options.windowManager && !startWindowManager()) return;
+  ready_ = true;
+}
+
+XvfbSession::~XvfbSession() {
+  Stop(windowManager_);
+  Stop(server_);
+}
+
+bool XvfbSession::startServer(const Options& options) {
+  int fds[2];
+  if (pipe(fds) != 0) {
+    error_ = "pipe failed";
+    return false;
+  }
+  fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+  std::string screen = std::to_string(options.width) + "x" + std::to_string(options.height) + "x24";
+  server_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
+                   "-nolisten", "tcp", "-noreset"},
+                  EnvironmentWithDisplay(""), fds[1]);
+  close(fds[1]);
+  if (server_ < 0) {
+    close(fds[0]);
+    error_ = "Xvfb could not be started";
+    return false;
+  }
+  std::string number = ReadDisplayNumber(fds[0]);
+  close(fds[0]);
+  if (number.empty()) {
+    error_ = "Xvfb did not report a display";
+    return false;
+  }
+  display_ = ":" + number;
+  return true;
+}
+
+bool XvfbSession::startWindowManager() {
+  windowManager_ = Spawn({"openbox", "--sm-disable"}, EnvironmentWithDisplay(display_), -1);
+  if (windowManager_ < 0) {
+    error_ = "openbox could not be started";
+    return false;
+  }
+  auto deadline = Clock::now() + kStartTimeout;
+  while (!windowManagerAnnounced()) {
+    if (Clock::now() > deadline) {
+      error_ = "openbox did not take over the screen";
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  if (!windowManagerShowsAWindow(deadline)) {
+    error_ = "openbox did not show a first window";
+    return false;
+  }
+  return true;
+}
+
+// Right after taking over the screen openbox may still hold new windows back; once a
+// first window has been framed and shown, the next ones appear at once.
+bool XvfbSession::windowManagerShowsAWindow(std::chrono::steady_clock::time_point deadline) const {
+  Display* display = XOpenDisplay(display_.c_str());
+  if (display == nullptr) return false;
+  Window probe = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
+  XMapWindow(display, probe);
+  bool shown = false;
+  while (!shown && Clock::now() < deadline) {
+    XWindowAttributes attributes{};
+    shown = XGetWindowAttributes(display, probe, &attributes) && attributes.map_state == IsViewable;
+    if (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  XDestroyWindow(display, probe);
+  XCloseDisplay(display);
+  return shown;
+}
+
+namespace {
+
+bool redirectRefused = false;
+
+int NoteRedirectRefusal(Display*, XErrorEvent* error) {
+  if (error->error_code == BadAccess) redirectRefused = true;
+  return 0;
+}
+
+}  // namespace
+
+// The window manager has announced itself and holds the root's substructure
+// redirection, so that windows mapped from now on are managed.
+bool XvfbSession::windowManagerAnnounced() const {
+  Display* display = XOpenDisplay(display_.c_str());
+  if (display == nullptr) return false;
+  Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long after = 0;
+  unsigned char* data = nullptr;
+  bool announced = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False,
+                                      XA_WINDOW, &type, &format, &count, &after, &data) == Success &&
+                   data != nullptr && count == 1;
+  if (data != nullptr) XFree(data);
+  bool redirected = false;
+  if (announced) {
+    redirectRefused = false;
+    XErrorHandler previous = XSetErrorHandler(NoteRedirectRefusal);
+    XSelectInput(display, DefaultRootWindow(display), SubstructureRedirectMask);
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    redirected = redirectRefused;  // refused: someone else holds it
+  }
+  XCloseDisplay(display);  // gives the redirection back, had it been granted
+  return redirected;
+}
+
+}  // namespace tavrelle::test
