@@ -15,8 +15,9 @@ enum class DistributionMode : int32_t { Evergreen = 0, Fixed = 1 };
 enum class HostingMode : int32_t { Windowed = 0, WindowToVisual = 1, Visual = 2 };
 
 inline constexpr std::string_view kDefaultInstallRuntimeMessage =
-    "This app requires the Microsoft Edge WebView2 runtime. Please download and install it in "
-    "order to use this app. When you press OK, the web page where it can be downloaded will open.";
+    "This app requires a Chromium-based web browser (Chromium, Google Chrome or Microsoft Edge). "
+    "Please download and install it in order to use this app. When you press OK, the web page "
+    "where it can be downloaded will open.";
 
 // The application's configuration from "package.json": filled once at start-up,
 // read-only afterwards.
