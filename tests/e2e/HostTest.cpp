@@ -11,11 +11,11 @@
 #include <sstream>
 #include <string>
 
-#include "e2e/HostProcess.h"
-#include "e2e/X11Probe.h"
+#include "support/HostProcess.h"
+#include "support/X11Probe.h"
 #include "support/XvfbSession.h"
 
-namespace tavrelle::e2e {
+namespace tavrelle::test {
 namespace {
 
 using namespace std::chrono_literals;
@@ -24,8 +24,10 @@ using namespace std::chrono_literals;
 // writes to www/cmd.json (polled; the host serves it uncached).
 constexpr const char* kDriverPage = R"(<!doctype html>
 <html><head><title>Configured</title>
-<script>document.title = 'parsing';</script>
-<script>const until = Date.now() + 1500; while (Date.now() < until) {}</script>
+<script>
+document.addEventListener('DOMContentLoaded', () => { window.contentLoadedAt = Date.now(); });
+const until = Date.now() + 2000; while (Date.now() < until) {}
+</script>
 </head><body><p>driver</p>
 <script>
 const host = window.chrome.webview;
@@ -55,7 +57,7 @@ poll();
 class HostTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    display_ = std::make_unique<test::XvfbSession>(test::XvfbSession::Options{true, 1280, 1024});
+    display_ = std::make_unique<XvfbSession>(XvfbSession::Options{true, 1280, 1024});
   }
   static void TearDownTestSuite() { display_.reset(); }
 
@@ -90,12 +92,18 @@ class HostTest : public ::testing::Test {
     return X11Probe::waitFor([&] { return probe_->title(window) == title; });
   }
 
-  static std::unique_ptr<test::XvfbSession> display_;
+  static std::unique_ptr<XvfbSession> display_;
   std::unique_ptr<X11Probe> probe_;
-  StagedGame game_;
+  StagedGame game_{TAVRELLE_HOST};
 };
 
-std::unique_ptr<test::XvfbSession> HostTest::display_;
+std::unique_ptr<XvfbSession> HostTest::display_;
+
+int64_t MillisecondsSinceEpoch() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
 
 TEST_F(HostTest, GameRunsAndObeysWindowCommandsThenClosesWithCodeZero) {
   stageDriverGame(R"({"name": "e2e-driver", "window": {"title": "Configured", "width": 640,
@@ -104,36 +112,37 @@ TEST_F(HostTest, GameRunsAndObeysWindowCommandsThenClosesWithCodeZero) {
   Window window = waitForWindow(host);
   ASSERT_NE(window, 0u) << host.standardError();
 
-  // The page's first title arrives while its parser is still busy: not shown yet.
-  ASSERT_TRUE(waitForTitle(window, "parsing")) << host.standardError();
-  EXPECT_FALSE(probe_->isViewable(window));
-
-  // Shown once the document has loaded, at the configured client size.
-  ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->isViewable(window); }));
+  // Shown once the document has loaded (its parser was kept busy for two seconds),
+  // at the configured client size.
+  ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->isViewable(window); }))
+      << host.standardError();
+  const int64_t shownAt = MillisecondsSinceEpoch();
   EXPECT_EQ(probe_->clientSize(window), std::make_pair(640, 480));
   ASSERT_TRUE(waitForTitle(window, "event:wrapper-init-response"));
+  command(1, R"js("eval": "document.title = 'loaded:' + window.contentLoadedAt")js");
+  ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->title(window).starts_with("loaded:"); }));
+  EXPECT_LE(std::stoll(probe_->title(window).substr(7)), shownAt);
 
-  command(1, R"js("post": {"type": "set-window-size", "windowWidth": 500, "windowHeight": 400})js");
+  command(2, R"js("post": {"type": "set-window-size", "windowWidth": 500, "windowHeight": 400})js");
   EXPECT_TRUE(X11Probe::waitFor(
       [&] { return probe_->clientSize(window) == std::make_pair(500, 400); }));
 
-  command(2, R"js("post": {"type": "maximize-window"})js");
+  command(3, R"js("post": {"type": "maximize-window"})js");
   EXPECT_TRUE(waitForTitle(window, "event:window-maximized"));
-  command(3, R"js("post": {"type": "restore-window"})js");
+  command(4, R"js("post": {"type": "restore-window"})js");
   EXPECT_TRUE(X11Probe::waitFor(
       [&] { return probe_->clientSize(window) == std::make_pair(500, 400); }));
 
-  command(4, R"js("post": {"type": "set-fullscreen", "fullscreen": true})js");
+  command(5, R"js("post": {"type": "set-fullscreen", "fullscreen": true})js");
   EXPECT_TRUE(waitForTitle(window, "event:fullscreen-change:true"));
   EXPECT_TRUE(X11Probe::waitFor([&] { return probe_->clientSize(window) == probe_->screenSize(); }));
-  command(5, R"js("post": {"type": "set-fullscreen", "fullscreen": false})js");
+  command(6, R"js("post": {"type": "set-fullscreen", "fullscreen": false})js");
   EXPECT_TRUE(waitForTitle(window, "event:fullscreen-change:false"));
   EXPECT_TRUE(X11Probe::waitFor(
       [&] { return probe_->clientSize(window) == std::make_pair(500, 400); }));
 
   // A plain link to another origin is not followed: the page keeps running.
-  command(6, R"js("eval": "location.href = 'https://example.com/elsewhere'")js");
-  command(7, R"js("eval": "document.title = 'still-here'")js");
+  command(7, R"js("eval": "location.href = 'https://example.com/elsewhere'; setTimeout(() => { document.title = 'still-here'; }, 1500)")js");
   EXPECT_TRUE(waitForTitle(window, "still-here"));
 
   // A new window goes to the desktop's handler, not to a browser window of ours.
@@ -170,4 +179,4 @@ TEST_F(HostTest, MissingPackageJsonEndsWithCodeOneAndTheMessage) {
 }
 
 }  // namespace
-}  // namespace tavrelle::e2e
+}  // namespace tavrelle::test

@@ -128,6 +128,18 @@ bool XvfbSession::startServer(const Options& options) {
 }
 
 bool XvfbSession::startWindowManager() {
+  // Now and then a freshly started openbox takes over the screen but never shows the
+  // windows mapped next; a restarted one does. Give it a few chances.
+  constexpr int kAttempts = 4;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    if (startWindowManagerOnce()) return true;
+    Stop(windowManager_);
+    windowManager_ = -1;
+  }
+  return false;
+}
+
+bool XvfbSession::startWindowManagerOnce() {
   windowManager_ = Spawn({"openbox", "--sm-disable"}, EnvironmentWithDisplay(display_), -1);
   if (windowManager_ < 0) {
     error_ = "openbox could not be started";
@@ -141,7 +153,7 @@ bool XvfbSession::startWindowManager() {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  if (!windowManagerShowsAWindow(deadline)) {
+  if (!windowManagerShowsAWindow(Clock::now() + std::chrono::seconds(3))) {
     error_ = "openbox did not show a first window";
     return false;
   }

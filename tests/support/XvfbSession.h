@@ -34,6 +34,7 @@ class XvfbSession {
  private:
   bool startServer(const Options& options);
   bool startWindowManager();
+  bool startWindowManagerOnce();
   [[nodiscard]] bool windowManagerAnnounced() const;
   [[nodiscard]] bool windowManagerShowsAWindow(std::chrono::steady_clock::time_point deadline) const;
 

@@ -45,10 +45,14 @@ ChromiumWebView::ChromiumWebView(linux_platform::PollEventLoop& loop,
     onPageReport(payload, caller, top);
   };
   events.topDomContentLoaded = [this] {
-    // The blank launch page is no document of the host's.
-    if (hostNavigated_) raise(domContentLoaded_);
+    // The blank launch page is no document of the host's; its events may still arrive
+    // after the host asked for its first page.
+    if (hostDocumentCommitted_) raise(domContentLoaded_);
   };
-  events.topFrameNavigated = [this](const std::string&) { onTopFrameNavigated(); };
+  events.topFrameNavigated = [this](const std::string& url) {
+    if (hostNavigated_ && !url.starts_with("data:")) hostDocumentCommitted_ = true;
+    onTopFrameNavigated();
+  };
   events.windowOpening = [this](const std::string& url) { raiseNewWindow(url); };
   sessions_ = std::make_unique<PageSessions>(client(), page_.targetId, page_.sessionId, std::move(events));
 

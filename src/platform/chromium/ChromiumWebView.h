@@ -109,6 +109,7 @@ class ChromiumWebView final : public webview::WebView {
   std::string title_;
   bool fullscreen_ = false;
   bool hostNavigated_ = false;
+  bool hostDocumentCommitted_ = false;  // the top frame shows a document the host navigated to
   bool historyReset_ = false;
   bool closeReported_ = false;
   int pendingPermissionUpdates_ = 0;

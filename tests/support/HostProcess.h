@@ -8,12 +8,12 @@
 
 #include "support/TempDir.h"
 
-namespace tavrelle::e2e {
+namespace tavrelle::test {
 
 // A game folder staged beside a copy of the host executable, the way a game ships.
 class StagedGame {
  public:
-  StagedGame();
+  explicit StagedGame(const std::string& hostExecutable);
   // Writes a file of the game (package.json, www/...).
   void write(const std::string& relativePath, const std::string& bytes) const;
   [[nodiscard]] std::string folder() const { return dir_.path(); }
@@ -24,7 +24,7 @@ class StagedGame {
   [[nodiscard]] std::string dataHome() const { return dir_.pathOf("data"); }
 
  private:
-  test::TempDir dir_;
+  TempDir dir_;
 };
 
 // The host running on a display (none when `display` is empty: start-up messages then
@@ -48,4 +48,4 @@ class HostProcess {
   std::optional<int> exitCode_;
 };
 
-}  // namespace tavrelle::e2e
+}  // namespace tavrelle::test

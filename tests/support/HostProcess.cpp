@@ -1,4 +1,4 @@
-#include "e2e/HostProcess.h"
+#include "support/HostProcess.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -15,7 +15,7 @@
 
 extern char** environ;
 
-namespace tavrelle::e2e {
+namespace tavrelle::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -42,8 +42,8 @@ std::vector<std::string> HostEnvironment(const StagedGame& game, const std::stri
 
 }  // namespace
 
-StagedGame::StagedGame() {
-  std::filesystem::copy_file(TAVRELLE_HOST, hostPath());
+StagedGame::StagedGame(const std::string& hostExecutable) {
+  std::filesystem::copy_file(hostExecutable, hostPath());
   dir_.writeFile("bin/xdg-open", kFakeXdgOpen);
   std::filesystem::permissions(dir_.pathOf("bin/xdg-open"), std::filesystem::perms::owner_all);
 }
@@ -103,4 +103,4 @@ std::string HostProcess::standardError() const {
   return text.str();
 }
 
-}  // namespace tavrelle::e2e
+}  // namespace tavrelle::test

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-namespace tavrelle::e2e {
+namespace tavrelle::test {
 
 // Looks at another process's windows from outside, as a player's desktop sees them.
 class X11Probe {
@@ -39,4 +39,4 @@ class X11Probe {
   Display* display_ = nullptr;
 };
 
-}  // namespace tavrelle::e2e
+}  // namespace tavrelle::test

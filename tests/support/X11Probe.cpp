@@ -1,4 +1,4 @@
-#include "e2e/X11Probe.h"
+#include "support/X11Probe.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <thread>
 
-namespace tavrelle::e2e {
+namespace tavrelle::test {
 
 X11Probe::X11Probe(const std::string& display) : display_(XOpenDisplay(display.c_str())) {}
 
@@ -101,4 +101,4 @@ std::pair<int, int> X11Probe::screenSize() {
           DisplayHeight(display_, DefaultScreen(display_))};
 }
 
-}  // namespace tavrelle::e2e
+}  // namespace tavrelle::test
