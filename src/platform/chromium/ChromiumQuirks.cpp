@@ -26,6 +26,8 @@ std::string blankAppPageUrl(unsigned char red, unsigned char green, unsigned cha
          "\"><title> </title></html>";
 }
 
+bool isBlankAppPage(std::string_view url) { return url.starts_with("data:text/html,<html style="); }
+
 bool isOpaqueContextOrigin(std::string_view origin) {
   return origin.empty() || origin == "://" || origin == "null";
 }

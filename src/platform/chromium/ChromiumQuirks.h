@@ -33,6 +33,8 @@ std::vector<std::string> runningAsRootSwitches();
 // real start page must wait until interception is on. A data: URL in the background
 // colour is blank and needs no request.
 std::string blankAppPageUrl(unsigned char red, unsigned char green, unsigned char blue);
+// Whether a committed top-level URL is that launch page (its events are not the host's).
+bool isBlankAppPage(std::string_view url);
 
 // The execution context origin of a sandboxed (opaque origin) frame reads "://",
 // while its frame URL looks like the app's. Only a real origin is trusted.

@@ -50,7 +50,7 @@ ChromiumWebView::ChromiumWebView(linux_platform::PollEventLoop& loop,
     if (hostDocumentCommitted_) raise(domContentLoaded_);
   };
   events.topFrameNavigated = [this](const std::string& url) {
-    if (hostNavigated_ && !url.starts_with("data:")) hostDocumentCommitted_ = true;
+    if (hostNavigated_ && !quirks::isBlankAppPage(url)) hostDocumentCommitted_ = true;
     onTopFrameNavigated();
   };
   events.windowOpening = [this](const std::string& url) { raiseNewWindow(url); };
@@ -162,7 +162,7 @@ void ChromiumWebView::onTopFrameNavigated() {
   // The launch page stays in the history after the host's first navigation; while the
   // history holds two entries the browser ignores window.close(), and "back" would
   // show the blank page.
-  if (!hostNavigated_ || historyReset_) return;
+  if (!hostDocumentCommitted_ || historyReset_) return;
   historyReset_ = true;
   client().send("Page.resetNavigationHistory", {}, page_.sessionId);
 }

@@ -42,7 +42,9 @@ class RequestInterception {
   void whenApplied(std::function<void()> then);
 
   // Bodies larger than this go through the loopback server instead of the pipe.
-  static constexpr uint64_t kLoopbackThreshold = 1 << 20;
+  // Measured: 1 MiB inline took 44 ms in the page, the loopback path about 7 ms;
+  // 64 MiB inline would take over a second of browser time.
+  static constexpr uint64_t kLoopbackThreshold = 256 << 10;
 
  private:
   struct Filter {

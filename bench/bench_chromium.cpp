@@ -1,0 +1,324 @@
+// The Chromium web view runtime: page fetches through interception against nginx
+// serving the same files to the same browser, page/host message round trips and
+// bursts, and browser spawn to DOMContentLoaded. Headless, Debian's chromium.
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/chromium/ChromiumRuntime.h"
+#include "platform/linux/PollEventLoop.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace tavrelle;
+using nlohmann::json;
+using Clock = std::chrono::steady_clock;
+
+class SharedBytes final : public webview::ResponseBody {
+ public:
+  explicit SharedBytes(std::shared_ptr<const std::string> bytes) : bytes_(std::move(bytes)) {}
+  [[nodiscard]] uint64_t size() const override { return bytes_->size(); }
+  size_t read(uint64_t offset, std::span<std::byte> out) const override {
+    if (offset >= bytes_->size()) return 0;
+    size_t n = std::min<size_t>(out.size(), bytes_->size() - offset);
+    std::memcpy(out.data(), bytes_->data() + offset, n);
+    return n;
+  }
+  [[nodiscard]] std::span<const std::byte> contiguousBytes() const override {
+    return std::as_bytes(std::span(*bytes_));
+  }
+
+ private:
+  std::shared_ptr<const std::string> bytes_;
+};
+
+const char* kPage = R"(<!doctype html><title>bench</title><script>
+chrome.webview.addEventListener('message', async (e) => {
+  const m = e.data;
+  if (m.type === 'ping') chrome.webview.postMessage('pong');
+  else if (m.type === 'burst') { for (let i = 0; i < m.n; i++) chrome.webview.postMessage('b'); chrome.webview.postMessage('burst-done'); }
+  else if (m.type === 'count') { window.count = (window.count || 0) + 1; if (window.count === m.n) { window.count = 0; chrome.webview.postMessage('counted'); } }
+  else if (m.type === 'fetch') {
+    try {
+      const start = performance.now();
+      const bytes = await (await fetch(m.url)).arrayBuffer();
+      chrome.webview.postMessage(JSON.stringify({ ms: performance.now() - start, length: bytes.byteLength }));
+    } catch (error) {
+      chrome.webview.postMessage(JSON.stringify({ error: String(error) }));
+    }
+  }
+});
+</script>)";
+
+std::string tempFolder() {
+  char folder[] = "/tmp/tavrelle-bench-XXXXXX";
+  return mkdtemp(folder);
+}
+
+class BenchBrowser {
+ public:
+  BenchBrowser() : folder_(tempFolder()) {}
+  ~BenchBrowser() {
+    controller.reset();
+    std::filesystem::remove_all(folder_);
+  }
+
+  // Starts the browser and loads the page; the seconds from spawn to DOMContentLoaded.
+  std::optional<double> start() {
+    runtime_ = std::make_unique<chromium::ChromiumRuntime>(loop, chromium::ChromiumRuntimeOptions{true, nullptr, {}});
+    if (!runtime_->GetAvailableBrowserVersionString(std::nullopt)) return std::nullopt;
+    auto began = Clock::now();
+    std::shared_ptr<webview::WebViewEnvironment> environment;
+    runtime_->CreateEnvironmentWithOptions(std::nullopt, folder_ + "/profile", {"--mute-audio", {}},
+                                           [&](const webview::CreationResult&, auto env) { environment = env; });
+    if (!runUntil([&] { return environment != nullptr; })) return std::nullopt;
+    bool done = false;
+    environment->CreateCoreWebView2ControllerWithOptions(0, {}, [&](const webview::CreationResult&, auto c) {
+      controller = c;
+      done = true;
+    });
+    if (!runUntil([&] { return done; }) || !controller) return std::nullopt;
+    webView = &controller->get_CoreWebView2();
+    webView->AddWebResourceRequestedFilter("https://tavrelle.localhost/*", webview::WebResourceContext::All);
+    webView->add_WebResourceRequested([this](webview::WebResourceRequestedEventArgs& args) { answer(args); });
+    webView->add_WebMessageReceived([this](webview::WebMessageReceivedEventArgs& args) {
+      if (args.TryGetWebMessageAsString()) messages.push_back(*args.TryGetWebMessageAsString());
+    });
+    int loaded = 0;
+    webView->add_DOMContentLoaded([&loaded] { ++loaded; });
+    files["https://tavrelle.localhost/index.html"] = std::make_shared<const std::string>(kPage);
+    webView->Navigate("https://tavrelle.localhost/index.html");
+    if (!runUntil([&] { return loaded > 0; })) return std::nullopt;
+    return std::chrono::duration<double>(Clock::now() - began).count();
+  }
+
+  bool runUntil(const std::function<bool()>& pred, std::chrono::seconds timeout = std::chrono::seconds(60)) {
+    auto deadline = Clock::now() + timeout;
+    while (!pred() && Clock::now() < deadline) loop.runOnce(std::chrono::milliseconds(5));
+    return pred();
+  }
+
+  std::optional<std::string> nextMessage() {
+    if (!runUntil([&] { return !messages.empty(); })) return std::nullopt;
+    std::string m = messages.front();
+    messages.erase(messages.begin());
+    return m;
+  }
+
+  void answer(webview::WebResourceRequestedEventArgs& args) {
+    auto file = files.find(args.get_Request().uri);
+    if (file == files.end()) return;
+    bool html = args.get_Request().uri.ends_with(".html");
+    args.put_Response({std::make_shared<SharedBytes>(file->second), 200, "OK",
+                       std::string("Cache-Control: no-store\nContent-Type: ") +
+                           (html ? "text/html" : "application/octet-stream") +
+                           "\nContent-Length: " + std::to_string(file->second->size())});
+  }
+
+  const std::string& folder() const { return folder_; }
+
+  linux_platform::PollEventLoop loop;
+  std::shared_ptr<webview::WebViewController> controller;
+  webview::WebView* webView = nullptr;
+  std::map<std::string, std::shared_ptr<const std::string>> files;
+  std::vector<std::string> messages;
+
+ private:
+  std::string folder_;
+  std::unique_ptr<chromium::ChromiumRuntime> runtime_;
+};
+
+// nginx on a free loopback port, serving a folder, for comparison.
+class Nginx {
+ public:
+  explicit Nginx(const std::string& root) {
+    port_ = freePort();
+    std::string conf = root + "/nginx.conf";
+    std::ofstream(conf) << "daemon off; master_process off; worker_processes 1; pid " << root
+                        << "/nginx.pid; error_log " << root << "/nginx-error.log;\nevents {}\nhttp {\n"
+                        << " access_log off; client_body_temp_path " << root << "; proxy_temp_path " << root
+                        << "; fastcgi_temp_path " << root << "; uwsgi_temp_path " << root << "; scgi_temp_path "
+                        << root << ";\n server { listen 127.0.0.1:" << port_ << "; root " << root
+                        << "; location / { add_header Access-Control-Allow-Origin * always;"
+                        << " add_header Cache-Control no-store always; } }\n}\n";
+    std::string binary = "/usr/sbin/nginx";
+    char* argv[] = {binary.data(), const_cast<char*>("-c"), conf.data(), const_cast<char*>("-e"),
+                    const_cast<char*>("/dev/null"), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    if (posix_spawn(&pid_, binary.c_str(), &actions, nullptr, argv, environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    waitUntilListening();
+  }
+  ~Nginx() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  bool running() const { return pid_ > 0; }
+  int port() const { return port_; }
+
+ private:
+  void waitUntilListening() const {
+    for (int attempt = 0; attempt < 500 && pid_ > 0; ++attempt) {
+      int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      sockaddr_in address{};
+      address.sin_family = AF_INET;
+      address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      address.sin_port = htons(static_cast<uint16_t>(port_));
+      bool up = connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+      close(s);
+      if (up) return;
+      usleep(10'000);
+    }
+  }
+  static int freePort() {
+    int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
+    close(s);
+    return ntohs(address.sin_port);
+  }
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
+
+// Shared by the benchmarks; ended (browser closed, nginx stopped) at exit.
+BenchBrowser* shared() {
+  static std::unique_ptr<BenchBrowser> browser = [] {
+    auto b = std::make_unique<BenchBrowser>();
+    if (!b->start()) b.reset();
+    return b;
+  }();
+  return browser.get();
+}
+
+Nginx* sharedNginx() {
+  static std::unique_ptr<Nginx> nginx = shared() ? std::make_unique<Nginx>(shared()->folder()) : nullptr;
+  return nginx.get();
+}
+
+std::string fileOfSize(int64_t megabytes) {
+  return "file-" + std::to_string(megabytes) + "mb.bin";
+}
+
+void prepareFile(BenchBrowser& browser, int64_t megabytes) {
+  std::string name = fileOfSize(megabytes);
+  std::string url = "https://tavrelle.localhost/" + name;
+  if (browser.files.contains(url)) return;
+  auto bytes = std::make_shared<std::string>(static_cast<size_t>(megabytes) << 20, '\0');
+  for (size_t i = 0; i < bytes->size(); i += 4096) (*bytes)[i] = static_cast<char>(i >> 12);
+  std::ofstream(browser.folder() + "/" + name, std::ios::binary).write(bytes->data(), static_cast<std::streamsize>(bytes->size()));
+  browser.files[url] = bytes;
+}
+
+void fetchIn(benchmark::State& state, bool throughNginx) {
+  auto* browser = shared();
+  if (!browser || (throughNginx && (!sharedNginx() || !sharedNginx()->running()))) {
+    state.SkipWithError("no browser or nginx");
+    return;
+  }
+  prepareFile(*browser, state.range(0));
+  std::string url = throughNginx ? "http://127.0.0.1:" + std::to_string(sharedNginx()->port()) + "/" + fileOfSize(state.range(0))
+                                 : "https://tavrelle.localhost/" + fileOfSize(state.range(0));
+  for (auto _ : state) {
+    browser->webView->PostWebMessageAsJson(json{{"type", "fetch"}, {"url", url}}.dump());
+    auto reply = browser->nextMessage();
+    auto result = reply ? json::parse(*reply, nullptr, false) : json();
+    if (!result.is_object() || result.value("length", 0) != state.range(0) << 20) {
+      state.SkipWithError(("fetch failed: " + reply.value_or("no reply")).c_str());
+      return;
+    }
+    state.SetIterationTime(result["ms"].get<double>() / 1000.0);
+  }
+  state.SetBytesProcessed(state.iterations() * (state.range(0) << 20));
+}
+
+void BM_PageFetchIntercepted(benchmark::State& state) { fetchIn(state, false); }
+void BM_PageFetchNginx(benchmark::State& state) { fetchIn(state, true); }
+BENCHMARK(BM_PageFetchIntercepted)->Arg(1)->Arg(16)->Arg(64)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_PageFetchNginx)->Arg(1)->Arg(16)->Arg(64)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_MessageRoundTrip(benchmark::State& state) {
+  auto* browser = shared();
+  if (!browser) return state.SkipWithError("no browser");
+  std::vector<double> trips;
+  for (auto _ : state) {
+    trips.clear();
+    for (int i = 0; i < 1000; ++i) {
+      auto began = Clock::now();
+      browser->webView->PostWebMessageAsJson(R"({"type":"ping"})");
+      if (browser->nextMessage() != "pong") return state.SkipWithError("no pong");
+      trips.push_back(std::chrono::duration<double, std::micro>(Clock::now() - began).count());
+    }
+  }
+  std::sort(trips.begin(), trips.end());
+  state.counters["median_us"] = trips[trips.size() / 2];
+  state.counters["p99_us"] = trips[trips.size() * 99 / 100];
+}
+BENCHMARK(BM_MessageRoundTrip)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_MessageBurstPageToHost(benchmark::State& state) {
+  auto* browser = shared();
+  if (!browser) return state.SkipWithError("no browser");
+  for (auto _ : state) {
+    browser->messages.clear();
+    browser->webView->PostWebMessageAsJson(R"({"type":"burst","n":10000})");
+    if (!browser->runUntil([&] { return !browser->messages.empty() && browser->messages.back() == "burst-done"; })) {
+      return state.SkipWithError("burst incomplete");
+    }
+  }
+  state.counters["messages_per_s"] = benchmark::Counter(10000.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_MessageBurstPageToHost)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void BM_MessageBurstHostToPage(benchmark::State& state) {
+  auto* browser = shared();
+  if (!browser) return state.SkipWithError("no browser");
+  for (auto _ : state) {
+    browser->messages.clear();
+    for (int i = 0; i < 10000; ++i) browser->webView->PostWebMessageAsJson(R"({"type":"count","n":10000})");
+    if (browser->nextMessage() != "counted") return state.SkipWithError("burst incomplete");
+  }
+  state.counters["messages_per_s"] = benchmark::Counter(10000.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_MessageBurstHostToPage)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void BM_SpawnToDomContentLoaded(benchmark::State& state) {
+  for (auto _ : state) {
+    BenchBrowser browser;
+    auto seconds = browser.start();
+    if (!seconds) return state.SkipWithError("browser did not start");
+    state.SetIterationTime(*seconds);
+  }
+}
+BENCHMARK(BM_SpawnToDomContentLoaded)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+}  // namespace
