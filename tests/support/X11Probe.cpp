@@ -8,7 +8,17 @@
 
 namespace tavrelle::test {
 
-X11Probe::X11Probe(const std::string& display) : display_(XOpenDisplay(display.c_str())) {}
+namespace {
+
+// Windows come and go while the probe walks the tree; a window that vanished between
+// two requests is simply not there.
+int IgnoreVanishedWindows(Display*, XErrorEvent*) { return 0; }
+
+}  // namespace
+
+X11Probe::X11Probe(const std::string& display) : display_(XOpenDisplay(display.c_str())) {
+  XSetErrorHandler(IgnoreVanishedWindows);
+}
 
 X11Probe::~X11Probe() {
   if (display_ != nullptr) XCloseDisplay(display_);

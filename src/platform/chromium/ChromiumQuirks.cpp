@@ -1,6 +1,10 @@
 #include "platform/chromium/ChromiumQuirks.h"
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 namespace tavrelle::chromium::quirks {
 
@@ -34,6 +38,16 @@ bool isOpaqueContextOrigin(std::string_view origin) {
 
 bool isDevToolsWindowUrl(std::string_view url) {
   return url.starts_with("devtools://") || url.starts_with("chrome-devtools://");
+}
+
+std::string versionProbeExecutable(const std::string& executable) {
+  constexpr std::string_view kDebianWrapper = "/usr/bin/chromium";
+  constexpr const char* kDebianBinary = "/usr/lib/chromium/chromium";
+  std::error_code error;
+  std::filesystem::path resolved = std::filesystem::canonical(executable, error);
+  if (error || resolved != kDebianWrapper) return executable;
+  if (access(kDebianBinary, X_OK) != 0) return executable;
+  return kDebianBinary;
 }
 
 }  // namespace tavrelle::chromium::quirks

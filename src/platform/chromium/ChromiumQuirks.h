@@ -45,4 +45,10 @@ bool isOpaqueContextOrigin(std::string_view origin);
 // blocked in the page script and any tools window that still appears is closed.
 bool isDevToolsWindowUrl(std::string_view url);
 
+// Debian's /usr/bin/chromium is a shell script that reads its configuration and then
+// starts /usr/lib/chromium/chromium: asking the script for its version costs about
+// 280 ms of start-up, asking the binary about 30 ms. Launches still go through the
+// script (it adds the distribution's switches); only the version question skips it.
+std::string versionProbeExecutable(const std::string& executable);
+
 }  // namespace tavrelle::chromium::quirks

@@ -2,6 +2,7 @@
 
 #include "platform/chromium/BrowserVersionProbe.h"
 #include "platform/chromium/ChromiumEnvironment.h"
+#include "platform/chromium/ChromiumQuirks.h"
 #include "platform/chromium/PosixExecutableLookup.h"
 #include "platform/linux/PollEventLoop.h"
 #include "runtime/RuntimeLocator.h"
@@ -24,7 +25,8 @@ std::optional<ChromiumRuntime::Located> ChromiumRuntime::locate(
   if (!executable) return std::nullopt;
   auto known = versions_.find(*executable);
   if (known == versions_.end()) {
-    auto version = probeBrowserVersion(*executable, kVersionProbeTimeout);
+    auto version = probeBrowserVersion(quirks::versionProbeExecutable(*executable),
+                                       kVersionProbeTimeout);
     if (!version) return std::nullopt;  // not a browser that answers: not usable
     known = versions_.emplace(*executable, *version).first;
   }
