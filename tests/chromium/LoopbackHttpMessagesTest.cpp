@@ -6,8 +6,12 @@ namespace tavrelle::chromium {
 namespace {
 
 constexpr const char* kOrigin = "https://tavrelle.localhost";
+constexpr const char* kGrants =
+    "Access-Control-Allow-Origin: https://tavrelle.localhost\r\n"
+    "Access-Control-Allow-Private-Network: true\r\n"
+    "Connection: close\r\n";
 
-TEST(LoopbackBodyServerHttpMessages, FindsTheEndOfTheRequestHead) {
+TEST(LoopbackHttpMessages, FindsTheEndOfTheRequestHead) {
   EXPECT_EQ(requestHeadLength("GET / HTTP/1.1\r\nHost: x\r\n"), std::nullopt);
   EXPECT_EQ(requestHeadLength("GET / HTTP/1.1\r\nHost: x\r\n\r\n"), 27u);
   EXPECT_EQ(requestHeadLength("GET / HTTP/1.1\r\n\r\nextra"), 18u);
@@ -15,7 +19,7 @@ TEST(LoopbackBodyServerHttpMessages, FindsTheEndOfTheRequestHead) {
   EXPECT_EQ(requestHeadLength(""), std::nullopt);
 }
 
-TEST(LoopbackBodyServerHttpMessages, ParsesTheRequestLineAndPreflightHeaders) {
+TEST(LoopbackHttpMessages, ParsesTheRequestLineAndPreflightHeaders) {
   auto request = parseRequestHead(
       "OPTIONS /abc HTTP/1.1\r\nHost: 127.0.0.1\r\naccess-control-request-headers:  range \r\n"
       "Access-Control-Request-Headers: x-a\r\n\r\n");
@@ -25,7 +29,7 @@ TEST(LoopbackBodyServerHttpMessages, ParsesTheRequestLineAndPreflightHeaders) {
   EXPECT_EQ(request->accessControlRequestHeaders, "range, x-a");
 }
 
-TEST(LoopbackBodyServerHttpMessages, RefusesMalformedRequestHeads) {
+TEST(LoopbackHttpMessages, RefusesMalformedRequestHeads) {
   for (const char* head : {"", "GET\r\n\r\n", "GET /\r\n\r\n", "GET / HTTP/2\r\n\r\n",
                            "GET  / HTTP/1.1\r\n\r\n", "GET / HTTP/1.1 x\r\n\r\n",
                            "G(T / HTTP/1.1\r\n\r\n", "GET / HTTP/1.1\r\nNoColon\r\n\r\n",
@@ -36,53 +40,56 @@ TEST(LoopbackBodyServerHttpMessages, RefusesMalformedRequestHeads) {
   }
 }
 
-TEST(LoopbackBodyServerHttpMessages, BodyHeadSkipsMalformedAndDuplicateLines) {
-  std::string head = bodyResponseHead(200, "OK",
-                                      "Content-Length: 3\nContent-Length: 3\nnot a header\n\n"
-                                      "X-Ok: yes\r\nKeep-Alive: timeout=5",
-                                      3, kOrigin);
-  EXPECT_EQ(head,
-            "HTTP/1.1 200 OK\r\n"
-            "Content-Length: 3\r\n"
-            "X-Ok: yes\r\n"
-            "Access-Control-Allow-Origin: https://tavrelle.localhost\r\n"
-            "Access-Control-Allow-Private-Network: true\r\n"
-            "Connection: close\r\n"
-            "Access-Control-Allow-Credentials: true\r\n"
-            "Access-Control-Expose-Headers: Content-Length, X-Ok\r\n"
-            "\r\n");
+TEST(LoopbackHttpMessages, BodyHeadRewritesTheHostsHeaderBlock) {
+  struct Case {
+    const char* block;
+    uint64_t size;
+    std::string expectedLines;  // between the status line and the grants
+    std::string exposed;  // the host's own lines; none: no Expose-Headers line
+  };
+  const std::vector<Case> cases = {
+      // Malformed and duplicate lines are skipped.
+      {"Content-Length: 3\nContent-Length: 3\nnot a header\n\nX-Ok: yes\r\nKeep-Alive: timeout=5",
+       3, "Content-Length: 3\r\nX-Ok: yes\r\n", "Content-Length, X-Ok"},
+      // A missing, wrong or non-numeric length becomes the body's.
+      {"Content-Type: text/plain", 5, "Content-Type: text/plain\r\nContent-Length: 5\r\n",
+       "Content-Type"},
+      {"Content-Length: 99\nContent-Type: text/plain", 5,
+       "Content-Type: text/plain\r\nContent-Length: 5\r\n", "Content-Type"},
+      {"Content-Length: 3x", 3, "Content-Length: 3\r\n", ""},
+      // The lines the server owns are replaced by its own.
+      {"Connection: keep-alive\nAccess-Control-Allow-Origin: *\nTransfer-Encoding: chunked\nX-A: 1",
+       3, "X-A: 1\r\nContent-Length: 3\r\n", "X-A"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.block);
+    EXPECT_EQ(bodyResponseHead(200, "OK", c.block, c.size, kOrigin),
+              "HTTP/1.1 200 OK\r\n" + c.expectedLines + kGrants +
+                  "Access-Control-Allow-Credentials: true\r\n" +
+                  (c.exposed.empty() ? "" : "Access-Control-Expose-Headers: " + c.exposed + "\r\n") +
+                  "\r\n");
+  }
 }
 
-TEST(LoopbackBodyServerHttpMessages, BodyHeadTakesNoLineBreaksFromTheReason) {
+TEST(LoopbackHttpMessages, BodyHeadTakesNoLineBreaksFromTheReason) {
   std::string head = bodyResponseHead(200, "O\r\nX-Evil: 1\r\nK", "", 0, kOrigin);
   EXPECT_TRUE(head.starts_with("HTTP/1.1 200 OX-Evil: 1K\r\nContent-Length: 0\r\n"));
 }
 
-TEST(LoopbackBodyServerHttpMessages, BodyHeadReplacesANonNumericContentLength) {
-  std::string head = bodyResponseHead(200, "OK", "Content-Length: 3x", 3, kOrigin);
-  EXPECT_EQ(head.find("3x"), std::string::npos);
-  EXPECT_NE(head.find("\r\nContent-Length: 3\r\n"), std::string::npos);
-}
-
-TEST(LoopbackBodyServerHttpMessages, PreflightEchoesOnlyPlainHeaderLists) {
+TEST(LoopbackHttpMessages, PreflightEchoesOnlyPlainHeaderLists) {
   EXPECT_NE(preflightResponseHead(kOrigin, "range, x-custom")
                 .find("\r\nAccess-Control-Allow-Headers: range, x-custom\r\n"),
             std::string::npos);
-  EXPECT_EQ(preflightResponseHead(kOrigin, "range; x").find("Access-Control-Allow-Headers"),
-            std::string::npos);
-  EXPECT_EQ(preflightResponseHead(kOrigin, "  ").find("Access-Control-Allow-Headers"),
-            std::string::npos);
+  for (const char* requested : {"range; x", "  ", ""}) {
+    EXPECT_EQ(preflightResponseHead(kOrigin, requested).find("Access-Control-Allow-Headers"),
+              std::string::npos);
+  }
 }
 
-TEST(LoopbackBodyServerHttpMessages, EmptyHeadCarriesExtraLines) {
+TEST(LoopbackHttpMessages, EmptyHeadCarriesExtraLines) {
   EXPECT_EQ(emptyResponseHead(405, "Method Not Allowed", kOrigin, "Allow: GET\r\n"),
-            "HTTP/1.1 405 Method Not Allowed\r\n"
-            "Allow: GET\r\n"
-            "Content-Length: 0\r\n"
-            "Access-Control-Allow-Origin: https://tavrelle.localhost\r\n"
-            "Access-Control-Allow-Private-Network: true\r\n"
-            "Connection: close\r\n"
-            "\r\n");
+            std::string("HTTP/1.1 405 Method Not Allowed\r\nAllow: GET\r\nContent-Length: 0\r\n") +
+                kGrants + "\r\n");
 }
 
 }  // namespace

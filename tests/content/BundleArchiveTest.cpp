@@ -11,7 +11,6 @@ namespace tavrelle {
 namespace {
 
 using test::BigEndian32;
-using test::BigEndian64;
 using test::BundleBuilder;
 using test::BundleHeader;
 using test::BytesOf;
@@ -19,17 +18,24 @@ using test::Chunk;
 using test::ChunkHeader;
 using test::DirectoryData;
 using test::DirectoryEntry;
+using Entries = std::vector<DirectoryEntry>;
+
+constexpr uint64_t kMax64 = std::numeric_limits<uint64_t>::max();
 
 std::string ContentAt(const BundleArchive& archive, const BundleFileInfo& info) {
   return {reinterpret_cast<const char*>(archive.dataPointer(info.offset)), info.size};
 }
 
-// The text of the exception that opening throws; the kind is checked as well:
-// only reading past the limit is a range error.
+void Open(BundleArchive& archive, const std::string& bundle) {
+  archive.openMemory(BytesOf(bundle), bundle.size());
+}
+
+// "opened", or the text of the exception that opening throws; only reading past the
+// limit is a range error.
 std::string OpenError(const std::string& bundle) {
   BundleArchive archive;
   try {
-    archive.openMemory(BytesOf(bundle), bundle.size());
+    Open(archive, bundle);
   } catch (const std::out_of_range& error) {
     return std::string("range: ") + error.what();
   } catch (const std::runtime_error& error) {
@@ -38,11 +44,11 @@ std::string OpenError(const std::string& bundle) {
   return "opened";
 }
 
-std::string WithDirectory(std::string_view blob, const std::vector<DirectoryEntry>& entries) {
+std::string WithDirectory(std::string_view blob, const Entries& entries) {
   return BundleHeader() + Chunk("blob", blob) + Chunk("fdir", DirectoryData(entries));
 }
 
-TEST(BundleArchiveLayout, ReadsTheNinetyByteExampleByteForByte) {
+TEST(BundleArchive, ReadsTheNinetyByteExampleByteForByte) {
   std::string bundle = "zxab";
   bundle += std::string("\0\0\0\0\0\0\0\x10\0\0\0\0", 12);
   bundle += "blob" + std::string("\0\0\0\0\0\0\0\x03", 8) + "abc";
@@ -52,7 +58,7 @@ TEST(BundleArchiveLayout, ReadsTheNinetyByteExampleByteForByte) {
   ASSERT_EQ(bundle.size(), 90U);
 
   BundleArchive archive;
-  archive.openMemory(BytesOf(bundle), bundle.size());
+  Open(archive, bundle);
   const BundleFileInfo info = archive.lookup("hi.txt");
   ASSERT_TRUE(info.found);
   EXPECT_EQ(info.offset, 0U);
@@ -63,71 +69,39 @@ TEST(BundleArchiveLayout, ReadsTheNinetyByteExampleByteForByte) {
   EXPECT_EQ(ContentAt(archive, info), "abc");
 }
 
-TEST(BundleArchiveLayout, ChunkOrderIsFreeAndUnknownChunksAreSkipped) {
-  const std::string blob = "hello";
-  const std::vector<DirectoryEntry> entries{{"a.txt", 0, 5}};
-  const std::string bundle = BundleHeader() + Chunk("fdir", DirectoryData(entries)) +
-                             Chunk("note", "ignored") + Chunk("blob", blob);
-  BundleArchive archive;
-  archive.openMemory(BytesOf(bundle), bundle.size());
-  EXPECT_EQ(ContentAt(archive, archive.lookup("a.txt")), "hello");
+TEST(BundleArchive, ChunkOrderIsFreeUnknownChunksSkippedAndTheFirstOfAnIdCounts) {
+  const std::string a = DirectoryData(Entries{{"a", 0, 5}});
+  for (const std::string& bundle :
+       {BundleHeader() + Chunk("fdir", a) + Chunk("note", "ignored") + Chunk("blob", "first"),
+        BundleHeader() + Chunk("blob", "first") + Chunk("blob", "other") + Chunk("fdir", a) +
+            Chunk("fdir", DirectoryData(Entries{})),
+        BundleHeader(20) + "pad!" + Chunk("blob", "first") + Chunk("fdir", a)}) {
+    BundleArchive archive;
+    Open(archive, bundle);
+    EXPECT_EQ(ContentAt(archive, archive.lookup("a")), "first");
+  }
 }
 
-TEST(BundleArchiveLayout, FirstChunkOfAnIdCounts) {
-  const std::vector<DirectoryEntry> entries{{"a.txt", 0, 5}};
-  const std::string bundle = BundleHeader() + Chunk("blob", "first") + Chunk("blob", "other") +
-                             Chunk("fdir", DirectoryData(entries)) +
-                             Chunk("fdir", DirectoryData(std::vector<DirectoryEntry>{}));
+TEST(BundleArchive, EmptySharedAndDuplicateEntries) {
+  const std::string bundle = WithDirectory(
+      "abcdef", {{"empty", 3, 0, 7}, {"shared", 0, 4}, {"inner", 2, 2}, {"same", 0, 1}, {"same", 1, 1}});
   BundleArchive archive;
-  archive.openMemory(BytesOf(bundle), bundle.size());
-  EXPECT_EQ(ContentAt(archive, archive.lookup("a.txt")), "first");
-}
-
-TEST(BundleArchiveLayout, ChunkStartMayLeaveAGapAfterTheHeader) {
-  const std::string bundle = BundleHeader(20) + "pad!" + Chunk("blob", "x") +
-                             Chunk("fdir", DirectoryData(std::vector<DirectoryEntry>{{"x", 0, 1}}));
-  BundleArchive archive;
-  archive.openMemory(BytesOf(bundle), bundle.size());
-  EXPECT_EQ(ContentAt(archive, archive.lookup("x")), "x");
-}
-
-TEST(BundleArchiveEntries, BoundsOfAnEntryWithinTheBlob) {
-  EXPECT_EQ(OpenError(WithDirectory("0123456789", {{"end", 4, 6}})), "opened");
-  EXPECT_EQ(OpenError(WithDirectory("0123456789", {{"past", 4, 7}})), "bad file entry");
-  EXPECT_EQ(OpenError(WithDirectory("0123456789", {{"empty-at-end", 10, 0}})), "opened");
-  EXPECT_EQ(OpenError(WithDirectory("0123456789", {{"after", 11, 0}})), "bad file entry");
-  // offset + size would wrap around to a small number.
-  EXPECT_EQ(
-      OpenError(WithDirectory("0123456789", {{"wrap", 2, std::numeric_limits<uint64_t>::max()}})),
-      "bad file entry");
-}
-
-TEST(BundleArchiveEntries, EmptyFilesSharedBytesAndExtraAreKept) {
-  BundleArchive archive;
-  const std::string bundle =
-      WithDirectory("abcdef", {{"empty", 3, 0, 7}, {"shared", 0, 4}, {"inner", 2, 2}});
-  archive.openMemory(BytesOf(bundle), bundle.size());
+  Open(archive, bundle);
   const BundleFileInfo empty = archive.lookup("empty");
   EXPECT_TRUE(empty.found);
   EXPECT_EQ(empty.size, 0U);
   EXPECT_EQ(empty.extra, 7U);
   EXPECT_EQ(ContentAt(archive, archive.lookup("shared")), "abcd");
   EXPECT_EQ(ContentAt(archive, archive.lookup("inner")), "cd");
+  EXPECT_EQ(ContentAt(archive, archive.lookup("same")), "a");  // the first wins, listed once
+  EXPECT_EQ(archive.listPaths(), (std::vector<std::string>{"empty", "inner", "same", "shared"}));
 }
 
-TEST(BundleArchiveEntries, FirstOfDuplicateNamesWinsAndIsListedOnce) {
-  BundleArchive archive;
-  const std::string bundle = WithDirectory("AB", {{"same", 0, 1}, {"same", 1, 1}});
-  archive.openMemory(BytesOf(bundle), bundle.size());
-  EXPECT_EQ(ContentAt(archive, archive.lookup("same")), "A");
-  EXPECT_EQ(archive.listPaths(), std::vector<std::string>{"same"});
-}
-
-TEST(BundleArchiveEntries, LookupIsExactAndListingIsInByteOrder) {
-  BundleArchive archive;
+TEST(BundleArchive, LookupIsExactAndListingIsInByteOrder) {
   const std::string bundle = WithDirectory(
       "x", {{"b.txt", 0, 1}, {"\xC3\xA9.txt", 0, 1}, {"B.txt", 0, 1}, {"a/b.txt", 0, 1}});
-  archive.openMemory(BytesOf(bundle), bundle.size());
+  BundleArchive archive;
+  Open(archive, bundle);
   EXPECT_FALSE(archive.lookup("A/B.TXT").found);
   EXPECT_FALSE(archive.lookup("/a/b.txt").found);
   const BundleFileInfo miss = archive.lookup("c.txt");
@@ -137,94 +111,77 @@ TEST(BundleArchiveEntries, LookupIsExactAndListingIsInByteOrder) {
             (std::vector<std::string>{"B.txt", "a/b.txt", "b.txt", "\xC3\xA9.txt"}));
 }
 
-TEST(BundleArchiveFailures, HeaderFields) {
-  EXPECT_EQ(OpenError(BundleHeader(16, 0, 0, "zxaB") + Chunk("blob", "")), "bad format");
-  EXPECT_EQ(OpenError(BundleHeader(16, 1) + Chunk("blob", "") + Chunk("fdir", BigEndian32(0))),
-            "unsupported version");
-  EXPECT_EQ(OpenError(BundleHeader(16, 0, 4)), "invalid flags");
-  // Flags are tested only after chunkStart was read, so a header cut inside chunkStart
-  // is a read error rather than a flags error.
-  EXPECT_EQ(OpenError(BundleHeader(16, 0, 4).substr(0, 10)), "range: bundle read error");
-}
-
-TEST(BundleArchiveFailures, TooShortToHoldAHeader) {
-  EXPECT_EQ(OpenError(""), "range: bundle read error");
-  EXPECT_EQ(OpenError("zxa"), "range: bundle read error");
-  EXPECT_EQ(OpenError(BundleHeader().substr(0, 14)), "range: bundle read error");
-}
-
-TEST(BundleArchiveFailures, RequiredChunks) {
-  EXPECT_EQ(OpenError(BundleHeader()), "missing blob chunk");
-  EXPECT_EQ(OpenError(BundleHeader(4000) + Chunk("blob", "")), "missing blob chunk");
-  EXPECT_EQ(OpenError(BundleHeader() + Chunk("blob", "abc")), "missing fdir chunk");
-  EXPECT_EQ(OpenError(BundleHeader() + Chunk("fdir", BigEndian32(0))), "missing blob chunk");
-}
-
-TEST(BundleArchiveFailures, ChunkSizes) {
-  EXPECT_EQ(OpenError(BundleHeader() + ChunkHeader("blob", std::numeric_limits<uint64_t>::max())),
-            "bad chunk");
-  EXPECT_EQ(OpenError(BundleHeader() + ChunkHeader("blob", 4) + "abc"), "bad chunk");
-  EXPECT_EQ(OpenError(BundleHeader() + Chunk("blob", "") + "fdi"), "range: bundle read error");
-  EXPECT_EQ(OpenError(BundleHeader() + Chunk("blob", "") + "fdir" + BigEndian32(0)),
-            "range: bundle read error");
-}
-
-TEST(BundleArchiveFailures, DirectoryEntries) {
+TEST(BundleArchive, FormatErrors) {
   DirectoryEntry reserved{"r", 0, 0};
   reserved.reserved2 = 1;
-  EXPECT_EQ(OpenError(WithDirectory("x", {reserved})), "bad file entry");
   DirectoryEntry compressed{"c", 0, 1};
   compressed.compression = 1;
-  EXPECT_EQ(OpenError(WithDirectory("x", {compressed})), "bad file compression");
-}
-
-TEST(BundleArchiveFailures, DirectoryReadsStayInsideTheDirectoryChunk) {
-  const std::vector<DirectoryEntry> one{{"a", 0, 1}};
-  EXPECT_EQ(OpenError(BundleHeader() + Chunk("blob", "x") + Chunk("fdir", DirectoryData(one, 2))),
-            "range: bundle read error");
-  // The bytes after the chunk would make a valid second entry, but lie outside it.
-  const std::string cut = DirectoryData(one, 2);
-  EXPECT_EQ(OpenError(BundleHeader() + Chunk("blob", "x") + Chunk("fdir", cut) +
-                      Chunk("tail", test::EncodeEntry({"b", 0, 1}))),
-            "range: bundle read error");
-  // A name length far beyond the chunk.
+  const Entries one{{"a", 0, 1}};
   std::string longName = DirectoryData(one);
   longName.replace(longName.size() - 5, 4, BigEndian32(0xFFFFFFFF));
-  EXPECT_EQ(OpenError(BundleHeader() + Chunk("blob", "x") + Chunk("fdir", longName)),
-            "range: bundle read error");
+  const std::string blobX = BundleHeader() + Chunk("blob", "x");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      // Entries must lie within the blob.
+      {WithDirectory("0123456789", {{"end", 4, 6}}), "opened"},
+      {WithDirectory("0123456789", {{"past", 4, 7}}), "bad file entry"},
+      {WithDirectory("0123456789", {{"empty-at-end", 10, 0}}), "opened"},
+      {WithDirectory("0123456789", {{"after", 11, 0}}), "bad file entry"},
+      {WithDirectory("0123456789", {{"wrap", 2, kMax64}}), "bad file entry"},
+      {WithDirectory("x", {reserved}), "bad file entry"},
+      {WithDirectory("x", {compressed}), "bad file compression"},
+      // Header.
+      {BundleHeader(16, 0, 0, "zxaB") + Chunk("blob", ""), "bad format"},
+      {BundleHeader(16, 1) + Chunk("blob", "") + Chunk("fdir", BigEndian32(0)),
+       "unsupported version"},
+      {BundleHeader(16, 0, 4), "invalid flags"},
+      // Flags are tested after chunkStart was read: a cut inside it is a read error.
+      {BundleHeader(16, 0, 4).substr(0, 10), "range: bundle read error"},
+      {"", "range: bundle read error"},
+      {"zxa", "range: bundle read error"},
+      {BundleHeader().substr(0, 14), "range: bundle read error"},
+      // Chunks.
+      {BundleHeader(), "missing blob chunk"},
+      {BundleHeader(4000) + Chunk("blob", ""), "missing blob chunk"},
+      {BundleHeader() + Chunk("blob", "abc"), "missing fdir chunk"},
+      {BundleHeader() + Chunk("fdir", BigEndian32(0)), "missing blob chunk"},
+      {BundleHeader() + ChunkHeader("blob", kMax64), "bad chunk"},
+      {BundleHeader() + ChunkHeader("blob", 4) + "abc", "bad chunk"},
+      {BundleHeader() + Chunk("blob", "") + "fdi", "range: bundle read error"},
+      {BundleHeader() + Chunk("blob", "") + "fdir" + BigEndian32(0), "range: bundle read error"},
+      // Directory reads stay inside the directory chunk, even when the bytes after it
+      // would make a valid entry; leftover bytes inside it are ignored.
+      {blobX + Chunk("fdir", DirectoryData(one, 2)), "range: bundle read error"},
+      {blobX + Chunk("fdir", DirectoryData(one, 2)) + Chunk("tail", test::EncodeEntry({"b", 0, 1})),
+       "range: bundle read error"},
+      {blobX + Chunk("fdir", longName), "range: bundle read error"},
+      {blobX + Chunk("fdir", DirectoryData(one) + "trailing"), "opened"},
+  };
+  for (size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_EQ(OpenError(cases[i].first), cases[i].second) << "case " << i;
+  }
 }
 
-TEST(BundleArchiveFailures, LeftoverDirectoryBytesAreIgnored) {
-  const std::vector<DirectoryEntry> one{{"a", 0, 1}};
-  EXPECT_EQ(OpenError(BundleHeader() + Chunk("blob", "x") +
-                      Chunk("fdir", DirectoryData(one) + "trailing")),
-            "opened");
-}
-
-TEST(BundleArchiveState, FailedOpenAndCloseLeaveNothingToLookUp) {
+TEST(BundleArchive, FailedOpenCloseAndReopenReplaceTheDirectory) {
   BundleArchive archive;
   EXPECT_FALSE(archive.lookup("a").found);
   EXPECT_THROW({ (void)archive.dataPointer(0); }, std::runtime_error);
 
   const std::string good = BundleBuilder().addFile("a", "1").build();
-  archive.openMemory(BytesOf(good), good.size());
+  Open(archive, good);
   EXPECT_TRUE(archive.isOpen());
   archive.close();
   EXPECT_FALSE(archive.lookup("a").found);
   EXPECT_FALSE(archive.isOpen());
 
+  Open(archive, good);
   const std::string bad = WithDirectory("x", {{"a", 0, 1}, {"b", 0, 2}});
-  EXPECT_THROW(archive.openMemory(BytesOf(bad), bad.size()), std::runtime_error);
+  EXPECT_THROW(Open(archive, bad), std::runtime_error);
   EXPECT_FALSE(archive.lookup("a").found);
   EXPECT_FALSE(archive.isOpen());
-}
 
-TEST(BundleArchiveState, ReopeningReplacesTheDirectory) {
-  const std::string first = BundleBuilder().addFile("a", "1").build();
   const std::string second = BundleBuilder().addFile("b", "22").build();
-  BundleArchive archive;
-  archive.openMemory(BytesOf(first), first.size());
-  archive.openMemory(BytesOf(second), second.size());
+  Open(archive, good);
+  Open(archive, second);
   EXPECT_FALSE(archive.lookup("a").found);
   EXPECT_EQ(ContentAt(archive, archive.lookup("b")), "22");
   EXPECT_EQ(archive.fileCount(), 1U);

@@ -11,32 +11,20 @@
 namespace tavrelle::linux_platform {
 namespace {
 
-TEST(FolderRules, XdgDataHomeWhenAbsolute) {
-  EXPECT_EQ(LocalAppDataFolderFrom("/data/share", "/home/u", std::nullopt), "/data/share");
-  EXPECT_EQ(LocalAppDataFolderFrom("/data/share//", "/home/u", std::nullopt), "/data/share");
-}
-
-TEST(FolderRules, RelativeOrEmptyXdgDataHomeIsIgnored) {
-  EXPECT_EQ(LocalAppDataFolderFrom("relative/share", "/home/u", std::nullopt),
-            "/home/u/.local/share");
-  EXPECT_EQ(LocalAppDataFolderFrom("", "/home/u", std::nullopt), "/home/u/.local/share");
-  EXPECT_EQ(LocalAppDataFolderFrom(nullptr, "/home/u/", std::nullopt), "/home/u/.local/share");
-}
-
-TEST(FolderRules, UserDatabaseWhenNoHome) {
-  EXPECT_EQ(LocalAppDataFolderFrom(nullptr, nullptr, std::string("/var/lib/u")),
-            "/var/lib/u/.local/share");
-  EXPECT_EQ(LocalAppDataFolderFrom(nullptr, "", std::string("/var/lib/u")),
-            "/var/lib/u/.local/share");
+TEST(FolderRules, XdgDataHomeThenHomeThenTheUserDatabase) {
+  const std::optional<std::string> none;
+  const std::optional<std::string> db("/var/lib/u");
+  EXPECT_EQ(LocalAppDataFolderFrom("/data/share", "/home/u", none), "/data/share");
+  EXPECT_EQ(LocalAppDataFolderFrom("/data/share//", "/home/u", none), "/data/share");
+  // A relative or empty XDG_DATA_HOME is ignored.
+  EXPECT_EQ(LocalAppDataFolderFrom("relative/share", "/home/u", none), "/home/u/.local/share");
+  EXPECT_EQ(LocalAppDataFolderFrom("", "/home/u", none), "/home/u/.local/share");
+  EXPECT_EQ(LocalAppDataFolderFrom(nullptr, "/home/u/", none), "/home/u/.local/share");
+  EXPECT_EQ(LocalAppDataFolderFrom(nullptr, nullptr, db), "/var/lib/u/.local/share");
+  EXPECT_EQ(LocalAppDataFolderFrom(nullptr, "", db), "/var/lib/u/.local/share");
   EXPECT_EQ(LocalAppDataFolderFrom(nullptr, nullptr, std::string("/")), "/.local/share");
-}
-
-TEST(FolderRules, NothingKnownGivesEmpty) {
-  EXPECT_EQ(LocalAppDataFolderFrom(nullptr, nullptr, std::nullopt), "");
+  EXPECT_EQ(LocalAppDataFolderFrom(nullptr, nullptr, none), "");
   EXPECT_EQ(LocalAppDataFolderFrom("rel", "", std::string()), "");
-}
-
-TEST(FolderRules, TrailingSlashes) {
   EXPECT_EQ(WithoutTrailingSlash("/a/b///"), "/a/b");
   EXPECT_EQ(WithoutTrailingSlash("/"), "/");
   EXPECT_EQ(WithoutTrailingSlash(""), "");
@@ -47,19 +35,9 @@ class ScopedEnv {
  public:
   ScopedEnv(const char* name, const char* value) : name_(name) {
     if (const char* old = std::getenv(name)) old_ = old;
-    if (value != nullptr) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
+    value != nullptr ? setenv(name, value, 1) : unsetenv(name);
   }
-  ~ScopedEnv() {
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
+  ~ScopedEnv() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 

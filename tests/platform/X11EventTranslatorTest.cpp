@@ -14,13 +14,8 @@ constexpr Window kOther = 0x400099;
 
 X11Atoms TestAtoms() {
   X11Atoms atoms;
-  atoms.wmProtocols = 10;
-  atoms.wmDeleteWindow = 11;
-  atoms.wmTakeFocus = 12;
-  atoms.netWmState = 13;
-  atoms.wmState = 14;
-  atoms.netFrameExtents = 15;
-  atoms.netWmName = 16;
+  atoms.wmProtocols = 10, atoms.wmDeleteWindow = 11, atoms.wmTakeFocus = 12, atoms.netWmState = 13;
+  atoms.wmState = 14, atoms.netFrameExtents = 15, atoms.netWmName = 16;
   return atoms;
 }
 
@@ -57,82 +52,58 @@ MainWindowInput Classify(const XEvent& event) {
   return ClassifyMainWindowEvent(event, kWindow, TestAtoms());
 }
 
-TEST(X11EventClassification, DeleteWindowProtocolIsClose) {
-  EXPECT_EQ(Classify(Protocol(kWindow, TestAtoms().wmDeleteWindow, 5)).kind, Kind::Close);
-}
-
-TEST(X11EventClassification, TakeFocusCarriesTheMessageTime) {
-  MainWindowInput input = Classify(Protocol(kWindow, TestAtoms().wmTakeFocus, 123456));
-  EXPECT_EQ(input.kind, Kind::TakeFocus);
-  EXPECT_EQ(input.time, 123456u);
-}
-
-TEST(X11EventClassification, UnknownProtocolsAndOtherMessagesAreIgnored) {
-  EXPECT_EQ(Classify(Protocol(kWindow, 999, 0)).kind, Kind::Ignore);
-  XEvent state = Protocol(kWindow, TestAtoms().wmDeleteWindow, 0);
-  state.xclient.message_type = TestAtoms().netWmState;
-  EXPECT_EQ(Classify(state).kind, Kind::Ignore);
-  XEvent shortFormat = Protocol(kWindow, TestAtoms().wmDeleteWindow, 0);
+TEST(X11EventClassification, ClientMessagesDestroyFocusPropertiesAndGeometry) {
+  const X11Atoms atoms = TestAtoms();
+  XEvent otherType = Protocol(kWindow, atoms.wmDeleteWindow, 0);
+  otherType.xclient.message_type = atoms.netWmState;
+  XEvent shortFormat = Protocol(kWindow, atoms.wmDeleteWindow, 0);
   shortFormat.xclient.format = 8;
-  EXPECT_EQ(Classify(shortFormat).kind, Kind::Ignore);
-}
-
-TEST(X11EventClassification, MessagesForOtherWindowsAreIgnored) {
-  EXPECT_EQ(Classify(Protocol(kOther, TestAtoms().wmDeleteWindow, 0)).kind, Kind::Ignore);
-}
-
-TEST(X11EventClassification, DestroyOfTheWindowItselfOnly) {
-  XEvent event{};
-  event.xdestroywindow.type = DestroyNotify;
-  event.xdestroywindow.event = kWindow;
-  event.xdestroywindow.window = kWindow;
-  EXPECT_EQ(Classify(event).kind, Kind::Destroyed);
-  event.xdestroywindow.window = kOther;  // a child of the window
-  EXPECT_EQ(Classify(event).kind, Kind::Ignore);
-}
-
-TEST(X11EventClassification, FocusArrivingAtTheWindowIsSetFocus) {
-  EXPECT_EQ(Classify(Focus(NotifyNonlinear)).kind, Kind::FocusGained);
-  EXPECT_EQ(Classify(Focus(NotifyAncestor)).kind, Kind::FocusGained);
-  EXPECT_EQ(Classify(Focus(NotifyInferior)).kind, Kind::FocusGained);
-}
-
-TEST(X11EventClassification, FocusPassingThroughOrByGrabsIsIgnored) {
-  EXPECT_EQ(Classify(Focus(NotifyVirtual)).kind, Kind::Ignore);
-  EXPECT_EQ(Classify(Focus(NotifyNonlinearVirtual)).kind, Kind::Ignore);
-  EXPECT_EQ(Classify(Focus(NotifyPointer)).kind, Kind::Ignore);
-  EXPECT_EQ(Classify(Focus(NotifyNonlinear, NotifyGrab)).kind, Kind::Ignore);
-  EXPECT_EQ(Classify(Focus(NotifyNonlinear, NotifyUngrab)).kind, Kind::Ignore);
-}
-
-TEST(X11EventClassification, StatePropertiesAndFrameExtents) {
-  EXPECT_EQ(Classify(Property(TestAtoms().netWmState)).kind, Kind::StateChanged);
-  EXPECT_EQ(Classify(Property(TestAtoms().wmState)).kind, Kind::StateChanged);
-  EXPECT_EQ(Classify(Property(TestAtoms().netFrameExtents)).kind, Kind::FrameExtentsChanged);
-  EXPECT_EQ(Classify(Property(TestAtoms().netWmName)).kind, Kind::Ignore);
-}
-
-TEST(X11EventClassification, ConfigureAndMappingMayMoveTheClientArea) {
-  XEvent configure{};
-  configure.xconfigure.type = ConfigureNotify;
-  configure.xconfigure.event = kWindow;
-  configure.xconfigure.window = kWindow;
-  EXPECT_EQ(Classify(configure).kind, Kind::GeometryChanged);
-  configure.xconfigure.window = kOther;
-  EXPECT_EQ(Classify(configure).kind, Kind::Ignore);
-
-  XEvent map{};
-  map.xmap.type = MapNotify;
-  map.xmap.event = kWindow;
-  map.xmap.window = kWindow;
-  EXPECT_EQ(Classify(map).kind, Kind::GeometryChanged);
-}
-
-TEST(X11EventClassification, UnrelatedEventTypesAreIgnored) {
+  // Destroy, configure and map notices carry the event window and the window concerned.
+  const auto notice = [](int type, Window window) {
+    XEvent event{};
+    event.xany.type = type;
+    event.xany.window = kWindow;        // event.xdestroywindow.event and its likes
+    event.xdestroywindow.window = window;  // the same place in all three layouts
+    return event;
+  };
+  XEvent destroy = notice(DestroyNotify, kWindow), childDestroy = notice(DestroyNotify, kOther);
+  XEvent configure = notice(ConfigureNotify, kWindow);
+  XEvent childConfigure = notice(ConfigureNotify, kOther);
+  XEvent map = notice(MapNotify, kWindow);
   XEvent expose{};
   expose.xexpose.type = Expose;
   expose.xexpose.window = kWindow;
-  EXPECT_EQ(Classify(expose).kind, Kind::Ignore);
+  const std::vector<std::pair<XEvent, Kind>> cases = {
+      {Protocol(kWindow, atoms.wmDeleteWindow, 5), Kind::Close},
+      {Protocol(kWindow, 999, 0), Kind::Ignore},
+      {Protocol(kOther, atoms.wmDeleteWindow, 0), Kind::Ignore},
+      {otherType, Kind::Ignore},
+      {shortFormat, Kind::Ignore},
+      {destroy, Kind::Destroyed},
+      {childDestroy, Kind::Ignore},
+      {Focus(NotifyNonlinear), Kind::FocusGained},
+      {Focus(NotifyAncestor), Kind::FocusGained},
+      {Focus(NotifyInferior), Kind::FocusGained},
+      {Focus(NotifyVirtual), Kind::Ignore},
+      {Focus(NotifyNonlinearVirtual), Kind::Ignore},
+      {Focus(NotifyPointer), Kind::Ignore},
+      {Focus(NotifyNonlinear, NotifyGrab), Kind::Ignore},
+      {Focus(NotifyNonlinear, NotifyUngrab), Kind::Ignore},
+      {Property(atoms.netWmState), Kind::StateChanged},
+      {Property(atoms.wmState), Kind::StateChanged},
+      {Property(atoms.netFrameExtents), Kind::FrameExtentsChanged},
+      {Property(atoms.netWmName), Kind::Ignore},
+      {configure, Kind::GeometryChanged},
+      {childConfigure, Kind::Ignore},
+      {map, Kind::GeometryChanged},
+      {expose, Kind::Ignore},
+  };
+  for (size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_EQ(Classify(cases[i].first).kind, cases[i].second) << "case " << i;
+  }
+  MainWindowInput takeFocus = Classify(Protocol(kWindow, atoms.wmTakeFocus, 123456));
+  EXPECT_EQ(takeFocus.kind, Kind::TakeFocus);
+  EXPECT_EQ(takeFocus.time, 123456u);
 }
 
 ClientGeometry Geometry(int32_t x, int32_t y, int32_t w, int32_t h,
@@ -140,40 +111,29 @@ ClientGeometry Geometry(int32_t x, int32_t y, int32_t w, int32_t h,
   return ClientGeometry{x, y, w, h, type};
 }
 
-TEST(X11GeometryChanges, NothingChangedNothingSent) {
+TEST(X11GeometryChanges, SizeOrStateSendSizeAndMovesSendMove) {
+  using WK = WindowEvent::Kind;
   EXPECT_TRUE(GeometryChangeEvents(Geometry(1, 2, 3, 4), Geometry(1, 2, 3, 4)).empty());
-}
-
-TEST(X11GeometryChanges, SizeChangeSendsSizeWithTheClientSize) {
-  auto events = GeometryChangeEvents(Geometry(0, 0, 640, 480), Geometry(0, 0, 800, 600));
-  ASSERT_EQ(events.size(), 1u);
-  EXPECT_EQ(events[0].kind, WindowEvent::Kind::Size);
-  EXPECT_EQ(events[0].sizeType, SizeType::Restored);
-  EXPECT_EQ(events[0].clientWidth, 800);
-  EXPECT_EQ(events[0].clientHeight, 600);
-}
-
-TEST(X11GeometryChanges, StateChangeAloneSendsSize) {
-  auto events = GeometryChangeEvents(Geometry(0, 0, 640, 480),
-                                     Geometry(0, 0, 640, 480, SizeType::Minimized));
-  ASSERT_EQ(events.size(), 1u);
-  EXPECT_EQ(events[0].kind, WindowEvent::Kind::Size);
-  EXPECT_EQ(events[0].sizeType, SizeType::Minimized);
-}
-
-TEST(X11GeometryChanges, MoveAloneSendsMove) {
-  auto events = GeometryChangeEvents(Geometry(0, 0, 640, 480), Geometry(10, -5, 640, 480));
-  ASSERT_EQ(events.size(), 1u);
-  EXPECT_EQ(events[0].kind, WindowEvent::Kind::Move);
-}
-
-TEST(X11GeometryChanges, MaximizingSendsSizeThenMove) {
-  auto events = GeometryChangeEvents(Geometry(100, 100, 640, 480),
-                                     Geometry(0, 20, 1280, 1004, SizeType::Maximized));
-  ASSERT_EQ(events.size(), 2u);
-  EXPECT_EQ(events[0].kind, WindowEvent::Kind::Size);
-  EXPECT_EQ(events[0].sizeType, SizeType::Maximized);
-  EXPECT_EQ(events[1].kind, WindowEvent::Kind::Move);
+  auto resized = GeometryChangeEvents(Geometry(0, 0, 640, 480), Geometry(0, 0, 800, 600));
+  ASSERT_EQ(resized.size(), 1u);
+  EXPECT_EQ(resized[0].kind, WK::Size);
+  EXPECT_EQ(resized[0].sizeType, SizeType::Restored);
+  EXPECT_EQ(resized[0].clientWidth, 800);
+  EXPECT_EQ(resized[0].clientHeight, 600);
+  auto minimized = GeometryChangeEvents(Geometry(0, 0, 640, 480),
+                                        Geometry(0, 0, 640, 480, SizeType::Minimized));
+  ASSERT_EQ(minimized.size(), 1u);
+  EXPECT_EQ(minimized[0].kind, WK::Size);
+  EXPECT_EQ(minimized[0].sizeType, SizeType::Minimized);
+  auto moved = GeometryChangeEvents(Geometry(0, 0, 640, 480), Geometry(10, -5, 640, 480));
+  ASSERT_EQ(moved.size(), 1u);
+  EXPECT_EQ(moved[0].kind, WK::Move);
+  auto maximized = GeometryChangeEvents(Geometry(100, 100, 640, 480),
+                                        Geometry(0, 20, 1280, 1004, SizeType::Maximized));
+  ASSERT_EQ(maximized.size(), 2u);  // Size, then Move
+  EXPECT_EQ(maximized[0].kind, WK::Size);
+  EXPECT_EQ(maximized[0].sizeType, SizeType::Maximized);
+  EXPECT_EQ(maximized[1].kind, WK::Move);
 }
 
 struct RawEventData {
@@ -192,23 +152,17 @@ struct RawEventData {
   }
 };
 
-TEST(X11RawMotion, BothAxes) {
-  RawEventData data({0, 1}, {3.0, -2.0});
-  auto delta = RawMotionDelta(data.event);
+TEST(X11RawMotion, AxesZeroAndZeroMovement) {
+  RawEventData both({0, 1}, {3.0, -2.0});
+  auto delta = RawMotionDelta(both.event);
   ASSERT_TRUE(delta);
   EXPECT_EQ(delta->dx, 3.0);
   EXPECT_EQ(delta->dy, -2.0);
-}
-
-TEST(X11RawMotion, OnlyTheSecondAxisIsPackedFirst) {
-  RawEventData data({1}, {7.0});
-  auto delta = RawMotionDelta(data.event);
+  RawEventData secondOnly({1}, {7.0});  // packed first
+  delta = RawMotionDelta(secondOnly.event);
   ASSERT_TRUE(delta);
   EXPECT_EQ(delta->dx, 0.0);
   EXPECT_EQ(delta->dy, 7.0);
-}
-
-TEST(X11RawMotion, OtherAxesAndZeroMovementAreNothing) {
   RawEventData wheel({3}, {1.0});
   EXPECT_FALSE(RawMotionDelta(wheel.event));
   RawEventData still({0, 1}, {0.0, 0.0});

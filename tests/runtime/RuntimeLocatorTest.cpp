@@ -25,53 +25,32 @@ class FakeLookup final : public ExecutableLookup {
   std::string path_;
 };
 
-// ----- Fixed runtime folder -----
-
-TEST(RuntimeLocatorTest, RelativeFixedFolderIsFoundBesideTheApp) {
-  FakeLookup lookup({"/opt/game/webview2/chrome"}, "/usr/bin");
-  EXPECT_EQ(locateBrowserExecutable(std::string("webview2"), "/opt/game/", lookup), "/opt/game/webview2/chrome");
+TEST(RuntimeLocatorTest, FixedFolderIsSearchedInNameOrderAndNeverFallsBack) {
+  FakeLookup beside({"/opt/game/webview2/chrome"}, "/usr/bin");
+  EXPECT_EQ(locateBrowserExecutable(std::string("webview2"), "/opt/game/", beside),
+            "/opt/game/webview2/chrome");
+  FakeLookup absolute({"/srv/edge/msedge"}, "");
+  EXPECT_EQ(locateBrowserExecutable(std::string("/srv/edge/"), "/opt/game/", absolute),
+            "/srv/edge/msedge");
+  FakeLookup order({"/f/chromium", "/f/chrome-wrapper"}, "");
+  EXPECT_EQ(locateBrowserExecutable(std::string("/f"), "/", order), "/f/chromium");
+  EXPECT_EQ(order.asked.front(), "/f/chrome");
+  FakeLookup installed({"/usr/bin/chromium"}, "/usr/bin");
+  EXPECT_FALSE(locateBrowserExecutable(std::string("webview2"), "/opt/game", installed));
+  EXPECT_FALSE(locateBrowserExecutable(std::string(""), "/opt/game", installed));
 }
 
-TEST(RuntimeLocatorTest, AbsoluteFixedFolderIsTakenAsIs) {
-  FakeLookup lookup({"/srv/edge/msedge"}, "");
-  EXPECT_EQ(locateBrowserExecutable(std::string("/srv/edge/"), "/opt/game/", lookup), "/srv/edge/msedge");
-}
-
-TEST(RuntimeLocatorTest, FixedFolderNamesAreTriedInOrder) {
-  FakeLookup lookup({"/f/chromium", "/f/chrome-wrapper"}, "");
-  EXPECT_EQ(locateBrowserExecutable(std::string("/f"), "/", lookup), "/f/chromium");
-  EXPECT_EQ(lookup.asked.front(), "/f/chrome");
-}
-
-TEST(RuntimeLocatorTest, EmptyOrMissingFixedFolderNeverFallsBackToInstalledBrowsers) {
-  FakeLookup lookup({"/usr/bin/chromium"}, "/usr/bin");
-  EXPECT_FALSE(locateBrowserExecutable(std::string("webview2"), "/opt/game", lookup));
-  EXPECT_FALSE(locateBrowserExecutable(std::string(""), "/opt/game", lookup));
-}
-
-// ----- Installed browsers -----
-
-TEST(RuntimeLocatorTest, FirstNameWinsOverLaterNamesInEarlierFolders) {
+TEST(RuntimeLocatorTest, InstalledBrowsersByNameFirstThenPathOrder) {
   FakeLookup lookup({"/usr/local/bin/google-chrome", "/usr/bin/chromium"}, "/usr/local/bin:/usr/bin");
   EXPECT_EQ(locateBrowserExecutable(std::nullopt, "/opt/game", lookup), "/usr/bin/chromium");
-}
-
-TEST(RuntimeLocatorTest, EveryFamilyMemberIsFound) {
   for (auto name : installedBrowserNames()) {
-    FakeLookup lookup({"/bin/" + std::string(name)}, "/bin");
-    EXPECT_EQ(locateBrowserExecutable(std::nullopt, "/", lookup), "/bin/" + std::string(name));
+    FakeLookup only({"/bin/" + std::string(name)}, "/bin");
+    EXPECT_EQ(locateBrowserExecutable(std::nullopt, "/", only), "/bin/" + std::string(name));
   }
-}
-
-TEST(RuntimeLocatorTest, RelativeAndEmptyPathEntriesAreSkipped) {
-  FakeLookup lookup({"./chromium", "bin/chromium", "chromium"}, ":.:bin::");
-  EXPECT_FALSE(locateBrowserExecutable(std::nullopt, "/", lookup));
-  EXPECT_TRUE(lookup.asked.empty());
-}
-
-TEST(RuntimeLocatorTest, NothingInstalledIsNothing) {
-  FakeLookup lookup({}, "/usr/bin:/bin");
-  EXPECT_FALSE(locateBrowserExecutable(std::nullopt, "/", lookup));
+  FakeLookup relative({"./chromium", "bin/chromium", "chromium"}, ":.:bin::");
+  EXPECT_FALSE(locateBrowserExecutable(std::nullopt, "/", relative));
+  EXPECT_TRUE(relative.asked.empty());  // relative and empty entries are skipped
+  EXPECT_FALSE(locateBrowserExecutable(std::nullopt, "/", FakeLookup({}, "/usr/bin:/bin")));
   EXPECT_FALSE(locateBrowserExecutable(std::nullopt, "/", FakeLookup({}, "")));
 }
 

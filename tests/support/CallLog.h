@@ -12,20 +12,11 @@ class CallLog {
  public:
   void add(std::string entry) { entries_.push_back(std::move(entry)); }
   [[nodiscard]] const std::vector<std::string>& entries() const { return entries_; }
-  [[nodiscard]] bool contains(const std::string& entry) const {
-    return std::find(entries_.begin(), entries_.end(), entry) != entries_.end();
-  }
+  [[nodiscard]] bool contains(const std::string& entry) const { return indexOf(entry) >= 0; }
   // Position of the first matching entry; -1 when absent.
   [[nodiscard]] long indexOf(const std::string& entry) const {
     const auto found = std::find(entries_.begin(), entries_.end(), entry);
     return found == entries_.end() ? -1 : static_cast<long>(found - entries_.begin());
-  }
-  // The entries that start with prefix, in order.
-  [[nodiscard]] std::vector<std::string> withPrefix(const std::string& prefix) const {
-    std::vector<std::string> matching;
-    std::copy_if(entries_.begin(), entries_.end(), std::back_inserter(matching),
-                 [&prefix](const std::string& entry) { return entry.starts_with(prefix); });
-    return matching;
   }
   void clear() { entries_.clear(); }
 

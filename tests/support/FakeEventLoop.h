@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "platform/EventLoop.h"
@@ -14,36 +15,21 @@ class FakeEventLoop final : public EventLoop {
   static constexpr int kNeverQuit = -100;
 
   void post(std::function<void()> task) override { tasks_.push_back(std::move(task)); }
-
   int run() override {
-    ++runCount;
-    if (whileRunning) {
-      whileRunning();
-    }
-    for (size_t index = 0; index < tasks_.size() && !quit_; ++index) {
-      auto task = std::move(tasks_[index]);
-      task();
+    if (whileRunning) whileRunning();
+    for (size_t index = 0; index < tasks_.size() && quitCodes.empty(); ++index) {
+      std::exchange(tasks_[index], nullptr)();
     }
     tasks_.clear();
-    return quit_ ? exitCode_ : kNeverQuit;
+    return quitCodes.empty() ? kNeverQuit : quitCodes.front();
   }
-
-  void quit(int exitCode) override {
-    quitCodes.push_back(exitCode);
-    if (!quit_) {
-      quit_ = true;
-      exitCode_ = exitCode;
-    }
-  }
+  void quit(int exitCode) override { quitCodes.push_back(exitCode); }
 
   std::function<void()> whileRunning;
   std::vector<int> quitCodes;
-  int runCount = 0;
 
  private:
   std::vector<std::function<void()>> tasks_;
-  bool quit_ = false;
-  int exitCode_ = 0;
 };
 
 }  // namespace tavrelle::test

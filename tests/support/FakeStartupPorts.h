@@ -24,19 +24,65 @@ struct MessageBoxCall {
   MessageBoxIcon icon = MessageBoxIcon::Error;
 };
 
-// Every start-up port, faked: resources and files are maps, a mapped file is a real
-// mapping of a temporary copy, images decode when their bytes begin with "PNG".
+// Every start-up port, faked: the app lives in /opt/game/, resources and files are maps,
+// a mapped file is a real mapping of a temporary copy, images decode when their bytes
+// begin with "PNG" (to an image as wide as the byte count).
 class FakeStartupPorts {
  public:
-  static constexpr const char* kAppFolder = "/opt/game/";
-  static constexpr const char* kLocalAppData = "/home/player/.local/share";
-
-  FakeStartupPorts();
+  FakeStartupPorts() : ports_(runtime, loop) {
+    ports_.executablePath = [] { return std::string("/opt/game/tavrelle"); };
+    ports_.loadResourceData = [this](const std::string& type, const std::string& name)
+        -> std::optional<std::span<const std::byte>> {
+      resourceQueries.push_back(type + "/" + name);
+      const auto found = resources.find(name);
+      if (type != "ZephyxData" || found == resources.end() || found->second.empty()) return {};
+      return std::as_bytes(std::span(found->second));
+    };
+    ports_.readWholeFile = [this](const std::string& path) -> std::optional<std::string> {
+      filesRead.push_back(path);
+      return files.contains(path) ? std::optional(files.at(path)) : std::nullopt;
+    };
+    ports_.fileExists = [this](const std::string& path) {
+      return files.contains(path) || folders.contains(path);
+    };
+    ports_.mapFile = [this](const std::string& path) -> std::shared_ptr<const MappedFile> {
+      filesMapped.push_back(path);
+      if (!files.contains(path)) return nullptr;
+      auto mapping = MappedFile::open(
+          mappedCopies_.writeFile("mapped" + std::to_string(filesMapped.size()), files.at(path)));
+      lastMapping = mapping;
+      return mapping;
+    };
+    ports_.localAppDataFolder = [this] { return localAppData; };
+    ports_.showMessageBox = [this](const std::string& text, const std::string& caption,
+                                   MessageBoxIcon icon) {
+      log->add("messageBox");
+      messageBoxes.push_back({text, caption, icon});
+    };
+    ports_.shellOpen = [this](const std::string& target) {
+      log->add("shellOpen");
+      shellOpened.push_back(target);
+    };
+    ports_.setEnvironmentVariable = [](const std::string&, const std::string&) {};
+    ports_.decodeImage = [this](std::span<const std::byte> bytes) {
+      imagesDecodedFromMemory.emplace_back(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+      return decode(imagesDecodedFromMemory.back());
+    };
+    ports_.decodeImageFile = [this](const std::string& path) -> std::optional<Image> {
+      imagesDecodedFromFiles.push_back(path);
+      return files.contains(path) ? decode(files.at(path)) : std::nullopt;
+    };
+    ports_.connectWindowSystem = [this]() -> WindowSystem* {
+      log->add("windowSystem.connect");
+      return failConnect ? nullptr : &windowSystem;
+    };
+  }
 
   [[nodiscard]] StartupPorts& ports() { return ports_; }
-
   // A file in the app folder (relative path) or anywhere (absolute path).
-  void addFile(const std::string& path, std::string content);
+  void addFile(const std::string& path, std::string content) {
+    files[path.starts_with("/") ? path : "/opt/game/" + path] = std::move(content);
+  }
   void addFolder(const std::string& path) { folders.insert(path); }
   void addResource(const std::string& name, std::string content) {
     resources[name] = std::move(content);
@@ -48,8 +94,7 @@ class FakeStartupPorts {
   FakeEventLoop loop;
   FakeWindowSystem windowSystem{log};
 
-  std::string executablePath = std::string(kAppFolder) + "tavrelle";
-  std::string localAppData = kLocalAppData;
+  std::string localAppData = "/home/player/.local/share";
   std::map<std::string, std::string> resources;  // of type "ZephyxData"
   std::map<std::string, std::string> files;      // full path -> content
   std::set<std::string> folders;
@@ -62,17 +107,15 @@ class FakeStartupPorts {
   std::vector<std::string> imagesDecodedFromMemory;  // the bytes
   std::vector<MessageBoxCall> messageBoxes;
   std::vector<std::string> shellOpened;
-  std::vector<std::pair<std::string, std::string>> environmentVariables;
   std::weak_ptr<const MappedFile> lastMapping;
 
  private:
-  std::optional<std::span<const std::byte>> loadResource(const std::string& type,
-                                                         const std::string& name);
-  std::shared_ptr<const MappedFile> mapFile(const std::string& path);
-  std::optional<Image> decode(const std::string& bytes) const;
+  static std::optional<Image> decode(const std::string& bytes) {
+    if (!bytes.starts_with("PNG")) return std::nullopt;
+    return Image{static_cast<int32_t>(bytes.size()), 1, std::vector<uint32_t>(bytes.size())};
+  }
 
   TempDir mappedCopies_;
-  int mappedCount_ = 0;
   StartupPorts ports_;
 };
 

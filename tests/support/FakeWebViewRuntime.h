@@ -14,85 +14,121 @@
 namespace tavrelle::test {
 
 // Fakes of the web view runtime. Every call is written to a shared CallLog as
-// "<object>.<operation>" (settings also with their value, "settings.DevTools=false"),
-// and tests raise every event and complete every creation by hand.
+// "<object>.<operation>" (settings with their value, "settings.DevToolsEnabled=false");
+// tests raise every event and complete every creation by hand.
+
+template <typename Handler>
+struct Handlers {
+  std::vector<Handler> list;
+  template <typename... Args>
+  void raise(Args&... args) const {
+    for (const auto& handler : list) handler(args...);
+  }
+};
+
+#define TAVRELLE_FAKE_SETTING(Method, Name) \
+  void Method(bool value) override { log_->add(std::string("settings." Name "=") + (value ? "true" : "false")); }
 
 class FakeWebViewSettings final : public webview::WebViewSettings {
  public:
   explicit FakeWebViewSettings(std::shared_ptr<CallLog> log) : log_(std::move(log)) {}
-
-  void put_IsScriptEnabled(bool enabled) override { record("ScriptEnabled", enabled); }
-  void put_AreHostObjectsAllowed(bool allowed) override { record("HostObjectsAllowed", allowed); }
-  void put_AreDefaultScriptDialogsEnabled(bool enabled) override {
-    record("DefaultScriptDialogsEnabled", enabled);
-  }
-  void put_IsWebMessageEnabled(bool enabled) override { record("WebMessageEnabled", enabled); }
-  void put_IsZoomControlEnabled(bool enabled) override { record("ZoomControlEnabled", enabled); }
-  void put_AreDefaultContextMenusEnabled(bool enabled) override {
-    record("DefaultContextMenusEnabled", enabled);
-  }
-  void put_AreDevToolsEnabled(bool enabled) override { record("DevToolsEnabled", enabled); }
-  void put_AreBrowserAcceleratorKeysEnabled(bool enabled) override {
-    record("BrowserAcceleratorKeysEnabled", enabled);
-  }
-  void put_IsReputationCheckingRequired(bool required) override {
-    record("ReputationCheckingRequired", required);
-  }
-  void put_IsPinchZoomEnabled(bool enabled) override { record("PinchZoomEnabled", enabled); }
-  void put_IsSwipeNavigationEnabled(bool enabled) override {
-    record("SwipeNavigationEnabled", enabled);
-  }
+  TAVRELLE_FAKE_SETTING(put_IsScriptEnabled, "ScriptEnabled")
+  TAVRELLE_FAKE_SETTING(put_AreHostObjectsAllowed, "HostObjectsAllowed")
+  TAVRELLE_FAKE_SETTING(put_AreDefaultScriptDialogsEnabled, "DefaultScriptDialogsEnabled")
+  TAVRELLE_FAKE_SETTING(put_IsWebMessageEnabled, "WebMessageEnabled")
+  TAVRELLE_FAKE_SETTING(put_IsZoomControlEnabled, "ZoomControlEnabled")
+  TAVRELLE_FAKE_SETTING(put_AreDefaultContextMenusEnabled, "DefaultContextMenusEnabled")
+  TAVRELLE_FAKE_SETTING(put_AreDevToolsEnabled, "DevToolsEnabled")
+  TAVRELLE_FAKE_SETTING(put_AreBrowserAcceleratorKeysEnabled, "BrowserAcceleratorKeysEnabled")
+  TAVRELLE_FAKE_SETTING(put_IsReputationCheckingRequired, "ReputationCheckingRequired")
+  TAVRELLE_FAKE_SETTING(put_IsPinchZoomEnabled, "PinchZoomEnabled")
+  TAVRELLE_FAKE_SETTING(put_IsSwipeNavigationEnabled, "SwipeNavigationEnabled")
 
  private:
-  void record(const std::string& name, bool value) {
-    log_->add("settings." + name + "=" + (value ? "true" : "false"));
-  }
   std::shared_ptr<CallLog> log_;
 };
+#undef TAVRELLE_FAKE_SETTING
+
+#define TAVRELLE_FAKE_EVENT(Name, Handler)                  \
+  void add_##Name(Handler handler) override {               \
+    log_->add("webView.add_" #Name);                        \
+    on##Name.list.push_back(std::move(handler));            \
+  }                                                         \
+  Handlers<Handler> on##Name;
 
 class FakeWebView final : public webview::WebView {
  public:
-  explicit FakeWebView(std::shared_ptr<CallLog> log);
-  ~FakeWebView() override;
+  explicit FakeWebView(std::shared_ptr<CallLog> log) : log_(log), settings_(log) {}
+  ~FakeWebView() override {
+    log_->add("webView.destroyed");
+    if (onDestroyed) onDestroyed();
+  }
 
   webview::WebViewSettings& get_Settings() override { return settings_; }
-  void Navigate(const std::string& uri) override;
-  void AddWebResourceRequestedFilter(const std::string& uriPattern,
-                                     webview::WebResourceContext context) override;
-  void PostWebMessageAsJson(const std::string& json) override;
-  void OpenDevToolsWindow() override;
+  void Navigate(const std::string& uri) override {
+    log_->add("webView.Navigate");
+    navigations.push_back(uri);
+  }
+  void AddWebResourceRequestedFilter(const std::string& pattern,
+                                     webview::WebResourceContext context) override {
+    log_->add("webView.AddWebResourceRequestedFilter");
+    filters.push_back(pattern + (context == webview::WebResourceContext::All ? " all" : " some"));
+  }
+  void PostWebMessageAsJson(const std::string& json) override {
+    log_->add("webView.PostWebMessageAsJson");
+    posted.push_back(json);
+  }
+  void OpenDevToolsWindow() override { ++devToolsOpened; }
   [[nodiscard]] std::string get_DocumentTitle() const override { return documentTitle; }
   [[nodiscard]] bool get_ContainsFullScreenElement() const override {
     return containsFullScreenElement;
   }
 
-  void add_WebResourceRequested(
-      webview::EventHandler<webview::WebResourceRequestedEventArgs> handler) override;
-  void add_NavigationStarting(
-      webview::EventHandler<webview::NavigationStartingEventArgs> handler) override;
-  void add_NewWindowRequested(
-      webview::EventHandler<webview::NewWindowRequestedEventArgs> handler) override;
-  void add_PermissionRequested(
-      webview::EventHandler<webview::PermissionRequestedEventArgs> handler) override;
-  void add_WebMessageReceived(
-      webview::EventHandler<webview::WebMessageReceivedEventArgs> handler) override;
-  void add_ProcessFailed(webview::EventHandler<webview::ProcessFailedEventArgs> handler) override;
-  void add_DocumentTitleChanged(webview::SimpleEventHandler handler) override;
-  void add_ContainsFullScreenElementChanged(webview::SimpleEventHandler handler) override;
-  void add_WindowCloseRequested(webview::SimpleEventHandler handler) override;
-  void add_DOMContentLoaded(webview::SimpleEventHandler handler) override;
+  TAVRELLE_FAKE_EVENT(WebResourceRequested, webview::EventHandler<webview::WebResourceRequestedEventArgs>)
+  TAVRELLE_FAKE_EVENT(NavigationStarting, webview::EventHandler<webview::NavigationStartingEventArgs>)
+  TAVRELLE_FAKE_EVENT(NewWindowRequested, webview::EventHandler<webview::NewWindowRequestedEventArgs>)
+  TAVRELLE_FAKE_EVENT(PermissionRequested, webview::EventHandler<webview::PermissionRequestedEventArgs>)
+  TAVRELLE_FAKE_EVENT(WebMessageReceived, webview::EventHandler<webview::WebMessageReceivedEventArgs>)
+  TAVRELLE_FAKE_EVENT(ProcessFailed, webview::EventHandler<webview::ProcessFailedEventArgs>)
+  TAVRELLE_FAKE_EVENT(DocumentTitleChanged, webview::SimpleEventHandler)
+  TAVRELLE_FAKE_EVENT(ContainsFullScreenElementChanged, webview::SimpleEventHandler)
+  TAVRELLE_FAKE_EVENT(WindowCloseRequested, webview::SimpleEventHandler)
+  TAVRELLE_FAKE_EVENT(DOMContentLoaded, webview::SimpleEventHandler)
 
-  // Raising events, as the runtime would.
-  webview::WebResourceRequestedEventArgs fireWebResourceRequested(const std::string& uri);
-  webview::NavigationStartingEventArgs fireNavigationStarting(const std::string& uri);
-  webview::NewWindowRequestedEventArgs fireNewWindowRequested(const std::string& uri);
-  webview::PermissionRequestedEventArgs firePermissionRequested(webview::PermissionKind kind);
-  void fireWebMessage(const std::string& source, std::optional<std::string> message);
-  void fireProcessFailed(webview::ProcessFailedKind kind);
-  void fireDocumentTitleChanged(const std::string& title);
-  void fireContainsFullScreenElementChanged(bool contains);
-  void fireWindowCloseRequested();
-  void fireDOMContentLoaded();
+  // Raising events, as the runtime would; the arguments come back for inspection.
+  template <typename Args, typename... Params>
+  static Args fire(const Handlers<webview::EventHandler<Args>>& handlers, Params&&... params) {
+    Args args(std::forward<Params>(params)...);
+    handlers.raise(args);
+    return args;
+  }
+  webview::WebResourceRequestedEventArgs fireWebResourceRequested(const std::string& uri) {
+    return fire(onWebResourceRequested, webview::WebResourceRequest{uri, "GET", {}},
+                webview::WebResourceContext::Document);
+  }
+  webview::NavigationStartingEventArgs fireNavigationStarting(const std::string& uri) {
+    return fire(onNavigationStarting, uri);
+  }
+  webview::NewWindowRequestedEventArgs fireNewWindowRequested(const std::string& uri) {
+    return fire(onNewWindowRequested, uri);
+  }
+  webview::PermissionRequestedEventArgs firePermissionRequested(webview::PermissionKind kind) {
+    return fire(onPermissionRequested, "https://tavrelle.localhost/index.html", kind);
+  }
+  void fireWebMessage(const std::string& source, std::optional<std::string> message) {
+    fire(onWebMessageReceived, source, std::move(message));
+  }
+  void fireProcessFailed(webview::ProcessFailedKind kind) { fire(onProcessFailed, kind, "gone"); }
+  void fireDocumentTitleChanged(const std::string& title) {
+    documentTitle = title;
+    onDocumentTitleChanged.raise();
+  }
+  void fireContainsFullScreenElementChanged(bool contains) {
+    containsFullScreenElement = contains;
+    onContainsFullScreenElementChanged.raise();
+  }
+  void fireWindowCloseRequested() { onWindowCloseRequested.raise(); }
+  void fireDOMContentLoaded() { onDOMContentLoaded.raise(); }
 
   std::string documentTitle;
   bool containsFullScreenElement = false;
@@ -105,33 +141,42 @@ class FakeWebView final : public webview::WebView {
  private:
   std::shared_ptr<CallLog> log_;
   FakeWebViewSettings settings_;
-  std::vector<webview::EventHandler<webview::WebResourceRequestedEventArgs>> resourceHandlers_;
-  std::vector<webview::EventHandler<webview::NavigationStartingEventArgs>> navigationHandlers_;
-  std::vector<webview::EventHandler<webview::NewWindowRequestedEventArgs>> newWindowHandlers_;
-  std::vector<webview::EventHandler<webview::PermissionRequestedEventArgs>> permissionHandlers_;
-  std::vector<webview::EventHandler<webview::WebMessageReceivedEventArgs>> messageHandlers_;
-  std::vector<webview::EventHandler<webview::ProcessFailedEventArgs>> processFailedHandlers_;
-  std::vector<webview::SimpleEventHandler> titleHandlers_;
-  std::vector<webview::SimpleEventHandler> fullscreenHandlers_;
-  std::vector<webview::SimpleEventHandler> closeHandlers_;
-  std::vector<webview::SimpleEventHandler> contentLoadedHandlers_;
 };
+#undef TAVRELLE_FAKE_EVENT
 
 class FakeWebViewController final : public webview::WebViewController {
  public:
-  explicit FakeWebViewController(std::shared_ptr<CallLog> log);
-  ~FakeWebViewController() override;
+  explicit FakeWebViewController(std::shared_ptr<CallLog> log)
+      : log_(log), webView_(std::make_unique<FakeWebView>(log)) {}
+  ~FakeWebViewController() override {
+    webView_.reset();
+    log_->add("controller.destroyed");
+  }
 
   webview::WebView& get_CoreWebView2() override { return *webView_; }
-  void put_Bounds(Rect bounds) override;
-  void put_IsVisible(bool visible) override;
-  void MoveFocus(webview::MoveFocusReason reason) override;
-  void NotifyParentWindowPositionChanged() override;
+  void put_Bounds(Rect rect) override {
+    log_->add("controller.put_Bounds");
+    bounds.push_back(rect);
+  }
+  void put_IsVisible(bool isVisible) override {
+    log_->add("controller.put_IsVisible");
+    visible = isVisible;
+  }
+  void MoveFocus(webview::MoveFocusReason reason) override {
+    log_->add(reason == webview::MoveFocusReason::Programmatic ? "controller.MoveFocus"
+                                                               : "controller.MoveFocus(other)");
+    ++focusMoves;
+  }
+  void NotifyParentWindowPositionChanged() override { ++positionNotices; }
   void add_AcceleratorKeyPressed(
-      webview::EventHandler<webview::AcceleratorKeyPressedEventArgs> handler) override;
-
+      webview::EventHandler<webview::AcceleratorKeyPressedEventArgs> handler) override {
+    log_->add("controller.add_AcceleratorKeyPressed");
+    keys_.list.push_back(std::move(handler));
+  }
   webview::AcceleratorKeyPressedEventArgs fireAcceleratorKey(webview::KeyEventKind kind,
-                                                             uint32_t virtualKey);
+                                                             uint32_t virtualKey) {
+    return FakeWebView::fire(keys_, kind, virtualKey);
+  }
 
   [[nodiscard]] FakeWebView& webView() { return *webView_; }
   std::vector<Rect> bounds;
@@ -142,7 +187,7 @@ class FakeWebViewController final : public webview::WebViewController {
  private:
   std::shared_ptr<CallLog> log_;
   std::unique_ptr<FakeWebView> webView_;
-  std::vector<webview::EventHandler<webview::AcceleratorKeyPressedEventArgs>> keyHandlers_;
+  Handlers<webview::EventHandler<webview::AcceleratorKeyPressedEventArgs>> keys_;
 };
 
 class FakeWebViewEnvironment final : public webview::WebViewEnvironment {
@@ -150,14 +195,24 @@ class FakeWebViewEnvironment final : public webview::WebViewEnvironment {
   explicit FakeWebViewEnvironment(std::shared_ptr<CallLog> log) : log_(std::move(log)) {}
   ~FakeWebViewEnvironment() override { log_->add("environment.destroyed"); }
 
-  void CreateCoreWebView2ControllerWithOptions(
-      uint64_t parentWindow, const webview::ControllerOptions& options,
-      webview::ControllerCompletedHandler handler) override;
+  void CreateCoreWebView2ControllerWithOptions(uint64_t parent,
+                                               const webview::ControllerOptions& controllerOptions,
+                                               webview::ControllerCompletedHandler handler) override {
+    log_->add("environment.CreateController");
+    parentWindow = parent;
+    options = controllerOptions;
+    pending_ = std::move(handler);
+  }
   [[nodiscard]] std::string get_BrowserVersionString() const override { return "156.0.0.1"; }
 
-  // Completes the pending controller creation.
-  void completeController();
-  void failController(const std::string& error, bool withController = false);
+  void completeController() {
+    auto controller = std::make_shared<FakeWebViewController>(log_);
+    controller_ = controller;
+    std::exchange(pending_, nullptr)({true, ""}, std::move(controller));
+  }
+  void failController(const std::string& error) {
+    std::exchange(pending_, nullptr)({false, error}, nullptr);
+  }
 
   [[nodiscard]] FakeWebViewController* controller() const { return controller_.lock().get(); }
   uint64_t parentWindow = 0;
@@ -174,29 +229,52 @@ class FakeWebViewRuntime final : public webview::WebViewRuntime {
   explicit FakeWebViewRuntime(std::shared_ptr<CallLog> log) : log_(std::move(log)) {}
 
   [[nodiscard]] std::optional<std::string> GetAvailableBrowserVersionString(
-      const std::optional<std::string>& browserExecutableFolder) override;
-  void CreateEnvironmentWithOptions(const std::optional<std::string>& browserExecutableFolder,
-                                    const std::string& userDataFolder,
+      const std::optional<std::string>& folder) override {
+    versionQueries.push_back(folder);
+    return folder ? fixedVersion : installedVersion;
+  }
+  void CreateEnvironmentWithOptions(const std::optional<std::string>& folder,
+                                    const std::string& dataFolder,
                                     const webview::EnvironmentOptions& options,
-                                    webview::EnvironmentCompletedHandler handler) override;
+                                    webview::EnvironmentCompletedHandler handler) override {
+    log_->add("runtime.CreateEnvironment");
+    ++environmentRequests;
+    browserExecutableFolder = folder;
+    userDataFolder = dataFolder;
+    environmentOptions = options;
+    pending_ = std::move(handler);
+  }
 
-  // Completes the pending environment creation.
-  void completeEnvironment();
-  void failEnvironment(const std::string& error, bool withEnvironment = false);
+  void completeEnvironment() {
+    auto environment = std::make_shared<FakeWebViewEnvironment>(log_);
+    environment_ = environment;
+    std::exchange(pending_, nullptr)({true, ""}, std::move(environment));
+  }
+  // A failure, reported with an environment when withEnvironment is true.
+  void failEnvironment(const std::string& error, bool withEnvironment = false) {
+    std::exchange(pending_, nullptr)(
+        {false, error}, withEnvironment ? std::make_shared<FakeWebViewEnvironment>(log_) : nullptr);
+  }
   // A runtime that reports success but hands over no environment.
   void completeEnvironmentWithNothing() { std::exchange(pending_, nullptr)({true, ""}, nullptr); }
   // Environment, then controller.
-  void completeCreation();
+  void completeCreation() {
+    completeEnvironment();
+    environment()->completeController();
+  }
 
   [[nodiscard]] FakeWebViewEnvironment* environment() const { return environment_.lock().get(); }
-  [[nodiscard]] FakeWebViewController* controller() const;
-  [[nodiscard]] FakeWebView* webView() const;
+  [[nodiscard]] FakeWebViewController* controller() const {
+    return environment() != nullptr ? environment()->controller() : nullptr;
+  }
+  [[nodiscard]] FakeWebView* webView() const {
+    return controller() != nullptr ? &controller()->webView() : nullptr;
+  }
 
   // Versions reported for an installed runtime and for a fixed folder; nothing: none there.
   std::optional<std::string> installedVersion = "156.0.8078.129";
   std::optional<std::string> fixedVersion = "156.0.8078.129";
   std::vector<std::optional<std::string>> versionQueries;
-
   std::optional<std::string> browserExecutableFolder;
   std::string userDataFolder;
   webview::EnvironmentOptions environmentOptions;

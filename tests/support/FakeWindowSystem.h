@@ -10,68 +10,92 @@
 namespace tavrelle::test {
 
 struct SetWindowPosCall {
-  int32_t x = 0;
-  int32_t y = 0;
-  int32_t width = 0;
-  int32_t height = 0;
+  int32_t x = 0, y = 0, width = 0, height = 0;
   uint32_t flags = 0;
   friend bool operator==(const SetWindowPosCall&, const SetWindowPosCall&) = default;
 };
 
-// Frame thickness around the client area of a window with a title bar.
-struct FrameSize {
-  int32_t left = 8;
-  int32_t top = 31;
-  int32_t right = 8;
-  int32_t bottom = 8;
-};
+// Outer rectangle of a client rectangle: a frame of 8 (31 on top) for a titled window,
+// a 4-pixel border for a sizing border alone, nothing otherwise.
+inline Rect AdjustForFrame(Rect client, uint32_t style) {
+  if ((style & window_style::kCaption) != 0) {
+    return {client.left - 8, client.top - 31, client.right + 8, client.bottom + 8};
+  }
+  if ((style & window_style::kThickFrame) != 0) {
+    return {client.left - 4, client.top - 4, client.right + 4, client.bottom + 4};
+  }
+  return client;
+}
 
-// Outer rectangle of a client rectangle: the frame for a titled window, a thin border
-// for a sizing border alone, nothing otherwise.
-Rect AdjustForFrame(Rect client, uint32_t style, const FrameSize& frame);
-
+// A window at (100, 50) of the outer size asked for, on a 1920 x 1080 monitor.
 class FakeMainWindow final : public MainWindow {
  public:
-  FakeMainWindow(MainWindowParams params, WindowProc proc, std::shared_ptr<CallLog> log,
-                 FrameSize frame, Rect monitor);
-  ~FakeMainWindow() override;
+  static constexpr uint64_t kNativeHandle = 0x4a00007;
+
+  FakeMainWindow(MainWindowParams windowParams, WindowProc proc, std::shared_ptr<CallLog> log)
+      : params(std::move(windowParams)), proc_(std::move(proc)), log_(std::move(log)),
+        style_(params.style),
+        windowRect_{100, 50, 100 + params.outerWidth, 50 + params.outerHeight} {
+    const Rect frame = AdjustForFrame({}, style_);
+    clientRect_ = {0, 0, params.outerWidth - frame.width(), params.outerHeight - frame.height()};
+  }
+  ~FakeMainWindow() override { log_->add("window.destroyed"); }
 
   [[nodiscard]] uint64_t nativeHandle() const override { return kNativeHandle; }
-  void show() override;
-  void showCommand(ShowCommand command) override;
-  void setTitle(const std::string& utf8Title) override;
+  void show() override {
+    log_->add("window.show");
+    ++showCount;
+    style_ |= window_style::kVisible;
+  }
+  void showCommand(ShowCommand command) override { showCommands.push_back(command); }
+  void setTitle(const std::string& utf8Title) override { titles.push_back(utf8Title); }
   [[nodiscard]] uint32_t style() const override { return style_; }
-  void setStyle(uint32_t style) override;
+  void setStyle(uint32_t style) override {
+    styleWrites.push_back(style);
+    style_ = style;
+  }
   [[nodiscard]] uint32_t exStyle() const override { return exStyle_; }
-  void setExStyle(uint32_t exStyle) override;
+  void setExStyle(uint32_t exStyle) override { exStyle_ = exStyle; }
   [[nodiscard]] Rect windowRect() const override { return windowRect_; }
   [[nodiscard]] Rect clientRect() const override { return clientRect_; }
-  [[nodiscard]] Rect adjustWindowRect(Rect client, uint32_t style) const override;
-  void setWindowPos(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t flags) override;
-  [[nodiscard]] Rect monitorRectNearest() const override { return monitor_; }
-  void markFullscreen(bool fullscreen) override;
-  void setForeground() override;
-  void close() override;
-  void setTimer(int32_t id, int32_t intervalMs) override;
-  void killTimer(int32_t id) override;
+  [[nodiscard]] Rect adjustWindowRect(Rect client, uint32_t style) const override {
+    return AdjustForFrame(client, style);
+  }
+  void setWindowPos(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t flags) override {
+    log_->add("window.setWindowPos");
+    windowPosCalls.push_back({x, y, width, height, flags});
+    if ((flags & window_pos::kNoMove) == 0) {
+      windowRect_ = {x, y, x + windowRect_.width(), y + windowRect_.height()};
+    }
+    if ((flags & window_pos::kNoSize) == 0) {
+      windowRect_.right = windowRect_.left + width;
+      windowRect_.bottom = windowRect_.top + height;
+    }
+  }
+  [[nodiscard]] Rect monitorRectNearest() const override { return {0, 0, 1920, 1080}; }
+  void markFullscreen(bool fullscreen) override { fullscreenMarks.push_back(fullscreen); }
+  void setForeground() override {
+    log_->add("window.setForeground");
+    ++foregroundCount;
+  }
+  void close() override { ++closeCount; }
+  void setTimer(int32_t, int32_t) override {}
+  void killTimer(int32_t) override {}
 
   // Hands an event to the window procedure, as the window system does.
   WindowProcResult deliver(const WindowEvent& event) { return proc_(event); }
-  // Test set-up: the window's current state, as if the user had moved or maximized it.
+  // The window's current state, as if the user had moved or maximized it.
   void setState(uint32_t style, Rect windowRect) {
     style_ = style;
     windowRect_ = windowRect;
   }
   void setClientRect(Rect client) { clientRect_ = client; }
 
-  static constexpr uint64_t kNativeHandle = 0x4a00007;
-
   MainWindowParams params;
   int showCount = 0;
   std::vector<ShowCommand> showCommands;
   std::vector<std::string> titles;
   std::vector<uint32_t> styleWrites;
-  std::vector<uint32_t> exStyleWrites;
   std::vector<SetWindowPosCall> windowPosCalls;
   std::vector<bool> fullscreenMarks;
   int foregroundCount = 0;
@@ -80,8 +104,6 @@ class FakeMainWindow final : public MainWindow {
  private:
   WindowProc proc_;
   std::shared_ptr<CallLog> log_;
-  FrameSize frame_;
-  Rect monitor_;
   uint32_t style_;
   uint32_t exStyle_ = 0;
   Rect windowRect_;
@@ -94,17 +116,20 @@ class FakeWindowSystem final : public WindowSystem {
 
   [[nodiscard]] int screenDpi() override { return dpi; }
   [[nodiscard]] Rect adjustWindowRect(Rect client, uint32_t style) const override {
-    return AdjustForFrame(client, style, frame);
+    return AdjustForFrame(client, style);
   }
   std::unique_ptr<MainWindow> createMainWindow(const MainWindowParams& params,
-                                               WindowProc proc) override;
+                                               WindowProc proc) override {
+    log_->add("windowSystem.createMainWindow");
+    if (failCreate) return nullptr;
+    auto created = std::make_unique<FakeMainWindow>(params, std::move(proc), log_);
+    window = created.get();
+    return created;
+  }
 
   int dpi = 96;
-  FrameSize frame;
-  Rect monitor{0, 0, 1920, 1080};
   bool failCreate = false;
-  int createCalls = 0;
-  FakeMainWindow* window = nullptr;  // the last window created, while it lives
+  FakeMainWindow* window = nullptr;  // the last window created
 
  private:
   std::shared_ptr<CallLog> log_;

@@ -10,32 +10,27 @@
 
 namespace tavrelle::test {
 
-// One blocking HTTP/1.1 connection to a local port, for tests of local servers. Reads
-// give up after a generous timeout so that a broken server fails a test instead of
-// hanging it.
+// One blocking HTTP/1.1 connection to a local port. Reads give up after a generous
+// timeout so that a broken server fails a test instead of hanging it.
 class LoopbackHttpClient {
  public:
-  // Connects to address:port; throws std::system_error when the connection is refused.
+  // Throws std::system_error when the connection is refused.
   explicit LoopbackHttpClient(uint16_t port, const std::string& address = "127.0.0.1");
   LoopbackHttpClient(const LoopbackHttpClient&) = delete;
   LoopbackHttpClient& operator=(const LoopbackHttpClient&) = delete;
   ~LoopbackHttpClient();
 
   void send(std::string_view bytes);
-  // Sends "<method> <target> HTTP/1.1", a Host line, extraHeaderLines (each ended by
-  // "\r\n") and the blank line.
+  // "<method> <target> HTTP/1.1", a Host line, extraHeaderLines (each ended by "\r\n").
   void sendRequest(std::string_view method, std::string_view target,
                    std::string_view extraHeaderLines = {});
-
-  // The response head up to and including its blank line; empty when the connection
-  // ended first.
+  // The response head with its blank line; empty when the connection ended first.
   std::string readHead();
-  // Hands every body byte after the head to sink until the server closes; returns the count.
+  // Hands every body byte to sink until the server closes; returns the count.
   uint64_t readBody(const std::function<void(std::span<const std::byte>)>& sink);
   std::string readBodyText();
-  // True when the server ended the connection (orderly or by reset) without sending more.
+  // True when the server ended the connection without sending more.
   bool waitForClose();
-
   // Closes with a reset, as a browser tab that goes away mid-download does.
   void abort();
 

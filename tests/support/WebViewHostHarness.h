@@ -19,16 +19,43 @@ namespace tavrelle::test {
 // a titled window at (100, 50), no bundle, the app origin, nothing created yet.
 class WebViewHostHarness {
  public:
-  static constexpr const char* kOrigin = "https://tavrelle.localhost/";
-
-  WebViewHostHarness();
-  ~WebViewHostHarness();
+  WebViewHostHarness() { config.name = "game"; }
+  ~WebViewHostHarness() { host_.reset(); }
 
   // Builds the host from `config` (change it before calling).
-  ZephyxWebView& create();
+  ZephyxWebView& create() {
+    MainWindowParams params;
+    params.title = config.title;
+    params.style = window_style::kOverlappedWindow;
+    const Rect outer = AdjustForFrame({0, 0, 800, 600}, params.style);
+    params.outerWidth = outer.width();
+    params.outerHeight = outer.height();
+    window_ = std::make_unique<FakeMainWindow>(
+        params, [](const WindowEvent&) { return WindowProcResult::Default; }, log);
+    WebViewHostSetup setup{.config = &config, .bundle = &bundle, .extensionManager = &extensions,
+                           .window = window_.get(), .appFolder = "/opt/game/", .webRoot = "www/",
+                           .userDataFolder = "/home/player/.local/share/game",
+                           .contentOrigin = contentOrigin,
+                           .browserExecutableFolder = browserFolder};
+    WebViewHostPorts ports;
+    ports.shellOpen = [this](const std::string& target) { shellOpened.push_back(target); };
+    ports.setEnvironmentVariable = [this](const std::string& name, const std::string& value) {
+      log->add("setEnvironmentVariable");
+      environmentVariables.emplace_back(name, value);
+    };
+    ports.showMessageBox = [this](const std::string& text, const std::string& caption,
+                                  MessageBoxIcon icon) { messageBoxes.push_back({text, caption, icon}); };
+    ports.endMainLoop = [this](int exitCode) { loopEndCodes.push_back(exitCode); };
+    host_ = std::make_unique<ZephyxWebView>(std::move(setup), runtime, std::move(ports));
+    extensions.attachWebViewHost(host_.get());
+    return *host_;
+  }
   // Builds the host, runs Init and completes environment and controller.
-  ZephyxWebView& createAndComplete();
-
+  ZephyxWebView& createAndComplete() {
+    create().Init();
+    runtime.completeCreation();
+    return *host_;
+  }
   void destroyHost() { host_.reset(); }
 
   [[nodiscard]] ZephyxWebView& host() { return *host_; }
@@ -40,7 +67,7 @@ class WebViewHostHarness {
 
   std::shared_ptr<CallLog> log = std::make_shared<CallLog>();
   AppConfig config;
-  std::string contentOrigin = kOrigin;
+  std::string contentOrigin = "https://tavrelle.localhost/";
   std::optional<std::string> browserFolder;
   BundleArchive bundle;
   ExtensionManager extensions{

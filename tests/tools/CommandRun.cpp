@@ -6,14 +6,14 @@
 
 namespace tavrelle::test {
 
-namespace {
-
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
 }
+
+namespace {
 
 std::string ShellQuoted(const std::string& argument) {
   std::string quoted = "'";

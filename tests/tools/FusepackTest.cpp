@@ -20,13 +20,6 @@ using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
 test::CommandResult RunFusepack(const test::TempDir& scratch,
                                 const std::vector<std::string>& arguments) {
   return test::RunCommand(scratch, TAVRELLE_FUSEPACK, arguments);
@@ -107,7 +100,7 @@ TEST_F(FusepackTest, RoundTripsThousandsOfFiles) {
   const test::CommandResult packed = bundle(output);
   ASSERT_EQ(packed.exitCode, 0) << packed.err;
   EXPECT_THAT(packed.err, IsEmpty());  // small inputs print no progress
-  EXPECT_EQ(ReadBack(ReadFile(output)), files);
+  EXPECT_EQ(ReadBack(test::ReadAll(output)), files);
 
   const test::CommandResult listed = RunFusepack(scratch_, {"list", output});
   ASSERT_EQ(listed.exitCode, 0) << listed.err;
@@ -118,20 +111,18 @@ TEST_F(FusepackTest, RoundTripsThousandsOfFiles) {
   EXPECT_EQ(Lines(listed.out), expected);
 }
 
-TEST_F(FusepackTest, SameFilesGiveIdenticalBundles) {
+TEST_F(FusepackTest, SameFilesGiveIdenticalBundlesAndNoFilesAnEmptyOne) {
+  dir_.makeFolder("empty");
+  ASSERT_EQ(RunFusepack(scratch_, {"bundle", dir_.pathOf("empty"), "-o", dir_.pathOf("e.zxab")})
+                .exitCode, 0);
+  EXPECT_THAT(ReadBack(test::ReadAll(dir_.pathOf("e.zxab"))), IsEmpty());
   writeSource({{"b", "2"}, {"a/x", "1"}, {"B", ""}, {"\xC3\xA9", "e"}, {"_", "u"}});
   ASSERT_EQ(bundle(dir_.pathOf("one.zxab")).exitCode, 0);
   ASSERT_EQ(bundle(dir_.pathOf("two.zxab")).exitCode, 0);
-  EXPECT_EQ(ReadFile(dir_.pathOf("one.zxab")), ReadFile(dir_.pathOf("two.zxab")));
+  EXPECT_EQ(test::ReadAll(dir_.pathOf("one.zxab")), test::ReadAll(dir_.pathOf("two.zxab")));
   // Byte order: upper case, "_", lower case, then multi-byte characters.
   EXPECT_EQ(Lines(RunFusepack(scratch_, {"list", dir_.pathOf("one.zxab")}).out),
             (std::vector<std::string>{"0 B", "1 _", "1 a/x", "1 b", "1 \xC3\xA9"}));
-}
-
-TEST_F(FusepackTest, EmptyFolderGivesAnEmptyBundle) {
-  dir_.makeFolder("src");
-  ASSERT_EQ(bundle(dir_.pathOf("empty.zxab")).exitCode, 0);
-  EXPECT_THAT(ReadBack(ReadFile(dir_.pathOf("empty.zxab"))), IsEmpty());
 }
 
 TEST_F(FusepackTest, OutputInsideTheFolderIsNotPacked) {
@@ -139,7 +130,7 @@ TEST_F(FusepackTest, OutputInsideTheFolderIsNotPacked) {
   const std::string output = dir_.pathOf("src/game.zxab");
   ASSERT_EQ(bundle(output).exitCode, 0);
   ASSERT_EQ(bundle(output).exitCode, 0);  // the first bundle now lies in the folder
-  EXPECT_EQ(ReadBack(ReadFile(output)), (FileSet{{"index.html", "hi"}}));
+  EXPECT_EQ(ReadBack(test::ReadAll(output)), (FileSet{{"index.html", "hi"}}));
   EXPECT_EQ(folderEntries("src"), (std::vector<std::string>{"game.zxab", "index.html"}));
 }
 
@@ -150,7 +141,7 @@ TEST_F(FusepackTest, LinksToFilesAreFollowedAndLinksToFoldersAreNot) {
   dir_.makeSymlink("..", "src/real/loop");
   dir_.makeSymlink("nowhere", "src/dangling");
   ASSERT_EQ(bundle(dir_.pathOf("out.zxab")).exitCode, 0);
-  EXPECT_EQ(ReadBack(ReadFile(dir_.pathOf("out.zxab"))),
+  EXPECT_EQ(ReadBack(test::ReadAll(dir_.pathOf("out.zxab"))),
             (FileSet{{"alias.txt", "data"}, {"real/data.txt", "data"}}));
 }
 
@@ -164,25 +155,18 @@ TEST_F(FusepackTest, LargeInputsReportProgressOnOneLine) {
   EXPECT_EQ(Lines(packed.err).size(), 1u);
 }
 
-TEST_F(FusepackTest, HelpIsPrintedWithSuccess) {
+TEST_F(FusepackTest, HelpSucceedsAndCommandLineMistakesFailWithASentence) {
   for (const std::vector<std::string>& arguments :
        {std::vector<std::string>{"--help"}, {"-h"}, {"bundle", "--help"}, {"list", "--help"}}) {
     const test::CommandResult help = RunFusepack(scratch_, arguments);
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_THAT(help.out, HasSubstr("Usage: fusepack"));
   }
-}
-
-TEST_F(FusepackTest, CommandLineMistakesFailWithASentence) {
   dir_.makeFolder("src");
-  for (const std::vector<std::string>& arguments : {std::vector<std::string>{},
-                                                    {"pack"},
-                                                    {"bundle"},
-                                                    {"bundle", dir_.pathOf("src")},
-                                                    {"bundle", dir_.pathOf("src"), "-o"},
-                                                    {"bundle", "-x", dir_.pathOf("src"), "-o", "f"},
-                                                    {"list"},
-                                                    {"list", "a", "b"}}) {
+  const std::string src = dir_.pathOf("src");
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{}, {"pack"}, {"bundle"}, {"bundle", src}, {"bundle", src, "-o"},
+        {"bundle", "-x", src, "-o", "f"}, {"list"}, {"list", "a", "b"}}) {
     const test::CommandResult run = RunFusepack(scratch_, arguments);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_THAT(run.err, HasSubstr("."));
@@ -190,7 +174,7 @@ TEST_F(FusepackTest, CommandLineMistakesFailWithASentence) {
   }
 }
 
-TEST_F(FusepackTest, MissingFolderOrUnwritableOutputFails) {
+TEST_F(FusepackTest, MissingFolderOrUnwritableOutputFailsLeavingNothing) {
   const test::CommandResult missing =
       RunFusepack(scratch_, {"bundle", dir_.pathOf("nope"), "-o", dir_.pathOf("out.zxab")});
   EXPECT_EQ(missing.exitCode, 1);
@@ -201,21 +185,18 @@ TEST_F(FusepackTest, MissingFolderOrUnwritableOutputFails) {
   const test::CommandResult unwritable = bundle(dir_.pathOf("no/such/folder/out.zxab"));
   EXPECT_EQ(unwritable.exitCode, 1);
   EXPECT_THAT(unwritable.err, HasSubstr("Cannot write"));
-}
-
-TEST_F(FusepackTest, FailedRunLeavesNoHalfBundle) {
-  writeSource({{"a", "1"}});
-  dir_.makeFolder("target/occupied");  // renaming a file over a folder fails at the very end
-  const test::CommandResult run = bundle(dir_.pathOf("target"));
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_THAT(run.err, HasSubstr("Cannot write"));
+  // Renaming a file over a folder fails at the very end: no half bundle is left.
+  dir_.makeFolder("target/occupied");
+  const test::CommandResult late = bundle(dir_.pathOf("target"));
+  EXPECT_EQ(late.exitCode, 1);
+  EXPECT_THAT(late.err, HasSubstr("Cannot write"));
   EXPECT_EQ(folderEntries(""), (std::vector<std::string>{"src", "target"}));
 }
 
 TEST_F(FusepackTest, RejectedBundlesPrintTheReadersText) {
   writeSource({{"a.txt", "abc"}});
   ASSERT_EQ(bundle(dir_.pathOf("good.zxab")).exitCode, 0);
-  std::string bytes = ReadFile(dir_.pathOf("good.zxab"));
+  std::string bytes = test::ReadAll(dir_.pathOf("good.zxab"));
 
   std::string badChunk = bytes;
   badChunk.replace(20, 8, std::string(8, '\xFF'));  // the "blob" size

@@ -11,18 +11,12 @@
 
 #include "app/ResourceDirectory.h"
 #include "support/TempDir.h"
+#include "tools/CommandRun.h"
 
 namespace tavrelle::fusepack {
 namespace {
 
 using ::testing::HasSubstr;
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
 
 std::string Text(std::optional<std::span<const std::byte>> data) {
   return data ? std::string(reinterpret_cast<const char*>(data->data()), data->size()) : "<none>";
@@ -56,9 +50,9 @@ TEST_F(ResourceAppenderTest, ResourcesAreFoundAfterTheProgram) {
                    {"ZephyxData", "AssetBundle", dir_.writeFile("game.zxab", "zxab...")},
                    {"ZephyxData", "Extensions", dir_.writeFile("empty", "")}},
                   output_);
-  const std::string packed = ReadFile(output_);
+  const std::string packed = test::ReadAll(output_);
   const ResourceDirectory directory = Parse(packed);
-  EXPECT_EQ(packed.substr(0, 12), ReadFile(program_));
+  EXPECT_EQ(packed.substr(0, 12), test::ReadAll(program_));
   EXPECT_EQ(directory.programSize(), 12u);
   EXPECT_EQ(Text(directory.find("ZephyxData", "PackageJson")), R"({"name":"g"})");
   EXPECT_EQ(Text(directory.find("ZephyxData", "AssetBundle")), "zxab...");
@@ -71,7 +65,7 @@ TEST_F(ResourceAppenderTest, PackingAPackedProgramReplacesItsResources) {
   AppendResources(program_, {{"T", "old", dir_.writeFile("a", "first")}}, output_);
   const std::string repacked = dir_.pathOf("repacked");
   AppendResources(output_, {{"T", "new", dir_.writeFile("b", "second")}}, repacked);
-  const std::string file = ReadFile(repacked);
+  const std::string file = test::ReadAll(repacked);
   const ResourceDirectory directory = Parse(file);
   EXPECT_EQ(directory.programSize(), 12u);
   EXPECT_EQ(Text(directory.find("T", "old")), "<none>");
@@ -94,7 +88,7 @@ TEST_F(ResourceAppenderTest, FailuresLeaveTheDestinationAsItWas) {
   }
   EXPECT_THROW(AppendResources(dir_.pathOf("no-program"), {}, output_), std::runtime_error);
 
-  EXPECT_EQ(ReadFile(output_), "previous");
+  EXPECT_EQ(test::ReadAll(output_), "previous");
   EXPECT_EQ(folderEntries(), before);  // no temporary file left behind
 }
 

@@ -7,8 +7,8 @@ namespace tavrelle {
 namespace {
 
 using test::SetWindowPosCall;
-using test::WebViewHostHarness;
 using webview::KeyEventKind;
+using Strings = std::vector<std::string>;
 
 class WebViewEventHandlersTest : public ::testing::Test {
  protected:
@@ -16,35 +16,21 @@ class WebViewEventHandlersTest : public ::testing::Test {
   test::FakeWebView& webView() { return harness.webView(); }
   test::FakeMainWindow& window() { return harness.window(); }
 
-  WebViewHostHarness harness;
+  test::WebViewHostHarness harness;
 };
 
-// ----- DOMContentLoaded -----
-
-TEST_F(WebViewEventHandlersTest, FirstDocumentShowsTheWindowAndFocusesThePage) {
+TEST_F(WebViewEventHandlersTest, EveryDocumentShowsTheWindowAndFocusesThePage) {
   start();
   harness.log->clear();
   webView().fireDOMContentLoaded();
-
   EXPECT_EQ(harness.log->entries(),
-            (std::vector<std::string>{"window.show", "controller.put_IsVisible",
-                                      "controller.MoveFocus"}));
+            (Strings{"window.show", "controller.put_IsVisible", "controller.MoveFocus"}));
   EXPECT_EQ(harness.controller().visible, std::optional<bool>(true));
-}
-
-TEST_F(WebViewEventHandlersTest, EveryDocumentShowsAndFocusesAgain) {
-  start();
-  webView().fireDOMContentLoaded();
+  EXPECT_TRUE(window().styleWrites.empty());  // the caption is left alone when configured
+  EXPECT_TRUE(window().windowPosCalls.empty());
   webView().fireDOMContentLoaded();
   EXPECT_EQ(window().showCount, 2);
   EXPECT_EQ(harness.controller().focusMoves, 2);
-}
-
-TEST_F(WebViewEventHandlersTest, CaptionIsLeftAloneWhenConfigured) {
-  start();
-  webView().fireDOMContentLoaded();
-  EXPECT_TRUE(window().styleWrites.empty());
-  EXPECT_TRUE(window().windowPosCalls.empty());
 }
 
 TEST_F(WebViewEventHandlersTest, CaptionIsRemovedOnceTheDocumentIsReady) {
@@ -52,9 +38,7 @@ TEST_F(WebViewEventHandlersTest, CaptionIsRemovedOnceTheDocumentIsReady) {
   start();
   const uint32_t before = window().style();
   EXPECT_TRUE(window().styleWrites.empty());
-
   webView().fireDOMContentLoaded();
-
   ASSERT_EQ(window().styleWrites.size(), 1u);
   EXPECT_EQ(window().styleWrites[0], (before | window_style::kVisible) & ~0x00C00000u);
   EXPECT_EQ(window().windowPosCalls, (std::vector<SetWindowPosCall>{{0, 0, 0, 0, 0x27}}));
@@ -62,57 +46,37 @@ TEST_F(WebViewEventHandlersTest, CaptionIsRemovedOnceTheDocumentIsReady) {
             harness.log->indexOf("controller.MoveFocus"));
 }
 
-// ----- Title, close, permissions, new windows -----
-
-TEST_F(WebViewEventHandlersTest, DocumentTitleBecomesTheWindowTitle) {
+TEST_F(WebViewEventHandlersTest, TitleCloseAndPermissionsAndNewWindows) {
   start();
   webView().fireDocumentTitleChanged("Level 2 — Día");
   webView().fireDocumentTitleChanged("");
-  EXPECT_EQ(window().titles, (std::vector<std::string>{"Level 2 — Día", ""}));
-}
-
-TEST_F(WebViewEventHandlersTest, PageClosingClosesTheWindow) {
-  start();
+  EXPECT_EQ(window().titles, (Strings{"Level 2 — Día", ""}));
   webView().fireWindowCloseRequested();
   EXPECT_EQ(window().closeCount, 1);
-}
-
-TEST_F(WebViewEventHandlersTest, EveryPermissionIsGranted) {
-  start();
   for (const auto kind :
        {webview::PermissionKind::Camera, webview::PermissionKind::Microphone,
         webview::PermissionKind::Geolocation, webview::PermissionKind::Notifications}) {
     EXPECT_EQ(webView().firePermissionRequested(kind).get_State(), webview::PermissionState::Allow);
   }
-}
-
-TEST_F(WebViewEventHandlersTest, NewWindowsOpenOnTheDesktopWhateverTheScheme) {
-  start();
-  for (const std::string uri : {"https://example.com/", "mailto:a@b.c", "steam://run/1"}) {
+  const Strings uris{"https://example.com/", "mailto:a@b.c", "steam://run/1"};
+  for (const std::string& uri : uris) {
     EXPECT_TRUE(webView().fireNewWindowRequested(uri).get_Handled());
   }
-  EXPECT_EQ(harness.shellOpened,
-            (std::vector<std::string>{"https://example.com/", "mailto:a@b.c", "steam://run/1"}));
+  EXPECT_EQ(harness.shellOpened, uris);  // whatever the scheme
 }
 
-// ----- Navigation -----
-
-TEST_F(WebViewEventHandlersTest, NavigationInsideTheOriginProceeds) {
+TEST_F(WebViewEventHandlersTest, NavigationOutsideTheOriginIsCancelledAndOpensNothing) {
   start();
-  EXPECT_FALSE(
-      webView().fireNavigationStarting("https://tavrelle.localhost/level2.html").get_Cancel());
-  EXPECT_FALSE(webView().fireNavigationStarting("https://tavrelle.localhost/").get_Cancel());
-}
-
-TEST_F(WebViewEventHandlersTest, NavigationElsewhereIsCancelledAndOpensNothing) {
-  start();
-  EXPECT_TRUE(webView().fireNavigationStarting("https://example.com/").get_Cancel());
-  EXPECT_TRUE(webView().fireNavigationStarting("https://tavrelle.localhost").get_Cancel());
-  EXPECT_TRUE(webView().fireNavigationStarting("HTTPS://TAVRELLE.LOCALHOST/").get_Cancel());
+  for (const auto& [uri, cancelled] : std::vector<std::pair<std::string, bool>>{
+           {"https://tavrelle.localhost/level2.html", false},
+           {"https://tavrelle.localhost/", false},
+           {"https://example.com/", true},
+           {"https://tavrelle.localhost", true},
+           {"HTTPS://TAVRELLE.LOCALHOST/", true}}) {
+    EXPECT_EQ(webView().fireNavigationStarting(uri).get_Cancel(), cancelled) << uri;
+  }
   EXPECT_TRUE(harness.shellOpened.empty());
 }
-
-// ----- Fullscreen, keys -----
 
 TEST_F(WebViewEventHandlersTest, ElementFullscreenDrivesTheHostFullscreen) {
   start();
@@ -120,76 +84,56 @@ TEST_F(WebViewEventHandlersTest, ElementFullscreenDrivesTheHostFullscreen) {
   EXPECT_TRUE(harness.host().isFullscreen());
   webView().fireContainsFullScreenElementChanged(false);
   EXPECT_FALSE(harness.host().isFullscreen());
-  EXPECT_EQ(harness.posted(),
-            (std::vector<std::string>{R"({"isFullscreen":true,"type":"fullscreen-change"})",
-                                      R"({"isFullscreen":false,"type":"fullscreen-change"})"}));
+  EXPECT_EQ(harness.posted(), (Strings{R"({"isFullscreen":true,"type":"fullscreen-change"})",
+                                       R"({"isFullscreen":false,"type":"fullscreen-change"})"}));
 }
 
-TEST_F(WebViewEventHandlersTest, F12OpensDevToolsOnPressAndReleaseWhenEnabled) {
-  start();
-  auto pressed = harness.controller().fireAcceleratorKey(KeyEventKind::KeyDown, 0x7B);
-  harness.controller().fireAcceleratorKey(KeyEventKind::KeyUp, 0x7B);
-  harness.controller().fireAcceleratorKey(KeyEventKind::KeyDown, 0x74);  // F5
-  EXPECT_EQ(webView().devToolsOpened, 2);
-  EXPECT_FALSE(pressed.get_Handled());
+TEST_F(WebViewEventHandlersTest, F12OpensDevToolsOnPressAndReleaseOnlyWhenEnabled) {
+  for (bool enabled : {true, false}) {
+    test::WebViewHostHarness h;
+    h.config.enableDevtools = enabled;
+    h.createAndComplete();
+    auto pressed = h.controller().fireAcceleratorKey(KeyEventKind::KeyDown, 0x7B);
+    h.controller().fireAcceleratorKey(KeyEventKind::KeyUp, 0x7B);
+    h.controller().fireAcceleratorKey(KeyEventKind::KeyDown, 0x74);  // F5
+    EXPECT_EQ(h.webView().devToolsOpened, enabled ? 2 : 0);
+    EXPECT_FALSE(pressed.get_Handled());
+  }
 }
 
-TEST_F(WebViewEventHandlersTest, F12DoesNothingWhenDevToolsAreDisabled) {
-  harness.config.enableDevtools = false;
-  start();
-  harness.controller().fireAcceleratorKey(KeyEventKind::KeyDown, 0x7B);
-  EXPECT_EQ(webView().devToolsOpened, 0);
-}
-
-// ----- Requests, messages -----
-
-TEST_F(WebViewEventHandlersTest, RequestsForTheOriginAreAnsweredByTheResourceServer) {
+TEST_F(WebViewEventHandlersTest, RequestsAndMessagesFromTheOriginAreHandledOthersDropped) {
   start();
   const auto args = webView().fireWebResourceRequested("https://tavrelle.localhost/missing.js");
   ASSERT_TRUE(args.get_Response().has_value());
   EXPECT_EQ(args.get_Response()->statusCode, 404);
-}
 
-TEST_F(WebViewEventHandlersTest, MessagesFromTheOriginAreHandled) {
-  start();
-  webView().fireWebMessage("https://tavrelle.localhost/index.html",
-                           R"({"type":"maximize-window"})");
-  EXPECT_EQ(window().showCommands, std::vector<ShowCommand>{ShowCommand::Maximize});
-}
-
-TEST_F(WebViewEventHandlersTest, MessagesFromElsewhereOrNotStringsAreDropped) {
-  start();
   const std::string maximize = R"({"type":"maximize-window"})";
   webView().fireWebMessage("https://evil.example/", maximize);
   webView().fireWebMessage("https://tavrelle.localhost", maximize);  // the origin minus its "/"
   webView().fireWebMessage("", maximize);
   webView().fireWebMessage("https://tavrelle.localhost/", std::nullopt);
   EXPECT_TRUE(window().showCommands.empty());
+  webView().fireWebMessage("https://tavrelle.localhost/index.html", maximize);
+  EXPECT_EQ(window().showCommands, std::vector<ShowCommand>{ShowCommand::Maximize});
 }
 
-// ----- The browser going away -----
-
-TEST_F(WebViewEventHandlersTest, BrowserThatExitsEndsTheAppWithCodeTwo) {
-  start();
-  webView().fireProcessFailed(webview::ProcessFailedKind::BrowserProcessExited);
-  ASSERT_EQ(harness.messageBoxes.size(), 1u);
-  EXPECT_EQ(harness.messageBoxes[0].text,
-            "The web view runtime stopped unexpectedly. The app will close.");
-  EXPECT_EQ(harness.messageBoxes[0].caption, "Tavrelle");
-  EXPECT_EQ(harness.loopEndCodes, std::vector<int>{2});
-}
-
-TEST_F(WebViewEventHandlersTest, LostConnectionEndsTheAppToo) {
-  start();
-  webView().fireProcessFailed(webview::ProcessFailedKind::ConnectionLost);
-  EXPECT_EQ(harness.loopEndCodes, std::vector<int>{2});
-}
-
-TEST_F(WebViewEventHandlersTest, RendererThatExitsLeavesTheAppRunning) {
-  start();
-  webView().fireProcessFailed(webview::ProcessFailedKind::RenderProcessExited);
-  EXPECT_TRUE(harness.messageBoxes.empty());
-  EXPECT_TRUE(harness.loopEndCodes.empty());
+TEST_F(WebViewEventHandlersTest, BrowserGoingAwayEndsTheAppWithTwoButARendererDoesNot) {
+  using enum webview::ProcessFailedKind;
+  for (const auto kind : {BrowserProcessExited, ConnectionLost, RenderProcessExited}) {
+    test::WebViewHostHarness h;
+    h.createAndComplete();
+    h.webView().fireProcessFailed(kind);
+    if (kind == RenderProcessExited) {
+      EXPECT_TRUE(h.messageBoxes.empty());
+      EXPECT_TRUE(h.loopEndCodes.empty());
+      continue;
+    }
+    ASSERT_EQ(h.messageBoxes.size(), 1u);
+    EXPECT_EQ(h.messageBoxes[0].text,
+              "The web view runtime stopped unexpectedly. The app will close.");
+    EXPECT_EQ(h.messageBoxes[0].caption, "Tavrelle");
+    EXPECT_EQ(h.loopEndCodes, std::vector<int>{2});
+  }
 }
 
 }  // namespace
