@@ -13,6 +13,7 @@
 #include "content/BundleArchive.h"
 #include "content/ResourceServer.h"
 #include "platform/Files.h"
+#include "support/BundleBuilder.h"
 
 namespace tavrelle {
 namespace {
@@ -24,34 +25,20 @@ constexpr uint32_t kEntryCount = 100'000;
 constexpr uint64_t kSparseBlobSize = uint64_t{6} << 30;  // 6 GiB, almost all of it a hole
 constexpr uint64_t kFolderFileSize = 16 << 20;
 
-std::string BigEndian(uint64_t value, int width) {
-  std::string bytes(static_cast<size_t>(width), '\0');
-  for (int index = width - 1; index >= 0; --index) {
-    bytes[static_cast<size_t>(index)] = static_cast<char>(value & 0xFF);
-    value >>= 8;
-  }
-  return bytes;
-}
-
-std::string Header() { return "zxab" + BigEndian(0, 4) + BigEndian(16, 4) + BigEndian(0, 4); }
-
 std::string EntryName(uint32_t index) {
   return "assets/sprites/frame" + std::to_string(index) + ".png";
 }
 
+// `count` entries of fileSize bytes spread evenly over the blob.
 std::string Directory(uint32_t count, uint64_t blobSize, uint64_t fileSize) {
-  std::string data = BigEndian(count, 4);
+  std::vector<test::DirectoryEntry> entries;
+  entries.reserve(count);
   const uint64_t stride = blobSize / count;
   for (uint32_t index = 0; index < count; ++index) {
-    const std::string name = EntryName(index);
-    data += BigEndian(0, 8) + BigEndian(index * stride, 8) + BigEndian(fileSize, 8) +
-            BigEndian(index, 8) + std::string(1, '\0') + BigEndian(name.size(), 4) + name;
+    entries.push_back({.name = EntryName(index), .offset = index * stride, .size = fileSize,
+                       .extra = index});
   }
-  return data;
-}
-
-std::string Chunk(std::string_view id, std::string_view data) {
-  return std::string(id) + BigEndian(data.size(), 8) + std::string(data);
+  return test::DirectoryData(entries);
 }
 
 // Files shared by the benchmarks, removed at exit.
@@ -83,8 +70,7 @@ class Fixture {
       throw std::runtime_error("cannot map the large bundle");
     }
     const std::string page(4096, 'p');
-    smallBundle_ =
-        Header() + Chunk("blob", page) + Chunk("fdir", Directory(1, page.size(), page.size()));
+    smallBundle_ = test::BundleBuilder().addFile(EntryName(0), page).build();
     std::ofstream(folder_ / "www" / "video.mp4", std::ios::binary)
         << std::string(kFolderFileSize, 'v');
   }
@@ -92,9 +78,9 @@ class Fixture {
   // Header, the blob chunk's header, a hole of kSparseBlobSize bytes, then the directory.
   static void writeLargeBundle(const fs::path& path) {
     std::ofstream out(path, std::ios::binary);
-    out << Header() << "blob" << BigEndian(kSparseBlobSize, 8);
+    out << test::BundleHeader() << test::ChunkHeader("blob", kSparseBlobSize);
     out.seekp(static_cast<std::streamoff>(28 + kSparseBlobSize));
-    out << Chunk("fdir", Directory(kEntryCount, kSparseBlobSize, 4096));
+    out << test::Chunk("fdir", Directory(kEntryCount, kSparseBlobSize, 4096));
     if (!out) {
       throw std::runtime_error("cannot write the large bundle");
     }
