@@ -281,6 +281,7 @@ void Startup::createWebViewHost() {
   WebViewHostSetup setup;
   setup.config = &config_;
   setup.bundle = &bundle_;
+  setup.bundleFile = bundleFile_;
   setup.extensionManager = extensionManager_.get();
   setup.window = window_.get();
   setup.appFolder = appFolder_;

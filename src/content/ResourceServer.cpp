@@ -86,11 +86,6 @@ std::optional<Resource> Locate(const BundleArchive& bundle, const std::string& c
   return Resource{{}, *filePath, *size};
 }
 
-BodyPointer BundleBytes(const BundleArchive& bundle, uint64_t offset, uint64_t length) {
-  return std::make_shared<MemoryBody>(
-      std::span(bundle.dataPointer(offset), static_cast<size_t>(length)));
-}
-
 // Null when the file cannot be opened; the caller answers 500 rather than a success
 // without a body.
 BodyPointer WholeFileBody(const Resource& resource) {
@@ -111,8 +106,24 @@ ByteRange CapToLargestRangedBody(ByteRange range) {
 }  // namespace
 
 ResourceServer::ResourceServer(std::string origin, std::string contentFolder,
-                               const BundleArchive& bundle)
-    : origin_(std::move(origin)), contentFolder_(std::move(contentFolder)), bundle_(bundle) {}
+                               const BundleArchive& bundle,
+                               std::shared_ptr<const MappedFile> bundleFile)
+    : origin_(std::move(origin)),
+      contentFolder_(std::move(contentFolder)),
+      bundle_(bundle),
+      bundleFile_(std::move(bundleFile)) {}
+
+BodyPointer ResourceServer::bundleBytes(uint64_t offset, uint64_t length) const {
+  const std::byte* first = bundle_.dataPointer(offset);
+  if (bundleFile_) {
+    const std::span<const std::byte> mapped = bundleFile_->bytes();
+    if (first >= mapped.data() && first + length <= mapped.data() + mapped.size()) {
+      return std::make_shared<MappedBody>(bundleFile_, static_cast<uint64_t>(first - mapped.data()),
+                                          length);
+    }
+  }
+  return std::make_shared<MemoryBody>(std::span(first, static_cast<size_t>(length)));
+}
 
 void ResourceServer::handleRequest(webview::WebResourceRequestedEventArgs& args) {
   args.put_Response(respond(args.get_Request()));
@@ -132,7 +143,7 @@ WebResourceResponse ResourceServer::respond(const webview::WebResourceRequest& r
   if (!request.headers.Contains("Range")) {
     headers.push_back("Content-Length: " + std::to_string(resource->size));
     BodyPointer body = resource->inBundle()
-                           ? BundleBytes(bundle_, resource->entry.offset, resource->size)
+                           ? bundleBytes(resource->entry.offset, resource->size)
                            : WholeFileBody(*resource);
     if (!body) {
       return MakeResponse(500, "Internal Server Error", headers, nullptr);
@@ -153,7 +164,7 @@ WebResourceResponse ResourceServer::respond(const webview::WebResourceRequest& r
 
   BodyPointer body;
   if (resource->inBundle()) {
-    body = BundleBytes(bundle_, resource->entry.offset + range.first, length);
+    body = bundleBytes(resource->entry.offset + range.first, length);
   } else if (length == resource->size) {
     body = WholeFileBody(*resource);
   } else {

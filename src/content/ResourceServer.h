@@ -26,8 +26,11 @@ class ResourceServer {
  public:
   // origin: the app origin with its trailing "/"; contentFolder: app folder + web root,
   // ending with "/"; bundle: the host's reader (closed when no bundle is used), which
-  // must outlive the server.
-  ResourceServer(std::string origin, std::string contentFolder, const BundleArchive& bundle);
+  // must outlive the server. bundleFile: the mapping that holds the bundle's bytes, when
+  // there is one: bodies then share it instead of copying the bytes, and stay valid
+  // however long the browser takes to read them.
+  ResourceServer(std::string origin, std::string contentFolder, const BundleArchive& bundle,
+                 std::shared_ptr<const MappedFile> bundleFile = nullptr);
 
   // Builds the complete response for one request and puts it on the arguments.
   void handleRequest(webview::WebResourceRequestedEventArgs& args);
@@ -47,6 +50,8 @@ class ResourceServer {
  private:
   // `length` bytes from `offset` of the cached view of a folder file; null when the
   // file cannot be mapped or the view does not hold them.
+  // `length` bytes from `offset` of a bundle entry's data.
+  std::shared_ptr<const webview::ResponseBody> bundleBytes(uint64_t offset, uint64_t length) const;
   std::shared_ptr<const webview::ResponseBody> mappedSlice(const std::string& requestPath,
                                                            const std::string& filePath,
                                                            uint64_t offset, uint64_t length);
@@ -54,6 +59,7 @@ class ResourceServer {
   std::string origin_;
   std::string contentFolder_;
   const BundleArchive& bundle_;
+  std::shared_ptr<const MappedFile> bundleFile_;
   std::map<std::string, std::shared_ptr<const MappedFile>> mappedFiles_;
 };
 

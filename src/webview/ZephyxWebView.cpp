@@ -33,7 +33,8 @@ ZephyxWebView::ZephyxWebView(WebViewHostSetup setup, webview::WebViewRuntime& ru
       runtime_(runtime),
       ports_(std::move(ports)),
       resourceServer_(
-          std::make_unique<ResourceServer>(contentOrigin_, appFolder_ + webRoot_, *bundle_)) {}
+          std::make_unique<ResourceServer>(contentOrigin_, appFolder_ + webRoot_, *bundle_,
+                                           std::move(setup.bundleFile))) {}
 
 // The web view belongs to the controller and goes first; the controller is never closed
 // explicitly, releasing it is enough.

@@ -9,6 +9,7 @@
 
 #include "app/AppConfig.h"
 #include "platform/Dialogs.h"
+#include "platform/Files.h"
 #include "platform/Geometry.h"
 #include "platform/MainWindow.h"
 #include "webview/WebViewRuntime.h"
@@ -43,6 +44,7 @@ struct WebViewHostSetup {
   // content mode, the configured start address in remote content mode.
   std::string contentOrigin;
   std::optional<std::string> browserExecutableFolder;  // "webview2" in fixed distribution
+  std::shared_ptr<const MappedFile> bundleFile;        // the mapped bundle file, if any
 };
 
 // The process's one web view host: creates the web view inside the main window,

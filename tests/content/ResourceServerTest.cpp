@@ -250,3 +250,38 @@ TEST_F(ResourceServerTest, FolderFilesOfTwoGiBAndMoreUseTheirWholeSize) {
 
 }  // namespace
 }  // namespace tavrelle
+
+namespace tavrelle {
+namespace {
+
+// A mapped bundle is served without copying, and its bodies outlive the host's mapping.
+TEST(ResourceServerMappedBundle, BodiesShareTheMappingAndOutliveTheHostsReference) {
+  test::TempDir dir;
+  const std::string content = Pattern(5000);
+  const std::string path =
+      dir.writeFile("game.zxab", test::BundleBuilder().addFile("music.ogg", content).build());
+  std::shared_ptr<const MappedFile> mapping = MappedFile::open(path);
+  ASSERT_TRUE(mapping);
+  auto bundle = std::make_unique<BundleArchive>();
+  bundle->openMemory(mapping->bytes().data(), mapping->bytes().size());
+  auto server = std::make_unique<ResourceServer>(kOrigin, dir.path() + "/www/", *bundle, mapping);
+
+  WebResourceResponse whole = server->respond({std::string(kOrigin) + "music.ogg", "GET", {}});
+  const std::vector<std::pair<std::string, std::string>> range{{"Range", "bytes=100-"}};
+  WebResourceResponse part = server->respond(
+      {std::string(kOrigin) + "music.ogg", "GET", webview::HttpRequestHeaders(range)});
+  const std::byte* inMapping = mapping->bytes().data();
+  EXPECT_GE(whole.content->contiguousBytes().data(), inMapping);
+  EXPECT_LT(whole.content->contiguousBytes().data(), inMapping + mapping->bytes().size());
+
+  // Shutdown order: cache released, bundle closed, mapping dropped; the browser reads later.
+  server->releaseMappedFiles();
+  server.reset();
+  bundle.reset();
+  mapping.reset();
+  EXPECT_EQ(BodyText(whole), content);
+  EXPECT_EQ(BodyText(part), content.substr(100));
+}
+
+}  // namespace
+}  // namespace tavrelle

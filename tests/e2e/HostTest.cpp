@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -156,6 +157,28 @@ TEST_F(HostTest, GameRunsAndObeysWindowCommandsThenClosesWithCodeZero) {
   }));
 
   command(9, R"js("eval": "window.close()")js");
+  EXPECT_EQ(host.waitForExit(10s), 0) << host.standardError();
+}
+
+// A packed game: the page and its script come from the asset bundle, which wins over
+// a stale copy in www/.
+TEST_F(HostTest, GameFromAnAssetBundleRuns) {
+  game_.write("pack/index.html",
+              "<!doctype html><title>bundle</title><script src='game.js'></script>");
+  game_.write("pack/game.js",
+              "fetch('data.json').then(r => r.json()).then(d => { document.title = d.word; "
+              "setTimeout(() => window.close(), 300); });");
+  game_.write("pack/data.json", R"({"word": "from-the-bundle"})");
+  game_.write("www/data.json", R"({"word": "from-the-folder"})");
+  std::string command = std::string(TAVRELLE_FUSEPACK) + " bundle '" + game_.folder() +
+                        "/pack' -o '" + game_.folder() + "/game.zxab'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  game_.write("package.json", R"({"name": "e2e-bundle", "window": {"title": "Packed"},
+                                  "bundle": {"type": "asset-bundle", "assets-path": "game.zxab"}})");
+  HostProcess host(game_, display_->display());
+  Window window = waitForWindow(host);
+  ASSERT_NE(window, 0u) << host.standardError();
+  EXPECT_TRUE(waitForTitle(window, "from-the-bundle")) << probe_->title(window);
   EXPECT_EQ(host.waitForExit(10s), 0) << host.standardError();
 }
 

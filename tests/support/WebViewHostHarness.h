@@ -36,7 +36,8 @@ class WebViewHostHarness {
                            .window = window_.get(), .appFolder = "/opt/game/", .webRoot = "www/",
                            .userDataFolder = "/home/player/.local/share/game",
                            .contentOrigin = contentOrigin,
-                           .browserExecutableFolder = browserFolder};
+                           .browserExecutableFolder = browserFolder,
+                           .bundleFile = nullptr};
     WebViewHostPorts ports;
     ports.shellOpen = [this](const std::string& target) { shellOpened.push_back(target); };
     ports.setEnvironmentVariable = [this](const std::string& name, const std::string& value) {
