@@ -86,12 +86,15 @@ TEST(BrowserCommandLineTest, HeadlessHasNoWindowSwitches) {
   EXPECT_TRUE(args.back().starts_with("data:text/html,"));
 }
 
-TEST(BrowserCommandLineTest, RootTurnsTheSandboxOffAndHidesItsWarning) {
+TEST(BrowserCommandLineTest, OnlyRootTurnsTheSandboxOffAndNoLaunchShowsTheFlagWarning) {
   auto settings = windowedSettings();
+  auto player = browserCommandLine(settings);
+  EXPECT_FALSE(has(player, "--no-sandbox"));
+  EXPECT_TRUE(has(player, "--test-type"));
   settings.runningAsRoot = true;
-  auto args = browserCommandLine(settings);
-  EXPECT_TRUE(has(args, "--no-sandbox"));
-  EXPECT_TRUE(has(args, "--test-type"));
+  auto root = browserCommandLine(settings);
+  EXPECT_TRUE(has(root, "--no-sandbox"));
+  EXPECT_TRUE(has(root, "--test-type"));
 }
 
 TEST(BrowserCommandLineTest, AdditionalArgumentsComeLastSplitLikeAShell) {

@@ -53,6 +53,7 @@ std::vector<std::string> browserCommandLine(const BrowserLaunchSettings& setting
   std::vector<std::string> args{settings.executable, "--remote-debugging-pipe",
                                 "--user-data-dir=" + settings.userDataFolder};
   for (auto& sw : quirks::noNetworkSwitches()) args.push_back(std::move(sw));
+  for (auto& sw : quirks::noWarningBarSwitches()) args.push_back(std::move(sw));
   for (const char* sw : {"--password-store=basic", "--autoplay-policy=no-user-gesture-required",
                          "--hide-crash-restore-bubble", "--noerrdialogs", "--disable-pinch",
                          "--overscroll-history-navigation=0"}) {

@@ -20,7 +20,9 @@ std::vector<std::string> noNetworkSwitches() {
   };
 }
 
-std::vector<std::string> runningAsRootSwitches() { return {"--no-sandbox", "--test-type"}; }
+std::vector<std::string> runningAsRootSwitches() { return {"--no-sandbox"}; }
+
+std::vector<std::string> noWarningBarSwitches() { return {"--test-type"}; }
 
 std::string blankAppPageUrl(unsigned char red, unsigned char green, unsigned char blue) {
   char colour[8];

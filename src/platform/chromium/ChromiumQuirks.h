@@ -25,9 +25,13 @@ std::vector<std::string> noNetworkSwitches();
 inline constexpr std::string_view kPreferencesSeed =
     R"({"net":{"network_prediction_options":2},"signin":{"allowed":false}})";
 
-// As root the sandbox must be off; that adds an info bar stealing 56 pixels of the
-// page, which --test-type hides.
+// As root the sandbox must be off.
 std::vector<std::string> runningAsRootSwitches();
+
+// The browser puts a warning bar over the top 56 pixels of the page for switches it
+// calls unsupported: --no-sandbox, and also --host-resolver-rules, which every launch
+// needs (a normal player's launch showed it). --test-type hides the bar.
+std::vector<std::string> noWarningBarSwitches();
 
 // "--app=about:blank" opens a tabbed window; an app window needs a real URL, and the
 // real start page must wait until interception is on. A data: URL in the background
