@@ -85,22 +85,27 @@ class BenchBrowser {
 
   // Starts the browser and loads the page; the seconds from spawn to DOMContentLoaded.
   std::optional<double> start() {
-    runtime_ = std::make_unique<chromium::ChromiumRuntime>(loop, chromium::ChromiumRuntimeOptions{true, nullptr, {}});
+    runtime_ = std::make_unique<chromium::ChromiumRuntime>(
+        loop, chromium::ChromiumRuntimeOptions{true, nullptr, {}});
     if (!runtime_->GetAvailableBrowserVersionString(std::nullopt)) return std::nullopt;
     auto began = Clock::now();
     std::shared_ptr<webview::WebViewEnvironment> environment;
-    runtime_->CreateEnvironmentWithOptions(std::nullopt, folder_ + "/profile", {"--mute-audio", {}},
-                                           [&](const webview::CreationResult&, auto env) { environment = env; });
+    runtime_->CreateEnvironmentWithOptions(
+        std::nullopt, folder_ + "/profile", {"--mute-audio", {}},
+        [&](const webview::CreationResult&, auto env) { environment = env; });
     if (!runUntil([&] { return environment != nullptr; })) return std::nullopt;
     bool done = false;
-    environment->CreateCoreWebView2ControllerWithOptions(0, {}, [&](const webview::CreationResult&, auto c) {
-      controller = c;
-      done = true;
-    });
+    environment->CreateCoreWebView2ControllerWithOptions(
+        0, {}, [&](const webview::CreationResult&, auto c) {
+          controller = c;
+          done = true;
+        });
     if (!runUntil([&] { return done; }) || !controller) return std::nullopt;
     webView = &controller->get_CoreWebView2();
-    webView->AddWebResourceRequestedFilter("https://tavrelle.localhost/*", webview::WebResourceContext::All);
-    webView->add_WebResourceRequested([this](webview::WebResourceRequestedEventArgs& args) { answer(args); });
+    webView->AddWebResourceRequestedFilter("https://tavrelle.localhost/*",
+                                           webview::WebResourceContext::All);
+    webView->add_WebResourceRequested(
+        [this](webview::WebResourceRequestedEventArgs& args) { answer(args); });
     webView->add_WebMessageReceived([this](webview::WebMessageReceivedEventArgs& args) {
       if (args.TryGetWebMessageAsString()) messages.push_back(*args.TryGetWebMessageAsString());
     });
@@ -112,7 +117,8 @@ class BenchBrowser {
     return std::chrono::duration<double>(Clock::now() - began).count();
   }
 
-  bool runUntil(const std::function<bool()>& pred, std::chrono::seconds timeout = std::chrono::seconds(60)) {
+  bool runUntil(const std::function<bool()>& pred,
+                std::chrono::seconds timeout = std::chrono::seconds(60)) {
     auto deadline = Clock::now() + timeout;
     while (!pred() && Clock::now() < deadline) loop.runOnce(std::chrono::milliseconds(5));
     return pred();
@@ -155,15 +161,17 @@ class Nginx {
     port_ = freePort();
     std::string conf = root + "/nginx.conf";
     std::ofstream(conf) << "daemon off; master_process off; worker_processes 1; pid " << root
-                        << "/nginx.pid; error_log " << root << "/nginx-error.log;\nevents {}\nhttp {\n"
-                        << " access_log off; client_body_temp_path " << root << "; proxy_temp_path " << root
-                        << "; fastcgi_temp_path " << root << "; uwsgi_temp_path " << root << "; scgi_temp_path "
-                        << root << ";\n server { listen 127.0.0.1:" << port_ << "; root " << root
+                        << "/nginx.pid; error_log " << root
+                        << "/nginx-error.log;\nevents {}\nhttp {\n"
+                        << " access_log off; client_body_temp_path " << root << "; proxy_temp_path "
+                        << root << "; fastcgi_temp_path " << root << "; uwsgi_temp_path " << root
+                        << "; scgi_temp_path " << root << ";\n server { listen 127.0.0.1:" << port_
+                        << "; root " << root
                         << "; location / { add_header Access-Control-Allow-Origin * always;"
                         << " add_header Cache-Control no-store always; } }\n}\n";
     std::string binary = "/usr/sbin/nginx";
-    char* argv[] = {binary.data(), const_cast<char*>("-c"), conf.data(), const_cast<char*>("-e"),
-                    const_cast<char*>("/dev/null"), nullptr};
+    char* argv[] = {binary.data(),           const_cast<char*>("-c"),        conf.data(),
+                    const_cast<char*>("-e"), const_cast<char*>("/dev/null"), nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
@@ -221,13 +229,12 @@ BenchBrowser* shared() {
 }
 
 Nginx* sharedNginx() {
-  static std::unique_ptr<Nginx> nginx = shared() ? std::make_unique<Nginx>(shared()->folder()) : nullptr;
+  static std::unique_ptr<Nginx> nginx =
+      shared() ? std::make_unique<Nginx>(shared()->folder()) : nullptr;
   return nginx.get();
 }
 
-std::string fileOfSize(int64_t megabytes) {
-  return "file-" + std::to_string(megabytes) + "mb.bin";
-}
+std::string fileOfSize(int64_t megabytes) { return "file-" + std::to_string(megabytes) + "mb.bin"; }
 
 void prepareFile(BenchBrowser& browser, int64_t megabytes) {
   std::string name = fileOfSize(megabytes);
@@ -235,7 +242,8 @@ void prepareFile(BenchBrowser& browser, int64_t megabytes) {
   if (browser.files.contains(url)) return;
   auto bytes = std::make_shared<std::string>(static_cast<size_t>(megabytes) << 20, '\0');
   for (size_t i = 0; i < bytes->size(); i += 4096) (*bytes)[i] = static_cast<char>(i >> 12);
-  std::ofstream(browser.folder() + "/" + name, std::ios::binary).write(bytes->data(), static_cast<std::streamsize>(bytes->size()));
+  std::ofstream(browser.folder() + "/" + name, std::ios::binary)
+      .write(bytes->data(), static_cast<std::streamsize>(bytes->size()));
   browser.files[url] = bytes;
 }
 
@@ -246,7 +254,8 @@ void fetchIn(benchmark::State& state, bool throughNginx) {
     return;
   }
   prepareFile(*browser, state.range(0));
-  std::string url = throughNginx ? "http://127.0.0.1:" + std::to_string(sharedNginx()->port()) + "/" + fileOfSize(state.range(0))
+  std::string url = throughNginx ? "http://127.0.0.1:" + std::to_string(sharedNginx()->port()) +
+                                       "/" + fileOfSize(state.range(0))
                                  : "https://tavrelle.localhost/" + fileOfSize(state.range(0));
   for (auto _ : state) {
     browser->webView->PostWebMessageAsJson(json{{"type", "fetch"}, {"url", url}}.dump());
@@ -263,8 +272,20 @@ void fetchIn(benchmark::State& state, bool throughNginx) {
 
 void BM_PageFetchIntercepted(benchmark::State& state) { fetchIn(state, false); }
 void BM_PageFetchNginx(benchmark::State& state) { fetchIn(state, true); }
-BENCHMARK(BM_PageFetchIntercepted)->Arg(1)->Arg(16)->Arg(64)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_PageFetchNginx)->Arg(1)->Arg(16)->Arg(64)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_PageFetchIntercepted)
+    ->Arg(1)
+    ->Arg(16)
+    ->Arg(64)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK(BM_PageFetchNginx)
+    ->Arg(1)
+    ->Arg(16)
+    ->Arg(64)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 
 void BM_MessageRoundTrip(benchmark::State& state) {
   auto* browser = shared();
@@ -291,11 +312,14 @@ void BM_MessageBurstPageToHost(benchmark::State& state) {
   for (auto _ : state) {
     browser->messages.clear();
     browser->webView->PostWebMessageAsJson(R"({"type":"burst","n":10000})");
-    if (!browser->runUntil([&] { return !browser->messages.empty() && browser->messages.back() == "burst-done"; })) {
+    if (!browser->runUntil([&] {
+          return !browser->messages.empty() && browser->messages.back() == "burst-done";
+        })) {
       return state.SkipWithError("burst incomplete");
     }
   }
-  state.counters["messages_per_s"] = benchmark::Counter(10000.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["messages_per_s"] = benchmark::Counter(
+      10000.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_MessageBurstPageToHost)->Iterations(3)->Unit(benchmark::kMillisecond);
 
@@ -304,10 +328,12 @@ void BM_MessageBurstHostToPage(benchmark::State& state) {
   if (!browser) return state.SkipWithError("no browser");
   for (auto _ : state) {
     browser->messages.clear();
-    for (int i = 0; i < 10000; ++i) browser->webView->PostWebMessageAsJson(R"({"type":"count","n":10000})");
+    for (int i = 0; i < 10000; ++i)
+      browser->webView->PostWebMessageAsJson(R"({"type":"count","n":10000})");
     if (browser->nextMessage() != "counted") return state.SkipWithError("burst incomplete");
   }
-  state.counters["messages_per_s"] = benchmark::Counter(10000.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["messages_per_s"] = benchmark::Counter(
+      10000.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_MessageBurstHostToPage)->Iterations(3)->Unit(benchmark::kMillisecond);
 
@@ -319,6 +345,9 @@ void BM_SpawnToDomContentLoaded(benchmark::State& state) {
     state.SetIterationTime(*seconds);
   }
 }
-BENCHMARK(BM_SpawnToDomContentLoaded)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SpawnToDomContentLoaded)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -35,8 +35,8 @@ std::string Directory(uint32_t count, uint64_t blobSize, uint64_t fileSize) {
   entries.reserve(count);
   const uint64_t stride = blobSize / count;
   for (uint32_t index = 0; index < count; ++index) {
-    entries.push_back({.name = EntryName(index), .offset = index * stride, .size = fileSize,
-                       .extra = index});
+    entries.push_back(
+        {.name = EntryName(index), .offset = index * stride, .size = fileSize, .extra = index});
   }
   return test::DirectoryData(entries);
 }

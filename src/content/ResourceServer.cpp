@@ -142,9 +142,8 @@ WebResourceResponse ResourceServer::respond(const webview::WebResourceRequest& r
 
   if (!request.headers.Contains("Range")) {
     headers.push_back("Content-Length: " + std::to_string(resource->size));
-    BodyPointer body = resource->inBundle()
-                           ? bundleBytes(resource->entry.offset, resource->size)
-                           : WholeFileBody(*resource);
+    BodyPointer body = resource->inBundle() ? bundleBytes(resource->entry.offset, resource->size)
+                                            : WholeFileBody(*resource);
     if (!body) {
       return MakeResponse(500, "Internal Server Error", headers, nullptr);
     }

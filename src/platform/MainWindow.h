@@ -20,9 +20,9 @@ inline constexpr uint32_t kMaximizeBox = 0x00010000;
 inline constexpr uint32_t kMinimizeBox = 0x00020000;
 inline constexpr uint32_t kThickFrame = 0x00040000;  // sizing border: resizable
 inline constexpr uint32_t kSysMenu = 0x00080000;
-inline constexpr uint32_t kCaption = 0x00C00000;  // title bar (border + dialog frame)
+inline constexpr uint32_t kCaption = 0x00C00000;   // title bar (border + dialog frame)
 inline constexpr uint32_t kMaximize = 0x01000000;  // state bit: maximized
-inline constexpr uint32_t kVisible = 0x10000000;  // state bit: shown
+inline constexpr uint32_t kVisible = 0x10000000;   // state bit: shown
 inline constexpr uint32_t kMinimize = 0x20000000;  // state bit: minimized
 inline constexpr uint32_t kOverlappedWindow = 0x00CF0000;
 }  // namespace window_style

@@ -9,9 +9,9 @@ const std::vector<std::string_view>& fixedRuntimeExecutableNames() {
 }
 
 const std::vector<std::string_view>& installedBrowserNames() {
-  static const std::vector<std::string_view> names = {
-      "chromium",       "chromium-browser",      "google-chrome", "google-chrome-stable",
-      "microsoft-edge", "microsoft-edge-stable"};
+  static const std::vector<std::string_view> names = {"chromium",       "chromium-browser",
+                                                      "google-chrome",  "google-chrome-stable",
+                                                      "microsoft-edge", "microsoft-edge-stable"};
   return names;
 }
 

@@ -77,8 +77,18 @@ struct WebResourceRequest {
   HttpRequestHeaders headers;
 };
 
-enum class WebResourceContext { All = 0, Document, Stylesheet, Image, Media, Font, Script,
-                                XmlHttpRequest, Fetch, Other };
+enum class WebResourceContext {
+  All = 0,
+  Document,
+  Stylesheet,
+  Image,
+  Media,
+  Font,
+  Script,
+  XmlHttpRequest,
+  Fetch,
+  Other
+};
 
 class WebResourceRequestedEventArgs {
  public:
@@ -121,10 +131,21 @@ class NewWindowRequestedEventArgs {
   bool handled_ = false;
 };
 
-enum class PermissionKind { Unknown, Microphone, Camera, Geolocation, Notifications,
-                            OtherSensors, ClipboardRead, MultipleAutomaticDownloads,
-                            FileReadWrite, Autoplay, LocalFonts, MidiSystemExclusive,
-                            WindowManagement };
+enum class PermissionKind {
+  Unknown,
+  Microphone,
+  Camera,
+  Geolocation,
+  Notifications,
+  OtherSensors,
+  ClipboardRead,
+  MultipleAutomaticDownloads,
+  FileReadWrite,
+  Autoplay,
+  LocalFonts,
+  MidiSystemExclusive,
+  WindowManagement
+};
 enum class PermissionState { Default = 0, Allow = 1, Deny = 2 };
 
 class PermissionRequestedEventArgs {
@@ -273,8 +294,8 @@ class WebViewEnvironment {
   // parentWindow: the native handle of the window the web view is shown in
   // (0: no window, for a headless runtime).
   virtual void CreateCoreWebView2ControllerWithOptions(uint64_t parentWindow,
-                                                      const ControllerOptions& options,
-                                                      ControllerCompletedHandler handler) = 0;
+                                                       const ControllerOptions& options,
+                                                       ControllerCompletedHandler handler) = 0;
   [[nodiscard]] virtual std::string get_BrowserVersionString() const = 0;
 };
 
@@ -297,9 +318,8 @@ class WebViewRuntime {
       const std::optional<std::string>& browserExecutableFolder) = 0;
 
   virtual void CreateEnvironmentWithOptions(
-      const std::optional<std::string>& browserExecutableFolder,
-      const std::string& userDataFolder, const EnvironmentOptions& options,
-      EnvironmentCompletedHandler handler) = 0;
+      const std::optional<std::string>& browserExecutableFolder, const std::string& userDataFolder,
+      const EnvironmentOptions& options, EnvironmentCompletedHandler handler) = 0;
 };
 
 }  // namespace tavrelle::webview

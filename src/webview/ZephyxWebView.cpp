@@ -32,9 +32,8 @@ ZephyxWebView::ZephyxWebView(WebViewHostSetup setup, webview::WebViewRuntime& ru
       browserExecutableFolder_(std::move(setup.browserExecutableFolder)),
       runtime_(runtime),
       ports_(std::move(ports)),
-      resourceServer_(
-          std::make_unique<ResourceServer>(contentOrigin_, appFolder_ + webRoot_, *bundle_,
-                                           std::move(setup.bundleFile))) {}
+      resourceServer_(std::make_unique<ResourceServer>(contentOrigin_, appFolder_ + webRoot_,
+                                                       *bundle_, std::move(setup.bundleFile))) {}
 
 // The web view belongs to the controller and goes first; the controller is never closed
 // explicitly, releasing it is enough.

@@ -62,10 +62,9 @@ TEST_F(MainWndProcTest, SizeSetsTheBoundsThenNotifiesThePageOfEveryStateChange) 
   deliver({.kind = Kind::Size, .sizeType = SizeType::Maximized});
   deliver({.kind = Kind::Size, .sizeType = SizeType::Maximized});
   deliver({.kind = Kind::Size, .sizeType = SizeType::Minimized});
-  EXPECT_EQ(harness.posted(),
-            (std::vector<std::string>{R"({"type":"window-maximized"})",
-                                      R"({"type":"window-maximized"})",
-                                      R"({"type":"window-minimized"})"}));
+  EXPECT_EQ(harness.posted(), (std::vector<std::string>{R"({"type":"window-maximized"})",
+                                                        R"({"type":"window-maximized"})",
+                                                        R"({"type":"window-minimized"})"}));
   EXPECT_LT(harness.log->indexOf("controller.put_Bounds"),
             harness.log->indexOf("webView.PostWebMessageAsJson"));
 }

@@ -17,9 +17,9 @@ TEST(StringHelpers, Utf8AndUtf16ConvertEverySequenceLength) {
 }
 
 TEST(StringHelpers, IllFormedInputGivesEmpty) {
-  for (const char* bad : {"ok\x80", "\xC3", "\xE2\x82", "\xC0\xAF" /* overlong */,
-                          "\xE0\x80\xAF", "\xED\xA0\x80" /* surrogate */,
-                          "\xF4\x90\x80\x80" /* beyond U+10FFFF */, "\xFF", "\xC3\x28"}) {
+  for (const char* bad : {"ok\x80", "\xC3", "\xE2\x82", "\xC0\xAF" /* overlong */, "\xE0\x80\xAF",
+                          "\xED\xA0\x80" /* surrogate */, "\xF4\x90\x80\x80" /* beyond U+10FFFF */,
+                          "\xFF", "\xC3\x28"}) {
     EXPECT_EQ(Utf8ToWide(bad), u"") << bad;
   }
   for (const std::u16string& unpaired : {u"x\xD800"s, u"\xDC00x"s, u"\xD800\xD800\xDC00"s}) {

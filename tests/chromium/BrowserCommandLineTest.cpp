@@ -22,7 +22,8 @@ TEST(CommandLineWordsTest, BlanksSeparateWords) {
 }
 
 TEST(CommandLineWordsTest, QuotesKeepBlanksAndJoinWithNeighbours) {
-  EXPECT_EQ(splitCommandLineWords(R"(--title="My Game" '--x=a b')"), (Words{"--title=My Game", "--x=a b"}));
+  EXPECT_EQ(splitCommandLineWords(R"(--title="My Game" '--x=a b')"),
+            (Words{"--title=My Game", "--x=a b"}));
   EXPECT_EQ(splitCommandLineWords(R"(a"b c"d)"), Words{"ab cd"});
   EXPECT_EQ(splitCommandLineWords(R"("" '')"), (Words{"", ""}));
 }
@@ -62,14 +63,17 @@ BrowserLaunchSettings windowedSettings() {
 TEST(BrowserCommandLineTest, WindowedLaunchUsesThePipeAndAnOffscreenAppWindow) {
   auto args = browserCommandLine(windowedSettings());
   EXPECT_EQ(args.front(), "/usr/bin/chromium");
-  for (const char* expected : {"--remote-debugging-pipe", "--user-data-dir=/home/p/.local/share/Game",
-                               "--ozone-platform=x11", "--window-size=1280,720", "--window-position=-3000,-3000",
-                               "--no-first-run", "--no-default-browser-check", "--disable-background-networking",
-                               "--disable-component-update", "--disable-sync", "--password-store=basic",
-                               "--autoplay-policy=no-user-gesture-required"}) {
+  for (const char* expected :
+       {"--remote-debugging-pipe", "--user-data-dir=/home/p/.local/share/Game",
+        "--ozone-platform=x11", "--window-size=1280,720", "--window-position=-3000,-3000",
+        "--no-first-run", "--no-default-browser-check", "--disable-background-networking",
+        "--disable-component-update", "--disable-sync", "--password-store=basic",
+        "--autoplay-policy=no-user-gesture-required"}) {
     EXPECT_TRUE(has(args, expected)) << expected;
   }
-  auto app = std::find_if(args.begin(), args.end(), [](const std::string& a) { return a.starts_with("--app=data:text/html,"); });
+  auto app = std::find_if(args.begin(), args.end(), [](const std::string& a) {
+    return a.starts_with("--app=data:text/html,");
+  });
   ASSERT_NE(app, args.end());
   EXPECT_NE(app->find("%23ff0010"), std::string::npos);
   EXPECT_FALSE(has(args, "--headless=new"));
@@ -102,12 +106,15 @@ TEST(BrowserCommandLineTest, AdditionalArgumentsComeLastSplitLikeAShell) {
   settings.additionalArguments = R"(--lang=fr "--user-agent=My Agent" --enable-gpu)";
   auto args = browserCommandLine(settings);
   ASSERT_GE(args.size(), 3u);
-  EXPECT_EQ((Words{args.end() - 3, args.end()}), (Words{"--lang=fr", "--user-agent=My Agent", "--enable-gpu"}));
+  EXPECT_EQ((Words{args.end() - 3, args.end()}),
+            (Words{"--lang=fr", "--user-agent=My Agent", "--enable-gpu"}));
 }
 
 TEST(BrowserCommandLineTest, AdditionalArgumentsCannotOpenAPortOrMoveTheProfile) {
   auto settings = windowedSettings();
-  settings.additionalArguments = "--remote-debugging-port=9222 --user-data-dir=/tmp/x --remote-debugging-address=0.0.0.0 --remote-debugging-portal";
+  settings.additionalArguments =
+      "--remote-debugging-port=9222 --user-data-dir=/tmp/x --remote-debugging-address=0.0.0.0 "
+      "--remote-debugging-portal";
   auto args = browserCommandLine(settings);
   EXPECT_FALSE(has(args, "--remote-debugging-port=9222"));
   EXPECT_FALSE(has(args, "--user-data-dir=/tmp/x"));
@@ -119,7 +126,9 @@ TEST(BrowserCommandLineTest, FeatureListsAreMergedNotReplaced) {
   auto settings = windowedSettings();
   settings.additionalArguments = "--disable-features=Translate --enable-features=Vulkan";
   auto args = browserCommandLine(settings);
-  auto disabled = std::count_if(args.begin(), args.end(), [](const std::string& a) { return a.starts_with("--disable-features="); });
+  auto disabled = std::count_if(args.begin(), args.end(), [](const std::string& a) {
+    return a.starts_with("--disable-features=");
+  });
   EXPECT_EQ(disabled, 1);
   EXPECT_TRUE(has(args, "--disable-features=MediaRouter,NetworkTimeServiceQuerying,Translate"));
   EXPECT_TRUE(has(args, "--enable-features=Vulkan"));

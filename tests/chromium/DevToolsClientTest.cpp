@@ -38,7 +38,8 @@ TEST_F(DevToolsClientTest, CommandsGetIncreasingIdsAndCarryMethodAndParams) {
   auto second = client_.send("Page.navigate", {{"url", "https://a.localhost/"}});
   EXPECT_LT(first, second);
   ASSERT_EQ(transport_.sent.size(), 2u);
-  EXPECT_EQ(transport_.sent[1], (Json{{"id", second}, {"method", "Page.navigate"},
+  EXPECT_EQ(transport_.sent[1], (Json{{"id", second},
+                                      {"method", "Page.navigate"},
                                       {"params", {{"url", "https://a.localhost/"}}}}));
   EXPECT_EQ(transport_.sent[0]["params"], Json::object());
   EXPECT_EQ(transport_.sentIds[1], second);
@@ -53,8 +54,10 @@ TEST_F(DevToolsClientTest, SessionCommandsCarryTheSessionId) {
 
 TEST_F(DevToolsClientTest, RepliesReachTheirOwnHandlerWhateverTheOrder) {
   std::vector<std::string> got;
-  auto a = client_.send("A", {}, {}, [&](const DevToolsReply& r) { got.push_back("a" + r.result.dump()); });
-  auto b = client_.send("B", {}, {}, [&](const DevToolsReply& r) { got.push_back("b" + r.result.dump()); });
+  auto a = client_.send("A", {}, {},
+                        [&](const DevToolsReply& r) { got.push_back("a" + r.result.dump()); });
+  auto b = client_.send("B", {}, {},
+                        [&](const DevToolsReply& r) { got.push_back("b" + r.result.dump()); });
   transport_.receive({{"id", b}, {"result", {{"v", 2}}}});
   transport_.receive({{"id", a}, {"result", {{"v", 1}}}});
   EXPECT_EQ(got, (std::vector<std::string>{"b{\"v\":2}", "a{\"v\":1}"}));
@@ -63,8 +66,10 @@ TEST_F(DevToolsClientTest, RepliesReachTheirOwnHandlerWhateverTheOrder) {
 
 TEST_F(DevToolsClientTest, ErrorReplyCarriesCodeAndMessage) {
   std::optional<DevToolsReply> reply;
-  auto id = client_.send("Fetch.fulfillRequest", {}, {}, [&](const DevToolsReply& r) { reply = r; });
-  transport_.receive({{"id", id}, {"error", {{"code", -32602}, {"message", "Invalid InterceptionId."}}}});
+  auto id =
+      client_.send("Fetch.fulfillRequest", {}, {}, [&](const DevToolsReply& r) { reply = r; });
+  transport_.receive(
+      {{"id", id}, {"error", {{"code", -32602}, {"message", "Invalid InterceptionId."}}}});
   ASSERT_TRUE(reply);
   EXPECT_FALSE(reply->ok);
   EXPECT_EQ(reply->errorCode, -32602);
@@ -82,7 +87,8 @@ TEST_F(DevToolsClientTest, ReplyToUnknownOrRepeatedIdIsIgnored) {
 
 TEST_F(DevToolsClientTest, RejectedMessageFailsItsCommand) {
   std::optional<DevToolsReply> reply;
-  auto id = client_.send("Fetch.fulfillRequest", {}, {}, [&](const DevToolsReply& r) { reply = r; });
+  auto id =
+      client_.send("Fetch.fulfillRequest", {}, {}, [&](const DevToolsReply& r) { reply = r; });
   transport_.reject(id);
   ASSERT_TRUE(reply);
   EXPECT_FALSE(reply->ok);
@@ -91,7 +97,8 @@ TEST_F(DevToolsClientTest, RejectedMessageFailsItsCommand) {
 }
 
 TEST_F(DevToolsClientTest, WrittenParamsAreSplicedIntoTheMessage) {
-  client_.sendWritten("Fetch.fulfillRequest", "S", [](std::string& out) { out += R"({"body":"QUJD"})"; });
+  client_.sendWritten("Fetch.fulfillRequest", "S",
+                      [](std::string& out) { out += R"({"body":"QUJD"})"; });
   EXPECT_EQ(transport_.sent[0]["params"]["body"], "QUJD");
   EXPECT_EQ(transport_.sent[0]["sessionId"], "S");
 }
@@ -105,16 +112,21 @@ TEST_F(DevToolsClientTest, InvalidUtf8InParamsIsReplacedNotThrown) {
 
 TEST_F(DevToolsClientTest, EventsReachEveryHandlerOfTheirMethodWithTheSession) {
   std::vector<std::string> got;
-  client_.on("Runtime.bindingCalled", [&](const Json& p, const std::string& s) { got.push_back("1" + s + p["payload"].get<std::string>()); });
-  client_.on("Runtime.bindingCalled", [&](const Json&, const std::string& s) { got.push_back("2" + s); });
+  client_.on("Runtime.bindingCalled", [&](const Json& p, const std::string& s) {
+    got.push_back("1" + s + p["payload"].get<std::string>());
+  });
+  client_.on("Runtime.bindingCalled",
+             [&](const Json&, const std::string& s) { got.push_back("2" + s); });
   client_.on("Other", [&](const Json&, const std::string&) { got.push_back("other"); });
-  transport_.receive({{"method", "Runtime.bindingCalled"}, {"params", {{"payload", "x"}}}, {"sessionId", "S9"}});
+  transport_.receive(
+      {{"method", "Runtime.bindingCalled"}, {"params", {{"payload", "x"}}}, {"sessionId", "S9"}});
   EXPECT_EQ(got, (std::vector<std::string>{"1S9x", "2S9"}));
 }
 
 TEST_F(DevToolsClientTest, EventWithoutParamsOrSessionHasEmptyOnes) {
   std::optional<std::pair<Json, std::string>> got;
-  client_.on("Page.domContentEventFired", [&](const Json& p, const std::string& s) { got.emplace(p, s); });
+  client_.on("Page.domContentEventFired",
+             [&](const Json& p, const std::string& s) { got.emplace(p, s); });
   transport_.receive({{"method", "Page.domContentEventFired"}});
   ASSERT_TRUE(got);
   EXPECT_EQ(got->first, Json::object());
@@ -127,7 +139,9 @@ TEST_F(DevToolsClientTest, EventBeforeTheReplyOfItsCommandIsSeenFirst) {
     order.push_back("event " + p["sessionId"].get<std::string>());
   });
   auto id = client_.send("Target.attachToTarget", {{"targetId", "T"}, {"flatten", true}}, {},
-                         [&](const DevToolsReply& r) { order.push_back("reply " + r.result["sessionId"].get<std::string>()); });
+                         [&](const DevToolsReply& r) {
+                           order.push_back("reply " + r.result["sessionId"].get<std::string>());
+                         });
   transport_.receive({{"method", "Target.attachedToTarget"}, {"params", {{"sessionId", "S"}}}});
   transport_.receive({{"id", id}, {"result", {{"sessionId", "S"}}}});
   EXPECT_EQ(order, (std::vector<std::string>{"event S", "reply S"}));
@@ -148,7 +162,8 @@ TEST_F(DevToolsClientTest, HandlerRegisteredByAHandlerSeesOnlyLaterEvents) {
 
 TEST_F(DevToolsClientTest, ClosingFailsPendingCommandsThenReportsOnce) {
   std::vector<std::string> order;
-  client_.send("A", {}, {}, [&](const DevToolsReply& r) { order.push_back(r.ok ? "ok" : "failed"); });
+  client_.send("A", {}, {},
+               [&](const DevToolsReply& r) { order.push_back(r.ok ? "ok" : "failed"); });
   client_.onClosed([&](const std::string& reason) { order.push_back("closed " + reason); });
   transport_.close();
   transport_.close();

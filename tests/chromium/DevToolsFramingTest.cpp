@@ -18,7 +18,8 @@
 namespace tavrelle::chromium {
 namespace {
 
-std::vector<std::string> splitAll(const std::vector<std::string>& reads, NulFrameSplitter& splitter) {
+std::vector<std::string> splitAll(const std::vector<std::string>& reads,
+                                  NulFrameSplitter& splitter) {
   std::vector<std::string> messages;
   for (const auto& bytes : reads) {
     splitter.feed(bytes, [&](std::string&& message) { messages.push_back(std::move(message)); });
@@ -28,7 +29,8 @@ std::vector<std::string> splitAll(const std::vector<std::string>& reads, NulFram
 
 TEST(NulFrameSplitterTest, OneReadOneMessage) {
   NulFrameSplitter splitter;
-  EXPECT_EQ(splitAll({std::string("{\"id\":1}\0", 9)}, splitter), std::vector<std::string>{"{\"id\":1}"});
+  EXPECT_EQ(splitAll({std::string("{\"id\":1}\0", 9)}, splitter),
+            std::vector<std::string>{"{\"id\":1}"});
   EXPECT_EQ(splitter.pendingBytes(), 0u);
 }
 
@@ -46,7 +48,8 @@ TEST(NulFrameSplitterTest, MessageSplitAcrossManyReadsByteByByte) {
   std::string wire("{\"method\":\"Page.loadEventFired\"}\0", 33);
   std::vector<std::string> reads;
   for (char c : wire) reads.emplace_back(1, c);
-  EXPECT_EQ(splitAll(reads, splitter), std::vector<std::string>{"{\"method\":\"Page.loadEventFired\"}"});
+  EXPECT_EQ(splitAll(reads, splitter),
+            std::vector<std::string>{"{\"method\":\"Page.loadEventFired\"}"});
 }
 
 TEST(NulFrameSplitterTest, SplitRightAtTheTerminator) {
@@ -71,8 +74,12 @@ TEST(NulFrameSplitterTest, NothingDeliveredWithoutTerminator) {
 
 class Recorder : public DevToolsTransport::Listener {
  public:
-  void onMessageReceived(nlohmann::json message) override { received.push_back(std::move(message)); }
-  void onMessageRejected(uint64_t id, const std::string& reason) override { rejected.emplace_back(id, reason); }
+  void onMessageReceived(nlohmann::json message) override {
+    received.push_back(std::move(message));
+  }
+  void onMessageRejected(uint64_t id, const std::string& reason) override {
+    rejected.emplace_back(id, reason);
+  }
   void onTransportClosed(const std::string& reason) override { closed.push_back(reason); }
 
   std::vector<nlohmann::json> received;
@@ -98,11 +105,13 @@ class DevToolsPipeTest : public ::testing::Test {
     if (browserWrites_ >= 0) close(browserWrites_);
   }
   void browserSays(const std::string& bytes) {
-    ASSERT_EQ(write(browserWrites_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    ASSERT_EQ(write(browserWrites_, bytes.data(), bytes.size()),
+              static_cast<ssize_t>(bytes.size()));
   }
   bool runUntil(const std::function<bool()>& pred) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!pred() && std::chrono::steady_clock::now() < deadline) loop_.runOnce(std::chrono::milliseconds(10));
+    while (!pred() && std::chrono::steady_clock::now() < deadline)
+      loop_.runOnce(std::chrono::milliseconds(10));
     return pred();
   }
   std::string browserReadsUntilNul() {
@@ -146,7 +155,8 @@ TEST_F(DevToolsPipeTest, OutgoingMessagesAreProducedOffTheMainThreadAndNulEnded)
 }
 
 TEST_F(DevToolsPipeTest, OversizedMessageIsRejectedWithoutBreakingTheConnection) {
-  pipe_->send(OutgoingMessage{3, [] { return std::string(quirks::kLargestMessageToBrowser + 1, 'x'); }});
+  pipe_->send(
+      OutgoingMessage{3, [] { return std::string(quirks::kLargestMessageToBrowser + 1, 'x'); }});
   pipe_->send(OutgoingMessage{4, [] { return std::string("{\"id\":4}"); }});
   EXPECT_EQ(browserReadsUntilNul(), "{\"id\":4}");
   ASSERT_TRUE(runUntil([&] { return recorder_.rejected.size() == 1; }));

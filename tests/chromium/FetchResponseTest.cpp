@@ -28,7 +28,8 @@ TEST(ResponseHeadersTest, OddLinesAreToleratedOrSkipped) {
 
 TEST(InterceptionPatternTest, PrefixWildcardsAreEscaped) {
   EXPECT_EQ(interceptionPatternFor("https://tavrelle.localhost/"), "https://tavrelle.localhost/*");
-  EXPECT_EQ(interceptionPatternFor("https://a.localhost/?q*\\"), "https://a.localhost/\\?q\\*\\\\*");
+  EXPECT_EQ(interceptionPatternFor("https://a.localhost/?q*\\"),
+            "https://a.localhost/\\?q\\*\\\\*");
 }
 
 TEST(ResourceContextTest, BrowserTypesMapToContexts) {

@@ -140,7 +140,8 @@ class LoopbackBodyServerTest : public ::testing::Test {
   }
   [[nodiscard]] uint16_t port() const { return server_->port(); }
   // Offers a body and returns the path of its URL.
-  std::string offer(std::shared_ptr<const webview::ResponseBody> body, const std::string& headers = "") {
+  std::string offer(std::shared_ptr<const webview::ResponseBody> body,
+                    const std::string& headers = "") {
     return pathOfUrl(server_->offer(200, "OK", headers, std::move(body)));
   }
   test::LoopbackHttpResponse get(const std::string& path, const char* method = "GET") {
@@ -150,8 +151,9 @@ class LoopbackBodyServerTest : public ::testing::Test {
   void expectIntact(const std::string& path, const PatternBody& pattern) {
     LoopbackHttpClient client(port());
     client.sendRequest("GET", path);
-    ASSERT_NE(client.readHead().find("\r\nContent-Length: " + std::to_string(pattern.size()) + "\r\n"),
-              std::string::npos);
+    ASSERT_NE(
+        client.readHead().find("\r\nContent-Length: " + std::to_string(pattern.size()) + "\r\n"),
+        std::string::npos);
     PatternCheck check{pattern};
     EXPECT_EQ(client.readBody(std::ref(check)), pattern.size());
     EXPECT_TRUE(check.intact);
@@ -162,11 +164,11 @@ class LoopbackBodyServerTest : public ::testing::Test {
 };
 
 TEST_F(LoopbackBodyServerTest, ServesTheBodyWithTheExactStatusLineAndHeaders) {
-  std::string url = server_->offer(
-      206, "Partial Content",
-      "Cache-Control: no-store\nContent-Type: video/mp4\nAccept-Ranges: bytes\n"
-      "Content-Range: bytes 0-9/100\nContent-Length: 10",
-      textBody("0123456789"));
+  std::string url =
+      server_->offer(206, "Partial Content",
+                     "Cache-Control: no-store\nContent-Type: video/mp4\nAccept-Ranges: bytes\n"
+                     "Content-Range: bytes 0-9/100\nContent-Length: 10",
+                     textBody("0123456789"));
   ASSERT_TRUE(url.starts_with("http://127.0.0.1:" + std::to_string(port()) + "/"));
   auto response = fetchLoopback(port(), "GET", pathOfUrl(url), "Range: bytes=50-\r\n");
   EXPECT_EQ(response.head,
@@ -195,7 +197,8 @@ TEST_F(LoopbackBodyServerTest, HeadUsesTheOfferAndAnOfferWithoutBodyIsEmpty) {
   EXPECT_EQ(head.body, "");
   EXPECT_EQ(get(path).status, 404);
 
-  std::string url = server_->offer(500, "Internal Server Error", "Cache-Control: no-store", nullptr);
+  std::string url =
+      server_->offer(500, "Internal Server Error", "Cache-Control: no-store", nullptr);
   auto empty = get(pathOfUrl(url));
   EXPECT_TRUE(empty.head.starts_with("HTTP/1.1 500 Internal Server Error\r\n"));
   EXPECT_EQ(empty.header("Content-Length"), "0");

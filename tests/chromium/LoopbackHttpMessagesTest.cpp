@@ -30,12 +30,11 @@ TEST(LoopbackHttpMessages, ParsesTheRequestLineAndPreflightHeaders) {
 }
 
 TEST(LoopbackHttpMessages, RefusesMalformedRequestHeads) {
-  for (const char* head : {"", "GET\r\n\r\n", "GET /\r\n\r\n", "GET / HTTP/2\r\n\r\n",
-                           "GET  / HTTP/1.1\r\n\r\n", "GET / HTTP/1.1 x\r\n\r\n",
-                           "G(T / HTTP/1.1\r\n\r\n", "GET / HTTP/1.1\r\nNoColon\r\n\r\n",
-                           "GET / HTTP/1.1\r\nA: b\r\n folded\r\n\r\n",
-                           "GET / HTTP/1.1\r\nBad Name: b\r\n\r\n",
-                           "GET /\x01 HTTP/1.1\r\n\r\n"}) {
+  for (const char* head :
+       {"", "GET\r\n\r\n", "GET /\r\n\r\n", "GET / HTTP/2\r\n\r\n", "GET  / HTTP/1.1\r\n\r\n",
+        "GET / HTTP/1.1 x\r\n\r\n", "G(T / HTTP/1.1\r\n\r\n", "GET / HTTP/1.1\r\nNoColon\r\n\r\n",
+        "GET / HTTP/1.1\r\nA: b\r\n folded\r\n\r\n", "GET / HTTP/1.1\r\nBad Name: b\r\n\r\n",
+        "GET /\x01 HTTP/1.1\r\n\r\n"}) {
     EXPECT_FALSE(parseRequestHead(head).has_value()) << head;
   }
 }
@@ -45,7 +44,7 @@ TEST(LoopbackHttpMessages, BodyHeadRewritesTheHostsHeaderBlock) {
     const char* block;
     uint64_t size;
     std::string expectedLines;  // between the status line and the grants
-    std::string exposed;  // the host's own lines; none: no Expose-Headers line
+    std::string exposed;        // the host's own lines; none: no Expose-Headers line
   };
   const std::vector<Case> cases = {
       // Malformed and duplicate lines are skipped.
@@ -63,11 +62,12 @@ TEST(LoopbackHttpMessages, BodyHeadRewritesTheHostsHeaderBlock) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.block);
-    EXPECT_EQ(bodyResponseHead(200, "OK", c.block, c.size, kOrigin),
-              "HTTP/1.1 200 OK\r\n" + c.expectedLines + kGrants +
-                  "Access-Control-Allow-Credentials: true\r\n" +
-                  (c.exposed.empty() ? "" : "Access-Control-Expose-Headers: " + c.exposed + "\r\n") +
-                  "\r\n");
+    EXPECT_EQ(
+        bodyResponseHead(200, "OK", c.block, c.size, kOrigin),
+        "HTTP/1.1 200 OK\r\n" + c.expectedLines + kGrants +
+            "Access-Control-Allow-Credentials: true\r\n" +
+            (c.exposed.empty() ? "" : "Access-Control-Expose-Headers: " + c.exposed + "\r\n") +
+            "\r\n");
   }
 }
 

@@ -84,7 +84,8 @@ TEST(BundleArchive, ChunkOrderIsFreeUnknownChunksSkippedAndTheFirstOfAnIdCounts)
 
 TEST(BundleArchive, EmptySharedAndDuplicateEntries) {
   const std::string bundle = WithDirectory(
-      "abcdef", {{"empty", 3, 0, 7}, {"shared", 0, 4}, {"inner", 2, 2}, {"same", 0, 1}, {"same", 1, 1}});
+      "abcdef",
+      {{"empty", 3, 0, 7}, {"shared", 0, 4}, {"inner", 2, 2}, {"same", 0, 1}, {"same", 1, 1}});
   BundleArchive archive;
   Open(archive, bundle);
   const BundleFileInfo empty = archive.lookup("empty");

@@ -24,7 +24,8 @@ std::string Pattern(size_t size) {
 
 std::string BodyText(const WebResourceResponse& response) {
   std::string text, block(100000, '\0');
-  while (size_t got = response.content->read(text.size(), std::as_writable_bytes(std::span(block)))) {
+  while (size_t got =
+             response.content->read(text.size(), std::as_writable_bytes(std::span(block)))) {
     text.append(block, 0, got);
   }
   return text;
@@ -191,8 +192,8 @@ TEST_F(ResourceServerTest, PathsOutsideTheWebRootAndFoldersAreNotFound) {
   for (const char* path :
        {"../secret.txt", "%2e%2e/secret.txt", "%2E%2E%2Fsecret.txt", "a/%2e%2e/%2e%2e/secret.txt",
         "a%2f..%2f..%2fsecret.txt", "..%5csecret.txt", "a\\..\\..\\secret.txt", "..",
-        "%2fetc%2fpasswd", "/etc/passwd", "index.html%00.png", "index.html%00", "Index.html",
-        "", "images", "images/"}) {
+        "%2fetc%2fpasswd", "/etc/passwd", "index.html%00.png", "index.html%00", "Index.html", "",
+        "images", "images/"}) {
     SCOPED_TRACE(path);
     ExpectNotFound(get(path));
   }
@@ -200,7 +201,6 @@ TEST_F(ResourceServerTest, PathsOutsideTheWebRootAndFoldersAreNotFound) {
   ExpectNotFound(server_.respond({"https:", "GET", {}}));
   EXPECT_EQ(BodyText(get("a/b.txt")), "b");
 }
-
 
 TEST_F(ResourceServerTest, SymlinksInsideTheWebRootAreFollowed) {
   dir_.writeFile("shared/sprite.png", "sprite");

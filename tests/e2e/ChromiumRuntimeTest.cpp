@@ -30,8 +30,11 @@ std::optional<chromium::DevToolsReply> sendRaw(ChromiumTestHost& host, const std
 void pressKey(ChromiumTestHost& host, int keyCode, const std::string& key, int modifiers = 0) {
   for (const char* type : {"rawKeyDown", "keyUp"}) {
     auto reply = sendRaw(host, "Input.dispatchKeyEvent",
-                         {{"type", type}, {"windowsVirtualKeyCode", keyCode}, {"key", key},
-                          {"code", key}, {"modifiers", modifiers}},
+                         {{"type", type},
+                          {"windowsVirtualKeyCode", keyCode},
+                          {"key", key},
+                          {"code", key},
+                          {"modifiers", modifiers}},
                          true);
     ASSERT_TRUE(reply && reply->ok);
   }
@@ -48,7 +51,8 @@ class ChromiumRuntimeTest : public ::testing::Test {
       return !uri.starts_with("https://tavrelle.localhost/");
     };
     host_->webView->Navigate(kStartPage);
-    ASSERT_TRUE(host_->runUntil([] { return host_->domContentLoaded > 0; }, std::chrono::seconds(30)));
+    ASSERT_TRUE(
+        host_->runUntil([] { return host_->domContentLoaded > 0; }, std::chrono::seconds(30)));
     ASSERT_TRUE(host_->runUntil([] { return host_->webView->get_DocumentTitle() == "Ready"; }));
   }
   static void TearDownTestSuite() {
@@ -102,7 +106,8 @@ TEST_F(ChromiumRuntimeTest, RangeRequestsReachTheHandlerAndGetPartialContent) {
   EXPECT_EQ((*result)[2], expectedBytes);
   bool sawRange = false;
   for (const auto& request : host().requests) {
-    if (request.uri.ends_with("media.bin")) sawRange = request.headers.GetHeader("range") == "bytes=1000-1009";
+    if (request.uri.ends_with("media.bin"))
+      sawRange = request.headers.GetHeader("range") == "bytes=1000-1009";
   }
   EXPECT_TRUE(sawRange);
 }
@@ -118,7 +123,8 @@ TEST_F(ChromiumRuntimeTest, MediaElementPlaysThroughOpenEndedRanges) {
   EXPECT_EQ(*result, "error");
   bool rangeRequested = false;
   for (const auto& request : host().requests) {
-    if (request.uri.ends_with("media.bin") && request.headers.GetHeader("Range").starts_with("bytes=0-")) {
+    if (request.uri.ends_with("media.bin") &&
+        request.headers.GetHeader("Range").starts_with("bytes=0-")) {
       rangeRequested = true;
     }
   }
@@ -208,10 +214,13 @@ TEST_F(ChromiumRuntimeTest, PageCannotReplaceTheApiOrReachTheBinding) {
 
 TEST_F(ChromiumRuntimeTest, CancelledNavigationKeepsThePageAlive) {
   size_t before = host().navigations.size();
-  ASSERT_TRUE(host().evaluate("window.keep = 7; setTimeout(() => location.href = 'https://example.com/away', 0); return 1;"));
+  ASSERT_TRUE(
+      host().evaluate("window.keep = 7; setTimeout(() => location.href = "
+                      "'https://example.com/away', 0); return 1;"));
   ASSERT_TRUE(host().runUntil([&] { return host().navigations.size() > before; }));
   EXPECT_EQ(host().navigations.back(), "https://example.com/away");
-  auto kept = host().evaluate("await new Promise(r => setTimeout(r, 300)); return [window.keep, location.href];");
+  auto kept = host().evaluate(
+      "await new Promise(r => setTimeout(r, 300)); return [window.keep, location.href];");
   ASSERT_TRUE(kept);
   EXPECT_EQ(*kept, json::array({7, kStartPage}));
 }
@@ -237,8 +246,9 @@ TEST_F(ChromiumRuntimeTest, LinkWithTargetIsReportedAsNewWindow) {
     a.textContent = 'link'; a.style = 'position:fixed;left:0;top:0;width:50px;height:50px;display:block;z-index:9';
     document.body.appendChild(a); return 1;)"));
   for (const char* type : {"mousePressed", "mouseReleased"}) {
-    auto reply = sendRaw(host(), "Input.dispatchMouseEvent",
-                         {{"type", type}, {"x", 10}, {"y", 10}, {"button", "left"}, {"clickCount", 1}}, true);
+    auto reply = sendRaw(
+        host(), "Input.dispatchMouseEvent",
+        {{"type", type}, {"x", 10}, {"y", 10}, {"button", "left"}, {"clickCount", 1}}, true);
     ASSERT_TRUE(reply && reply->ok);
   }
   ASSERT_TRUE(host().runUntil([&] { return host().newWindows.size() > before; }));
@@ -299,10 +309,13 @@ TEST_F(ChromiumRuntimeTest, F12WithToolsOffIsBlockedAndReported) {
   pressKey(host(), 82, "r", 2);      // Ctrl+R
   auto seen = host().evaluate("return window.seenKeys;");
   ASSERT_TRUE(seen);
-  EXPECT_EQ(*seen, json::array({json::array({123, true}), json::array({73, true}), json::array({82, true})}));
+  EXPECT_EQ(*seen, json::array({json::array({123, true}), json::array({73, true}),
+                                json::array({82, true})}));
   ASSERT_TRUE(host().runUntil([&] { return host().keys.size() >= before + 2; }));
-  EXPECT_EQ(host().keys[before], std::make_pair(webview::KeyEventKind::KeyDown, webview::kVirtualKeyF12));
-  EXPECT_EQ(host().keys[before + 1], std::make_pair(webview::KeyEventKind::KeyUp, webview::kVirtualKeyF12));
+  EXPECT_EQ(host().keys[before],
+            std::make_pair(webview::KeyEventKind::KeyDown, webview::kVirtualKeyF12));
+  EXPECT_EQ(host().keys[before + 1],
+            std::make_pair(webview::KeyEventKind::KeyUp, webview::kVirtualKeyF12));
   auto targets = sendRaw(host(), "Target.getTargets", json::object());
   ASSERT_TRUE(targets && targets->ok);
   for (const auto& info : targets->result["targetInfos"]) {
@@ -345,7 +358,8 @@ TEST(ChromiumRuntimeLifetimeTest, BrowserDeathIsReportedAsProcessFailed) {
 
 TEST(ChromiumRuntimeLifetimeTest, MissingFixedRuntimeFailsEnvironmentCreation) {
   linux_platform::PollEventLoop loop;
-  chromium::ChromiumRuntime runtime(loop, chromium::ChromiumRuntimeOptions{true, nullptr, "/nonexistent"});
+  chromium::ChromiumRuntime runtime(
+      loop, chromium::ChromiumRuntimeOptions{true, nullptr, "/nonexistent"});
   EXPECT_FALSE(runtime.GetAvailableBrowserVersionString(std::string("webview2")));
   std::optional<webview::CreationResult> outcome;
   runtime.CreateEnvironmentWithOptions(std::string("webview2"), "/tmp/unused", {},

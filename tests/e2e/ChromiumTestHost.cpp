@@ -17,7 +17,8 @@ size_t BytesBody::read(uint64_t offset, std::span<std::byte> out) const {
 ChromiumTestHost::ChromiumTestHost() {
   char folder[] = "/tmp/tavrelle-e2e-XXXXXX";
   userDataFolder = mkdtemp(folder);
-  runtime_ = std::make_unique<chromium::ChromiumRuntime>(loop, chromium::ChromiumRuntimeOptions{true, nullptr, {}});
+  runtime_ = std::make_unique<chromium::ChromiumRuntime>(
+      loop, chromium::ChromiumRuntimeOptions{true, nullptr, {}});
 }
 
 ChromiumTestHost::~ChromiumTestHost() {
@@ -27,7 +28,8 @@ ChromiumTestHost::~ChromiumTestHost() {
   std::filesystem::remove_all(userDataFolder, ignored);
 }
 
-bool ChromiumTestHost::runUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout) {
+bool ChromiumTestHost::runUntil(const std::function<bool()>& pred,
+                                std::chrono::milliseconds timeout) {
   auto deadline = std::chrono::steady_clock::now() + timeout;
   while (!pred() && std::chrono::steady_clock::now() < deadline) {
     loop.runOnce(std::chrono::milliseconds(20));
@@ -49,7 +51,8 @@ bool ChromiumTestHost::create(std::string& error) {
   webview::ControllerOptions options;
   options.defaultBackgroundColor = Rgb{16, 32, 48};
   environment->CreateCoreWebView2ControllerWithOptions(
-      0, options, [&](const webview::CreationResult& result, std::shared_ptr<webview::WebViewController> c) {
+      0, options,
+      [&](const webview::CreationResult& result, std::shared_ptr<webview::WebViewController> c) {
         if (!result.succeeded) error = result.error;
         controller = std::move(c);
         done = true;
@@ -65,9 +68,12 @@ void ChromiumTestHost::registerHandlers() {
   settings.put_AreDevToolsEnabled(false);
   settings.put_AreBrowserAcceleratorKeysEnabled(false);
   settings.put_IsZoomControlEnabled(false);
-  webView->AddWebResourceRequestedFilter("https://tavrelle.localhost/*", webview::WebResourceContext::All);
-  webView->AddWebResourceRequestedFilter("https://other.localhost/*", webview::WebResourceContext::All);
-  webView->add_WebResourceRequested([this](webview::WebResourceRequestedEventArgs& args) { answer(args); });
+  webView->AddWebResourceRequestedFilter("https://tavrelle.localhost/*",
+                                         webview::WebResourceContext::All);
+  webView->AddWebResourceRequestedFilter("https://other.localhost/*",
+                                         webview::WebResourceContext::All);
+  webView->add_WebResourceRequested(
+      [this](webview::WebResourceRequestedEventArgs& args) { answer(args); });
   webView->add_NavigationStarting([this](webview::NavigationStartingEventArgs& args) {
     navigations.push_back(args.get_Uri());
     if (cancelNavigation && cancelNavigation(args.get_Uri())) args.put_Cancel(true);
@@ -95,7 +101,8 @@ void ChromiumTestHost::registerHandlers() {
 }
 
 void ChromiumTestHost::serve(const std::string& url, std::string contentType, std::string bytes) {
-  files[url] = ServedFile{std::move(contentType), std::make_shared<const BytesBody>(std::move(bytes))};
+  files[url] =
+      ServedFile{std::move(contentType), std::make_shared<const BytesBody>(std::move(bytes))};
 }
 
 void ChromiumTestHost::answer(webview::WebResourceRequestedEventArgs& args) {
@@ -115,12 +122,15 @@ void ChromiumTestHost::answer(webview::WebResourceRequestedEventArgs& args) {
   if (range.starts_with("bytes=")) {
     uint64_t first = std::stoull(range.substr(6));
     uint64_t last = std::min<uint64_t>(body->size() - 1, first + 65535);
-    if (size_t dash = range.find('-'); dash + 1 < range.size()) last = std::stoull(range.substr(dash + 1));
+    if (size_t dash = range.find('-'); dash + 1 < range.size())
+      last = std::stoull(range.substr(dash + 1));
     std::string part(last - first + 1, '\0');
     body->read(first, std::as_writable_bytes(std::span(part)));
-    headers += "\nContent-Range: bytes " + std::to_string(first) + "-" + std::to_string(last) + "/" +
-               std::to_string(body->size()) + "\nContent-Length: " + std::to_string(part.size());
-    args.put_Response({std::make_shared<BytesBody>(std::move(part)), 206, "Partial Content", headers});
+    headers += "\nContent-Range: bytes " + std::to_string(first) + "-" + std::to_string(last) +
+               "/" + std::to_string(body->size()) +
+               "\nContent-Length: " + std::to_string(part.size());
+    args.put_Response(
+        {std::make_shared<BytesBody>(std::move(part)), 206, "Partial Content", headers});
     return;
   }
   headers += "\nContent-Length: " + std::to_string(body->size());
@@ -130,7 +140,8 @@ void ChromiumTestHost::answer(webview::WebResourceRequestedEventArgs& args) {
 std::optional<nlohmann::json> ChromiumTestHost::evaluate(const std::string& body) {
   int id = nextEvaluation_++;
   size_t seen = messages.size();
-  webView->PostWebMessageAsJson(nlohmann::json{{"type", "eval"}, {"id", id}, {"code", body}}.dump());
+  webView->PostWebMessageAsJson(
+      nlohmann::json{{"type", "eval"}, {"id", id}, {"code", body}}.dump());
   std::optional<nlohmann::json> result;
   runUntil([&] {
     for (size_t i = seen; i < messages.size(); ++i) {
@@ -168,8 +179,9 @@ chrome.webview.addEventListener('message', async (event) => {
 document.addEventListener('DOMContentLoaded', () => { document.title = 'Ready'; });
 chrome.webview.postMessage(JSON.stringify({ type: 'hello' }));
 )");
-  host.serve("https://tavrelle.localhost/logo.svg", "image/svg+xml",
-             R"(<svg xmlns="http://www.w3.org/2000/svg" width="20" height="10"><rect width="20" height="10"/></svg>)");
+  host.serve(
+      "https://tavrelle.localhost/logo.svg", "image/svg+xml",
+      R"(<svg xmlns="http://www.w3.org/2000/svg" width="20" height="10"><rect width="20" height="10"/></svg>)");
   host.serve("https://tavrelle.localhost/data.txt", "text/plain", "served from memory");
   std::string media(300000, '\0');
   for (size_t i = 0; i < media.size(); ++i) media[i] = static_cast<char>(i * 7 % 251);

@@ -125,29 +125,33 @@ TEST_F(HostTest, GameRunsAndObeysWindowCommandsThenClosesWithCodeZero) {
   EXPECT_LE(std::stoll(probe_->title(window).substr(7)), shownAt);
 
   command(2, R"js("post": {"type": "set-window-size", "windowWidth": 500, "windowHeight": 400})js");
-  EXPECT_TRUE(X11Probe::waitFor(
-      [&] { return probe_->clientSize(window) == std::make_pair(500, 400); }));
+  EXPECT_TRUE(
+      X11Probe::waitFor([&] { return probe_->clientSize(window) == std::make_pair(500, 400); }));
 
   command(3, R"js("post": {"type": "maximize-window"})js");
   EXPECT_TRUE(waitForTitle(window, "event:window-maximized"));
   command(4, R"js("post": {"type": "restore-window"})js");
-  EXPECT_TRUE(X11Probe::waitFor(
-      [&] { return probe_->clientSize(window) == std::make_pair(500, 400); }));
+  EXPECT_TRUE(
+      X11Probe::waitFor([&] { return probe_->clientSize(window) == std::make_pair(500, 400); }));
 
   command(5, R"js("post": {"type": "set-fullscreen", "fullscreen": true})js");
   EXPECT_TRUE(waitForTitle(window, "event:fullscreen-change:true"));
-  EXPECT_TRUE(X11Probe::waitFor([&] { return probe_->clientSize(window) == probe_->screenSize(); }));
+  EXPECT_TRUE(
+      X11Probe::waitFor([&] { return probe_->clientSize(window) == probe_->screenSize(); }));
   command(6, R"js("post": {"type": "set-fullscreen", "fullscreen": false})js");
   EXPECT_TRUE(waitForTitle(window, "event:fullscreen-change:false"));
-  EXPECT_TRUE(X11Probe::waitFor(
-      [&] { return probe_->clientSize(window) == std::make_pair(500, 400); }));
+  EXPECT_TRUE(
+      X11Probe::waitFor([&] { return probe_->clientSize(window) == std::make_pair(500, 400); }));
 
   // A plain link to another origin is not followed: the page keeps running.
-  command(7, R"js("eval": "location.href = 'https://example.com/elsewhere'; setTimeout(() => { document.title = 'still-here'; }, 1500)")js");
+  command(
+      7,
+      R"js("eval": "location.href = 'https://example.com/elsewhere'; setTimeout(() => { document.title = 'still-here'; }, 1500)")js");
   EXPECT_TRUE(waitForTitle(window, "still-here"));
 
   // A new window goes to the desktop's handler, not to a browser window of ours.
-  command(8, R"js("eval": "window.open('https://example.org/popup'); document.title = 'opened'")js");
+  command(8,
+          R"js("eval": "window.open('https://example.org/popup'); document.title = 'opened'")js");
   EXPECT_TRUE(waitForTitle(window, "opened"));
   EXPECT_TRUE(X11Probe::waitFor([&] {
     std::ifstream log(game_.openedLog());

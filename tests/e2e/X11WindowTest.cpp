@@ -56,7 +56,8 @@ class Observer {
     unsigned char* data = nullptr;
     std::vector<unsigned char> bytes;
     if (XGetWindowProperty(d_, window, atom(name), 0, 1 << 20, False, type, &actual, &format,
-                           &count, &after, &data) == Success && data != nullptr) {
+                           &count, &after, &data) == Success &&
+        data != nullptr) {
       bytes.assign(data, data + count * (format == 32 ? sizeof(long) : format / 8));
     }
     if (data != nullptr) XFree(data);
@@ -132,8 +133,8 @@ struct EventLog {
     };
   }
   size_t count(Kind kind) const {
-    return static_cast<size_t>(std::count_if(events.begin(), events.end(),
-                                             [kind](const WindowEvent& e) { return e.kind == kind; }));
+    return static_cast<size_t>(std::count_if(
+        events.begin(), events.end(), [kind](const WindowEvent& e) { return e.kind == kind; }));
   }
   // The last Size event; a width of -1 when there was none.
   WindowEvent lastSize() const {
@@ -187,8 +188,11 @@ class X11Fixture : public ::testing::Test {
   void createWindow(uint32_t style = window_style::kOverlappedWindow, int32_t width = 640,
                     int32_t height = 480, std::string title = "Tavrelle test") {
     log_ = EventLog{};
-    MainWindowParams params{.className = "Tavrelle", .title = std::move(title), .style = style,
-                            .outerWidth = width, .outerHeight = height,
+    MainWindowParams params{.className = "Tavrelle",
+                            .title = std::move(title),
+                            .style = style,
+                            .outerWidth = width,
+                            .outerHeight = height,
                             .icon = Image{2, 2, {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0u}},
                             .background = Rgb{10, 20, 30}};
     window_ = system_->createMainWindow(params, log_.proc());
@@ -272,7 +276,8 @@ class X11Fixture : public ::testing::Test {
     showAndWait();
     embedded = system_->expectBrowserWindow(window_->nativeHandle(), width, height);
     Window child = browser.create(width, height, true);
-    EXPECT_TRUE(pumpUntil([&] { return embedded->adopted() && observer_->parentOf(child) == xid(); }));
+    EXPECT_TRUE(
+        pumpUntil([&] { return embedded->adopted() && observer_->parentOf(child) == xid(); }));
     return child;
   }
 
@@ -410,7 +415,8 @@ TEST_F(X11WindowWithoutWm, FullscreenCoversTheMonitorAndLeavesBack) {
   enterFullscreen();
   ASSERT_TRUE(pumpUntil([&] { return window_->windowRect() == Rect{0, 0, 1280, 1024}; }));
   EXPECT_TRUE(observer_->hasAtom(xid(), "_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN"));
-  EXPECT_EQ(observer_->longs(xid(), "_NET_WM_BYPASS_COMPOSITOR", XA_CARDINAL), std::vector<long>{1});
+  EXPECT_EQ(observer_->longs(xid(), "_NET_WM_BYPASS_COMPOSITOR", XA_CARDINAL),
+            std::vector<long>{1});
   leaveFullscreen();
   EXPECT_FALSE(observer_->hasAtom(xid(), "_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN"));
   // Far off screen, the nearest monitor is still the screen.
@@ -428,7 +434,8 @@ TEST_F(X11WindowWithoutWm, CloseAndDeleteWindowSendCloseThenDestroy) {
     showAndWait();
     if (byProtocol) {
       observer_->clientMessage(xid(), xid(), "WM_PROTOCOLS",
-                               {static_cast<long>(observer_->atom("WM_DELETE_WINDOW"))}, NoEventMask);
+                               {static_cast<long>(observer_->atom("WM_DELETE_WINDOW"))},
+                               NoEventMask);
     } else {
       window_->close();
       ASSERT_EQ(log_.count(Kind::Close), 1u);
@@ -506,9 +513,8 @@ TEST_F(X11WindowWithOpenbox, FramedWindowKeepsItsClientSizeAndOuterPosition) {
   EXPECT_EQ(window_->windowRect().height(), outer.height());
 
   window_->setWindowPos(200, 150, 0, 0, window_pos::kNoSize | window_pos::kNoZOrder);
-  ASSERT_TRUE(pumpUntil([&] {
-    return window_->windowRect().left == 200 && window_->windowRect().top == 150;
-  }));
+  ASSERT_TRUE(pumpUntil(
+      [&] { return window_->windowRect().left == 200 && window_->windowRect().top == 150; }));
   EXPECT_EQ(window_->clientRect(), (Rect{0, 0, 800, 600}));
 }
 
@@ -560,8 +566,8 @@ TEST_F(X11WindowWithOpenbox, AdoptsTheBrowserWindowBeforeItIsManaged) {
   bool adopted = false;
   embedded->setOnAdopted([&] { adopted = true; });
   FakeBrowser browser(display_);
-  XCreateWindow(browser.x.display(), browser.x.root(), 0, 0, 10, 10, 0, CopyFromParent,
-                InputOutput, CopyFromParent, 0, nullptr);  // a helper window
+  XCreateWindow(browser.x.display(), browser.x.root(), 0, 0, 10, 10, 0, CopyFromParent, InputOutput,
+                CopyFromParent, 0, nullptr);  // a helper window
   Window child = browser.create(640, 480, false);
   ASSERT_TRUE(pumpUntil([&] { return adopted; }));
   EXPECT_TRUE(embedded->adopted());
@@ -684,9 +690,16 @@ class Chromium {
     std::ofstream(profile_ / "Default" / "Preferences")
         << R"({"net":{"network_prediction_options":2},"signin":{"allowed":false}})";
     std::vector<std::string> args{
-        "chromium", "--no-sandbox", "--test-type", "--ozone-platform=x11",
-        "--user-data-dir=" + profile_.string(), "--no-first-run", "--no-default-browser-check",
-        "--disable-background-networking", "--disable-component-update", "--disable-sync",
+        "chromium",
+        "--no-sandbox",
+        "--test-type",
+        "--ozone-platform=x11",
+        "--user-data-dir=" + profile_.string(),
+        "--no-first-run",
+        "--no-default-browser-check",
+        "--disable-background-networking",
+        "--disable-component-update",
+        "--disable-sync",
         "--disable-features=MediaRouter,NetworkTimeServiceQuerying",
         "--host-resolver-rules=MAP update.googleapis.com ~NOTFOUND",
         "--app=data:text/html,<h1>hi</h1>",

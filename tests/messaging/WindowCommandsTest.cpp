@@ -75,13 +75,17 @@ TEST_F(WindowCommandsTest, SizeAndPositionAreScaledAndFramed) {
     Calls expected;  // the fake frame adds 16 x 39
   };
   const std::vector<Case> cases = {
-      {96, R"({"type":"set-window-size","windowWidth":640,"windowHeight":480})",
+      {96,
+       R"({"type":"set-window-size","windowWidth":640,"windowHeight":480})",
        {{0, 0, 656, 519, 0x16}}},
-      {120, R"({"type":"set-window-size","windowWidth":801,"windowHeight":101})",
+      {120,
+       R"({"type":"set-window-size","windowWidth":801,"windowHeight":101})",
        {{0, 0, 1002 + 16, 127 + 39, 0x16}}},
-      {96, R"({"type":"set-window-size","windowWidth":800.9,"windowHeight":600})",
+      {96,
+       R"({"type":"set-window-size","windowWidth":800.9,"windowHeight":600})",
        {{0, 0, 816, 639, 0x16}}},
-      {120, R"({"type":"set-window-position","windowX":101,"windowY":-40})",
+      {120,
+       R"({"type":"set-window-position","windowX":101,"windowY":-40})",
        {{127, -50, 0, 0, 0x15}}},
       {96, R"({"type":"set-window-position"})", {{0, 0, 0, 0, 0x15}}},
       {96, R"({"type":"set-window-size","windowWidth":0,"windowHeight":600})", {}},

@@ -26,7 +26,8 @@ std::vector<std::byte> EncodePng(uint32_t width, uint32_t height, const std::vec
   png_alloc_size_t size = 0;
   if (!png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr)) return {};
   std::vector<std::byte> bytes(size);
-  if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, rgba.data(), 0, nullptr)) return {};
+  if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, rgba.data(), 0, nullptr))
+    return {};
   bytes.resize(size);
   return bytes;
 }
@@ -92,8 +93,8 @@ TEST(ImageDecoder, AbsurdSizesAreRefused) {
 }
 
 TEST(ImageDecoder, FromFile) {
-  std::filesystem::path path =
-      std::filesystem::temp_directory_path() / ("tavrelle-icon-" + std::to_string(std::random_device{}()) + ".png");
+  std::filesystem::path path = std::filesystem::temp_directory_path() /
+                               ("tavrelle-icon-" + std::to_string(std::random_device{}()) + ".png");
   std::vector<std::byte> png = SamplePng();
   {
     std::ofstream out(path, std::ios::binary);
@@ -103,7 +104,7 @@ TEST(ImageDecoder, FromFile) {
   std::filesystem::remove(path);
   ASSERT_TRUE(image);
   EXPECT_EQ(image->argb[0], 0xFFFF0000u);
-  EXPECT_FALSE(DecodeImageFile(path.string()));  // gone now
+  EXPECT_FALSE(DecodeImageFile(path.string()));                                    // gone now
   EXPECT_FALSE(DecodeImageFile(std::filesystem::temp_directory_path().string()));  // a folder
 }
 

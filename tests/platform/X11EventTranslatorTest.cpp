@@ -62,7 +62,7 @@ TEST(X11EventClassification, ClientMessagesDestroyFocusPropertiesAndGeometry) {
   const auto notice = [](int type, Window window) {
     XEvent event{};
     event.xany.type = type;
-    event.xany.window = kWindow;        // event.xdestroywindow.event and its likes
+    event.xany.window = kWindow;           // event.xdestroywindow.event and its likes
     event.xdestroywindow.window = window;  // the same place in all three layouts
     return event;
   };
@@ -120,8 +120,8 @@ TEST(X11GeometryChanges, SizeOrStateSendSizeAndMovesSendMove) {
   EXPECT_EQ(resized[0].sizeType, SizeType::Restored);
   EXPECT_EQ(resized[0].clientWidth, 800);
   EXPECT_EQ(resized[0].clientHeight, 600);
-  auto minimized = GeometryChangeEvents(Geometry(0, 0, 640, 480),
-                                        Geometry(0, 0, 640, 480, SizeType::Minimized));
+  auto minimized =
+      GeometryChangeEvents(Geometry(0, 0, 640, 480), Geometry(0, 0, 640, 480, SizeType::Minimized));
   ASSERT_EQ(minimized.size(), 1u);
   EXPECT_EQ(minimized[0].kind, WK::Size);
   EXPECT_EQ(minimized[0].sizeType, SizeType::Minimized);

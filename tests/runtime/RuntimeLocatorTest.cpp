@@ -41,7 +41,8 @@ TEST(RuntimeLocatorTest, FixedFolderIsSearchedInNameOrderAndNeverFallsBack) {
 }
 
 TEST(RuntimeLocatorTest, InstalledBrowsersByNameFirstThenPathOrder) {
-  FakeLookup lookup({"/usr/local/bin/google-chrome", "/usr/bin/chromium"}, "/usr/local/bin:/usr/bin");
+  FakeLookup lookup({"/usr/local/bin/google-chrome", "/usr/bin/chromium"},
+                    "/usr/local/bin:/usr/bin");
   EXPECT_EQ(locateBrowserExecutable(std::nullopt, "/opt/game", lookup), "/usr/bin/chromium");
   for (auto name : installedBrowserNames()) {
     FakeLookup only({"/bin/" + std::string(name)}, "/bin");

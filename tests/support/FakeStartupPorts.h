@@ -31,8 +31,9 @@ class FakeStartupPorts {
  public:
   FakeStartupPorts() : ports_(runtime, loop) {
     ports_.executablePath = [] { return std::string("/opt/game/tavrelle"); };
-    ports_.loadResourceData = [this](const std::string& type, const std::string& name)
-        -> std::optional<std::span<const std::byte>> {
+    ports_.loadResourceData =
+        [this](const std::string& type,
+               const std::string& name) -> std::optional<std::span<const std::byte>> {
       resourceQueries.push_back(type + "/" + name);
       const auto found = resources.find(name);
       if (type != "ZephyxData" || found == resources.end() || found->second.empty()) return {};
@@ -65,7 +66,8 @@ class FakeStartupPorts {
     };
     ports_.setEnvironmentVariable = [](const std::string&, const std::string&) {};
     ports_.decodeImage = [this](std::span<const std::byte> bytes) {
-      imagesDecodedFromMemory.emplace_back(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+      imagesDecodedFromMemory.emplace_back(reinterpret_cast<const char*>(bytes.data()),
+                                           bytes.size());
       return decode(imagesDecodedFromMemory.back());
     };
     ports_.decodeImageFile = [this](const std::string& path) -> std::optional<Image> {

@@ -26,8 +26,10 @@ struct Handlers {
   }
 };
 
-#define TAVRELLE_FAKE_SETTING(Method, Name) \
-  void Method(bool value) override { log_->add(std::string("settings." Name "=") + (value ? "true" : "false")); }
+#define TAVRELLE_FAKE_SETTING(Method, Name)                                    \
+  void Method(bool value) override {                                           \
+    log_->add(std::string("settings." Name "=") + (value ? "true" : "false")); \
+  }
 
 class FakeWebViewSettings final : public webview::WebViewSettings {
  public:
@@ -49,11 +51,11 @@ class FakeWebViewSettings final : public webview::WebViewSettings {
 };
 #undef TAVRELLE_FAKE_SETTING
 
-#define TAVRELLE_FAKE_EVENT(Name, Handler)                  \
-  void add_##Name(Handler handler) override {               \
-    log_->add("webView.add_" #Name);                        \
-    on##Name.list.push_back(std::move(handler));            \
-  }                                                         \
+#define TAVRELLE_FAKE_EVENT(Name, Handler)       \
+  void add_##Name(Handler handler) override {    \
+    log_->add("webView.add_" #Name);             \
+    on##Name.list.push_back(std::move(handler)); \
+  }                                              \
   Handlers<Handler> on##Name;
 
 class FakeWebView final : public webview::WebView {
@@ -84,11 +86,16 @@ class FakeWebView final : public webview::WebView {
     return containsFullScreenElement;
   }
 
-  TAVRELLE_FAKE_EVENT(WebResourceRequested, webview::EventHandler<webview::WebResourceRequestedEventArgs>)
-  TAVRELLE_FAKE_EVENT(NavigationStarting, webview::EventHandler<webview::NavigationStartingEventArgs>)
-  TAVRELLE_FAKE_EVENT(NewWindowRequested, webview::EventHandler<webview::NewWindowRequestedEventArgs>)
-  TAVRELLE_FAKE_EVENT(PermissionRequested, webview::EventHandler<webview::PermissionRequestedEventArgs>)
-  TAVRELLE_FAKE_EVENT(WebMessageReceived, webview::EventHandler<webview::WebMessageReceivedEventArgs>)
+  TAVRELLE_FAKE_EVENT(WebResourceRequested,
+                      webview::EventHandler<webview::WebResourceRequestedEventArgs>)
+  TAVRELLE_FAKE_EVENT(NavigationStarting,
+                      webview::EventHandler<webview::NavigationStartingEventArgs>)
+  TAVRELLE_FAKE_EVENT(NewWindowRequested,
+                      webview::EventHandler<webview::NewWindowRequestedEventArgs>)
+  TAVRELLE_FAKE_EVENT(PermissionRequested,
+                      webview::EventHandler<webview::PermissionRequestedEventArgs>)
+  TAVRELLE_FAKE_EVENT(WebMessageReceived,
+                      webview::EventHandler<webview::WebMessageReceivedEventArgs>)
   TAVRELLE_FAKE_EVENT(ProcessFailed, webview::EventHandler<webview::ProcessFailedEventArgs>)
   TAVRELLE_FAKE_EVENT(DocumentTitleChanged, webview::SimpleEventHandler)
   TAVRELLE_FAKE_EVENT(ContainsFullScreenElementChanged, webview::SimpleEventHandler)
@@ -195,9 +202,9 @@ class FakeWebViewEnvironment final : public webview::WebViewEnvironment {
   explicit FakeWebViewEnvironment(std::shared_ptr<CallLog> log) : log_(std::move(log)) {}
   ~FakeWebViewEnvironment() override { log_->add("environment.destroyed"); }
 
-  void CreateCoreWebView2ControllerWithOptions(uint64_t parent,
-                                               const webview::ControllerOptions& controllerOptions,
-                                               webview::ControllerCompletedHandler handler) override {
+  void CreateCoreWebView2ControllerWithOptions(
+      uint64_t parent, const webview::ControllerOptions& controllerOptions,
+      webview::ControllerCompletedHandler handler) override {
     log_->add("environment.CreateController");
     parentWindow = parent;
     options = controllerOptions;

@@ -33,7 +33,9 @@ class FakeMainWindow final : public MainWindow {
   static constexpr uint64_t kNativeHandle = 0x4a00007;
 
   FakeMainWindow(MainWindowParams windowParams, WindowProc proc, std::shared_ptr<CallLog> log)
-      : params(std::move(windowParams)), proc_(std::move(proc)), log_(std::move(log)),
+      : params(std::move(windowParams)),
+        proc_(std::move(proc)),
+        log_(std::move(log)),
         style_(params.style),
         windowRect_{100, 50, 100 + params.outerWidth, 50 + params.outerHeight} {
     const Rect frame = AdjustForFrame({}, style_);

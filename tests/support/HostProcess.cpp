@@ -21,7 +21,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // An "xdg-open" that only records its argument, so links never reach a real browser.
-constexpr const char* kFakeXdgOpen = "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$(dirname \"$0\")/../opened.log\"\n";
+constexpr const char* kFakeXdgOpen =
+    "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$(dirname \"$0\")/../opened.log\"\n";
 
 std::vector<std::string> HostEnvironment(const StagedGame& game, const std::string& display) {
   std::vector<std::string> env;

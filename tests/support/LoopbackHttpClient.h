@@ -49,8 +49,8 @@ struct LoopbackHttpResponse {
 };
 
 // One request on a fresh connection, the whole response collected.
-LoopbackHttpResponse fetchLoopback(uint16_t port, std::string_view method,
-                                   std::string_view target, std::string_view extraHeaderLines = {});
+LoopbackHttpResponse fetchLoopback(uint16_t port, std::string_view method, std::string_view target,
+                                   std::string_view extraHeaderLines = {});
 
 // "/<token>" of "http://127.0.0.1:<port>/<token>".
 std::string pathOfUrl(const std::string& url);

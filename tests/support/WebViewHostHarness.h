@@ -32,8 +32,12 @@ class WebViewHostHarness {
     params.outerHeight = outer.height();
     window_ = std::make_unique<FakeMainWindow>(
         params, [](const WindowEvent&) { return WindowProcResult::Default; }, log);
-    WebViewHostSetup setup{.config = &config, .bundle = &bundle, .extensionManager = &extensions,
-                           .window = window_.get(), .appFolder = "/opt/game/", .webRoot = "www/",
+    WebViewHostSetup setup{.config = &config,
+                           .bundle = &bundle,
+                           .extensionManager = &extensions,
+                           .window = window_.get(),
+                           .appFolder = "/opt/game/",
+                           .webRoot = "www/",
                            .userDataFolder = "/home/player/.local/share/game",
                            .contentOrigin = contentOrigin,
                            .browserExecutableFolder = browserFolder,
@@ -45,7 +49,9 @@ class WebViewHostHarness {
       environmentVariables.emplace_back(name, value);
     };
     ports.showMessageBox = [this](const std::string& text, const std::string& caption,
-                                  MessageBoxIcon icon) { messageBoxes.push_back({text, caption, icon}); };
+                                  MessageBoxIcon icon) {
+      messageBoxes.push_back({text, caption, icon});
+    };
     ports.endMainLoop = [this](int exitCode) { loopEndCodes.push_back(exitCode); };
     host_ = std::make_unique<ZephyxWebView>(std::move(setup), runtime, std::move(ports));
     extensions.attachWebViewHost(host_.get());

@@ -200,9 +200,10 @@ bool XvfbSession::windowManagerAnnounced() const {
   unsigned long count = 0;
   unsigned long after = 0;
   unsigned char* data = nullptr;
-  bool announced = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False,
-                                      XA_WINDOW, &type, &format, &count, &after, &data) == Success &&
-                   data != nullptr && count == 1;
+  bool announced =
+      XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type,
+                         &format, &count, &after, &data) == Success &&
+      data != nullptr && count == 1;
   if (data != nullptr) XFree(data);
   bool redirected = false;
   if (announced) {

@@ -36,7 +36,8 @@ class XvfbSession {
   bool startWindowManager();
   bool startWindowManagerOnce();
   [[nodiscard]] bool windowManagerAnnounced() const;
-  [[nodiscard]] bool windowManagerShowsAWindow(std::chrono::steady_clock::time_point deadline) const;
+  [[nodiscard]] bool windowManagerShowsAWindow(
+      std::chrono::steady_clock::time_point deadline) const;
 
   pid_t server_ = -1;
   pid_t windowManager_ = -1;

@@ -113,8 +113,9 @@ TEST_F(FusepackTest, RoundTripsThousandsOfFiles) {
 
 TEST_F(FusepackTest, SameFilesGiveIdenticalBundlesAndNoFilesAnEmptyOne) {
   dir_.makeFolder("empty");
-  ASSERT_EQ(RunFusepack(scratch_, {"bundle", dir_.pathOf("empty"), "-o", dir_.pathOf("e.zxab")})
-                .exitCode, 0);
+  ASSERT_EQ(
+      RunFusepack(scratch_, {"bundle", dir_.pathOf("empty"), "-o", dir_.pathOf("e.zxab")}).exitCode,
+      0);
   EXPECT_THAT(ReadBack(test::ReadAll(dir_.pathOf("e.zxab"))), IsEmpty());
   writeSource({{"b", "2"}, {"a/x", "1"}, {"B", ""}, {"\xC3\xA9", "e"}, {"_", "u"}});
   ASSERT_EQ(bundle(dir_.pathOf("one.zxab")).exitCode, 0);
@@ -164,9 +165,14 @@ TEST_F(FusepackTest, HelpSucceedsAndCommandLineMistakesFailWithASentence) {
   }
   dir_.makeFolder("src");
   const std::string src = dir_.pathOf("src");
-  for (const std::vector<std::string>& arguments :
-       {std::vector<std::string>{}, {"pack"}, {"bundle"}, {"bundle", src}, {"bundle", src, "-o"},
-        {"bundle", "-x", src, "-o", "f"}, {"list"}, {"list", "a", "b"}}) {
+  for (const std::vector<std::string>& arguments : {std::vector<std::string>{},
+                                                    {"pack"},
+                                                    {"bundle"},
+                                                    {"bundle", src},
+                                                    {"bundle", src, "-o"},
+                                                    {"bundle", "-x", src, "-o", "f"},
+                                                    {"list"},
+                                                    {"list", "a", "b"}}) {
     const test::CommandResult run = RunFusepack(scratch_, arguments);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_THAT(run.err, HasSubstr("."));

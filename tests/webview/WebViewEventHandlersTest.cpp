@@ -67,12 +67,12 @@ TEST_F(WebViewEventHandlersTest, TitleCloseAndPermissionsAndNewWindows) {
 
 TEST_F(WebViewEventHandlersTest, NavigationOutsideTheOriginIsCancelledAndOpensNothing) {
   start();
-  for (const auto& [uri, cancelled] : std::vector<std::pair<std::string, bool>>{
-           {"https://tavrelle.localhost/level2.html", false},
-           {"https://tavrelle.localhost/", false},
-           {"https://example.com/", true},
-           {"https://tavrelle.localhost", true},
-           {"HTTPS://TAVRELLE.LOCALHOST/", true}}) {
+  for (const auto& [uri, cancelled] :
+       std::vector<std::pair<std::string, bool>>{{"https://tavrelle.localhost/level2.html", false},
+                                                 {"https://tavrelle.localhost/", false},
+                                                 {"https://example.com/", true},
+                                                 {"https://tavrelle.localhost", true},
+                                                 {"HTTPS://TAVRELLE.LOCALHOST/", true}}) {
     EXPECT_EQ(webView().fireNavigationStarting(uri).get_Cancel(), cancelled) << uri;
   }
   EXPECT_TRUE(harness.shellOpened.empty());

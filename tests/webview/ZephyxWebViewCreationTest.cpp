@@ -35,7 +35,8 @@ TEST_F(ZephyxWebViewCreationTest, InitAsksForAnEnvironmentAndReturns) {
 }
 
 TEST(ZephyxWebViewHostingMode, OnlyWindowToVisualSetsTheForcedHostingModeFirst) {
-  for (const auto mode : {HostingMode::WindowToVisual, HostingMode::Windowed, HostingMode::Visual}) {
+  for (const auto mode :
+       {HostingMode::WindowToVisual, HostingMode::Windowed, HostingMode::Visual}) {
     test::WebViewHostHarness harness;
     harness.config.hostingMode = mode;
     harness.createAndComplete();
@@ -44,9 +45,10 @@ TEST(ZephyxWebViewHostingMode, OnlyWindowToVisualSetsTheForcedHostingModeFirst) 
       EXPECT_TRUE(harness.environmentVariables.empty());
       continue;
     }
-    EXPECT_EQ(harness.environmentVariables,
-              (std::vector<std::pair<std::string, std::string>>{
-                  {"COREWEBVIEW2_FORCED_HOSTING_MODE", "COREWEBVIEW2_HOSTING_MODE_WINDOW_TO_VISUAL"}}));
+    EXPECT_EQ(
+        harness.environmentVariables,
+        (std::vector<std::pair<std::string, std::string>>{
+            {"COREWEBVIEW2_FORCED_HOSTING_MODE", "COREWEBVIEW2_HOSTING_MODE_WINDOW_TO_VISUAL"}}));
     EXPECT_LT(harness.log->indexOf("setEnvironmentVariable"),
               harness.log->indexOf("runtime.CreateEnvironment"));
   }
@@ -67,13 +69,14 @@ TEST_F(ZephyxWebViewCreationTest, ControllerIsCreatedInTheMainWindowWithOptions)
 TEST_F(ZephyxWebViewCreationTest, SettingsAreApplied) {
   harness.config.enableDevtools = false;
   harness.createAndComplete();
-  EXPECT_EQ(settingsLog(),
-            (Strings{"settings.ScriptEnabled=true", "settings.HostObjectsAllowed=false",
-                     "settings.DefaultScriptDialogsEnabled=true", "settings.WebMessageEnabled=true",
-                     "settings.ZoomControlEnabled=false", "settings.DefaultContextMenusEnabled=true",
-                     "settings.DevToolsEnabled=false", "settings.BrowserAcceleratorKeysEnabled=false",
-                     "settings.ReputationCheckingRequired=false", "settings.PinchZoomEnabled=false",
-                     "settings.SwipeNavigationEnabled=false"}));
+  EXPECT_EQ(
+      settingsLog(),
+      (Strings{"settings.ScriptEnabled=true", "settings.HostObjectsAllowed=false",
+               "settings.DefaultScriptDialogsEnabled=true", "settings.WebMessageEnabled=true",
+               "settings.ZoomControlEnabled=false", "settings.DefaultContextMenusEnabled=true",
+               "settings.DevToolsEnabled=false", "settings.BrowserAcceleratorKeysEnabled=false",
+               "settings.ReputationCheckingRequired=false", "settings.PinchZoomEnabled=false",
+               "settings.SwipeNavigationEnabled=false"}));
 }
 
 TEST_F(ZephyxWebViewCreationTest, BundleModeSetsEverythingUpThenNavigatesUnderTheOrigin) {
@@ -115,8 +118,7 @@ TEST(ZephyxWebViewCreationFailure, IsReportedAndEndsTheAppWithOne) {
   const std::vector<Case> cases = {
       {"environment", [](auto& r) { r.failEnvironment("browser not found"); },
        "Failed to start the web view runtime: browser not found"},
-      {"failed environment handed over",
-       [](auto& r) { r.failEnvironment("", true); },
+      {"failed environment handed over", [](auto& r) { r.failEnvironment("", true); },
        "Failed to start the web view runtime: no web view was created"},
       {"success without environment", [](auto& r) { r.completeEnvironmentWithNothing(); }, ""},
       {"controller",

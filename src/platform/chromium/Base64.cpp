@@ -37,7 +37,8 @@ void encodeInto(const unsigned char* in, size_t size, char* out) {
 void appendBase64(std::span<const std::byte> bytes, std::string& out) {
   size_t start = out.size();
   out.resize(start + base64Length(bytes.size()));
-  encodeInto(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), out.data() + start);
+  encodeInto(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+             out.data() + start);
 }
 
 bool appendBase64(const webview::ResponseBody& body, std::string& out) {

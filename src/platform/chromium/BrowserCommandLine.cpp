@@ -13,10 +13,11 @@ namespace {
 // Switches the host must own: a TCP debugging port would let any local process take
 // over the page, and the profile folder is the host's choice.
 bool isReservedSwitch(std::string_view word) {
-  for (std::string_view reserved : {"--remote-debugging-port", "--remote-debugging-address",
-                                    "--remote-debugging-pipe", "--remote-debugging-io-pipes",
-                                    "--user-data-dir"}) {
-    if (word == reserved || (word.starts_with(reserved) && word[reserved.size()] == '=')) return true;
+  for (std::string_view reserved :
+       {"--remote-debugging-port", "--remote-debugging-address", "--remote-debugging-pipe",
+        "--remote-debugging-io-pipes", "--user-data-dir"}) {
+    if (word == reserved || (word.starts_with(reserved) && word[reserved.size()] == '='))
+      return true;
   }
   return false;
 }
@@ -64,9 +65,8 @@ std::vector<std::string> browserCommandLine(const BrowserLaunchSettings& setting
   }
   std::string size =
       std::to_string(settings.windowWidth) + "," + std::to_string(settings.windowHeight);
-  std::string blankPage = quirks::blankAppPageUrl(settings.background.red,
-                                                  settings.background.green,
-                                                  settings.background.blue);
+  std::string blankPage = quirks::blankAppPageUrl(
+      settings.background.red, settings.background.green, settings.background.blue);
   if (settings.headless) {
     args.emplace_back("--headless=new");
     args.push_back("--window-size=" + size);

@@ -97,16 +97,17 @@ BrowserProcess::Launch BrowserProcess::launch(const std::vector<std::string>& ar
 
   Pipe commands, replies, execError;
   int nullFd = open("/dev/null", O_RDWR | O_CLOEXEC);
-  int logFd = logPath.empty() ? -1
-                              : open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  int logFd =
+      logPath.empty() ? -1 : open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (logFd < 0 && nullFd >= 0) logFd = fcntl(nullFd, F_DUPFD_CLOEXEC, kFirstFreeFd);
   auto closeAll = [&] {
-    for (int* fd : {&commands.read, &commands.write, &replies.read, &replies.write,
-                    &execError.read, &execError.write, &nullFd, &logFd}) {
+    for (int* fd : {&commands.read, &commands.write, &replies.read, &replies.write, &execError.read,
+                    &execError.write, &nullFd, &logFd}) {
       closeIfOpen(*fd);
     }
   };
-  if (!makePipe(commands) || !makePipe(replies) || !makePipe(execError) || nullFd < 0 || logFd < 0) {
+  if (!makePipe(commands) || !makePipe(replies) || !makePipe(execError) || nullFd < 0 ||
+      logFd < 0) {
     result.error = std::string("could not prepare the browser's pipes: ") + std::strerror(errno);
     closeAll();
     return result;
@@ -120,7 +121,8 @@ BrowserProcess::Launch BrowserProcess::launch(const std::vector<std::string>& ar
     return result;
   }
   if (pid == 0) {
-    becomeBrowser(cArgs.data(), commands.read, replies.write, nullFd, logFd, execError.write, parent);
+    becomeBrowser(cArgs.data(), commands.read, replies.write, nullFd, logFd, execError.write,
+                  parent);
   }
 
   closeIfOpen(execError.write);

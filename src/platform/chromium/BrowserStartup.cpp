@@ -20,8 +20,8 @@ class StartupSequence : public std::enable_shared_from_this<StartupSequence> {
   void start() {
     if (request_.embedder != nullptr) {
       // Before the launch, so that the window's creation is seen before it is mapped.
-      window_ = request_.embedder->expectBrowserWindow(request_.parentWindow, request_.launch.windowWidth,
-                                                       request_.launch.windowHeight);
+      window_ = request_.embedder->expectBrowserWindow(
+          request_.parentWindow, request_.launch.windowWidth, request_.launch.windowHeight);
     }
     std::string error;
     browser_ = BrowserConnection::launch(loop_, request_.launch, error);
@@ -31,8 +31,8 @@ class StartupSequence : public std::enable_shared_from_this<StartupSequence> {
     }
     std::weak_ptr<StartupSequence> weak = weak_from_this();
     timer_ = loop_.addTimer(
-        std::chrono::duration_cast<std::chrono::milliseconds>(BrowserStartup::kStartupTimeout), false,
-        [weak] {
+        std::chrono::duration_cast<std::chrono::milliseconds>(BrowserStartup::kStartupTimeout),
+        false, [weak] {
           if (auto self = weak.lock()) {
             self->timer_.reset();
             self->fail(self->webView_ ? "the browser did not accept the page setup in time"
@@ -40,16 +40,20 @@ class StartupSequence : public std::enable_shared_from_this<StartupSequence> {
           }
         });
     browser_->setFailureHandler([weak](const BrowserConnection::Failure& failure) {
-      if (auto self = weak.lock()) self->fail("the browser ended during start-up: " + failure.description);
+      if (auto self = weak.lock())
+        self->fail("the browser ended during start-up: " + failure.description);
     });
     client().on("Target.targetCreated", [weak](const Json& params, const std::string& sessionId) {
       auto self = weak.lock();
-      if (self && sessionId.empty()) self->onTargetCreated(params.value("targetInfo", Json::object()));
+      if (self && sessionId.empty())
+        self->onTargetCreated(params.value("targetInfo", Json::object()));
     });
-    client().send("Target.setDiscoverTargets", {{"discover", true}}, {}, [weak](const DevToolsReply& reply) {
-      auto self = weak.lock();
-      if (self && !reply.ok) self->fail("the browser's targets are hidden: " + reply.errorMessage);
-    });
+    client().send("Target.setDiscoverTargets", {{"discover", true}}, {},
+                  [weak](const DevToolsReply& reply) {
+                    auto self = weak.lock();
+                    if (self && !reply.ok)
+                      self->fail("the browser's targets are hidden: " + reply.errorMessage);
+                  });
     self_ = shared_from_this();
   }
 
@@ -70,7 +74,8 @@ class StartupSequence : public std::enable_shared_from_this<StartupSequence> {
                       self->fail("the app page could not be attached: " + reply.errorMessage);
                       return;
                     }
-                    self->prepare(ChromiumWebView::Target{targetId, reply.result.value("sessionId", std::string())});
+                    self->prepare(ChromiumWebView::Target{
+                        targetId, reply.result.value("sessionId", std::string())});
                   });
   }
 
@@ -119,7 +124,8 @@ class StartupSequence : public std::enable_shared_from_this<StartupSequence> {
     std::unique_ptr<linux_platform::EmbeddedBrowserWindow> window;
   };
 
-  void complete(webview::CreationResult result, std::shared_ptr<webview::WebViewController> controller) {
+  void complete(webview::CreationResult result,
+                std::shared_ptr<webview::WebViewController> controller) {
     if (!onCompleted_) return;
     auto handler = std::move(onCompleted_);
     onCompleted_ = nullptr;
@@ -150,7 +156,8 @@ class StartupSequence : public std::enable_shared_from_this<StartupSequence> {
 
 void BrowserStartup::begin(linux_platform::PollEventLoop& loop, Request request,
                            webview::ControllerCompletedHandler onCompleted) {
-  auto sequence = std::make_shared<StartupSequence>(loop, std::move(request), std::move(onCompleted));
+  auto sequence =
+      std::make_shared<StartupSequence>(loop, std::move(request), std::move(onCompleted));
   sequence->start();
 }
 

@@ -34,7 +34,8 @@ class ChromiumController final : public webview::WebViewController {
   // Declared first, so the browser closes before its window is let go.
   std::unique_ptr<linux_platform::EmbeddedBrowserWindow> window_;
   std::unique_ptr<ChromiumWebView> webView_;
-  std::vector<webview::EventHandler<webview::AcceleratorKeyPressedEventArgs>> acceleratorKeyPressed_;
+  std::vector<webview::EventHandler<webview::AcceleratorKeyPressedEventArgs>>
+      acceleratorKeyPressed_;
   Rect headlessBounds_;
 };
 

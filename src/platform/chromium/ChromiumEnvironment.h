@@ -29,9 +29,9 @@ class ChromiumEnvironment final : public webview::WebViewEnvironment {
       : loop_(loop), settings_(std::move(settings)) {}
 
   // Without a parent window (0) or an embedder the browser runs headless.
-  void CreateCoreWebView2ControllerWithOptions(uint64_t parentWindow,
-                                              const webview::ControllerOptions& options,
-                                              webview::ControllerCompletedHandler handler) override;
+  void CreateCoreWebView2ControllerWithOptions(
+      uint64_t parentWindow, const webview::ControllerOptions& options,
+      webview::ControllerCompletedHandler handler) override;
   [[nodiscard]] std::string get_BrowserVersionString() const override { return settings_.version; }
 
   // The size the browser's window is launched with until the host sets the bounds; the

@@ -15,18 +15,20 @@ constexpr auto kVersionProbeTimeout = std::chrono::seconds(10);
 
 }  // namespace
 
-ChromiumRuntime::ChromiumRuntime(linux_platform::PollEventLoop& loop, ChromiumRuntimeOptions options)
+ChromiumRuntime::ChromiumRuntime(linux_platform::PollEventLoop& loop,
+                                 ChromiumRuntimeOptions options)
     : loop_(loop), options_(std::move(options)) {}
 
 std::optional<ChromiumRuntime::Located> ChromiumRuntime::locate(
     const std::optional<std::string>& browserExecutableFolder) {
   PosixExecutableLookup lookup;
-  auto executable = runtime::locateBrowserExecutable(browserExecutableFolder, options_.appFolder, lookup);
+  auto executable =
+      runtime::locateBrowserExecutable(browserExecutableFolder, options_.appFolder, lookup);
   if (!executable) return std::nullopt;
   auto known = versions_.find(*executable);
   if (known == versions_.end()) {
-    auto version = probeBrowserVersion(quirks::versionProbeExecutable(*executable),
-                                       kVersionProbeTimeout);
+    auto version =
+        probeBrowserVersion(quirks::versionProbeExecutable(*executable), kVersionProbeTimeout);
     if (!version) return std::nullopt;  // not a browser that answers: not usable
     known = versions_.emplace(*executable, *version).first;
   }

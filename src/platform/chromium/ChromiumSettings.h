@@ -22,7 +22,9 @@ class ChromiumSettings final : public webview::WebViewSettings {
   void put_IsScriptEnabled(bool enabled) override { set(state_.scriptEnabled, enabled); }
   // There are no host objects to allow.
   void put_AreHostObjectsAllowed(bool) override {}
-  void put_AreDefaultScriptDialogsEnabled(bool enabled) override { set(state_.scriptDialogs, enabled); }
+  void put_AreDefaultScriptDialogsEnabled(bool enabled) override {
+    set(state_.scriptDialogs, enabled);
+  }
   void put_IsWebMessageEnabled(bool enabled) override { set(state_.page.webMessages, enabled); }
   void put_IsZoomControlEnabled(bool enabled) override { set(state_.page.zoomControl, enabled); }
   void put_AreDefaultContextMenusEnabled(bool enabled) override {

@@ -41,9 +41,8 @@ ChromiumWebView::ChromiumWebView(linux_platform::PollEventLoop& loop,
       settings_([this] { applySettingsSoon(); }) {
   PageSessions::Events events;
   events.pageReport = [this](const std::string& payload,
-                             const ExecutionContexts::CallingDocument& caller, bool top) {
-    onPageReport(payload, caller, top);
-  };
+                             const ExecutionContexts::CallingDocument& caller,
+                             bool top) { onPageReport(payload, caller, top); };
   events.topDomContentLoaded = [this] {
     // The blank launch page is no document of the host's; its events may still arrive
     // after the host asked for its first page.
@@ -54,7 +53,8 @@ ChromiumWebView::ChromiumWebView(linux_platform::PollEventLoop& loop,
     onTopFrameNavigated();
   };
   events.windowOpening = [this](const std::string& url) { raiseNewWindow(url); };
-  sessions_ = std::make_unique<PageSessions>(client(), page_.targetId, page_.sessionId, std::move(events));
+  sessions_ =
+      std::make_unique<PageSessions>(client(), page_.targetId, page_.sessionId, std::move(events));
 
   RequestInterception::Handlers handlers;
   handlers.resourceRequested = [this](webview::WebResourceRequestedEventArgs& args) {
@@ -90,17 +90,20 @@ void ChromiumWebView::listenToBrowser() {
     if (sessionId.empty() && params.contains("targetInfo")) onTargetCreated(params["targetInfo"]);
   });
   client().on("Target.targetDestroyed", [this](const Json& params, const std::string& sessionId) {
-    if (sessionId.empty() && params.value("targetId", std::string()) == page_.targetId) onPageClosed();
+    if (sessionId.empty() && params.value("targetId", std::string()) == page_.targetId)
+      onPageClosed();
   });
   client().on("Target.targetCrashed", [this](const Json& params, const std::string& sessionId) {
     if (!sessionId.empty() || params.value("targetId", std::string()) != page_.targetId) return;
-    raiseProcessFailed(webview::ProcessFailedKind::RenderProcessExited,
-                       "the page's renderer ended (" + params.value("status", std::string("crashed")) + ")");
+    raiseProcessFailed(
+        webview::ProcessFailedKind::RenderProcessExited,
+        "the page's renderer ended (" + params.value("status", std::string("crashed")) + ")");
   });
 }
 
 void ChromiumWebView::setUp(std::function<void(const std::optional<std::string>& error)> onReady) {
-  auto done = std::make_shared<std::function<void(const std::optional<std::string>&)>>(std::move(onReady));
+  auto done =
+      std::make_shared<std::function<void(const std::optional<std::string>&)>>(std::move(onReady));
   auto remaining = std::make_shared<int>(3);
   auto finish = [done, remaining](const std::optional<std::string>& error) {
     if (!*done) return;
@@ -118,7 +121,8 @@ void ChromiumWebView::setUp(std::function<void(const std::optional<std::string>&
   sessions_->setUp(pageScriptSource(appliedSettings_.page), [finish](const DevToolsReply& reply) {
     finish(failureText(reply, "the page could not be prepared"));
   });
-  Json colour = {{"r", background_.red}, {"g", background_.green}, {"b", background_.blue}, {"a", 1}};
+  Json colour = {
+      {"r", background_.red}, {"g", background_.green}, {"b", background_.blue}, {"a", 1}};
   client().send("Emulation.setDefaultBackgroundColorOverride", {{"color", colour}}, page_.sessionId,
                 [finish](const DevToolsReply& reply) {
                   finish(failureText(reply, "the background could not be set"));
@@ -149,12 +153,13 @@ void ChromiumWebView::Navigate(const std::string& uri) {
   std::weak_ptr<bool> alive = alive_;
   whenNavigable([this, alive, uri] {
     if (!alive.lock()) return;
-    client().send("Page.navigate", {{"url", uri}}, page_.sessionId, [uri](const DevToolsReply& reply) {
-      if (!reply.ok) {
-        std::fprintf(stderr, "tavrelle: navigating to %s failed: %s\n", uri.c_str(),
-                     reply.errorMessage.c_str());
-      }
-    });
+    client().send("Page.navigate", {{"url", uri}}, page_.sessionId,
+                  [uri](const DevToolsReply& reply) {
+                    if (!reply.ok) {
+                      std::fprintf(stderr, "tavrelle: navigating to %s failed: %s\n", uri.c_str(),
+                                   reply.errorMessage.c_str());
+                    }
+                  });
   });
 }
 
@@ -253,7 +258,8 @@ void ChromiumWebView::onAcceleratorReport(std::string_view report) {
   bool system = report[1] == 's';
   uint32_t keyCode = 0;
   auto digits = report.substr(2);
-  if (std::from_chars(digits.data(), digits.data() + digits.size(), keyCode).ec != std::errc()) return;
+  if (std::from_chars(digits.data(), digits.data() + digits.size(), keyCode).ec != std::errc())
+    return;
   KeyEventKind kind = down ? (system ? KeyEventKind::SystemKeyDown : KeyEventKind::KeyDown)
                            : (system ? KeyEventKind::SystemKeyUp : KeyEventKind::KeyUp);
   onAcceleratorKey_(kind, keyCode);
@@ -285,12 +291,15 @@ void ChromiumWebView::onPageClosed() {
 
 void ChromiumWebView::OpenDevToolsWindow() {
   if (!settings_.state().page.devTools) return;
-  client().send("Target.openDevTools", {{"targetId", page_.targetId}}, {}, [](const DevToolsReply& reply) {
-    if (!reply.ok) std::fprintf(stderr, "tavrelle: developer tools: %s\n", reply.errorMessage.c_str());
-  });
+  client().send(
+      "Target.openDevTools", {{"targetId", page_.targetId}}, {}, [](const DevToolsReply& reply) {
+        if (!reply.ok)
+          std::fprintf(stderr, "tavrelle: developer tools: %s\n", reply.errorMessage.c_str());
+      });
 }
 
-void ChromiumWebView::raiseProcessFailed(webview::ProcessFailedKind kind, const std::string& description) {
+void ChromiumWebView::raiseProcessFailed(webview::ProcessFailedKind kind,
+                                         const std::string& description) {
   // From the loop: the host may well release the web view in its handler.
   std::weak_ptr<bool> alive = alive_;
   loop_.post([this, alive, kind, description] {
@@ -316,8 +325,10 @@ void ChromiumWebView::applySettingsSoon() {
 
 void ChromiumWebView::applySettings() {
   const auto& wanted = settings_.state();
-  if (!(wanted.page == appliedSettings_.page)) sessions_->setScriptSource(pageScriptSource(wanted.page));
-  if (wanted.scriptEnabled != appliedSettings_.scriptEnabled) sessions_->setScriptEnabled(wanted.scriptEnabled);
+  if (!(wanted.page == appliedSettings_.page))
+    sessions_->setScriptSource(pageScriptSource(wanted.page));
+  if (wanted.scriptEnabled != appliedSettings_.scriptEnabled)
+    sessions_->setScriptEnabled(wanted.scriptEnabled);
   sessions_->setScriptDialogsEnabled(wanted.scriptDialogs);
   appliedSettings_ = wanted;
 }
@@ -357,10 +368,12 @@ void ChromiumWebView::askPermissionHandler(
     webview::PermissionRequestedEventArgs args("*", kind);
     handler(args);
     if (args.get_State() == webview::PermissionState::Default) continue;
-    const char* setting = args.get_State() == webview::PermissionState::Allow ? "granted" : "denied";
+    const char* setting =
+        args.get_State() == webview::PermissionState::Allow ? "granted" : "denied";
     for (auto& descriptor : permissionDescriptorsFor(kind)) {
       ++*outstanding;
-      client().send("Browser.setPermission", {{"permission", descriptor}, {"setting", setting}}, {}, settle);
+      client().send("Browser.setPermission", {{"permission", descriptor}, {"setting", setting}}, {},
+                    settle);
     }
   }
   settle(DevToolsReply{true, {}, 0, {}});
@@ -378,7 +391,8 @@ void ChromiumWebView::add_WebMessageReceived(
   webMessageReceived_.push_back(std::move(handler));
 }
 
-void ChromiumWebView::add_ProcessFailed(webview::EventHandler<webview::ProcessFailedEventArgs> handler) {
+void ChromiumWebView::add_ProcessFailed(
+    webview::EventHandler<webview::ProcessFailedEventArgs> handler) {
   processFailed_.push_back(std::move(handler));
 }
 

@@ -66,11 +66,14 @@ class ChromiumWebView final : public webview::WebView {
 
   void add_WebResourceRequested(
       webview::EventHandler<webview::WebResourceRequestedEventArgs> handler) override;
-  void add_NavigationStarting(webview::EventHandler<webview::NavigationStartingEventArgs> handler) override;
-  void add_NewWindowRequested(webview::EventHandler<webview::NewWindowRequestedEventArgs> handler) override;
+  void add_NavigationStarting(
+      webview::EventHandler<webview::NavigationStartingEventArgs> handler) override;
+  void add_NewWindowRequested(
+      webview::EventHandler<webview::NewWindowRequestedEventArgs> handler) override;
   void add_PermissionRequested(
       webview::EventHandler<webview::PermissionRequestedEventArgs> handler) override;
-  void add_WebMessageReceived(webview::EventHandler<webview::WebMessageReceivedEventArgs> handler) override;
+  void add_WebMessageReceived(
+      webview::EventHandler<webview::WebMessageReceivedEventArgs> handler) override;
   void add_ProcessFailed(webview::EventHandler<webview::ProcessFailedEventArgs> handler) override;
   void add_DocumentTitleChanged(webview::SimpleEventHandler handler) override;
   void add_ContainsFullScreenElementChanged(webview::SimpleEventHandler handler) override;
@@ -90,7 +93,8 @@ class ChromiumWebView final : public webview::WebView {
   void raiseWindowCloseRequested();
   void applySettingsSoon();
   void applySettings();
-  void askPermissionHandler(const webview::EventHandler<webview::PermissionRequestedEventArgs>& handler);
+  void askPermissionHandler(
+      const webview::EventHandler<webview::PermissionRequestedEventArgs>& handler);
   void grantGamePermissions();
   void whenNavigable(std::function<void()> then);
 

@@ -22,8 +22,8 @@ uint64_t DevToolsClient::send(std::string_view method, Json params, const std::s
   if (!params.is_object()) params = Json::object();
   // Small params are serialised here; the transport's thread only copies them out.
   auto text = std::make_shared<const std::string>(toWireJson(params));
-  return sendWritten(method, sessionId,
-                     [text](std::string& out) { out.append(*text); }, std::move(onReply));
+  return sendWritten(
+      method, sessionId, [text](std::string& out) { out.append(*text); }, std::move(onReply));
 }
 
 uint64_t DevToolsClient::sendWritten(std::string_view method, const std::string& sessionId,
@@ -55,7 +55,9 @@ void DevToolsClient::on(std::string method, EventHandler handler) {
   eventHandlers_[std::move(method)].push_back(std::move(handler));
 }
 
-void DevToolsClient::onClosed(ClosedHandler handler) { closedHandlers_.push_back(std::move(handler)); }
+void DevToolsClient::onClosed(ClosedHandler handler) {
+  closedHandlers_.push_back(std::move(handler));
+}
 
 void DevToolsClient::onMessageReceived(Json message) {
   if (closed_) return;

@@ -20,8 +20,8 @@ using Json = nlohmann::json;
 // The outcome of one command: its result, or the browser's (or the transport's) error.
 struct DevToolsReply {
   bool ok = false;
-  Json result;          // the "result" object on success
-  int errorCode = 0;    // the browser's error code; 0 when the transport failed
+  Json result;        // the "result" object on success
+  int errorCode = 0;  // the browser's error code; 0 when the transport failed
   std::string errorMessage;
 };
 

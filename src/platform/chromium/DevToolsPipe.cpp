@@ -108,8 +108,9 @@ void DevToolsPipe::readLoop() {
     ssize_t got = read(fromBrowserFd_, buffer.data(), buffer.size());
     if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
     if (got <= 0) {
-      postClosed(got == 0 ? "the browser closed its end of the DevTools pipe"
-                          : std::string("reading the DevTools pipe failed: ") + std::strerror(errno));
+      postClosed(got == 0
+                     ? "the browser closed its end of the DevTools pipe"
+                     : std::string("reading the DevTools pipe failed: ") + std::strerror(errno));
       return;
     }
     splitter.feed({buffer.data(), static_cast<size_t>(got)}, [this](std::string&& text) {

@@ -210,10 +210,10 @@ std::string LoopbackBodyServer::offer(int status, const std::string& reason,
   if (stopping_.load()) return {};
   std::optional<Token> token = newToken();
   if (!token) return {};
-  std::string url = "http://127.0.0.1:" + std::to_string(port_) + "/" +
-                    std::string(token->data(), token->size());
-  Offer offered{*token, status, reason, headerBlock, std::move(body),
-                now() + options_.offerLifetime};
+  std::string url =
+      "http://127.0.0.1:" + std::to_string(port_) + "/" + std::string(token->data(), token->size());
+  Offer offered{*token,      status,          reason,
+                headerBlock, std::move(body), now() + options_.offerLifetime};
   std::lock_guard lock(offersMutex_);
   offers_.push_back(std::move(offered));
   return url;
@@ -228,9 +228,8 @@ void LoopbackBodyServer::dropExpiredOffers() {
   Clock::time_point current = now();
   std::vector<Offer> expired;  // released after the lock, their bodies may be costly to free
   std::lock_guard lock(offersMutex_);
-  auto firstExpired = std::stable_partition(offers_.begin(), offers_.end(), [&](const Offer& o) {
-    return o.expiresAt > current;
-  });
+  auto firstExpired = std::stable_partition(offers_.begin(), offers_.end(),
+                                            [&](const Offer& o) { return o.expiresAt > current; });
   expired.assign(std::make_move_iterator(firstExpired), std::make_move_iterator(offers_.end()));
   offers_.erase(firstExpired, offers_.end());
 }

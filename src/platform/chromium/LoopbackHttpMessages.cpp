@@ -22,8 +22,8 @@ bool isToken(std::string_view text) {
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 std::string_view trimmed(std::string_view text) {
@@ -96,10 +96,14 @@ void appendServerLines(std::string& head, std::string_view allowedOrigin) {
 }
 
 bool isServerOwnedHeader(std::string_view name) {
-  static constexpr std::array<std::string_view, 8> kOwned = {
-      "Connection", "Keep-Alive", "Transfer-Encoding", "Access-Control-Allow-Origin",
-      "Access-Control-Allow-Private-Network", "Access-Control-Allow-Credentials",
-      "Access-Control-Expose-Headers", "Proxy-Connection"};
+  static constexpr std::array<std::string_view, 8> kOwned = {"Connection",
+                                                             "Keep-Alive",
+                                                             "Transfer-Encoding",
+                                                             "Access-Control-Allow-Origin",
+                                                             "Access-Control-Allow-Private-Network",
+                                                             "Access-Control-Allow-Credentials",
+                                                             "Access-Control-Expose-Headers",
+                                                             "Proxy-Connection"};
   return std::any_of(kOwned.begin(), kOwned.end(),
                      [&](std::string_view owned) { return equalsIgnoringCase(name, owned); });
 }

@@ -8,10 +8,10 @@ namespace tavrelle::chromium {
 
 std::string pageScriptSource(const PageScriptConfig& config) {
   nlohmann::json settings = {
-      {"binding", kPageBindingName},     {"dispatcher", kPageDispatcherName},
-      {"messages", config.webMessages},  {"devTools", config.devTools},
+      {"binding", kPageBindingName},       {"dispatcher", kPageDispatcherName},
+      {"messages", config.webMessages},    {"devTools", config.devTools},
       {"browserKeys", config.browserKeys}, {"zoomControl", config.zoomControl},
-      {"pinchZoom", config.pinchZoom},   {"contextMenus", config.contextMenus},
+      {"pinchZoom", config.pinchZoom},     {"contextMenus", config.contextMenus},
   };
   return std::string(kEmbedded_page_api) + "(" + settings.dump() + ");\n";
 }

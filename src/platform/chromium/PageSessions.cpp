@@ -62,13 +62,14 @@ void PageSessions::listen() {
   client_.on("Target.attachedToTarget", [this](const Json& params, const std::string& sessionId) {
     if (isOurs(sessionId)) onAttached(params, sessionId);
   });
-  client_.on("Target.detachedFromTarget", [this](const Json& params, const std::string&) {
-    onDetached(params);
-  });
-  client_.on("Runtime.executionContextCreated", [this](const Json& params, const std::string& sessionId) {
-    if (isOurs(sessionId)) onContextCreated(params, sessionId);
-  });
-  client_.on("Runtime.executionContextDestroyed", [this](const Json& params, const std::string& sessionId) {
+  client_.on("Target.detachedFromTarget",
+             [this](const Json& params, const std::string&) { onDetached(params); });
+  client_.on("Runtime.executionContextCreated",
+             [this](const Json& params, const std::string& sessionId) {
+               if (isOurs(sessionId)) onContextCreated(params, sessionId);
+             });
+  client_.on("Runtime.executionContextDestroyed", [this](const Json& params,
+                                                         const std::string& sessionId) {
     contexts_.contextDestroyed(sessionId, params.value("executionContextId", int64_t{0}));
   });
   client_.on("Runtime.executionContextsCleared", [this](const Json&, const std::string& sessionId) {
@@ -77,12 +78,13 @@ void PageSessions::listen() {
   client_.on("Page.frameNavigated", [this](const Json& params, const std::string& sessionId) {
     if (isOurs(sessionId)) onFrameNavigated(params, sessionId);
   });
-  client_.on("Page.navigatedWithinDocument", [this](const Json& params, const std::string& sessionId) {
-    if (isOurs(sessionId)) {
-      contexts_.frameNavigated(sessionId, params.value("frameId", std::string()),
-                               params.value("url", std::string()));
-    }
-  });
+  client_.on("Page.navigatedWithinDocument",
+             [this](const Json& params, const std::string& sessionId) {
+               if (isOurs(sessionId)) {
+                 contexts_.frameNavigated(sessionId, params.value("frameId", std::string()),
+                                          params.value("url", std::string()));
+               }
+             });
   client_.on("Runtime.bindingCalled", [this](const Json& params, const std::string& sessionId) {
     if (isOurs(sessionId)) onBindingCalled(params, sessionId);
   });
@@ -90,7 +92,8 @@ void PageSessions::listen() {
     if (sessionId == pageSessionId_ && events_.topDomContentLoaded) events_.topDomContentLoaded();
   });
   client_.on("Page.windowOpen", [this](const Json& params, const std::string& sessionId) {
-    if (isOurs(sessionId) && events_.windowOpening) events_.windowOpening(params.value("url", std::string()));
+    if (isOurs(sessionId) && events_.windowOpening)
+      events_.windowOpening(params.value("url", std::string()));
   });
   client_.on("Page.javascriptDialogOpening", [this](const Json&, const std::string& sessionId) {
     if (isOurs(sessionId)) onDialogOpening(sessionId);
@@ -119,11 +122,12 @@ void PageSessions::prepareSession(const std::string& sessionId,
                });
   client_.send("Runtime.enable", {}, sessionId, barrier->expect());
   if (!scriptEnabled_) {
-    client_.send("Emulation.setScriptExecutionDisabled", {{"value", true}}, sessionId, barrier->expect());
+    client_.send("Emulation.setScriptExecutionDisabled", {{"value", true}}, sessionId,
+                 barrier->expect());
   }
   client_.send("Target.setAutoAttach",
-               {{"autoAttach", true}, {"waitForDebuggerOnStart", true}, {"flatten", true}}, sessionId,
-               barrier->expect());
+               {{"autoAttach", true}, {"waitForDebuggerOnStart", true}, {"flatten", true}},
+               sessionId, barrier->expect());
 }
 
 void PageSessions::setScriptSource(std::string scriptSource) {
@@ -158,8 +162,9 @@ void PageSessions::setScriptEnabled(bool enabled) {
 void PageSessions::onAttached(const Json& params, const std::string& parentSessionId) {
   std::string childSession = params.value("sessionId", std::string());
   if (childSession.empty()) return;
-  std::string type = params.contains("targetInfo") ? params["targetInfo"].value("type", std::string())
-                                                   : std::string();
+  std::string type = params.contains("targetInfo")
+                         ? params["targetInfo"].value("type", std::string())
+                         : std::string();
   bool waiting = params.value("waitingForDebugger", false);
   if (type != "iframe") {
     // Workers need nothing of ours: their requests are intercepted on the browser session.
@@ -202,10 +207,12 @@ void PageSessions::onFrameNavigated(const Json& params, const std::string& sessi
 
 void PageSessions::onBindingCalled(const Json& params, const std::string& sessionId) {
   if (params.value("name", std::string()) != kPageBindingName) return;
-  auto caller = contexts_.callingDocument(sessionId, params.value("executionContextId", int64_t{0}));
+  auto caller =
+      contexts_.callingDocument(sessionId, params.value("executionContextId", int64_t{0}));
   if (!caller) return;  // a context we do not know (destroyed, or not a page's main world)
   bool fromTop = sessionId == pageSessionId_ && caller->frameId == pageTargetId_;
-  if (events_.pageReport) events_.pageReport(params.value("payload", std::string()), *caller, fromTop);
+  if (events_.pageReport)
+    events_.pageReport(params.value("payload", std::string()), *caller, fromTop);
 }
 
 void PageSessions::onDialogOpening(const std::string& sessionId) {

@@ -21,7 +21,8 @@ class PageSessions {
   struct Events {
     // A report of the page script. fromTopDocument: the top frame's main world.
     std::function<void(const std::string& payload, const ExecutionContexts::CallingDocument& caller,
-                       bool fromTopDocument)> pageReport;
+                       bool fromTopDocument)>
+        pageReport;
     std::function<void()> topDomContentLoaded;
     std::function<void(const std::string& url)> topFrameNavigated;
     // The browser is about to open a window (the page script did not prevent it).
@@ -59,7 +60,9 @@ class PageSessions {
   void onFrameNavigated(const Json& params, const std::string& sessionId);
   void onBindingCalled(const Json& params, const std::string& sessionId);
   void onDialogOpening(const std::string& sessionId);
-  [[nodiscard]] bool isOurs(const std::string& sessionId) const { return sessions_.contains(sessionId); }
+  [[nodiscard]] bool isOurs(const std::string& sessionId) const {
+    return sessions_.contains(sessionId);
+  }
 
   DevToolsClient& client_;
   std::string pageTargetId_;

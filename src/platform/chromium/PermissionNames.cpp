@@ -13,19 +13,25 @@ Json named(const char* name) { return Json{{"name", name}}; }
 
 std::vector<Json> permissionDescriptorsFor(PermissionKind kind) {
   switch (kind) {
-    case PermissionKind::Microphone: return {named("microphone")};
-    case PermissionKind::Camera: return {named("camera")};
-    case PermissionKind::Geolocation: return {named("geolocation")};
-    case PermissionKind::Notifications: return {named("notifications")};
+    case PermissionKind::Microphone:
+      return {named("microphone")};
+    case PermissionKind::Camera:
+      return {named("camera")};
+    case PermissionKind::Geolocation:
+      return {named("geolocation")};
+    case PermissionKind::Notifications:
+      return {named("notifications")};
     case PermissionKind::OtherSensors:
       return {named("accelerometer"), named("gyroscope"), named("magnetometer"),
               named("ambient-light-sensor")};
     case PermissionKind::ClipboardRead:
       return {named("clipboard-read"), named("clipboard-write")};
-    case PermissionKind::LocalFonts: return {named("local-fonts")};
+    case PermissionKind::LocalFonts:
+      return {named("local-fonts")};
     case PermissionKind::MidiSystemExclusive:
       return {named("midi"), Json{{"name", "midi"}, {"sysex", true}}};
-    case PermissionKind::WindowManagement: return {named("window-management")};
+    case PermissionKind::WindowManagement:
+      return {named("window-management")};
     case PermissionKind::Unknown:
     case PermissionKind::MultipleAutomaticDownloads:
     case PermissionKind::FileReadWrite:
@@ -36,18 +42,24 @@ std::vector<Json> permissionDescriptorsFor(PermissionKind kind) {
 }
 
 const std::vector<PermissionKind>& askablePermissionKinds() {
-  static const std::vector<PermissionKind> kinds = {
-      PermissionKind::Microphone,  PermissionKind::Camera,        PermissionKind::Geolocation,
-      PermissionKind::Notifications, PermissionKind::OtherSensors, PermissionKind::ClipboardRead,
-      PermissionKind::MultipleAutomaticDownloads, PermissionKind::FileReadWrite,
-      PermissionKind::Autoplay,    PermissionKind::LocalFonts,    PermissionKind::MidiSystemExclusive,
-      PermissionKind::WindowManagement};
+  static const std::vector<PermissionKind> kinds = {PermissionKind::Microphone,
+                                                    PermissionKind::Camera,
+                                                    PermissionKind::Geolocation,
+                                                    PermissionKind::Notifications,
+                                                    PermissionKind::OtherSensors,
+                                                    PermissionKind::ClipboardRead,
+                                                    PermissionKind::MultipleAutomaticDownloads,
+                                                    PermissionKind::FileReadWrite,
+                                                    PermissionKind::Autoplay,
+                                                    PermissionKind::LocalFonts,
+                                                    PermissionKind::MidiSystemExclusive,
+                                                    PermissionKind::WindowManagement};
   return kinds;
 }
 
 std::vector<Json> silentlyGrantedPermissions() {
-  return {named("pointer-lock"),       named("keyboard-lock"),    named("fullscreen"),
-          named("screen-wake-lock"),   named("persistent-storage"), named("storage-access"),
+  return {named("pointer-lock"),         named("keyboard-lock"),      named("fullscreen"),
+          named("screen-wake-lock"),     named("persistent-storage"), named("storage-access"),
           named("local-network-access"), named("loopback-network")};
 }
 

@@ -14,9 +14,9 @@ using webview::WebResourceContext;
 
 WebResourceContext resourceContextOf(const std::string& resourceType) {
   static const std::map<std::string, WebResourceContext, std::less<>> contexts = {
-      {"Document", WebResourceContext::Document}, {"Stylesheet", WebResourceContext::Stylesheet},
-      {"Image", WebResourceContext::Image},       {"Media", WebResourceContext::Media},
-      {"Font", WebResourceContext::Font},         {"Script", WebResourceContext::Script},
+      {"Document", WebResourceContext::Document},  {"Stylesheet", WebResourceContext::Stylesheet},
+      {"Image", WebResourceContext::Image},        {"Media", WebResourceContext::Media},
+      {"Font", WebResourceContext::Font},          {"Script", WebResourceContext::Script},
       {"XHR", WebResourceContext::XmlHttpRequest}, {"Fetch", WebResourceContext::Fetch},
   };
   auto found = contexts.find(resourceType);
@@ -54,9 +54,8 @@ Json fulfillParams(const std::string& requestId, const webview::WebResourceRespo
 
 RequestInterception::RequestInterception(DevToolsClient& client, Handlers handlers)
     : client_(client), handlers_(std::move(handlers)) {
-  client_.on("Fetch.requestPaused", [this](const Json& params, const std::string&) {
-    onRequestPaused(params);
-  });
+  client_.on("Fetch.requestPaused",
+             [this](const Json& params, const std::string&) { onRequestPaused(params); });
 }
 
 RequestInterception::~RequestInterception() {
@@ -74,10 +73,12 @@ void RequestInterception::addFilter(const std::string& uriPattern, WebResourceCo
 void RequestInterception::updateBrowserPatterns() {
   Json patterns = Json::array();
   for (const auto& filter : filters_) {
-    patterns.push_back({{"urlPattern", interceptionPatternFor(filter.prefix)}, {"requestStage", "Request"}});
+    patterns.push_back(
+        {{"urlPattern", interceptionPatternFor(filter.prefix)}, {"requestStage", "Request"}});
   }
   if (handlers_.wantsNavigationStarting && handlers_.wantsNavigationStarting()) {
-    patterns.push_back({{"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}});
+    patterns.push_back(
+        {{"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}});
   }
   ++pendingPatternUpdates_;
   const char* method = patterns.empty() ? "Fetch.disable" : "Fetch.enable";
@@ -103,11 +104,12 @@ void RequestInterception::whenApplied(std::function<void()> then) {
 }
 
 RequestInterception::Coverage RequestInterception::coverageOf(const std::string& url,
-                                                             WebResourceContext context) const {
+                                                              WebResourceContext context) const {
   Coverage coverage = Coverage::None;
   for (const auto& filter : filters_) {
     if (!url.starts_with(filter.prefix)) continue;
-    if (filter.context == WebResourceContext::All || filter.context == context) return Coverage::Raised;
+    if (filter.context == WebResourceContext::All || filter.context == context)
+      return Coverage::Raised;
     coverage = Coverage::Blocked;
   }
   return coverage;
@@ -177,7 +179,8 @@ void RequestInterception::fulfillInline(const std::string& requestId,
                                        {"responsePhrase", "Internal Server Error"},
                                        {"responseHeaders", Json::array()}});
   auto body = response.content;
-  auto write = [head = std::move(head), unreadable = std::move(unreadable), body](std::string& out) {
+  auto write = [head = std::move(head), unreadable = std::move(unreadable),
+                body](std::string& out) {
     size_t start = out.size();
     out.reserve(start + head.size() + (body ? base64Length(body->size()) : 0) + 16);
     out += head;

@@ -57,7 +57,8 @@ class RequestInterception {
   enum class Coverage { None, Blocked, Raised };
 
   void onRequestPaused(const Json& params);
-  [[nodiscard]] Coverage coverageOf(const std::string& url, webview::WebResourceContext context) const;
+  [[nodiscard]] Coverage coverageOf(const std::string& url,
+                                    webview::WebResourceContext context) const;
   void answer(const std::string& requestId, const std::string& url,
               const std::optional<webview::WebResourceResponse>& response);
   void fulfillInline(const std::string& requestId, const webview::WebResourceResponse& response);

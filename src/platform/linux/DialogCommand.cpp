@@ -20,8 +20,8 @@ std::vector<std::string> DialogArguments(DialogTool tool, const std::string& tex
     case DialogTool::KDialog:
       return {"kdialog", "--title=" + caption, error ? "--error=" + text : "--sorry=" + text};
     case DialogTool::XMessage:
-      return {"xmessage", "-title", caption, "-center", "-buttons", "OK:0", "-default", "OK",
-              "-file", "-"};
+      return {"xmessage", "-title",   caption, "-center", "-buttons",
+              "OK:0",     "-default", "OK",    "-file",   "-"};
   }
   return {};
 }

@@ -20,8 +20,8 @@ void ShowMessageBox(const std::string& text, const std::string& caption, Message
   std::optional<DialogTool> tool = ChooseDialogTool(ProgramInPath);
   if (!tool) return;  // the message is on standard error already
   std::optional<std::string> input = DialogStandardInput(*tool, text);
-  pid_t pid = StartProgram(DialogArguments(*tool, text, caption, icon), true,
-                           input ? &*input : nullptr);
+  pid_t pid =
+      StartProgram(DialogArguments(*tool, text, caption, icon), true, input ? &*input : nullptr);
   if (pid > 0) WaitForProgram(pid);
 }
 

@@ -72,8 +72,8 @@ const std::string& ExecutablePath() {
 std::string LocalAppDataFolder() {
   const char* xdgDataHome = std::getenv("XDG_DATA_HOME");
   const char* home = std::getenv("HOME");
-  bool needDatabase = (xdgDataHome == nullptr || xdgDataHome[0] != '/') &&
-                      (home == nullptr || home[0] == '\0');
+  bool needDatabase =
+      (xdgDataHome == nullptr || xdgDataHome[0] != '/') && (home == nullptr || home[0] == '\0');
   return linux_platform::LocalAppDataFolderFrom(
       xdgDataHome, home, needDatabase ? linux_platform::UserDatabaseHome() : std::nullopt);
 }

@@ -32,7 +32,8 @@ class PollEventLoop final : public EventLoop {
   void unwatch(int fd);
 
   // Calls onFire after interval, then again every interval while repeating.
-  TimerId addTimer(std::chrono::milliseconds interval, bool repeating, std::function<void()> onFire);
+  TimerId addTimer(std::chrono::milliseconds interval, bool repeating,
+                   std::function<void()> onFire);
   void cancelTimer(TimerId id);
 
   // Runs ready work once, waiting at most `timeout` for something to happen

@@ -220,10 +220,17 @@ void X11EmbeddedBrowserWindow::handleStateRequest(const XClientMessageEvent& req
   }
   bool wanted = fullscreen_;
   switch (request.data.l[0]) {
-    case kNetWmStateRemove: wanted = false; break;
-    case kNetWmStateAdd: wanted = true; break;
-    case kNetWmStateToggle: wanted = !fullscreen_; break;
-    default: return;
+    case kNetWmStateRemove:
+      wanted = false;
+      break;
+    case kNetWmStateAdd:
+      wanted = true;
+      break;
+    case kNetWmStateToggle:
+      wanted = !fullscreen_;
+      break;
+    default:
+      return;
   }
   // Answer as a window manager would, so that the browser believes its new state.
   std::vector<Atom> state = ReadAtomProperty(display_, child_, atoms.netWmState);

@@ -49,11 +49,11 @@ class X11EmbeddedBrowserWindow final : public EmbeddedBrowserWindow {
 
  private:
   enum class State {
-    Waiting,         // not created yet
-    InParent,        // adopted
-    AwaitRelease,    // managed by the window manager: withdrawn, waiting to be let go
-    Released,        // handed back to the root because the parent is going away
-    Gone             // the browser destroyed its window
+    Waiting,       // not created yet
+    InParent,      // adopted
+    AwaitRelease,  // managed by the window manager: withdrawn, waiting to be let go
+    Released,      // handed back to the root because the parent is going away
+    Gone           // the browser destroyed its window
   };
 
   void reparentIntoParent();

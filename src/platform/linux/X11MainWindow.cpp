@@ -21,8 +21,8 @@ namespace {
 constexpr long kNetWmStateRemove = 0;
 constexpr long kNetWmStateAdd = 1;
 constexpr long kSourceApplication = 1;
-constexpr uint32_t kStateBits = window_style::kMaximize | window_style::kMinimize |
-                                window_style::kVisible;
+constexpr uint32_t kStateBits =
+    window_style::kMaximize | window_style::kMinimize | window_style::kVisible;
 
 unsigned long PixelFor(Display* display, int screen, Rgb colour) {
   XColor xcolour{};
@@ -55,19 +55,20 @@ std::unique_ptr<X11MainWindow> X11MainWindow::create(X11WindowSystem& system,
   attributes.bit_gravity = NorthWestGravity;
   // The frame is unknown before the window manager manages the window: the outer size
   // given is the client size to create.
-  Window window = XCreateWindow(display, system.root(), 0, 0, ClampSize(params.outerWidth),
-                                ClampSize(params.outerHeight), 0, CopyFromParent, InputOutput,
-                                CopyFromParent, CWBackPixel | CWEventMask | CWBitGravity,
-                                &attributes);
+  Window window =
+      XCreateWindow(display, system.root(), 0, 0, ClampSize(params.outerWidth),
+                    ClampSize(params.outerHeight), 0, CopyFromParent, InputOutput, CopyFromParent,
+                    CWBackPixel | CWEventMask | CWBitGravity, &attributes);
   if (window == None) return nullptr;
-  std::unique_ptr<X11MainWindow> created(new X11MainWindow(system, window, params, std::move(proc)));
+  std::unique_ptr<X11MainWindow> created(
+      new X11MainWindow(system, window, params, std::move(proc)));
   system.registerMainWindow(created.get());
   system.flush();
   return created;
 }
 
-X11MainWindow::X11MainWindow(X11WindowSystem& system, Window window,
-                             const MainWindowParams& params, WindowProc proc)
+X11MainWindow::X11MainWindow(X11WindowSystem& system, Window window, const MainWindowParams& params,
+                             WindowProc proc)
     : system_(system),
       display_(system.display()),
       window_(window),
@@ -152,10 +153,10 @@ void X11MainWindow::setTitle(const std::string& utf8Title) {
 
 void X11MainWindow::applyMotifHints() {
   MotifWmHints hints = MotifHintsForStyle(decorationStyle_);
-  WriteLongProperty(display_, window_, system_.atoms().motifWmHints, system_.atoms().motifWmHints,
-                    {static_cast<long>(hints.flags), static_cast<long>(hints.functions),
-                     static_cast<long>(hints.decorations), hints.inputMode,
-                     static_cast<long>(hints.status)});
+  WriteLongProperty(
+      display_, window_, system_.atoms().motifWmHints, system_.atoms().motifWmHints,
+      {static_cast<long>(hints.flags), static_cast<long>(hints.functions),
+       static_cast<long>(hints.decorations), hints.inputMode, static_cast<long>(hints.status)});
 }
 
 void X11MainWindow::applySizeHints(int32_t clientWidth, int32_t clientHeight) {
@@ -387,7 +388,8 @@ void X11MainWindow::setWindowPos(int32_t x, int32_t y, int32_t width, int32_t he
 
 Rect X11MainWindow::monitorRectNearest() const {
   Display* display = display_;
-  Rect screen{0, 0, DisplayWidth(display, system_.screen()), DisplayHeight(display, system_.screen())};
+  Rect screen{0, 0, DisplayWidth(display, system_.screen()),
+              DisplayHeight(display, system_.screen())};
   std::vector<Rect> monitors = QueryMonitorRects(display, system_.root());
   system_.flush();
   return ChooseMonitor(monitors, windowRect(), screen);
@@ -464,15 +466,15 @@ void X11MainWindow::setTimer(int32_t id, int32_t intervalMs) {
   if (destroyed_) return;
   killTimer(id);
   auto alive = std::weak_ptr<bool>(alive_);
-  timers_[id] = system_.loop().addTimer(
-      std::chrono::milliseconds(std::max(1, intervalMs)), true, [this, alive, id] {
-        auto token = alive.lock();
-        if (!token || !*token) return;
-        WindowEvent event;
-        event.kind = WindowEvent::Kind::Timer;
-        event.timerId = id;
-        dispatch(event);
-      });
+  timers_[id] = system_.loop().addTimer(std::chrono::milliseconds(std::max(1, intervalMs)), true,
+                                        [this, alive, id] {
+                                          auto token = alive.lock();
+                                          if (!token || !*token) return;
+                                          WindowEvent event;
+                                          event.kind = WindowEvent::Kind::Timer;
+                                          event.timerId = id;
+                                          dispatch(event);
+                                        });
 }
 
 void X11MainWindow::killTimer(int32_t id) {

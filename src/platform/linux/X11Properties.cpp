@@ -25,10 +25,11 @@ struct PropertyData {
 
 bool Fetch(Display* display, Window window, Atom property, Atom type, PropertyData& out) {
   unsigned long bytesAfter = 0;
-  int status = XGetWindowProperty(display, window, property, 0, LONG_MAX / 4, False, type,
-                                  &out.actualType, &out.actualFormat, &out.count, &bytesAfter,
-                                  &out.data);
-  return status == Success && out.data != nullptr && (type == AnyPropertyType || out.actualType == type);
+  int status =
+      XGetWindowProperty(display, window, property, 0, LONG_MAX / 4, False, type, &out.actualType,
+                         &out.actualFormat, &out.count, &bytesAfter, &out.data);
+  return status == Success && out.data != nullptr &&
+         (type == AnyPropertyType || out.actualType == type);
 }
 
 }  // namespace

@@ -82,8 +82,8 @@ std::unique_ptr<MainWindow> X11WindowSystem::createMainWindow(const MainWindowPa
 std::unique_ptr<EmbeddedBrowserWindow> X11WindowSystem::expectBrowserWindow(uint64_t parentWindow,
                                                                             int32_t width,
                                                                             int32_t height) {
-  auto embedded = std::make_unique<X11EmbeddedBrowserWindow>(*this, static_cast<Window>(parentWindow),
-                                                             width, height);
+  auto embedded = std::make_unique<X11EmbeddedBrowserWindow>(
+      *this, static_cast<Window>(parentWindow), width, height);
   selectRootEvents();
   return embedded;
 }
