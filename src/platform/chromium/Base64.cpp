@@ -11,7 +11,7 @@ namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 // A multiple of 3, so that blocks encode without padding in between.
-constexpr size_t kReadBlock = 3 * (1 << 20);
+constexpr size_t kReadBlock = size_t{3} << 20;
 
 void encodeInto(const unsigned char* in, size_t size, char* out) {
   size_t whole = size / 3 * 3;

@@ -92,6 +92,7 @@ BrowserProcess::Launch BrowserProcess::launch(const std::vector<std::string>& ar
     return result;
   }
   std::vector<char*> cArgs;
+  cArgs.reserve(argv.size() + 1);
   for (const auto& arg : argv) cArgs.push_back(const_cast<char*>(arg.c_str()));
   cArgs.push_back(nullptr);
 

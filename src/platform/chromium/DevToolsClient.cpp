@@ -33,7 +33,7 @@ uint64_t DevToolsClient::sendWritten(std::string_view method, const std::string&
   return enqueue(toWireJson(header), std::move(writeParams), std::move(onReply));
 }
 
-uint64_t DevToolsClient::enqueue(std::string header, ParamsWriter writeParams,
+uint64_t DevToolsClient::enqueue(const std::string& header, ParamsWriter writeParams,
                                  ReplyHandler onReply) {
   uint64_t id = nextId_++;
   if (closed_) return id;  // the closure has been reported; nothing can be sent any more

@@ -67,7 +67,7 @@ class DevToolsClient final : private DevToolsTransport::Listener {
 
   void deliverReply(const Json& message);
   void deliverEvent(const Json& message);
-  uint64_t enqueue(std::string header, ParamsWriter writeParams, ReplyHandler onReply);
+  uint64_t enqueue(const std::string& header, ParamsWriter writeParams, ReplyHandler onReply);
   void complete(uint64_t id, const DevToolsReply& reply);
 
   DevToolsTransport& transport_;

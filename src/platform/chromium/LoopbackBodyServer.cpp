@@ -25,10 +25,10 @@ namespace {
 
 constexpr size_t kTokenBytes = 16;
 constexpr size_t kTokenLength = 2 * kTokenBytes;  // lowercase hex
-constexpr size_t kMaxRequestHead = 16 * 1024;
-constexpr size_t kBodyChunkBytes = 1024 * 1024;
+constexpr size_t kMaxRequestHead = size_t{16} * 1024;
+constexpr size_t kBodyChunkBytes = size_t{1024} * 1024;
 // Bytes one connection may send before the others get their turn.
-constexpr size_t kFairShareBytes = 16 * 1024 * 1024;
+constexpr size_t kFairShareBytes = size_t{16} * 1024 * 1024;
 // How long a finished connection waits for the client to close first, so that a late
 // byte from the client cannot turn the close into a reset that discards the response's tail.
 constexpr std::chrono::milliseconds kDrainTime{2'000};

@@ -26,7 +26,7 @@ class ReplyBarrier {
       }
     };
   }
-  void setSelf(std::shared_ptr<ReplyBarrier> self) { self_ = std::move(self); }
+  void setSelf(const std::shared_ptr<ReplyBarrier>& self) { self_ = self; }
 
  private:
   std::shared_ptr<ReplyBarrier> shared() { return self_.lock(); }

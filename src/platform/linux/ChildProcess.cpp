@@ -135,7 +135,8 @@ bool ProgramInPath(const std::string& name) {
     if (end == std::string::npos) end = dirs.size();
     std::string dir = dirs.substr(start, end - start);
     if (dir.empty()) dir = ".";
-    if (access((dir + "/" + name).c_str(), X_OK) == 0) return true;
+    dir.append("/").append(name);
+    if (access(dir.c_str(), X_OK) == 0) return true;
     start = end + 1;
   }
   return false;

@@ -12,7 +12,7 @@ namespace {
 
 constexpr png_uint_32 kMaxSide = 4096;
 // Larger files are not images the host would use (an icon, a splash).
-constexpr std::streamoff kMaxFileBytes = 64 * 1024 * 1024;
+constexpr std::streamoff kMaxFileBytes = std::streamoff{64} * 1024 * 1024;
 
 // Straight (not premultiplied) RGBA bytes to 0xAARRGGBB words.
 std::vector<uint32_t> PackArgb(const std::vector<png_byte>& rgba) {
