@@ -648,8 +648,10 @@ TEST_F(X11WindowWithOpenbox, ClosingTheHostLetsTheBrowserWindowLive) {
   Window child = showAndAdopt(browser, embedded);
   window_->close();
   ASSERT_TRUE(pumpUntil([&] { return log_.count(Kind::Destroy) == 1; }));
-  EXPECT_EQ(observer_->parentOf(child), observer_->root());
-  EXPECT_EQ(observer_->mapState(child), IsUnmapped);
+  EXPECT_TRUE(pumpUntil([&] {
+    return observer_->parentOf(child) == observer_->root() &&
+           observer_->mapState(child) == IsUnmapped;
+  }));
   EXPECT_FALSE(observer_->inClientList(child));
 }
 

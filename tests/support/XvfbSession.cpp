@@ -178,44 +178,26 @@ bool XvfbSession::windowManagerShowsAWindow(std::chrono::steady_clock::time_poin
   return shown;
 }
 
-namespace {
-
-bool redirectRefused = false;
-
-int NoteRedirectRefusal(Display*, XErrorEvent* error) {
-  if (error->error_code == BadAccess) redirectRefused = true;
-  return 0;
-}
-
-}  // namespace
-
-// The window manager has announced itself and holds the root's substructure
-// redirection, so that windows mapped from now on are managed.
+// The window manager has announced itself: it owns the screen's WM_S0 selection and
+// has set _NET_SUPPORTING_WM_CHECK. (Asking for the root's substructure redirection
+// ourselves to see whether it is taken would race with the manager taking it.)
 bool XvfbSession::windowManagerAnnounced() const {
   Display* display = XOpenDisplay(display_.c_str());
   if (display == nullptr) return false;
+  Atom selection = XInternAtom(display, "WM_S0", False);
   Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
   Atom type = None;
   int format = 0;
   unsigned long count = 0;
   unsigned long after = 0;
   unsigned char* data = nullptr;
-  bool announced =
-      XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type,
-                         &format, &count, &after, &data) == Success &&
-      data != nullptr && count == 1;
+  bool announced = XGetSelectionOwner(display, selection) != None &&
+                   XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False,
+                                      XA_WINDOW, &type, &format, &count, &after, &data) == Success &&
+                   data != nullptr && count == 1;
   if (data != nullptr) XFree(data);
-  bool redirected = false;
-  if (announced) {
-    redirectRefused = false;
-    XErrorHandler previous = XSetErrorHandler(NoteRedirectRefusal);
-    XSelectInput(display, DefaultRootWindow(display), SubstructureRedirectMask);
-    XSync(display, False);
-    XSetErrorHandler(previous);
-    redirected = redirectRefused;  // refused: someone else holds it
-  }
-  XCloseDisplay(display);  // gives the redirection back, had it been granted
-  return redirected;
+  XCloseDisplay(display);
+  return announced;
 }
 
 }  // namespace tavrelle::test

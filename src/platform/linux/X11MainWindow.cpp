@@ -369,6 +369,7 @@ void X11MainWindow::setWindowPos(int32_t x, int32_t y, int32_t width, int32_t he
   unsigned int clientWidth = ClampSize(size ? client.width() : current.width());
   unsigned int clientHeight = ClampSize(size ? client.height() : current.height());
   if (move) positioned_ = true;
+  geometryRestoresLeft_ = 0;  // a new request replaces the one being insisted on
   applySizeHints(static_cast<int32_t>(clientWidth), static_cast<int32_t>(clientHeight));
   // With north-west gravity the window manager places the frame's corner at (x, y).
   if (move && size) {
@@ -409,9 +410,9 @@ void X11MainWindow::markFullscreen(bool fullscreen) {
     if (wantMaximized_) {
       changeState(true, atoms.netWmStateMaximizedVert, atoms.netWmStateMaximizedHorz);
     } else if (requestedClient_ && system_.windowManagerRunning()) {
-      Rect client = *requestedClient_;
-      XMoveResizeWindow(display_, window_, client.left, client.top, ClampSize(client.width()),
-                        ClampSize(client.height()));
+      applyRequestedGeometry();
+      // The manager may restore its own rectangle after ours arrived: insist a few times.
+      geometryRestoresLeft_ = kGeometryRestoreAttempts;
     }
   }
   system_.flush();
@@ -529,7 +530,32 @@ void X11MainWindow::handleEvent(const XEvent& event) {
   }
 }
 
+void X11MainWindow::applyRequestedGeometry() {
+  Rect client = *requestedClient_;
+  XMoveResizeWindow(display_, window_, client.left, client.top, ClampSize(client.width()),
+                    ClampSize(client.height()));
+}
+
+// After leaving fullscreen, the first changes that do not show the rectangle asked for
+// are the window manager restoring what it saved; the request is sent again.
+void X11MainWindow::insistOnRequestedGeometry() {
+  if (geometryRestoresLeft_ == 0 || !requestedClient_ || readState().fullscreen) return;
+  // The request holds the frame's corner and the client's size.
+  const Rect outer = windowRect();
+  const Rect client = clientRect();
+  const Rect& wanted = *requestedClient_;
+  if (outer.left == wanted.left && outer.top == wanted.top && client.width() == wanted.width() &&
+      client.height() == wanted.height()) {
+    geometryRestoresLeft_ = 0;
+    return;
+  }
+  --geometryRestoresLeft_;
+  applyRequestedGeometry();
+  system_.flush();
+}
+
 void X11MainWindow::onGeometryOrStateChanged() {
+  insistOnRequestedGeometry();
   ClientGeometry now = queryGeometry();
   std::vector<WindowEvent> events = GeometryChangeEvents(reported_, now);
   reported_ = now;

@@ -70,6 +70,8 @@ class X11MainWindow final : public MainWindow {
   void setIcon(const Image& icon);
   void applyMotifHints();
   void applySizeHints(int32_t clientWidth, int32_t clientHeight);
+  void applyRequestedGeometry();
+  void insistOnRequestedGeometry();
   void onGeometryOrStateChanged();
   void onFrameExtentsChanged();
   void takeFocus(Time time);
@@ -104,6 +106,10 @@ class X11MainWindow final : public MainWindow {
   ClientGeometry reported_;
   // The outer position and client size last asked for, re-applied when fullscreen ends.
   std::optional<Rect> requestedClient_;
+  // How many more times the requested rectangle is re-sent while a window manager
+  // restores its own after fullscreen.
+  int geometryRestoresLeft_ = 0;
+  static constexpr int kGeometryRestoreAttempts = 3;
   // Without a window manager the window maximizes itself: the rectangle to go back to.
   std::optional<Rect> unmaximizedClient_;
   RawMotionAccumulator rawMotion_;
