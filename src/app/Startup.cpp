@@ -7,6 +7,7 @@
 
 #include "app/AppOrigin.h"
 #include "app/CurrentWebViewHost.h"
+#include "app/DefaultCaption.h"
 #include "app/Dpi.h"
 #include "app/MainWndProc.h"
 #include "extensions/ExtensionManager.h"
@@ -24,7 +25,6 @@ constexpr const char* kWebRoot = "www/";
 constexpr const char* kExtensionSubfolder = "/zxext/";
 constexpr const char* kFixedRuntimeFolder = "webview2";
 constexpr const char* kWindowClass = "Tavrelle";
-constexpr const char* kDefaultCaption = "Tavrelle";
 
 // Where a player without a runtime can get a Chromium-family browser.
 constexpr const char* kRuntimeDownloadPage =

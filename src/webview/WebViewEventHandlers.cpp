@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "app/DefaultCaption.h"
 #include "content/ResourceServer.h"
 #include "webview/ZephyxWebView.h"
 
@@ -15,7 +16,6 @@ constexpr uint32_t kFrameChangedInPlace =
 
 constexpr const char* kRuntimeStoppedText =
     "The web view runtime stopped unexpectedly. The app will close.";
-constexpr const char* kDefaultCaption = "Tavrelle";
 constexpr int kRuntimeStoppedExitCode = 2;
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/DefaultCaption.h"
 #include "content/ResourceServer.h"
 
 namespace tavrelle {
@@ -14,7 +15,6 @@ constexpr const char* kTargetCompatibleBrowserVersion = "152.0.4191.47";
 
 constexpr const char* kCreationFailedText = "Failed to start the web view runtime: ";
 constexpr const char* kCreationFailedWithoutReason = "no web view was created";
-constexpr const char* kDefaultCaption = "Tavrelle";
 constexpr int kCreationFailedExitCode = 1;
 
 }  // namespace
