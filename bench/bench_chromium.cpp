@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSummary.h"
 #include "platform/chromium/ChromiumRuntime.h"
 #include "platform/linux/PollEventLoop.h"
 
@@ -58,6 +59,23 @@ chrome.webview.addEventListener('message', async (e) => {
   if (m.type === 'ping') chrome.webview.postMessage('pong');
   else if (m.type === 'burst') { for (let i = 0; i < m.n; i++) chrome.webview.postMessage('b'); chrome.webview.postMessage('burst-done'); }
   else if (m.type === 'count') { window.count = (window.count || 0) + 1; if (window.count === m.n) { window.count = 0; chrome.webview.postMessage('counted'); } }
+  else if (m.type === 'small') {
+    try {
+      const start = performance.now();
+      let next = 0, failed = 0;
+      const worker = async () => {
+        while (next < m.count) {
+          const i = next++;
+          const response = await fetch(m.base + 'small-' + i + '.bin');
+          if ((await response.arrayBuffer()).byteLength !== m.size) failed++;
+        }
+      };
+      await Promise.all(Array.from({ length: m.parallel }, worker));
+      chrome.webview.postMessage(JSON.stringify({ ms: performance.now() - start, failed }));
+    } catch (error) {
+      chrome.webview.postMessage(JSON.stringify({ error: String(error) }));
+    }
+  }
   else if (m.type === 'fetch') {
     try {
       const start = performance.now();
@@ -163,10 +181,10 @@ class Nginx {
     std::ofstream(conf) << "daemon off; master_process off; worker_processes 1; pid " << root
                         << "/nginx.pid; error_log " << root
                         << "/nginx-error.log;\nevents {}\nhttp {\n"
-                        << " access_log off; client_body_temp_path " << root << "; proxy_temp_path "
-                        << root << "; fastcgi_temp_path " << root << "; uwsgi_temp_path " << root
-                        << "; scgi_temp_path " << root << ";\n server { listen 127.0.0.1:" << port_
-                        << "; root " << root
+                        << " access_log off; sendfile on; tcp_nopush on; client_body_temp_path "
+                        << root << "; proxy_temp_path " << root << "; fastcgi_temp_path " << root
+                        << "; uwsgi_temp_path " << root << "; scgi_temp_path " << root
+                        << ";\n server { listen 127.0.0.1:" << port_ << "; root " << root
                         << "; location / { add_header Access-Control-Allow-Origin * always;"
                         << " add_header Cache-Control no-store always; } }\n}\n";
     std::string binary = "/usr/sbin/nginx";
@@ -218,6 +236,32 @@ class Nginx {
   int port_ = 0;
 };
 
+// The figures for the summary, written when the program ends.
+struct Figures {
+  std::map<int64_t, double> hostFetchMs, nginxFetchMs;
+  std::optional<double> hostSmallPerS, nginxSmallPerS, roundTripUs, hostToPagePerS, pageToHostPerS;
+  ~Figures() {
+    for (auto [megabytes, hostMs] : hostFetchMs) {
+      std::optional<double> reference;
+      if (nginxFetchMs.contains(megabytes)) reference = nginxFetchMs[megabytes];
+      const char* target = megabytes == 1 ? "<= 1.2x" : megabytes == 16 ? "<= 1.1x" : "<= 1.05x";
+      bench::addToSummary("fetch " + std::to_string(megabytes) + " MiB (median)", "ms", hostMs,
+                          reference, target);
+    }
+    if (hostSmallPerS) {
+      bench::addToSummary("2000 small files, 32 at a time", "files/s", *hostSmallPerS,
+                          nginxSmallPerS, ">= 1x");
+    }
+    if (roundTripUs)
+      bench::addToSummary("message round trip (median)", "us", *roundTripUs, {}, "<= 250");
+    if (hostToPagePerS)
+      bench::addToSummary("host-to-page burst", "messages/s", *hostToPagePerS, {}, ">= 500000");
+    if (pageToHostPerS)
+      bench::addToSummary("page-to-host burst", "messages/s", *pageToHostPerS, {}, "-");
+  }
+};
+Figures figures;
+
 // Shared by the benchmarks; ended (browser closed, nginx stopped) at exit.
 BenchBrowser* shared() {
   static std::unique_ptr<BenchBrowser> browser = [] {
@@ -257,6 +301,7 @@ void fetchIn(benchmark::State& state, bool throughNginx) {
   std::string url = throughNginx ? "http://127.0.0.1:" + std::to_string(sharedNginx()->port()) +
                                        "/" + fileOfSize(state.range(0))
                                  : "https://tavrelle.localhost/" + fileOfSize(state.range(0));
+  std::vector<double> times;
   for (auto _ : state) {
     browser->webView->PostWebMessageAsJson(json{{"type", "fetch"}, {"url", url}}.dump());
     auto reply = browser->nextMessage();
@@ -266,12 +311,61 @@ void fetchIn(benchmark::State& state, bool throughNginx) {
       return;
     }
     state.SetIterationTime(result["ms"].get<double>() / 1000.0);
+    times.push_back(result["ms"].get<double>());
   }
   state.SetBytesProcessed(state.iterations() * (state.range(0) << 20));
+  (throughNginx ? figures.nginxFetchMs : figures.hostFetchMs)[state.range(0)] =
+      bench::medianOf(times);
 }
 
 void BM_PageFetchIntercepted(benchmark::State& state) { fetchIn(state, false); }
 void BM_PageFetchNginx(benchmark::State& state) { fetchIn(state, true); }
+constexpr int kSmallFiles = 2000;
+constexpr int kSmallFileBytes = 4096;
+
+void smallFilesIn(benchmark::State& state, bool throughNginx) {
+  auto* browser = shared();
+  if (!browser || (throughNginx && (!sharedNginx() || !sharedNginx()->running()))) {
+    state.SkipWithError("no browser or nginx");
+    return;
+  }
+  std::string bytes(kSmallFileBytes, 's');
+  auto sharedBytes = std::make_shared<const std::string>(bytes);
+  for (int i = 0; i < kSmallFiles; ++i) {
+    std::string name = "small-" + std::to_string(i) + ".bin";
+    if (browser->files.emplace("https://tavrelle.localhost/" + name, sharedBytes).second) {
+      std::ofstream(browser->folder() + "/" + name, std::ios::binary) << bytes;
+    }
+  }
+  std::string base = throughNginx
+                         ? "http://127.0.0.1:" + std::to_string(sharedNginx()->port()) + "/"
+                         : std::string("https://tavrelle.localhost/");
+  std::vector<double> rates;
+  for (auto _ : state) {
+    browser->webView->PostWebMessageAsJson(json{
+        {"type", "small"},
+        {"base", base},
+        {"count", kSmallFiles},
+        {"size", kSmallFileBytes},
+        {"parallel", 32}}.dump());
+    auto reply = browser->nextMessage();
+    auto result = reply ? json::parse(*reply, nullptr, false) : json();
+    if (!result.is_object() || !result.contains("ms") || result.value("failed", 1) != 0) {
+      state.SkipWithError(("small files failed: " + reply.value_or("no reply")).c_str());
+      return;
+    }
+    state.SetIterationTime(result["ms"].get<double>() / 1000.0);
+    rates.push_back(kSmallFiles * 1000.0 / result["ms"].get<double>());
+  }
+  state.counters["files_per_s"] = bench::medianOf(rates);
+  (throughNginx ? figures.nginxSmallPerS : figures.hostSmallPerS) = bench::medianOf(rates);
+}
+
+void BM_SmallFilesIntercepted(benchmark::State& state) { smallFilesIn(state, false); }
+void BM_SmallFilesNginx(benchmark::State& state) { smallFilesIn(state, true); }
+BENCHMARK(BM_SmallFilesIntercepted)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SmallFilesNginx)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
 BENCHMARK(BM_PageFetchIntercepted)
     ->Arg(1)
     ->Arg(16)
@@ -302,6 +396,7 @@ void BM_MessageRoundTrip(benchmark::State& state) {
   }
   std::sort(trips.begin(), trips.end());
   state.counters["median_us"] = trips[trips.size() / 2];
+  figures.roundTripUs = trips[trips.size() / 2];
   state.counters["p99_us"] = trips[trips.size() * 99 / 100];
 }
 BENCHMARK(BM_MessageRoundTrip)->Iterations(1)->Unit(benchmark::kMillisecond);
@@ -309,6 +404,7 @@ BENCHMARK(BM_MessageRoundTrip)->Iterations(1)->Unit(benchmark::kMillisecond);
 void BM_MessageBurstPageToHost(benchmark::State& state) {
   auto* browser = shared();
   if (!browser) return state.SkipWithError("no browser");
+  auto began = Clock::now();
   for (auto _ : state) {
     browser->messages.clear();
     browser->webView->PostWebMessageAsJson(R"({"type":"burst","n":10000})");
@@ -320,12 +416,15 @@ void BM_MessageBurstPageToHost(benchmark::State& state) {
   }
   state.counters["messages_per_s"] = benchmark::Counter(
       10000.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  figures.pageToHostPerS = 10000.0 * static_cast<double>(state.iterations()) /
+                           std::chrono::duration<double>(Clock::now() - began).count();
 }
 BENCHMARK(BM_MessageBurstPageToHost)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 void BM_MessageBurstHostToPage(benchmark::State& state) {
   auto* browser = shared();
   if (!browser) return state.SkipWithError("no browser");
+  auto began = Clock::now();
   for (auto _ : state) {
     browser->messages.clear();
     for (int i = 0; i < 10000; ++i)
@@ -334,6 +433,8 @@ void BM_MessageBurstHostToPage(benchmark::State& state) {
   }
   state.counters["messages_per_s"] = benchmark::Counter(
       10000.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  figures.hostToPagePerS = 10000.0 * static_cast<double>(state.iterations()) /
+                           std::chrono::duration<double>(Clock::now() - began).count();
 }
 BENCHMARK(BM_MessageBurstHostToPage)->Iterations(3)->Unit(benchmark::kMillisecond);
 

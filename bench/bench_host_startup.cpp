@@ -1,16 +1,29 @@
 // Start-up as a player sees it: from starting the host to its window on screen, with
-// the demo game, a reused browser profile, under Xvfb with a window manager.
+// the demo game, a reused browser profile, under Xvfb with a window manager; and the
+// same for the bare browser showing an app window, as the reference.
 
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 #include <benchmark/benchmark.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "BenchSummary.h"
+#include "platform/chromium/ChromiumQuirks.h"
+#include "support/BundleBuilder.h"
 #include "support/HostProcess.h"
 #include "support/X11Probe.h"
 #include "support/XvfbSession.h"
@@ -55,11 +68,92 @@ std::optional<double> TimeToWindowShown(const StagedGame& game, XvfbSession& dis
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// A viewable top-level window of that process at least 100 pixels wide (the browser's
+// small helper windows are never shown).
+bool browserWindowShown(Display* display, Window parent, pid_t pid) {
+  Window root = 0, parentOut = 0, *children = nullptr;
+  unsigned int count = 0;
+  if (XQueryTree(display, parent, &root, &parentOut, &children, &count) == 0) return false;
+  Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
+  bool shown = false;
+  for (unsigned int i = 0; i < count && !shown; ++i) {
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format,
+                           &items, &after, &data) == Success &&
+        data != nullptr && items == 1 && *reinterpret_cast<long*>(data) == pid) {
+      XWindowAttributes attributes{};
+      shown = XGetWindowAttributes(display, children[i], &attributes) != 0 &&
+              attributes.map_state == IsViewable && attributes.width >= 100;
+    }
+    if (data != nullptr) XFree(data);
+    if (!shown) shown = browserWindowShown(display, children[i], pid);
+  }
+  if (children != nullptr) XFree(children);
+  return shown;
+}
+
+// Seconds from spawning the browser alone (an app window of the demo's size and
+// colour, the host's switches, a reused profile) until its window is viewable.
+std::optional<double> BareBrowserToWindowShown(const std::string& display,
+                                               const std::string& profile) {
+  std::vector<std::string> args{"/usr/bin/chromium", "--user-data-dir=" + profile,
+                                "--window-size=960,600", "--ozone-platform=x11",
+                                "--app=data:text/html,<body style='background:%23101220'>"};
+  for (auto& sw : chromium::quirks::noNetworkSwitches()) args.push_back(sw);
+  for (auto& sw : chromium::quirks::noWarningBarSwitches()) args.push_back(sw);
+  if (geteuid() == 0) {
+    for (auto& sw : chromium::quirks::runningAsRootSwitches()) args.push_back(sw);
+  }
+  std::vector<char*> argv;
+  for (auto& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  std::string displayVariable = "DISPLAY=" + display;
+  std::vector<char*> envp{displayVariable.data()};
+  std::string home = std::string("HOME=") + (getenv("HOME") ? getenv("HOME") : "/tmp");
+  envp.push_back(home.data());
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  Display* x = XOpenDisplay(display.c_str());
+  if (x == nullptr) return std::nullopt;
+  auto start = Clock::now();
+  pid_t pid = -1;
+  int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  std::optional<double> seconds;
+  if (spawned == 0) {
+    while (Clock::now() - start < std::chrono::seconds(30)) {
+      if (browserWindowShown(x, DefaultRootWindow(x), pid)) {
+        seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        break;
+      }
+      usleep(2000);
+    }
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+  }
+  XCloseDisplay(x);
+  return seconds;
+}
+
 // One display and one staged game for all repetitions.
 struct StartupScene {
   XvfbSession display{XvfbSession::Options{true, 1280, 1024}};
   std::unique_ptr<X11Probe> probe;
   std::unique_ptr<StagedGame> game;
+  std::unique_ptr<TempDir> bareProfile = std::make_unique<TempDir>();
+  std::vector<double> hostSeconds, bareSeconds;
+  ~StartupScene() {
+    if (hostSeconds.empty() || bareSeconds.empty()) return;
+    bench::addToSummary("start to a visible window (median)", "ms",
+                        1000 * bench::medianOf(hostSeconds), 1000 * bench::medianOf(bareSeconds),
+                        "<= 1.05x");
+  }
 };
 
 StartupScene& Scene() {
@@ -69,6 +163,7 @@ StartupScene& Scene() {
       fresh->probe = std::make_unique<X11Probe>(fresh->display.display());
       fresh->game = StageDemo();
       TimeToWindowShown(*fresh->game, fresh->display, *fresh->probe);  // creates the profile
+      BareBrowserToWindowShown(fresh->display.display(), fresh->bareProfile->path());
     }
     return fresh;
   }();
@@ -88,6 +183,7 @@ void BM_HostStartToWindowShown(benchmark::State& state) {
       return;
     }
     state.SetIterationTime(*seconds);
+    scene.hostSeconds.push_back(*seconds);
   }
 }
 BENCHMARK(BM_HostStartToWindowShown)
@@ -96,6 +192,104 @@ BENCHMARK(BM_HostStartToWindowShown)
     ->Iterations(1)
     ->Repetitions(10)
     ->ReportAggregatesOnly(true);
+
+void BM_BareBrowserStartToWindowShown(benchmark::State& state) {
+  StartupScene& scene = Scene();
+  if (!scene.display.ready()) {
+    state.SkipWithError(scene.display.error().c_str());
+    return;
+  }
+  for (auto _ : state) {
+    std::optional<double> seconds =
+        BareBrowserToWindowShown(scene.display.display(), scene.bareProfile->path());
+    if (!seconds) {
+      state.SkipWithError("the browser showed no window within 30 s");
+      return;
+    }
+    state.SetIterationTime(*seconds);
+    scene.bareSeconds.push_back(*seconds);
+  }
+}
+BENCHMARK(BM_BareBrowserStartToWindowShown)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+
+// ----- Memory while serving a large bundle -----
+
+constexpr uint64_t kMovieBytes = uint64_t{1} << 30;
+
+// A page that seeks through a 1 GiB movie the way a media element does (open-ended
+// ranges at many offsets, each answered with up to 2 MiB), then says it is done.
+constexpr const char* kSeekingPage = R"(<!doctype html><title>seeking</title><script>
+(async () => {
+  const size = 1073741824;
+  let bytes = 0;
+  for (let i = 0; i < 100; i++) {
+    const offset = Math.floor(((i * 7919) % 100) / 100 * (size - 4096));
+    const response = await fetch('movie.bin', { headers: { Range: 'bytes=' + offset + '-' } });
+    bytes += (await response.arrayBuffer()).byteLength;
+  }
+  document.title = 'done ' + bytes;
+})();
+</script>)";
+
+// The bundle: header, a blob holding the page and then a 1 GiB hole for the movie, the
+// directory. Nothing but the page takes disk space.
+void WriteSparseBundle(const std::string& path) {
+  std::string page = kSeekingPage;
+  uint64_t blobSize = page.size() + kMovieBytes;
+  std::vector<DirectoryEntry> entries{{.name = "index.html", .offset = 0, .size = page.size()},
+                                      {.name = "movie.bin", .offset = page.size(), .size = kMovieBytes}};
+  std::ofstream out(path, std::ios::binary);
+  out << BundleHeader() << ChunkHeader("blob", blobSize) << page;
+  out.seekp(static_cast<std::streamoff>(28 + blobSize));
+  out << Chunk("fdir", DirectoryData(entries));
+}
+
+std::optional<uint64_t> AnonymousKilobytes(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.starts_with("RssAnon:")) return std::stoull(line.substr(8));
+  }
+  return std::nullopt;
+}
+
+void BM_HostAnonymousMemoryServingALargeBundle(benchmark::State& state) {
+  StartupScene& scene = Scene();
+  if (!scene.display.ready()) {
+    state.SkipWithError(scene.display.error().c_str());
+    return;
+  }
+  StagedGame game(TAVRELLE_HOST);
+  game.write("package.json", R"({"name": "bench-memory", "window": {"title": "Memory"},
+      "bundle": {"type": "asset-bundle", "assets-path": "game.zxab"}})");
+  WriteSparseBundle(game.folder() + "/game.zxab");
+  for (auto _ : state) {
+    HostProcess host(game, scene.display.display());
+    uint64_t peakKilobytes = 0;
+    std::optional<Window> window;
+    bool done = X11Probe::waitFor(
+        [&] {
+          if (auto kilobytes = AnonymousKilobytes(host.pid()))
+            peakKilobytes = std::max(peakKilobytes, *kilobytes);
+          if (!window) window = scene.probe->findHostWindow(host.pid());
+          return window && scene.probe->title(*window).starts_with("done");
+        },
+        std::chrono::seconds(120));
+    if (!done) {
+      state.SkipWithError("the seeking page did not finish within 120 s");
+      return;
+    }
+    state.counters["peak_anonymous_MB"] = static_cast<double>(peakKilobytes) / 1024.0;
+    bench::addToSummary("host anonymous memory, 1 GiB bundle with seeks (peak)", "MB",
+                        static_cast<double>(peakKilobytes) / 1024.0, {}, "< 30");
+  }
+}
+BENCHMARK(BM_HostAnonymousMemoryServingALargeBundle)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace tavrelle::test

@@ -38,6 +38,7 @@ StartupPorts LinuxPorts(webview::WebViewRuntime& runtime, EventLoop& loop) {
 }  // namespace
 
 int main() {
+  RaiseOpenFileLimit();
   linux_platform::PollEventLoop loop;
   // Declared before the runtime, which keeps a pointer to it as its embedder.
   std::unique_ptr<linux_platform::X11WindowSystem> windowSystem;

@@ -87,13 +87,13 @@ std::optional<Resource> Locate(const BundleArchive& bundle, const std::string& c
 }
 
 // Null when the file cannot be opened; the caller answers 500 rather than a success
-// without a body.
+// without a body. The body opens the file again when it is read: a response waiting
+// for the browser holds no open file.
 BodyPointer WholeFileBody(const Resource& resource) {
-  std::unique_ptr<FileReader> reader = FileReader::open(resource.filePath);
-  if (!reader) {
+  if (!FileReader::open(resource.filePath)) {
     return nullptr;
   }
-  return std::make_shared<FileBody>(std::move(reader), resource.size);
+  return std::make_shared<FileBody>(resource.filePath, resource.size);
 }
 
 ByteRange CapToLargestRangedBody(ByteRange range) {

@@ -26,6 +26,13 @@ size_t FileBody::read(uint64_t offset, std::span<std::byte> out) const {
   if (offset >= length_) {
     return 0;
   }
+  if (!reader_ && !openFailed_) {
+    reader_ = FileReader::open(path_);
+    openFailed_ = !reader_;
+  }
+  if (!reader_) {
+    return 0;
+  }
   const size_t count = std::min<uint64_t>(out.size(), length_ - offset);
   return reader_->readAt(offset, out.first(count));
 }

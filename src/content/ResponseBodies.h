@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "platform/Files.h"
@@ -24,18 +25,21 @@ class MemoryBody final : public webview::ResponseBody {
   std::vector<std::byte> bytes_;
 };
 
-// The first `length` bytes of an open file, read on demand.
+// The first `length` bytes of a file, read on demand. The file is opened by the first
+// read, so that a body waiting to be fetched holds no open file; a file that cannot be
+// opened then reads as empty.
 class FileBody final : public webview::ResponseBody {
  public:
-  FileBody(std::unique_ptr<FileReader> reader, uint64_t length)
-      : reader_(std::move(reader)), length_(length) {}
+  FileBody(std::string path, uint64_t length) : path_(std::move(path)), length_(length) {}
 
   [[nodiscard]] uint64_t size() const override { return length_; }
   size_t read(uint64_t offset, std::span<std::byte> out) const override;
 
  private:
-  std::unique_ptr<FileReader> reader_;
+  std::string path_;
   uint64_t length_;
+  mutable std::unique_ptr<FileReader> reader_;
+  mutable bool openFailed_ = false;
 };
 
 // A slice of a mapped file. Shares ownership of the mapping, so the bytes stay valid

@@ -70,6 +70,31 @@ TEST(NulFrameSplitterTest, NothingDeliveredWithoutTerminator) {
   EXPECT_EQ(splitter.pendingBytes(), 16u);
 }
 
+TEST(NulFrameSplitterTest, AMessageOverTheCeilingIsSkippedWithoutBeingHeld) {
+  NulFrameSplitter splitter(16);
+  std::vector<std::string> messages;
+  std::vector<std::pair<std::string, size_t>> oversized;
+  auto feed = [&](std::string_view bytes) {
+    splitter.feed(
+        bytes, [&](std::string&& message) { messages.push_back(std::move(message)); },
+        [&](std::string_view start, size_t length) { oversized.emplace_back(start, length); });
+  };
+  feed(std::string("{\"id\":1}\0{\"id\":22,\"result\":", 27));
+  feed(std::string(300, 'x'));
+  EXPECT_EQ(splitter.pendingBytes(), 0u);  // nothing of the long one is held
+  EXPECT_TRUE(oversized.empty());          // reported once it has ended
+  feed(std::string("}\0{\"exactly16bytes\"\0", 21));
+  EXPECT_EQ(messages, (std::vector<std::string>{"{\"id\":1}", "{\"exactly16bytes\""}));
+  ASSERT_EQ(oversized.size(), 1u);
+  EXPECT_EQ(oversized[0].first.size(), NulFrameSplitter::kKeptStartOfOversized);
+  EXPECT_TRUE(oversized[0].first.starts_with("{\"id\":22,\"result\":xxx"));
+  EXPECT_EQ(oversized[0].second, 18u + 300u + 1u);
+  // One read holding a whole long message and the next one.
+  feed(std::string(17, 'y') + std::string("\0{}\0", 4));
+  EXPECT_EQ(messages.back(), "{}");
+  EXPECT_EQ(oversized.back().second, 17u);
+}
+
 // ----- The pipe itself, over real pipes -----
 
 class Recorder : public DevToolsTransport::Listener {
@@ -154,6 +179,31 @@ TEST_F(DevToolsPipeTest, OutgoingMessagesAreProducedOffTheMainThreadAndNulEnded)
   EXPECT_NE(producedOn, mainThread);
 }
 
+TEST_F(DevToolsPipeTest, CheapMessagesGoOutAtOnceYetNeverAheadOfQueuedOnes) {
+  auto mainThread = std::this_thread::get_id();
+  std::thread::id producedOn;
+  OutgoingMessage first{1, [&] {
+                          producedOn = std::this_thread::get_id();
+                          return std::string("{\"id\":1}");
+                        }};
+  first.cheap = true;
+  pipe_->send(std::move(first));
+  EXPECT_EQ(producedOn, mainThread);
+  EXPECT_EQ(browserReadsUntilNul(), "{\"id\":1}");
+  // More than the pipe holds: the writer thread blocks on it while cheap ones queue up.
+  std::string big = "{\"big\":\"" + std::string(1 << 20, 'b') + "\"}";
+  pipe_->send(OutgoingMessage{2, [big] { return big; }});
+  for (int id = 3; id < 6; ++id) {
+    OutgoingMessage small{static_cast<uint64_t>(id),
+                          [id] { return "{\"id\":" + std::to_string(id) + "}"; }};
+    small.cheap = true;
+    pipe_->send(std::move(small));
+  }
+  EXPECT_EQ(browserReadsUntilNul(), big);
+  for (int id = 3; id < 6; ++id)
+    EXPECT_EQ(browserReadsUntilNul(), "{\"id\":" + std::to_string(id) + "}");
+}
+
 TEST_F(DevToolsPipeTest, OversizedMessageIsRejectedWithoutBreakingTheConnection) {
   pipe_->send(
       OutgoingMessage{3, [] { return std::string(quirks::kLargestMessageToBrowser + 1, 'x'); }});
@@ -161,6 +211,23 @@ TEST_F(DevToolsPipeTest, OversizedMessageIsRejectedWithoutBreakingTheConnection)
   EXPECT_EQ(browserReadsUntilNul(), "{\"id\":4}");
   ASSERT_TRUE(runUntil([&] { return recorder_.rejected.size() == 1; }));
   EXPECT_EQ(recorder_.rejected[0].first, 3u);
+  EXPECT_TRUE(recorder_.closed.empty());
+}
+
+TEST_F(DevToolsPipeTest, AnOversizedReplyFailsItsCommandAndTheNextMessageArrives) {
+  std::string huge = "{\"id\":41,\"result\":{\"value\":\"";
+  huge.resize(DevToolsPipe::kLargestMessageFromBrowser + 10, 'x');
+  huge += "\"}}";
+  huge.push_back('\0');
+  std::thread writer([&] {
+    browserSays(huge);
+    browserSays(std::string("{\"id\":42}\0", 10));
+  });
+  ASSERT_TRUE(runUntil([&] { return recorder_.received.size() == 1; }));
+  writer.join();
+  EXPECT_EQ(recorder_.received[0]["id"], 42);
+  ASSERT_EQ(recorder_.rejected.size(), 1u);
+  EXPECT_EQ(recorder_.rejected[0].first, 41u);
   EXPECT_TRUE(recorder_.closed.empty());
 }
 

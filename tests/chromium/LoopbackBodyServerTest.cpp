@@ -195,7 +195,7 @@ TEST_F(LoopbackBodyServerTest, HeadUsesTheOfferAndAnOfferWithoutBodyIsEmpty) {
   EXPECT_EQ(head.status, 200);
   EXPECT_EQ(head.header("Content-Length"), "5");
   EXPECT_EQ(head.body, "");
-  EXPECT_EQ(get(path).status, 404);
+  EXPECT_EQ(get(path).head, "");
 
   std::string url =
       server_->offer(500, "Internal Server Error", "Cache-Control: no-store", nullptr);
@@ -216,15 +216,15 @@ TEST_F(LoopbackBodyServerTest, TokensAreSingleUseAndMatchedExactly) {
         path.substr(0, path.size() - 1) + "g", "http://127.0.0.1:" + std::to_string(port()) + path,
         "/." + path, std::string("*")}) {
     SCOPED_TRACE(target);
+    // No answer at all: the connection is closed.
     auto response = get(target);
-    EXPECT_EQ(response.status, 404);
+    EXPECT_EQ(response.head, "");
     EXPECT_EQ(response.body, "");
   }
   EXPECT_EQ(server_->pendingOffers(), 1u);
   EXPECT_EQ(get(path).body, "secret");
   auto second = get(path);
-  EXPECT_EQ(second.status, 404);
-  EXPECT_EQ(second.header("Content-Length"), "0");
+  EXPECT_EQ(second.head, "");
   EXPECT_EQ(second.body, "");
 }
 
@@ -250,24 +250,57 @@ TEST_F(LoopbackBodyServerTest, PreflightAnswersWithoutUsingTheOffer) {
   EXPECT_TRUE(preflight.head.starts_with("HTTP/1.1 204 No Content\r\n"));
   EXPECT_EQ(preflight.header("Access-Control-Allow-Origin"), kOrigin);
   EXPECT_EQ(preflight.header("Access-Control-Allow-Methods"), "GET, HEAD, OPTIONS");
+  auto forPut = fetchLoopback(port(), "OPTIONS", path, "Access-Control-Request-Method: PUT\r\n");
+  EXPECT_EQ(forPut.header("Access-Control-Allow-Methods"), "GET, HEAD, OPTIONS, PUT");
   EXPECT_EQ(preflight.header("Access-Control-Allow-Headers"), "range, x-custom");
   EXPECT_EQ(preflight.header("Access-Control-Allow-Private-Network"), "true");
   EXPECT_EQ(preflight.body, "");
-  auto bare = get("/whatever", "OPTIONS");
+  auto bare =
+      fetchLoopback(port(), "OPTIONS", "/whatever", "Access-Control-Request-Method: GET\r\n");
   EXPECT_EQ(bare.status, 204);
   EXPECT_EQ(bare.countOf("Access-Control-Allow-Headers"), 0);
   EXPECT_EQ(server_->pendingOffers(), 1u);
   EXPECT_EQ(get(path).body, "data");
 }
 
-TEST_F(LoopbackBodyServerTest, OtherMethodsAreRefusedWithoutUsingTheOffer) {
-  std::string path = offer(textBody("data"));
-  for (const char* method : {"POST", "PUT", "DELETE", "TRACE"}) {
-    auto response = get(path, method);
-    EXPECT_EQ(response.status, 405) << method;
-    EXPECT_EQ(response.header("Allow"), "GET, HEAD, OPTIONS");
+TEST_F(LoopbackBodyServerTest, EveryMethodIsAnsweredLikeGet) {
+  for (const char* method : {"POST", "PUT", "DELETE", "OPTIONS", "PATCH", "BREW"}) {
+    SCOPED_TRACE(method);
+    auto response = get(offer(textBody("data"), "Content-Type: text/plain"), method);
+    EXPECT_EQ(response.status, 200);
+    EXPECT_EQ(response.header("Content-Type"), "text/plain");
+    EXPECT_EQ(response.body, "data");
   }
-  EXPECT_EQ(get(path).body, "data");
+  // A request with a body is answered too; its body is not taken for a next request.
+  LoopbackHttpClient posting(port());
+  posting.sendRequest("POST", offer(textBody("posted")), "Content-Length: 5\r\n", true);
+  posting.send("hello");
+  std::string head = posting.readHead();
+  EXPECT_TRUE(head.starts_with("HTTP/1.1 200 OK\r\n"));
+  EXPECT_NE(head.find("\r\nConnection: close\r\n"), std::string::npos);
+  EXPECT_EQ(posting.readBodyText(), "posted");
+  EXPECT_EQ(server_->pendingOffers(), 0u);
+}
+
+TEST_F(LoopbackBodyServerTest, AnAnsweredConnectionIsKeptForTheNextRequest) {
+  LoopbackHttpClient kept(port());
+  for (const char* text : {"first", "second body", "third"}) {
+    kept.sendRequest("GET", offer(textBody(text)), {}, true);
+    std::string head = kept.readHead();
+    EXPECT_NE(head.find("\r\nConnection: keep-alive\r\n"), std::string::npos);
+    EXPECT_EQ(kept.readBodyText(std::string_view(text).size()), text);
+  }
+  EXPECT_EQ(server_->openConnections(), 1u);
+  // An unknown token on a kept connection ends it.
+  kept.sendRequest("GET", "/0123456789abcdef0123456789abcdef", {}, true);
+  EXPECT_TRUE(kept.waitForClose());
+  // Idle kept connections are closed after a while.
+  LoopbackHttpClient idle(port());
+  idle.sendRequest("GET", offer(textBody("x")), {}, true);
+  idle.readHead();
+  EXPECT_EQ(idle.readBodyText(1), "x");
+  clock_.advance(15s);
+  EXPECT_TRUE(idle.waitForClose());
 }
 
 TEST_F(LoopbackBodyServerTest, MalformedOversizedAndPiecemealRequests) {
@@ -283,7 +316,22 @@ TEST_F(LoopbackBodyServerTest, MalformedOversizedAndPiecemealRequests) {
   std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
   for (char c : request) piecemeal.send(std::string_view(&c, 1));
   EXPECT_TRUE(piecemeal.readHead().starts_with("HTTP/1.1 200 OK\r\n"));
-  EXPECT_EQ(piecemeal.readBodyText(), "data");
+  EXPECT_EQ(piecemeal.readBodyText(4), "data");
+}
+
+TEST_F(LoopbackBodyServerTest, TheNumberOfWaitingOffersIsCapped) {
+  LoopbackBodyServerOptions options;
+  options.maxPendingOffers = 3;
+  auto capped = LoopbackBodyServer::start(kOrigin, options);
+  ASSERT_NE(capped, nullptr);
+  std::vector<std::string> urls;
+  for (int i = 0; i < 3; ++i) urls.push_back(capped->offer(200, "OK", "", textBody("x")));
+  for (const std::string& url : urls) EXPECT_FALSE(url.empty());
+  EXPECT_EQ(capped->offer(200, "OK", "", textBody("x")), "");
+  // Taking one makes room for one.
+  EXPECT_EQ(fetchLoopback(capped->port(), "GET", pathOfUrl(urls[0])).body, "x");
+  EXPECT_FALSE(capped->offer(200, "OK", "", textBody("y")).empty());
+  EXPECT_EQ(capped->offer(200, "OK", "", textBody("z")), "");
 }
 
 TEST_F(LoopbackBodyServerTest, OffersExpireAfterThirtySecondsAndReleaseTheirBodies) {
@@ -296,22 +344,57 @@ TEST_F(LoopbackBodyServerTest, OffersExpireAfterThirtySecondsAndReleaseTheirBodi
   clock_.advance(29s);
   EXPECT_EQ(get(inTime).body, "in time");
   clock_.advance(1s);
-  EXPECT_EQ(get(late).status, 404);
+  EXPECT_EQ(get(late).head, "");
   EXPECT_TRUE(watchedFetched.expired());
   clock_.advance(1s);
   EXPECT_TRUE(eventually([&] { return watchedNeverFetched.expired(); }));
   EXPECT_EQ(server_->pendingOffers(), 0u);
 }
 
-TEST_F(LoopbackBodyServerTest, SilentClientsBlockNobodyAndAreDroppedAfterTenSeconds) {
+TEST_F(LoopbackBodyServerTest, SilentClientsBlockNobodyAndAreDroppedAfterThreeSeconds) {
   LoopbackHttpClient silent(port());
   LoopbackHttpClient halfway(port());
   halfway.send("GET /0123");
   EXPECT_EQ(get(offer(textBody("served"))).body, "served");
   ASSERT_TRUE(eventually([&] { return server_->openConnections() == 2; }));
-  clock_.advance(10s);
+  clock_.advance(3s);
   EXPECT_TRUE(silent.waitForClose());
+  EXPECT_TRUE(halfway.waitForClose());
   EXPECT_TRUE(eventually([&] { return server_->openConnections() == 0; }));
+}
+
+TEST_F(LoopbackBodyServerTest, WhenEveryConnectionIsTakenTheOldestWaitingForItsHeadMakesRoom) {
+  LoopbackBodyServerOptions options;
+  options.maxConnections = 4;
+  options.clock = [this] { return clock_.now(); };
+  auto small = LoopbackBodyServer::start(kOrigin, options);
+  ASSERT_NE(small, nullptr);
+  // One client being answered (it does not read), three holding their heads back.
+  LoopbackHttpClient reading(small->port());
+  reading.sendRequest(
+      "GET", pathOfUrl(small->offer(200, "OK", "", std::make_shared<PatternBody>(256 * kMiB))));
+  ASSERT_TRUE(eventually([&] { return small->pendingOffers() == 0; }));
+  std::vector<std::unique_ptr<LoopbackHttpClient>> holders;
+  auto addHolder = [&] {
+    clock_.advance(10ms);  // distinct waiting times
+    holders.push_back(std::make_unique<LoopbackHttpClient>(small->port()));
+    return eventually([&] { return small->openConnections() == 4u; });
+  };
+  for (int i = 0; i < 3; ++i) {
+    clock_.advance(10ms);
+    holders.push_back(std::make_unique<LoopbackHttpClient>(small->port()));
+  }
+  ASSERT_TRUE(eventually([&] { return small->openConnections() == 4u; }));
+  // Each newcomer pushes out the oldest holder, never the response in progress.
+  for (size_t i = 0; i < 3; ++i) {
+    auto response = fetchLoopback(small->port(), "GET",
+                                  pathOfUrl(small->offer(200, "OK", "", textBody("fetched"))));
+    EXPECT_EQ(response.body, "fetched");
+    EXPECT_TRUE(holders[i]->waitForClose()) << i;
+    ASSERT_TRUE(eventually([&] { return small->openConnections() == 3u; }));
+    ASSERT_TRUE(addHolder()) << i;
+  }
+  EXPECT_FALSE(reading.readHead().empty());
 }
 
 TEST_F(LoopbackBodyServerTest, AClientThatStopsReadingIsDroppedAfterTheStallTimeout) {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
 #include <optional>
+#include <vector>
 #include <string>
 
 #include "content/BundleArchive.h"
@@ -227,6 +230,24 @@ TEST_F(ResourceServerTest, UnreadableFolderFileIsAServerError) {
             std::string::npos);
   EXPECT_FALSE(response.content);
   EXPECT_EQ(server_.mappedFileCount(), 0U);
+}
+
+size_t OpenDescriptorCount() {
+  return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                           std::filesystem::directory_iterator()));
+}
+
+TEST_F(ResourceServerTest, AWholeFileBodyOpensItsFileOnlyWhenRead) {
+  writeWebFile("level.bin", Pattern(3000));
+  const size_t before = OpenDescriptorCount();
+  std::vector<WebResourceResponse> waiting;
+  for (int i = 0; i < 50; ++i) waiting.push_back(get("level.bin"));
+  EXPECT_EQ(OpenDescriptorCount(), before);
+  EXPECT_EQ(BodyText(waiting.back()), Pattern(3000));
+  EXPECT_EQ(OpenDescriptorCount(), before + 1);
+  // A file removed while its response waits reads as empty.
+  std::filesystem::remove(dir_.pathOf("www/level.bin"));
+  EXPECT_EQ(BodyText(waiting.front()), "");
 }
 
 TEST_F(ResourceServerTest, FolderFilesOfTwoGiBAndMoreUseTheirWholeSize) {

@@ -7,6 +7,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <stdexcept>
@@ -90,9 +91,9 @@ void LoopbackHttpClient::send(std::string_view bytes) {
 }
 
 void LoopbackHttpClient::sendRequest(std::string_view method, std::string_view target,
-                                     std::string_view extraHeaderLines) {
+                                     std::string_view extraHeaderLines, bool keepConnection) {
   send(std::string(method) + " " + std::string(target) + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" +
-       std::string(extraHeaderLines) + "\r\n");
+       std::string(extraHeaderLines) + (keepConnection ? "" : "Connection: close\r\n") + "\r\n");
 }
 
 std::string LoopbackHttpClient::readHead() {
@@ -125,6 +126,18 @@ std::string LoopbackHttpClient::readBodyText() {
   readBody([&](std::span<const std::byte> bytes) {
     body.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   });
+  return body;
+}
+
+std::string LoopbackHttpClient::readBodyText(size_t length) {
+  std::string body = pending_.substr(0, length);
+  pending_.erase(0, body.size());
+  std::array<char, 4096> buffer{};
+  while (body.size() < length) {
+    ssize_t got = receive(fd_, buffer.data(), std::min(buffer.size(), length - body.size()));
+    if (got <= 0) break;
+    body.append(buffer.data(), static_cast<size_t>(got));
+  }
   return body;
 }
 

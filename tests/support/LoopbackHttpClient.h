@@ -21,14 +21,17 @@ class LoopbackHttpClient {
   ~LoopbackHttpClient();
 
   void send(std::string_view bytes);
-  // "<method> <target> HTTP/1.1", a Host line, extraHeaderLines (each ended by "\r\n").
+  // "<method> <target> HTTP/1.1", a Host line, extraHeaderLines (each ended by "\r\n"),
+  // and "Connection: close" unless the connection is to be kept.
   void sendRequest(std::string_view method, std::string_view target,
-                   std::string_view extraHeaderLines = {});
+                   std::string_view extraHeaderLines = {}, bool keepConnection = false);
   // The response head with its blank line; empty when the connection ended first.
   std::string readHead();
   // Hands every body byte to sink until the server closes; returns the count.
   uint64_t readBody(const std::function<void(std::span<const std::byte>)>& sink);
   std::string readBodyText();
+  // Exactly `length` body bytes, for a response on a kept connection.
+  std::string readBodyText(size_t length);
   // True when the server ended the connection without sending more.
   bool waitForClose();
   // Closes with a reset, as a browser tab that goes away mid-download does.

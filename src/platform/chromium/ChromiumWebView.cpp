@@ -6,6 +6,7 @@
 #include "platform/chromium/BrowserConnection.h"
 #include "platform/chromium/ChromiumQuirks.h"
 #include "platform/chromium/DevToolsClient.h"
+#include "platform/chromium/HostMessageBatch.h"
 #include "platform/chromium/PageScript.h"
 #include "platform/chromium/PageSessions.h"
 #include "platform/chromium/PermissionNames.h"
@@ -69,6 +70,22 @@ ChromiumWebView::ChromiumWebView(linux_platform::PollEventLoop& loop,
   };
   handlers.wantsNavigationStarting = [this] { return !navigationStarting_.empty(); };
   interception_ = std::make_unique<RequestInterception>(client(), std::move(handlers));
+  hostMessages_ =
+      std::make_unique<HostMessageBatch>(loop_, [this](int64_t context, std::string messages) {
+        bool cheap = messages.size() <= 64 * 1024;
+        client().sendWritten(
+            "Runtime.callFunctionOn", page_.sessionId,
+            [context, messages = std::move(messages)](std::string& out) {
+              out.append(R"({"functionDeclaration":"function (batch) { for (const data of batch) )")
+                  .append(kPageDispatcherName)
+                  .append(R"((data); }","executionContextId":)")
+                  .append(std::to_string(context))
+                  .append(R"(,"arguments":[{"value":[)")
+                  .append(messages)
+                  .append("]}]}");
+            },
+            {}, cheap);
+      });
   interception_->setTopFrameId(page_.targetId);
 
   browser_->setFailureHandler([this](const BrowserConnection::Failure& failure) {
@@ -191,19 +208,15 @@ void ChromiumWebView::add_NavigationStarting(
 // ----- Messages -----
 
 void ChromiumWebView::PostWebMessageAsJson(const std::string& json) {
-  Json value = Json::parse(json, nullptr, false);
-  if (value.is_discarded()) {
+  // Checked, not parsed: the text goes to the browser as it stands (valid JSON is valid
+  // UTF-8 too).
+  if (!Json::accept(json)) {
     std::fprintf(stderr, "tavrelle: not posted to the page, not JSON: %.80s\n", json.c_str());
     return;
   }
   auto context = sessions_->topDocumentContext();
   if (!context) return;  // no document yet: the message has no one to reach
-  client().send("Runtime.callFunctionOn",
-                {{"functionDeclaration",
-                  std::string("function (data) { ") + kPageDispatcherName + "(data); }"},
-                 {"executionContextId", *context},
-                 {"arguments", Json::array({Json{{"value", std::move(value)}}})}},
-                page_.sessionId);
+  hostMessages_->add(*context, json);
 }
 
 void ChromiumWebView::onPageReport(const std::string& payload,

@@ -20,6 +20,7 @@ namespace tavrelle::chromium {
 
 class BrowserConnection;
 class DevToolsClient;
+class HostMessageBatch;
 class PageSessions;
 class RequestInterception;
 struct DevToolsReply;
@@ -108,6 +109,7 @@ class ChromiumWebView final : public webview::WebView {
   bool settingsUpdatePosted_ = false;
   std::unique_ptr<PageSessions> sessions_;
   std::unique_ptr<RequestInterception> interception_;
+  std::unique_ptr<HostMessageBatch> hostMessages_;
   std::optional<int64_t> windowId_;
 
   std::string title_;

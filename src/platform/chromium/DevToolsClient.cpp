@@ -22,19 +22,22 @@ uint64_t DevToolsClient::send(std::string_view method, Json params, const std::s
   if (!params.is_object()) params = Json::object();
   // Small params are serialised here; the transport's thread only copies them out.
   auto text = std::make_shared<const std::string>(toWireJson(params));
+  constexpr size_t kCheapBytes = 64 * 1024;
+  bool cheap = text->size() <= kCheapBytes;
   return sendWritten(
-      method, sessionId, [text](std::string& out) { out.append(*text); }, std::move(onReply));
+      method, sessionId, [text](std::string& out) { out.append(*text); }, std::move(onReply),
+      cheap);
 }
 
 uint64_t DevToolsClient::sendWritten(std::string_view method, const std::string& sessionId,
-                                     ParamsWriter writeParams, ReplyHandler onReply) {
+                                     ParamsWriter writeParams, ReplyHandler onReply, bool cheap) {
   Json header = {{"method", method}};
   if (!sessionId.empty()) header["sessionId"] = sessionId;
-  return enqueue(toWireJson(header), std::move(writeParams), std::move(onReply));
+  return enqueue(toWireJson(header), std::move(writeParams), std::move(onReply), cheap);
 }
 
 uint64_t DevToolsClient::enqueue(const std::string& header, ParamsWriter writeParams,
-                                 ReplyHandler onReply) {
+                                 ReplyHandler onReply, bool cheap) {
   uint64_t id = nextId_++;
   if (closed_) return id;  // the closure has been reported; nothing can be sent any more
   if (onReply) pending_.emplace(id, std::move(onReply));
@@ -42,12 +45,14 @@ uint64_t DevToolsClient::enqueue(const std::string& header, ParamsWriter writePa
   std::string prefix = "{\"id\":" + std::to_string(id) + "," + header.substr(1);
   prefix.pop_back();
   prefix += ",\"params\":";
-  transport_.send(OutgoingMessage{id, [prefix = std::move(prefix), write = std::move(writeParams)] {
+  transport_.send(OutgoingMessage{id,
+                                  [prefix = std::move(prefix), write = std::move(writeParams)] {
                                     std::string text = prefix;
                                     write(text);
                                     text.push_back('}');
                                     return text;
-                                  }});
+                                  },
+                                  cheap});
   return id;
 }
 

@@ -49,8 +49,9 @@ class DevToolsClient final : private DevToolsTransport::Listener {
                 ReplyHandler onReply = {});
   // Sends a command whose params are written where the transport writes (off the
   // main thread for the pipe): for large response bodies.
+  // cheap: writing the params costs no more than copying a few kilobytes.
   uint64_t sendWritten(std::string_view method, const std::string& sessionId,
-                       ParamsWriter writeParams, ReplyHandler onReply = {});
+                       ParamsWriter writeParams, ReplyHandler onReply = {}, bool cheap = false);
 
   // Every handler of a method runs for each of its events, in registration order.
   void on(std::string method, EventHandler handler);
@@ -67,7 +68,8 @@ class DevToolsClient final : private DevToolsTransport::Listener {
 
   void deliverReply(const Json& message);
   void deliverEvent(const Json& message);
-  uint64_t enqueue(const std::string& header, ParamsWriter writeParams, ReplyHandler onReply);
+  uint64_t enqueue(const std::string& header, ParamsWriter writeParams, ReplyHandler onReply,
+                   bool cheap);
   void complete(uint64_t id, const DevToolsReply& reply);
 
   DevToolsTransport& transport_;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <system_error>
@@ -95,13 +96,57 @@ void DevToolsPipe::send(OutgoingMessage message) {
   {
     std::lock_guard lock(queueMutex_);
     if (stopping_) return;
-    queue_.push_back(std::move(message));
+    bool first = queue_.empty() && !writerBusy_;
+    if (!(first && message.cheap)) {
+      queue_.push_back(std::move(message));
+      queueChanged_.notify_one();
+      return;
+    }
+    writerBusy_ = true;
   }
-  queueChanged_.notify_one();
+  // Written here, without waking the writer thread: a command's reply then comes back
+  // sooner. What the pipe does not take at once is left to the writer thread.
+  bool whole = writeAtOnce(message);
+  std::lock_guard lock(queueMutex_);
+  writerBusy_ = false;
+  if (!whole) queue_.push_front(std::move(message));
+  if (!queue_.empty()) queueChanged_.notify_one();
+}
+
+// Writes a cheap message without blocking. False when only part of it went out; the
+// message then holds the rest.
+bool DevToolsPipe::writeAtOnce(OutgoingMessage& message) {
+  std::string text = message.produce();
+  text.push_back('\0');
+  sigset_t sigpipe, previous;
+  sigemptyset(&sigpipe);
+  sigaddset(&sigpipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &sigpipe, &previous);
+  size_t written = 0;
+  while (written < text.size()) {
+    ssize_t put = write(toBrowserFd_, text.data() + written, text.size() - written);
+    if (put > 0) {
+      written += static_cast<size_t>(put);
+    } else if (put < 0 && errno == EINTR) {
+      continue;
+    } else {
+      if (put < 0 && errno == EPIPE) consumePendingSigpipe();
+      break;  // full or failed: the writer thread goes on, and reports a failure
+    }
+  }
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  if (written == text.size()) return true;
+  // The writer thread writes the rest and then the NUL; when only the NUL is missing,
+  // the rest is empty.
+  text.pop_back();
+  auto rest = std::make_shared<std::string>(text.substr(std::min(written, text.size())));
+  message.produce = [rest] { return *rest; };
+  message.cheap = false;
+  return false;
 }
 
 void DevToolsPipe::readLoop() {
-  NulFrameSplitter splitter;
+  NulFrameSplitter splitter(kLargestMessageFromBrowser);
   std::vector<char> buffer(kReadChunk);
   for (;;) {
     if (!waitReady(fromBrowserFd_, POLLIN, stopFd_)) return;
@@ -113,16 +158,37 @@ void DevToolsPipe::readLoop() {
                      : std::string("reading the DevTools pipe failed: ") + std::strerror(errno));
       return;
     }
-    splitter.feed({buffer.data(), static_cast<size_t>(got)}, [this](std::string&& text) {
-      auto message = std::make_shared<nlohmann::json>(nlohmann::json::parse(text, nullptr, false));
-      if (message->is_discarded() || !message->is_object()) {
-        std::fprintf(stderr, "tavrelle: dropped a malformed DevTools message (%zu bytes)\n",
-                     text.size());
-        return;
-      }
-      postMessage(std::move(message));
-    });
+    splitter.feed(
+        {buffer.data(), static_cast<size_t>(got)},
+        [this](std::string&& text) {
+          auto message =
+              std::make_shared<nlohmann::json>(nlohmann::json::parse(text, nullptr, false));
+          if (message->is_discarded() || !message->is_object()) {
+            std::fprintf(stderr, "tavrelle: dropped a malformed DevTools message (%zu bytes)\n",
+                         text.size());
+            return;
+          }
+          postMessage(std::move(message));
+        },
+        [this](std::string_view start, size_t length) { reportOversized(start, length); });
   }
+}
+
+// The browser writes a reply's id first: a skipped reply still fails its command.
+void DevToolsPipe::reportOversized(std::string_view start, size_t length) {
+  std::string reason = "the browser sent a message of " + std::to_string(length) +
+                       " bytes, more than the host reads";
+  constexpr std::string_view kReplyStart = "{\"id\":";
+  uint64_t id = 0;
+  if (start.starts_with(kReplyStart)) {
+    std::string_view digits = start.substr(kReplyStart.size());
+    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), id);
+    if (error == std::errc() && end != digits.data()) {
+      postRejected(id, reason);
+      return;
+    }
+  }
+  std::fprintf(stderr, "tavrelle: dropped a DevTools message: %s\n", reason.c_str());
 }
 
 void DevToolsPipe::writeLoop() {
@@ -131,18 +197,22 @@ void DevToolsPipe::writeLoop() {
     OutgoingMessage next;
     {
       std::unique_lock lock(queueMutex_);
-      queueChanged_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+      queueChanged_.wait(lock, [this] { return stopping_ || (!queue_.empty() && !writerBusy_); });
       if (stopping_) return;
       next = std::move(queue_.front());
       queue_.pop_front();
+      writerBusy_ = true;
     }
     std::string text = next.produce();
-    if (text.size() > quirks::kLargestMessageToBrowser) {
+    bool fits = text.size() <= quirks::kLargestMessageToBrowser;
+    if (!fits) {
       postRejected(next.id, "the message of " + std::to_string(text.size()) +
                                 " bytes exceeds what the browser accepts");
-      continue;
+    } else if (!writeAll(text.data(), text.size()) || !writeAll("", 1)) {
+      return;
     }
-    if (!writeAll(text.data(), text.size()) || !writeAll("", 1)) return;
+    std::lock_guard lock(queueMutex_);
+    writerBusy_ = false;
   }
 }
 

@@ -27,6 +27,11 @@ class DevToolsPipe final : public DevToolsTransport {
   DevToolsPipe(const DevToolsPipe&) = delete;
   DevToolsPipe& operator=(const DevToolsPipe&) = delete;
 
+  // The largest message read from the browser: a page message at its ceiling (64 MiB)
+  // with the event around it. Longer ones are skipped without being held; a command
+  // whose reply is skipped fails.
+  static constexpr size_t kLargestMessageFromBrowser = (size_t{64} << 20) + (size_t{1} << 20);
+
   void setListener(Listener* listener) override;
   void send(OutgoingMessage message) override;
 
@@ -38,8 +43,10 @@ class DevToolsPipe final : public DevToolsTransport {
   };
 
   void readLoop();
+  void reportOversized(std::string_view start, size_t length);
   void writeLoop();
   bool writeAll(const char* data, size_t size);
+  bool writeAtOnce(OutgoingMessage& message);
   void postMessage(std::shared_ptr<nlohmann::json> message);
   void postRejected(uint64_t id, std::string reason);
   void postClosed(std::string reason);
@@ -53,6 +60,7 @@ class DevToolsPipe final : public DevToolsTransport {
   std::mutex queueMutex_;
   std::condition_variable queueChanged_;
   std::deque<OutgoingMessage> queue_;
+  bool writerBusy_ = false;  // a message is being written; the next one must wait
   bool stopping_ = false;
 
   std::thread reader_;

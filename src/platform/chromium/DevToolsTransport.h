@@ -14,6 +14,9 @@ namespace tavrelle::chromium {
 struct OutgoingMessage {
   uint64_t id = 0;  // the command id; named back when the message is rejected
   std::function<std::string()> produce;
+  // Small and cheap to produce: the transport may produce and write it at once on the
+  // calling thread when nothing is queued before it.
+  bool cheap = false;
 };
 
 // The byte channel to one browser. Listener calls arrive on the main thread, one at a time.

@@ -35,7 +35,10 @@ constexpr std::chrono::milliseconds kDrainTime{2'000};
 // Upper bound of one poll; expired offers are released at this pace.
 constexpr std::chrono::milliseconds kMaxPollWait{1'000};
 constexpr std::chrono::milliseconds kAcceptPause{100};
-constexpr int kListenBacklog = 64;
+constexpr int kListenBacklog = 512;
+// New clients taken per turn of the loop, so that those taken last turn read their
+// heads before anyone is dropped to make room.
+constexpr int kAcceptsPerTurn = 8;
 
 using Token = std::array<char, kTokenLength>;
 
@@ -110,7 +113,10 @@ struct LoopbackBodyServer::Connection {
   int fd = -1;
   Phase phase = Phase::ReadingRequest;
   Clock::time_point deadline;
+  // Since when it waits for a request head: the oldest waiter makes room for newcomers.
+  Clock::time_point waitingSince;
   std::string received;
+  bool keepAlive = false;
 
   std::string head;
   size_t headSent = 0;
@@ -215,6 +221,7 @@ std::string LoopbackBodyServer::offer(int status, const std::string& reason,
   Offer offered{*token,      status,          reason,
                 headerBlock, std::move(body), now() + options_.offerLifetime};
   std::lock_guard lock(offersMutex_);
+  if (offers_.size() >= options_.maxPendingOffers) return {};
   offers_.push_back(std::move(offered));
   return url;
 }
@@ -256,7 +263,11 @@ void LoopbackBodyServer::serve() {
   while (!stopping_.load()) {
     fds.clear();
     fds.push_back({wakeFd_, POLLIN, 0});
-    bool accepting = connections_.size() < options_.maxConnections && !acceptPaused_;
+    bool roomForOne = connections_.size() < options_.maxConnections ||
+                      std::any_of(connections_.begin(), connections_.end(), [](const auto& c) {
+                        return c->phase == Connection::Phase::ReadingRequest;
+                      });
+    bool accepting = roomForOne && !acceptPaused_;
     fds.push_back({listenFd_, static_cast<short>(accepting ? POLLIN : 0), 0});
     for (const auto& connection : connections_) {
       bool writing = connection->phase == Connection::Phase::Responding;
@@ -290,7 +301,7 @@ int LoopbackBodyServer::pollTimeoutMs() const {
 }
 
 void LoopbackBodyServer::acceptClients() {
-  while (connections_.size() < options_.maxConnections) {
+  for (int taken = 0; taken < kAcceptsPerTurn; ++taken) {
     int fd = accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) {
       if (errno == EINTR || errno == ECONNABORTED) continue;
@@ -299,15 +310,31 @@ void LoopbackBodyServer::acceptClients() {
       if (errno != EAGAIN && errno != EWOULDBLOCK) acceptPaused_ = true;
       return;
     }
+    if (openConnections_.load() >= options_.maxConnections && !dropOldestWaitingForHead()) {
+      close(fd);  // every connection is being answered
+      return;
+    }
     // The last segment of a response must not wait for the client's delayed ACK.
     int on = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     auto connection = std::make_unique<Connection>();
     connection->fd = fd;
-    connection->deadline = now() + options_.requestTimeout;
+    connection->waitingSince = now();
+    connection->deadline = connection->waitingSince + options_.requestTimeout;
     connections_.push_back(std::move(connection));
     openConnections_.fetch_add(1);
   }
+}
+
+bool LoopbackBodyServer::dropOldestWaitingForHead() {
+  Connection* oldest = nullptr;
+  for (const auto& connection : connections_) {
+    if (connection->phase != Connection::Phase::ReadingRequest) continue;
+    if (!oldest || connection->waitingSince < oldest->waitingSince) oldest = connection.get();
+  }
+  if (!oldest) return false;
+  closeConnection(*oldest);
+  return true;
 }
 
 void LoopbackBodyServer::serviceConnection(Connection& connection, short revents) {
@@ -354,6 +381,18 @@ void LoopbackBodyServer::closeConnection(Connection& connection) {
 
 // ----- One connection -----
 
+void LoopbackBodyServer::waitForRequest(Connection& connection) {
+  connection.phase = Connection::Phase::ReadingRequest;
+  connection.received.clear();
+  connection.head.clear();
+  connection.headSent = 0;
+  connection.bodySize = 0;
+  connection.bodySent = 0;
+  connection.chunkBegin = connection.chunkEnd = 0;
+  connection.waitingSince = now();
+  connection.deadline = connection.waitingSince + options_.keepAliveTimeout;
+}
+
 void LoopbackBodyServer::receiveRequest(Connection& connection) {
   std::array<char, 4096> buffer{};
   while (true) {
@@ -365,8 +404,15 @@ void LoopbackBodyServer::receiveRequest(Connection& connection) {
     }
     ssize_t got = recv(connection.fd, buffer.data(), std::min(buffer.size(), room), 0);
     if (got > 0) {
+      if (connection.received.empty()) {
+        // An idle kept connection gets the same short time for its head as a new one.
+        connection.deadline = std::min(connection.deadline, now() + options_.requestTimeout);
+      }
       connection.received.append(buffer.data(), static_cast<size_t>(got));
       if (auto length = requestHeadLength(connection.received)) {
+        // Bytes past the head (a request body or a pipelined request) are not kept for a
+        // next request: that connection ends after its answer.
+        connection.keepAlive = connection.received.size() == *length;
         answerRequest(connection, std::string_view(connection.received).substr(0, *length));
         return;
       }
@@ -384,39 +430,40 @@ void LoopbackBodyServer::answerRequest(Connection& connection, std::string_view 
     startResponse(connection, emptyResponseHead(400, "Bad Request", allowedOrigin_));
     return;
   }
-  if (request->method == "OPTIONS") {
+  bool keepAlive = connection.keepAlive && !request->hasBody && !request->wantsClose;
+  if (request->isPreflight) {
     startResponse(connection,
-                  preflightResponseHead(allowedOrigin_, request->accessControlRequestHeaders));
-    return;
-  }
-  if (request->method != "GET" && request->method != "HEAD") {
-    startResponse(connection, emptyResponseHead(405, "Method Not Allowed", allowedOrigin_,
-                                                "Allow: GET, HEAD, OPTIONS\r\n"));
+                  preflightResponseHead(allowedOrigin_, request->accessControlRequestHeaders,
+                                        request->accessControlRequestMethod, keepAlive),
+                  keepAlive);
     return;
   }
   Offer taken;
   if (!takeOffer(request->target, taken)) {
-    startResponse(connection, emptyResponseHead(404, "Not Found", allowedOrigin_));
+    // Telling a guesser anything, even "not found", would only help it.
+    closeConnection(connection);
     return;
   }
-  startBodyResponse(connection, std::move(taken), request->method == "GET");
+  startBodyResponse(connection, std::move(taken), request->method != "HEAD", keepAlive);
 }
 
-void LoopbackBodyServer::startBodyResponse(Connection& connection, Offer offer, bool withBody) {
+void LoopbackBodyServer::startBodyResponse(Connection& connection, Offer offer, bool withBody,
+                                           bool keepAlive) {
   uint64_t size = offer.body ? offer.body->size() : 0;
-  std::string head =
-      bodyResponseHead(offer.status, offer.reason, offer.headerBlock, size, allowedOrigin_);
+  std::string head = bodyResponseHead(offer.status, offer.reason, offer.headerBlock, size,
+                                      allowedOrigin_, keepAlive);
   if (withBody && size > 0) {
     connection.body = std::move(offer.body);
     connection.bodySize = size;
     std::span<const std::byte> bytes = connection.body->contiguousBytes();
     if (bytes.size() >= size) connection.contiguous = bytes.first(static_cast<size_t>(size));
   }
-  startResponse(connection, std::move(head));
+  startResponse(connection, std::move(head), keepAlive);
 }
 
-void LoopbackBodyServer::startResponse(Connection& connection, std::string head) {
-  connection.received = {};
+void LoopbackBodyServer::startResponse(Connection& connection, std::string head, bool keepAlive) {
+  connection.received.clear();
+  connection.keepAlive = keepAlive;
   connection.head = std::move(head);
   connection.headSent = 0;
   connection.phase = Connection::Phase::Responding;
@@ -457,6 +504,10 @@ void LoopbackBodyServer::finishResponse(Connection& connection) {
   connection.body.reset();
   connection.contiguous = {};
   connection.chunk = {};
+  if (connection.keepAlive) {
+    waitForRequest(connection);
+    return;
+  }
   shutdown(connection.fd, SHUT_WR);
   connection.phase = Connection::Phase::Draining;
   connection.deadline = now() + kDrainTime;

@@ -7,7 +7,13 @@
 //
 // Nobody but the browser may read what is offered: the server listens on 127.0.0.1
 // only, every offer's URL carries a 128-bit random token, is answered once and then
-// forgotten, and offers nobody fetched expire.
+// forgotten, and offers nobody fetched expire. A request naming no waiting offer gets
+// no answer at all: its connection is closed.
+//
+// Nobody else may starve the browser either: a connection must send its request head
+// soon after connecting, and when every connection is taken the one that has waited
+// longest for its head is dropped for the newcomer. The browser keeps connections
+// that were answered and sends its next requests on them.
 
 #include <atomic>
 #include <chrono>
@@ -29,12 +35,17 @@ struct LoopbackBodyServerOptions {
 
   // An offer not fetched within this time is dropped and its body released.
   std::chrono::milliseconds offerLifetime{30'000};
-  // A client must have sent its whole request head within this time of connecting.
-  std::chrono::milliseconds requestTimeout{10'000};
+  // A client must have sent its whole request head within this time of connecting (the
+  // browser sends it at once) or of sending the first byte of its next one.
+  std::chrono::milliseconds requestTimeout{3'000};
+  // An answered connection kept for the next request is closed after this idle time.
+  std::chrono::milliseconds keepAliveTimeout{15'000};
   // A client that takes none of the response for this long is dropped. Generous: the
   // browser stops reading a media stream while its buffer is full.
   std::chrono::milliseconds stallTimeout{120'000};
   size_t maxConnections = 64;
+  // Offers waiting to be fetched; offer() refuses more (the caller answers otherwise).
+  size_t maxPendingOffers = 1024;
   // The time source for all of the above; the steady clock when empty. Called from the
   // serving thread and from offer().
   std::function<Clock::time_point()> clock;
@@ -53,10 +64,12 @@ class LoopbackBodyServer {
   ~LoopbackBodyServer();  // stops the thread, closes every socket
 
   // Registers one response to be served exactly once; returns its URL
-  // "http://127.0.0.1:<port>/<token>", or an empty string once stopped.
-  // headerBlock: header lines joined with "\n". body may be null (no body).
-  // A GET or HEAD uses the offer up; a preflight (OPTIONS) does not. The request's
-  // Range header is ignored: the response is served as offered.
+  // "http://127.0.0.1:<port>/<token>", or an empty string once stopped or while
+  // maxPendingOffers wait. headerBlock: header lines joined with "\n". body may be null
+  // (no body); it is read only once the offer is taken.
+  // Any request uses the offer up and is answered like a GET (a HEAD without the body),
+  // except a cross-origin preflight. The request's Range header is ignored: the
+  // response is served as offered.
   std::string offer(int status, const std::string& reason, const std::string& headerBlock,
                     std::shared_ptr<const webview::ResponseBody> body);
 
@@ -81,10 +94,12 @@ class LoopbackBodyServer {
   void serve();
   void serviceConnection(Connection& connection, short revents);
   void acceptClients();
+  bool dropOldestWaitingForHead();
+  void waitForRequest(Connection& connection);
   void receiveRequest(Connection& connection);
   void answerRequest(Connection& connection, std::string_view head);
-  void startBodyResponse(Connection& connection, Offer offer, bool withBody);
-  void startResponse(Connection& connection, std::string head);
+  void startBodyResponse(Connection& connection, Offer offer, bool withBody, bool keepAlive);
+  void startResponse(Connection& connection, std::string head, bool keepAlive = false);
   void sendResponse(Connection& connection);
   void finishResponse(Connection& connection);
   void drain(Connection& connection);

@@ -88,11 +88,22 @@ void appendLine(std::string& head, std::string_view name, std::string_view value
   head.append(name).append(": ").append(value).append(kCrlf);
 }
 
-// The lines every answer carries: the page's origin may read it, and the connection ends with it.
-void appendServerLines(std::string& head, std::string_view allowedOrigin) {
+// The lines every answer carries: the page's origin may read it, and whether the
+// connection stays open for the next request.
+void appendServerLines(std::string& head, std::string_view allowedOrigin, bool keepAlive) {
   appendLine(head, "Access-Control-Allow-Origin", allowedOrigin);
   appendLine(head, "Access-Control-Allow-Private-Network", "true");
-  appendLine(head, "Connection", "close");
+  appendLine(head, "Connection", keepAlive ? "keep-alive" : "close");
+}
+
+bool listsToken(std::string_view list, std::string_view token) {
+  while (!list.empty()) {
+    size_t comma = list.find(',');
+    if (equalsIgnoringCase(trimmed(list.substr(0, comma)), token)) return true;
+    if (comma == std::string_view::npos) break;
+    list.remove_prefix(comma + 1);
+  }
+  return false;
 }
 
 bool isServerOwnedHeader(std::string_view name) {
@@ -135,7 +146,10 @@ std::optional<LoopbackRequestHead> parseRequestHead(std::string_view head) {
       (version != "HTTP/1.1" && version != "HTTP/1.0")) {
     return std::nullopt;
   }
-  LoopbackRequestHead request{std::string(method), std::string(target), {}};
+  LoopbackRequestHead request;
+  request.method = std::string(method);
+  request.target = std::string(target);
+  bool keepAliveAsked = false;
   for (size_t i = 1; i < lines.size(); ++i) {
     if (lines[i].empty()) break;
     auto field = splitHeaderLine(lines[i]);
@@ -143,13 +157,24 @@ std::optional<LoopbackRequestHead> parseRequestHead(std::string_view head) {
     if (equalsIgnoringCase(field->name, "Access-Control-Request-Headers")) {
       if (!request.accessControlRequestHeaders.empty()) request.accessControlRequestHeaders += ", ";
       request.accessControlRequestHeaders += field->value;
+    } else if (equalsIgnoringCase(field->name, "Access-Control-Request-Method")) {
+      request.isPreflight = method == "OPTIONS";
+      request.accessControlRequestMethod = field->value;
+    } else if (equalsIgnoringCase(field->name, "Content-Length")) {
+      request.hasBody = request.hasBody || !namesLength(field->value, 0);
+    } else if (equalsIgnoringCase(field->name, "Transfer-Encoding")) {
+      request.hasBody = true;
+    } else if (equalsIgnoringCase(field->name, "Connection")) {
+      request.wantsClose = request.wantsClose || listsToken(field->value, "close");
+      keepAliveAsked = keepAliveAsked || listsToken(field->value, "keep-alive");
     }
   }
+  if (version == "HTTP/1.0" && !keepAliveAsked) request.wantsClose = true;
   return request;
 }
 
 std::string bodyResponseHead(int status, std::string_view reason, std::string_view headerBlock,
-                             uint64_t bodySize, std::string_view allowedOrigin) {
+                             uint64_t bodySize, std::string_view allowedOrigin, bool keepAlive) {
   std::string head = statusLine(status, reason);
   std::string exposed;
   bool lengthWritten = false;
@@ -167,18 +192,22 @@ std::string bodyResponseHead(int status, std::string_view reason, std::string_vi
     exposed += field->name;
   }
   if (!lengthWritten) appendLine(head, "Content-Length", std::to_string(bodySize));
-  appendServerLines(head, allowedOrigin);
+  appendServerLines(head, allowedOrigin, keepAlive);
   appendLine(head, "Access-Control-Allow-Credentials", "true");
   if (!exposed.empty()) appendLine(head, "Access-Control-Expose-Headers", exposed);
   return head.append(kCrlf);
 }
 
-std::string preflightResponseHead(std::string_view allowedOrigin,
-                                  std::string_view requestedHeaders) {
+std::string preflightResponseHead(std::string_view allowedOrigin, std::string_view requestedHeaders,
+                                  std::string_view requestedMethod, bool keepAlive) {
   std::string head = statusLine(204, "No Content");
-  appendServerLines(head, allowedOrigin);
+  appendServerLines(head, allowedOrigin, keepAlive);
   appendLine(head, "Access-Control-Allow-Credentials", "true");
-  appendLine(head, "Access-Control-Allow-Methods", "GET, HEAD, OPTIONS");
+  std::string methods = "GET, HEAD, OPTIONS";
+  if (isToken(requestedMethod) && !listsToken(methods, requestedMethod)) {
+    methods.append(", ").append(requestedMethod);
+  }
+  appendLine(head, "Access-Control-Allow-Methods", methods);
   bool plainList = std::all_of(requestedHeaders.begin(), requestedHeaders.end(), [](char c) {
     return isTokenChar(c) || c == ',' || c == ' ' || c == '\t';
   });
@@ -195,7 +224,7 @@ std::string emptyResponseHead(int status, std::string_view reason, std::string_v
   std::string head = statusLine(status, reason);
   head.append(extraLines);
   appendLine(head, "Content-Length", "0");
-  appendServerLines(head, allowedOrigin);
+  appendServerLines(head, allowedOrigin, false);
   return head.append(kCrlf);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 // The small slice of HTTP/1.1 the loopback body server speaks: reading one request
-// head, and composing the heads of its answers. Every answer closes the connection.
+// head, and composing the heads of its answers. A connection is kept for the next
+// request unless the answer says "Connection: close".
 
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +16,10 @@ struct LoopbackRequestHead {
   std::string method;
   std::string target;  // as sent: "/<token>" for the requests the server expects
   std::string accessControlRequestHeaders;  // empty when absent
+  std::string accessControlRequestMethod;   // empty when absent
+  bool isPreflight = false;                 // an OPTIONS carrying Access-Control-Request-Method
+  bool hasBody = false;                     // a Content-Length above 0, or any Transfer-Encoding
+  bool wantsClose = false;                  // "Connection: close", or HTTP/1.0 without keep-alive
 };
 
 // The length of the request head at the start of `received`, blank line included;
@@ -30,12 +35,15 @@ struct LoopbackRequestHead {
 // cross-origin grants) are replaced by its own.
 [[nodiscard]] std::string bodyResponseHead(int status, std::string_view reason,
                                            std::string_view headerBlock, uint64_t bodySize,
-                                           std::string_view allowedOrigin);
+                                           std::string_view allowedOrigin, bool keepAlive = false);
 
 // 204 answer to a cross-origin preflight. requestedHeaders is echoed when it is a
-// plain comma-separated list of header names.
+// plain comma-separated list of header names, requestedMethod when it is a method name:
+// every method is answered like GET.
 [[nodiscard]] std::string preflightResponseHead(std::string_view allowedOrigin,
-                                                std::string_view requestedHeaders);
+                                                std::string_view requestedHeaders,
+                                                std::string_view requestedMethod = {},
+                                                bool keepAlive = false);
 
 // An answer without a body (404, 400, 405, 431...). extraLines: header lines, each
 // ended by "\r\n".

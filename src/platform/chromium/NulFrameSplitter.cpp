@@ -2,23 +2,51 @@
 
 namespace tavrelle::chromium {
 
-void NulFrameSplitter::feed(std::string_view bytes, const MessageSink& onMessage) {
+void NulFrameSplitter::feed(std::string_view bytes, const MessageSink& onMessage,
+                            const OversizedSink& onOversized) {
   while (!bytes.empty()) {
     size_t end = bytes.find('\0');
+    std::string_view piece = bytes.substr(0, end);
+    if (!skipping_ && partial_.size() + piece.size() > largestMessage_) startSkipping(piece);
+    if (skipping_) {
+      if (end == std::string_view::npos) {
+        skippedLength_ += piece.size();
+        return;
+      }
+      skippedLength_ += piece.size();
+      skipping_ = false;
+      bytes.remove_prefix(end + 1);
+      std::string start = std::move(skippedStart_);
+      skippedStart_.clear();
+      if (onOversized) onOversized(start, skippedLength_);
+      continue;
+    }
     if (end == std::string_view::npos) {
-      partial_.append(bytes);
+      partial_.append(piece);
       return;
     }
     std::string message;
     if (partial_.empty()) {
-      message.assign(bytes.substr(0, end));
+      message.assign(piece);
     } else {
-      partial_.append(bytes.substr(0, end));
+      partial_.append(piece);
       message.swap(partial_);
     }
     bytes.remove_prefix(end + 1);
     onMessage(std::move(message));
   }
+}
+
+// The bytes held so far and `piece` (which the caller then counts) begin a message
+// that is too long.
+void NulFrameSplitter::startSkipping(std::string_view piece) {
+  skipping_ = true;
+  skippedStart_ = partial_.substr(0, kKeptStartOfOversized);
+  if (skippedStart_.size() < kKeptStartOfOversized) {
+    skippedStart_.append(piece.substr(0, kKeptStartOfOversized - skippedStart_.size()));
+  }
+  skippedLength_ = partial_.size();
+  std::string().swap(partial_);
 }
 
 }  // namespace tavrelle::chromium
