@@ -241,8 +241,9 @@ constexpr const char* kSeekingPage = R"(<!doctype html><title>seeking</title><sc
 void WriteSparseBundle(const std::string& path) {
   std::string page = kSeekingPage;
   uint64_t blobSize = page.size() + kMovieBytes;
-  std::vector<DirectoryEntry> entries{{.name = "index.html", .offset = 0, .size = page.size()},
-                                      {.name = "movie.bin", .offset = page.size(), .size = kMovieBytes}};
+  std::vector<DirectoryEntry> entries{
+      {.name = "index.html", .offset = 0, .size = page.size()},
+      {.name = "movie.bin", .offset = page.size(), .size = kMovieBytes}};
   std::ofstream out(path, std::ios::binary);
   out << BundleHeader() << ChunkHeader("blob", blobSize) << page;
   out.seekp(static_cast<std::streamoff>(28 + blobSize));
