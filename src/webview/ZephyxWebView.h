@@ -12,6 +12,8 @@
 #include "platform/Files.h"
 #include "platform/Geometry.h"
 #include "platform/MainWindow.h"
+#include "visual/CaptureRenderer.h"
+#include "webview/CompositionController.h"
 #include "webview/WebViewRuntime.h"
 
 namespace tavrelle {
@@ -19,6 +21,7 @@ namespace tavrelle {
 class BundleArchive;
 class ExtensionManager;
 class ResourceServer;
+class VisualHostingManager;
 
 // What the web view host needs from the platform besides the window and the runtime.
 struct WebViewHostPorts {
@@ -28,6 +31,8 @@ struct WebViewHostPorts {
       showMessageBox;
   // Ends the main loop; the process then exits with the code.
   std::function<void(int exitCode)> endMainLoop;
+  // Makes the capture renderer's device (visual capture mode), on the renderer thread.
+  CaptureRenderer::DeviceFactory makeCaptureDevice;
 };
 
 // Everything start-up hands the web view host. The pointers are not owned and
@@ -94,6 +99,10 @@ class ZephyxWebView {
   [[nodiscard]] MainWindow* window() const { return window_; }
   [[nodiscard]] webview::WebViewController* controller() const { return controller_.get(); }
   [[nodiscard]] webview::WebView* webView() const { return webView_; }
+  // Present in visual hosting mode once the composition controller exists.
+  [[nodiscard]] VisualHostingManager* visualHostingManager() const {
+    return visualHostingManager_.get();
+  }
   [[nodiscard]] ExtensionManager* extensionManager() const { return extensionManager_; }
   [[nodiscard]] const std::string& contentOrigin() const { return contentOrigin_; }
   [[nodiscard]] bool isFullscreen() const { return isFullscreen_; }
@@ -105,6 +114,10 @@ class ZephyxWebView {
                             std::shared_ptr<webview::WebViewEnvironment> environment);
   void OnControllerCreated(const webview::CreationResult& result,
                            std::shared_ptr<webview::WebViewController> controller);
+  void OnCompositionControllerCreated(
+      const webview::CreationResult& result,
+      std::shared_ptr<webview::CompositionController> compositionController);
+  bool RequestCompositionController(const webview::ControllerOptions& options);
   void FailCreation(const webview::CreationResult& result);
   void ApplySettings();
   void TakeOverAcceleratorKeys();
@@ -143,6 +156,8 @@ class ZephyxWebView {
   std::shared_ptr<webview::WebViewEnvironment> environment_;
   std::shared_ptr<webview::WebViewController> controller_;
   webview::WebView* webView_ = nullptr;  // owned by the controller
+  std::unique_ptr<VisualHostingManager> visualHostingManager_;
+  std::shared_ptr<webview::CompositionController> compositionController_;
 
   std::unique_ptr<ResourceServer> resourceServer_;  // holds the cache of mapped files
 
