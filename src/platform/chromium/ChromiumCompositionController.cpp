@@ -2,7 +2,7 @@
 
 #include "platform/chromium/ChromiumController.h"
 #include "platform/chromium/ChromiumWebView.h"
-#include "platform/linux/BrowserWindowEmbedder.h"
+#include "platform/BrowserWindowEmbedder.h"
 
 namespace tavrelle::chromium {
 
@@ -24,7 +24,7 @@ webview::WebViewController& ChromiumCompositionController::controller() { return
 // Either way the browser window stays in the host's window and lets the pointer through;
 // in capture mode the capture renderer takes its output off the screen.
 webview::VisualStatus ChromiumCompositionController::put_RootVisualTarget(webview::VisualTarget) {
-  linux_platform::EmbeddedBrowserWindow* window = controller_->embeddedWindow();
+  EmbeddedBrowserWindow* window = controller_->embeddedWindow();
   if (window == nullptr) return webview::kVisualNotSupported;
   return window->setInputPassThrough() ? webview::kVisualOk : webview::kVisualNotSupported;
 }

@@ -3,9 +3,9 @@
 #include <unistd.h>
 
 #include "platform/chromium/BrowserStartup.h"
+#include "platform/IoEventLoop.h"
 #include "platform/chromium/ChromiumCompositionController.h"
 #include "platform/chromium/ChromiumController.h"
-#include "platform/linux/PollEventLoop.h"
 
 namespace tavrelle::chromium {
 
