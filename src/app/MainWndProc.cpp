@@ -3,6 +3,7 @@
 #include "app/CurrentWebViewHost.h"
 #include "messaging/PointerLock.h"
 #include "messaging/HostMessages.h"
+#include "visual/VisualHostingManager.h"
 #include "webview/ZephyxWebView.h"
 
 namespace tavrelle {
@@ -21,6 +22,7 @@ void OnSize(const WindowEvent& event) {
     return;
   }
   host->controller()->put_Bounds(host->window()->clientRect());
+  if (VisualHostingManager* visual = host->visualHostingManager()) visual->UpdateSize();
   if (event.sizeType == SizeType::Maximized) {
     host->PostJsonToPage(host_messages::WindowMaximized());
   } else if (event.sizeType == SizeType::Minimized) {
@@ -46,11 +48,25 @@ void OnRawInput(const WindowEvent& event) {
   }
 }
 
-// Visual hosting is not built yet, so there is never a renderer log to flush on 1001.
 void OnTimer(const WindowEvent& event) {
   ZephyxWebView* host = CurrentWebViewHost();
-  if (event.timerId == kPointerLockTimerId && host != nullptr) {
+  if (host == nullptr) return;
+  if (event.timerId == kPointerLockTimerId) {
     host->OnPointerLockTimer();
+  } else if (event.timerId == VisualHostingManager::kRendererLogTimerId) {
+    if (VisualHostingManager* visual = host->visualHostingManager()) visual->FlushRendererLog();
+  }
+}
+
+// Mouse and pointer input goes to a web view that has no window of its own.
+void RelayInput(const WindowEvent& event) {
+  ZephyxWebView* host = CurrentWebViewHost();
+  VisualHostingManager* visual = host != nullptr ? host->visualHostingManager() : nullptr;
+  if (visual == nullptr) return;
+  if (event.kind == WindowEvent::Kind::Mouse) {
+    visual->HandleMouseMessage(event.mouse);
+  } else if (event.kind == WindowEvent::Kind::Pointer) {
+    visual->ForwardPointerMessage(event.pointerMessage, event.pointer);
   }
 }
 
@@ -78,6 +94,10 @@ WindowProcResult MainWndProc(const WindowEvent& event, EventLoop& loop) {
     case WindowEvent::Kind::Timer:
       OnTimer(event);
       return WindowProcResult::Handled;
+    case WindowEvent::Kind::Mouse:
+    case WindowEvent::Kind::Pointer:
+      RelayInput(event);
+      return WindowProcResult::Default;
   }
   return WindowProcResult::Default;
 }

@@ -294,6 +294,7 @@ void Startup::createWebViewHost() {
   hostPorts.shellOpen = ports_.shellOpen;
   hostPorts.setEnvironmentVariable = ports_.setEnvironmentVariable;
   hostPorts.showMessageBox = ports_.showMessageBox;
+  hostPorts.makeCaptureDevice = ports_.makeCaptureDevice;
   EventLoop& loop = ports_.loop;
   hostPorts.endMainLoop = [&loop](int exitCode) { loop.quit(exitCode); };
 

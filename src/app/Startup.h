@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/AppConfig.h"
+#include "visual/CaptureRenderer.h"
 #include "content/BundleArchive.h"
 #include "platform/Dialogs.h"
 #include "platform/EventLoop.h"
@@ -44,6 +45,8 @@ struct StartupPorts {
   // Connects to the display; nullptr when it cannot. The window system stays owned by
   // the caller and must outlive the run.
   std::function<WindowSystem*()> connectWindowSystem;
+  // Makes the capture renderer's device (visual capture mode), on the renderer thread.
+  CaptureRenderer::DeviceFactory makeCaptureDevice;
 };
 
 // The decisions of start-up, each on its own.

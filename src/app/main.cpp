@@ -13,6 +13,7 @@
 #include "platform/chromium/ChromiumRuntime.h"
 #include "platform/linux/Dialogs.h"
 #include "platform/linux/PollEventLoop.h"
+#include "platform/linux/X11CaptureDeviceFactory.h"
 #include "platform/linux/X11WindowSystem.h"
 
 namespace {
@@ -53,6 +54,9 @@ int main() {
     windowSystem = linux_platform::X11WindowSystem::connect(loop);
     runtime.setEmbedder(windowSystem.get());
     return windowSystem.get();
+  };
+  ports.makeCaptureDevice = [&windowSystem](uint64_t window) {
+    return linux_platform::MakeX11CaptureDevice(windowSystem->displayName(), window);
   };
   Startup startup(ports);
   return startup.run();

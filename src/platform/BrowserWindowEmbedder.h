@@ -25,6 +25,10 @@ class EmbeddedBrowserWindow {
   virtual void focus() = 0;
   // The parent moved on screen: lets the browser place its popups correctly.
   virtual void parentMoved() = 0;
+  // From now on the pointer passes through the browser window to the parent, which
+  // relays it; the keyboard focus stays with the browser window. False when the
+  // display cannot do it.
+  virtual bool setInputPassThrough() = 0;
 };
 
 // Finds and adopts the browser's app window. Must be asked before the browser is

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "platform/Geometry.h"
+#include "platform/MouseInput.h"
+#include "platform/WindowPointer.h"
 
 namespace tavrelle {
 
@@ -51,6 +53,8 @@ struct WindowEvent {
     SetFocus,  // the window received the keyboard focus
     RawInput,  // raw relative mouse movement (rawDx, rawDy), delivered while selected
     Timer,     // a timer set with MainWindow::setTimer fired (timerId)
+    Mouse,     // a mouse message (mouse), delivered while the window relays its pointer
+    Pointer,   // a touch or pen message (pointerMessage, pointer), likewise
   };
   Kind kind = Kind::Close;
   SizeType sizeType = SizeType::Restored;
@@ -59,6 +63,9 @@ struct WindowEvent {
   int32_t timerId = 0;
   int32_t rawDx = 0;
   int32_t rawDy = 0;
+  MouseMessage mouse{};
+  uint32_t pointerMessage = 0;
+  PointerInfo pointer{};
 };
 
 // What the window procedure did with an event.
@@ -124,6 +131,11 @@ class MainWindow {
   // Timers deliver Timer events with the id until killed; setting an existing id restarts it.
   virtual void setTimer(int32_t id, int32_t intervalMs) = 0;
   virtual void killTimer(int32_t id) = 0;
+
+  // Pointer services for a web view whose input the host relays (visual hosting);
+  // nothing when the window system has none. Once asked for, the window delivers
+  // Mouse and Pointer events.
+  [[nodiscard]] virtual WindowPointer* relayPointer() { return nullptr; }
 };
 
 // The display connection: creates the main window, answers screen questions.

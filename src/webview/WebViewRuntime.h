@@ -30,6 +30,8 @@
 
 namespace tavrelle::webview {
 
+class CompositionController;
+
 // ----- Responses -----
 
 // The body of a response: read later by the runtime, possibly on another thread,
@@ -297,6 +299,17 @@ class WebViewEnvironment {
                                                        const ControllerOptions& options,
                                                        ControllerCompletedHandler handler) = 0;
   [[nodiscard]] virtual std::string get_BrowserVersionString() const = 0;
+
+  // A web view whose input and cursor the host relays (visual hosting). Returns false,
+  // calling nothing, when the runtime offers no such web view.
+  virtual bool CreateCoreWebView2CompositionControllerWithOptions(
+      uint64_t parentWindow, const ControllerOptions& options,
+      std::function<void(const CreationResult&, std::shared_ptr<CompositionController>)> handler) {
+    static_cast<void>(parentWindow);
+    static_cast<void>(options);
+    static_cast<void>(handler);
+    return false;
+  }
 };
 
 struct EnvironmentOptions {

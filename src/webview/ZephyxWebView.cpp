@@ -5,6 +5,7 @@
 #include "app/DefaultCaption.h"
 #include "content/ResourceServer.h"
 #include "extensions/ExtensionManager.h"
+#include "visual/VisualHostingManager.h"
 
 namespace tavrelle {
 
@@ -50,6 +51,8 @@ ZephyxWebView::~ZephyxWebView() {
   folderTable_.clear();
   resourceServer_.reset();
   webView_ = nullptr;
+  visualHostingManager_.reset();
+  compositionController_.reset();
   controller_.reset();
   environment_.reset();
 }
@@ -69,8 +72,8 @@ void ZephyxWebView::Init() {
       });
 }
 
-// Visual hosting is not built yet: every hosting mode gets a windowed controller, as on a
-// runtime that offers no composition controller.
+// Visual hosting mode asks for a composition controller; every other mode, and a runtime
+// that offers none, gets a windowed controller.
 void ZephyxWebView::OnEnvironmentCreated(const webview::CreationResult& result,
                                          std::shared_ptr<webview::WebViewEnvironment> environment) {
   if (!result.succeeded || !environment) {
@@ -81,6 +84,9 @@ void ZephyxWebView::OnEnvironmentCreated(const webview::CreationResult& result,
   webview::ControllerOptions options;
   options.allowHostInputProcessing = config_->allowHostInputProcessing;
   options.defaultBackgroundColor = config_->backgroundColor;
+  if (config_->hostingMode == HostingMode::Visual && RequestCompositionController(options)) {
+    return;
+  }
   environment_->CreateCoreWebView2ControllerWithOptions(
       window_->nativeHandle(), options,
       [this](const webview::CreationResult& controllerResult,

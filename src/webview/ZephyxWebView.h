@@ -15,6 +15,8 @@
 #include "platform/Files.h"
 #include "platform/Geometry.h"
 #include "platform/MainWindow.h"
+#include "visual/CaptureRenderer.h"
+#include "webview/CompositionController.h"
 #include "webview/WebViewRuntime.h"
 
 namespace tavrelle {
@@ -22,6 +24,7 @@ namespace tavrelle {
 class BundleArchive;
 class ExtensionManager;
 class ResourceServer;
+class VisualHostingManager;
 
 // What the web view host needs from the platform besides the window and the runtime.
 struct WebViewHostPorts {
@@ -30,6 +33,8 @@ struct WebViewHostPorts {
   ShowMessageBoxPort showMessageBox;
   // Ends the main loop; the process then exits with the code.
   std::function<void(int exitCode)> endMainLoop;
+  // Makes the capture renderer's device (visual capture mode), on the renderer thread.
+  CaptureRenderer::DeviceFactory makeCaptureDevice;
 };
 
 // Everything start-up hands the web view host. The pointers are not owned and
@@ -95,6 +100,10 @@ class ZephyxWebView {
   [[nodiscard]] MainWindow* window() const { return window_; }
   [[nodiscard]] webview::WebViewController* controller() const { return controller_.get(); }
   [[nodiscard]] webview::WebView* webView() const { return webView_; }
+  // Present in visual hosting mode once the composition controller exists.
+  [[nodiscard]] VisualHostingManager* visualHostingManager() const {
+    return visualHostingManager_.get();
+  }
   [[nodiscard]] ExtensionManager* extensionManager() const { return extensionManager_; }
   [[nodiscard]] const std::string& contentOrigin() const { return contentOrigin_; }
   [[nodiscard]] bool isFullscreen() const { return windowCommands_.isFullscreen(); }
@@ -107,6 +116,10 @@ class ZephyxWebView {
                             std::shared_ptr<webview::WebViewEnvironment> environment);
   void OnControllerCreated(const webview::CreationResult& result,
                            std::shared_ptr<webview::WebViewController> controller);
+  void OnCompositionControllerCreated(
+      const webview::CreationResult& result,
+      std::shared_ptr<webview::CompositionController> compositionController);
+  bool RequestCompositionController(const webview::ControllerOptions& options);
   void FailCreation(const webview::CreationResult& result);
   void ApplySettings();
   void TakeOverAcceleratorKeys();
@@ -146,6 +159,8 @@ class ZephyxWebView {
   std::shared_ptr<webview::WebViewEnvironment> environment_;
   std::shared_ptr<webview::WebViewController> controller_;
   webview::WebView* webView_ = nullptr;  // owned by the controller
+  std::unique_ptr<VisualHostingManager> visualHostingManager_;
+  std::shared_ptr<webview::CompositionController> compositionController_;
 
   std::unique_ptr<ResourceServer> resourceServer_;  // holds the cache of mapped files
 

@@ -108,9 +108,13 @@ bool XvfbSession::startServer(const Options& options) {
   }
   fcntl(fds[0], F_SETFD, FD_CLOEXEC);
   std::string screen = std::to_string(options.width) + "x" + std::to_string(options.height) + "x24";
-  server_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
-                   "-nolisten", "tcp", "-noreset"},
-                  EnvironmentWithDisplay(""), fds[1]);
+  std::vector<std::string> arguments{"Xvfb",      "-displayfd", std::to_string(fds[1]),
+                                     "-screen",   "0",          screen,
+                                     "-nolisten", "tcp",        "-noreset"};
+  for (const std::string& extension : options.disabledExtensions) {
+    arguments.insert(arguments.end(), {"-extension", extension});
+  }
+  server_ = Spawn(arguments, EnvironmentWithDisplay(""), fds[1]);
   close(fds[1]);
   if (server_ < 0) {
     close(fds[0]);
@@ -191,10 +195,11 @@ bool XvfbSession::windowManagerAnnounced() const {
   unsigned long count = 0;
   unsigned long after = 0;
   unsigned char* data = nullptr;
-  bool announced = XGetSelectionOwner(display, selection) != None &&
-                   XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False,
-                                      XA_WINDOW, &type, &format, &count, &after, &data) == Success &&
-                   data != nullptr && count == 1;
+  bool announced =
+      XGetSelectionOwner(display, selection) != None &&
+      XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type,
+                         &format, &count, &after, &data) == Success &&
+      data != nullptr && count == 1;
   if (data != nullptr) XFree(data);
   XCloseDisplay(display);
   return announced;

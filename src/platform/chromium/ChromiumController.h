@@ -30,6 +30,10 @@ class ChromiumController final : public webview::WebViewController {
   void add_AcceleratorKeyPressed(
       webview::EventHandler<webview::AcceleratorKeyPressedEventArgs> handler) override;
 
+  ChromiumWebView& chromiumWebView() { return *webView_; }
+  // The adopted browser window; null when headless.
+  EmbeddedBrowserWindow* embeddedWindow() { return window_.get(); }
+
  private:
   // Declared first, so the browser closes before its window is let go.
   std::unique_ptr<EmbeddedBrowserWindow> window_;

@@ -4,6 +4,8 @@
 
 #include "platform/chromium/BrowserStartup.h"
 #include "platform/IoEventLoop.h"
+#include "platform/chromium/ChromiumCompositionController.h"
+#include "platform/chromium/ChromiumController.h"
 
 namespace tavrelle::chromium {
 
@@ -31,6 +33,24 @@ void ChromiumEnvironment::CreateCoreWebView2ControllerWithOptions(
   request.parentWindow = parentWindow;
   request.embedder = windowed ? settings_.embedder : nullptr;
   BrowserStartup::begin(loop_, std::move(request), std::move(handler));
+}
+
+bool ChromiumEnvironment::CreateCoreWebView2CompositionControllerWithOptions(
+    uint64_t parentWindow, const webview::ControllerOptions& options,
+    webview::CompositionControllerCompletedHandler handler) {
+  if (settings_.headless || settings_.embedder == nullptr || parentWindow == 0) return false;
+  CreateCoreWebView2ControllerWithOptions(
+      parentWindow, options,
+      [handler = std::move(handler)](const webview::CreationResult& result,
+                                     std::shared_ptr<webview::WebViewController> controller) {
+        auto chromium = std::dynamic_pointer_cast<ChromiumController>(controller);
+        if (!result.succeeded || !chromium) {
+          handler(result, nullptr);
+          return;
+        }
+        handler(result, std::make_shared<ChromiumCompositionController>(std::move(chromium)));
+      });
+  return true;
 }
 
 }  // namespace tavrelle::chromium

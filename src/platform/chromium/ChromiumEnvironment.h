@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "webview/CompositionController.h"
 #include "webview/WebViewRuntime.h"
 
 namespace tavrelle {
@@ -32,6 +33,10 @@ class ChromiumEnvironment final : public webview::WebViewEnvironment {
   void CreateCoreWebView2ControllerWithOptions(
       uint64_t parentWindow, const webview::ControllerOptions& options,
       webview::ControllerCompletedHandler handler) override;
+  // Only a browser with a window in the host's window can have its input relayed.
+  bool CreateCoreWebView2CompositionControllerWithOptions(
+      uint64_t parentWindow, const webview::ControllerOptions& options,
+      webview::CompositionControllerCompletedHandler handler) override;
   [[nodiscard]] std::string get_BrowserVersionString() const override { return settings_.version; }
 
   // The size the browser's window is launched with until the host sets the bounds; the

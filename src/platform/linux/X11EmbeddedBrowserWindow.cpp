@@ -2,6 +2,8 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
+#include <X11/extensions/shape.h>
 
 #include <algorithm>
 #include <vector>
@@ -113,6 +115,31 @@ void X11EmbeddedBrowserWindow::sendSyntheticConfigure() {
   XSendEvent(display_, child_, False, StructureNotifyMask, &event);
 }
 
+bool X11EmbeddedBrowserWindow::setInputPassThrough() {
+  int eventBase = 0;
+  int errorBase = 0;
+  int major = 0;
+  int minor = 0;
+  // Input shapes need XFixes 2 and SHAPE 1.1.
+  if (!XFixesQueryExtension(display_, &eventBase, &errorBase) ||
+      !XFixesQueryVersion(display_, &major, &minor) || major < 2 ||
+      !XShapeQueryExtension(display_, &eventBase, &errorBase)) {
+    return false;
+  }
+  inputPassThrough_ = true;
+  if (child_ != None) applyInputPassThrough();
+  flush();
+  return true;
+}
+
+// An empty input shape: the window takes no pointer events, they go to the parent.
+void X11EmbeddedBrowserWindow::applyInputPassThrough() {
+  if (!inputPassThrough_ || child_ == None) return;
+  XserverRegion empty = XFixesCreateRegion(display_, nullptr, 0);
+  XFixesSetWindowShapeRegion(display_, child_, ShapeInput, 0, 0, empty);
+  XFixesDestroyRegion(display_, empty);
+}
+
 bool X11EmbeddedBrowserWindow::wants(const XCreateWindowEvent& created) const {
   return state_ == State::Waiting && created.parent == system_.root() &&
          !created.override_redirect && created.width == expectedWidth_ &&
@@ -134,6 +161,7 @@ void X11EmbeddedBrowserWindow::reparentIntoParent() {
   applyBounds();
   if (visible_) XMapWindow(display_, child_);
   XAddToSaveSet(display_, child_);
+  applyInputPassThrough();
   state_ = State::InParent;
   flush();
   if (!announced_) {

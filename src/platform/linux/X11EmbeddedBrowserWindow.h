@@ -34,6 +34,7 @@ class X11EmbeddedBrowserWindow final : public EmbeddedBrowserWindow {
   void setVisible(bool visible) override;
   void focus() override;
   void parentMoved() override;
+  bool setInputPassThrough() override;
 
   // From the window system's event dispatch.
   [[nodiscard]] bool wants(const XCreateWindowEvent& created) const;
@@ -63,6 +64,7 @@ class X11EmbeddedBrowserWindow final : public EmbeddedBrowserWindow {
   void onConfigured(const XConfigureEvent& configure);
   void onDestroyed();
   void sendSyntheticConfigure();
+  void applyInputPassThrough();
   void flush();
 
   X11WindowSystem& system_;
@@ -77,6 +79,7 @@ class X11EmbeddedBrowserWindow final : public EmbeddedBrowserWindow {
   bool fullscreen_ = false;
   int corrections_ = 0;
   bool announced_ = false;
+  bool inputPassThrough_ = false;
   std::function<void()> onAdopted_;
   std::shared_ptr<bool> alive_;
 };

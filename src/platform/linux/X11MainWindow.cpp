@@ -74,6 +74,7 @@ X11MainWindow::X11MainWindow(X11WindowSystem& system, Window window, const MainW
       window_(window),
       proc_(std::move(proc)),
       decorationStyle_(params.style & ~kStateBits),
+      cursors_(system.display()),
       alive_(std::make_shared<bool>(true)) {
   setWindowProperties(params);
   reported_ = queryGeometry();
@@ -500,6 +501,7 @@ bool X11MainWindow::dispatch(const WindowEvent& event) {
 
 void X11MainWindow::handleEvent(const XEvent& event) {
   if (destroyed_) return;
+  if (relayingPointer_ && handlePointerEvent(event)) return;
   MainWindowInput input = ClassifyMainWindowEvent(event, window_, system_.atoms());
   using Kind = MainWindowInput::Kind;
   switch (input.kind) {
@@ -592,6 +594,64 @@ void X11MainWindow::handleRawMotion(RawDelta delta) {
   if (destroyed_ || !rawInput_) return;
   std::optional<WindowEvent> event = rawMotion_.add(delta);
   if (event) dispatch(*event);
+}
+
+}  // namespace tavrelle::linux_platform
+
+namespace tavrelle::linux_platform {
+
+WindowPointer* X11MainWindow::relayPointer() {
+  if (!relayingPointer_ && !destroyed_) {
+    relayingPointer_ = true;
+    XSelectInput(display_, window_,
+                 StructureNotifyMask | PropertyChangeMask | FocusChangeMask | ButtonPressMask |
+                     ButtonReleaseMask | PointerMotionMask | LeaveWindowMask);
+    system_.flush();
+  }
+  return this;
+}
+
+bool X11MainWindow::handlePointerEvent(const XEvent& event) {
+  WindowEvent input;
+  switch (event.type) {
+    case ButtonPress:
+    case ButtonRelease:
+    case MotionNotify: {
+      std::optional<MouseMessage> message = mouse_.translate(event);
+      if (!message) return true;
+      input.kind = WindowEvent::Kind::Mouse;
+      input.mouse = *message;
+      dispatch(input);
+      return true;
+    }
+    case LeaveNotify: {
+      const XCrossingEvent& crossing = event.xcrossing;
+      // While the button is held the window keeps the pointer; the release's ungrab
+      // reports the leave then.
+      if (crossing.window != window_ || crossing.detail == NotifyInferior || mouseCaptured_ ||
+          !trackingMouseLeave_) {
+        return true;
+      }
+      trackingMouseLeave_ = false;
+      input.kind = WindowEvent::Kind::Mouse;
+      input.mouse = MouseMessage{mouse_message::kMouseLeave, 0, 0, 0};
+      dispatch(input);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+Point X11MainWindow::screenToClient(Point screen) const {
+  const Rect client = clientRectOnRoot();
+  return Point{screen.x - client.left, screen.y - client.top};
+}
+
+void X11MainWindow::setCursor(SystemCursor cursor) {
+  if (destroyed_) return;
+  XDefineCursor(display_, window_, cursors_.cursorFor(cursor, window_));
+  system_.flush();
 }
 
 }  // namespace tavrelle::linux_platform

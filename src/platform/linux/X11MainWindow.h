@@ -8,7 +8,9 @@
 
 #include "platform/MainWindow.h"
 #include "platform/linux/PollEventLoop.h"
+#include "platform/linux/X11Cursors.h"
 #include "platform/linux/X11EventTranslator.h"
+#include "platform/linux/X11MouseTranslator.h"
 #include "platform/linux/X11StyleMapping.h"
 
 namespace tavrelle::linux_platform {
@@ -27,7 +29,11 @@ class X11WindowSystem;
 //
 // Focus follows the ICCCM "globally active" model: the window manager asks with
 // WM_TAKE_FOCUS and the window hands the focus on to the adopted browser window.
-class X11MainWindow final : public MainWindow {
+//
+// When asked to relay the pointer (visual hosting), the window receives the pointer
+// events itself (the browser window lets them through) and delivers Mouse events; the
+// mouse capture is the X server's implicit grab between a press and the last release.
+class X11MainWindow final : public MainWindow, public WindowPointer {
  public:
   // Creates the hidden window; nullptr when the server refuses.
   static std::unique_ptr<X11MainWindow> create(X11WindowSystem& system,
@@ -52,6 +58,15 @@ class X11MainWindow final : public MainWindow {
   void close() override;
   void setTimer(int32_t id, int32_t intervalMs) override;
   void killTimer(int32_t id) override;
+  WindowPointer* relayPointer() override;
+
+  // WindowPointer
+  [[nodiscard]] Point screenToClient(Point screen) const override;
+  void trackMouseLeave(bool track) override { trackingMouseLeave_ = track; }
+  [[nodiscard]] bool hasCapture() const override { return mouseCaptured_; }
+  void setCapture() override { mouseCaptured_ = true; }
+  void releaseCapture() override { mouseCaptured_ = false; }
+  void setCursor(SystemCursor cursor) override;
 
   // Delivers raw pointer movement as RawInput events while enabled (pointer lock).
   void setRawInputEnabled(bool enabled);
@@ -70,6 +85,8 @@ class X11MainWindow final : public MainWindow {
   void applySizeHints(int32_t clientWidth, int32_t clientHeight);
   void applyRequestedGeometry();
   void insistOnRequestedGeometry();
+  // True when the event was pointer input of a relaying window.
+  bool handlePointerEvent(const XEvent& event);
   void onGeometryOrStateChanged();
   void onFrameExtentsChanged();
   void takeFocus(Time time);
@@ -110,6 +127,11 @@ class X11MainWindow final : public MainWindow {
   // Without a window manager the window maximizes itself: the rectangle to go back to.
   std::optional<Rect> unmaximizedClient_;
   RawMotionAccumulator rawMotion_;
+  bool relayingPointer_ = false;
+  bool trackingMouseLeave_ = false;
+  bool mouseCaptured_ = false;
+  X11MouseTranslator mouse_;
+  X11Cursors cursors_;
   std::map<int32_t, PollEventLoop::TimerId> timers_;
   std::shared_ptr<bool> alive_;
 };

@@ -49,6 +49,8 @@ void Erase(std::vector<T*>& items, T* item) {
 
 std::unique_ptr<X11WindowSystem> X11WindowSystem::connect(PollEventLoop& loop,
                                                           const std::string& displayName) {
+  // The capture renderer uses a connection of its own on another thread.
+  XInitThreads();
   Display* display = XOpenDisplay(displayName.empty() ? nullptr : displayName.c_str());
   if (display == nullptr) return nullptr;
   XSetErrorHandler(OnXError);

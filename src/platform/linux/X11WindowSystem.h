@@ -38,6 +38,8 @@ class X11WindowSystem final : public WindowSystem, public BrowserWindowEmbedder 
 
   // For the window objects of this connection.
   [[nodiscard]] Display* display() const { return display_; }
+  // The name the connection was opened with, for further connections to the display.
+  [[nodiscard]] std::string displayName() const { return DisplayString(display_); }
   [[nodiscard]] Window root() const { return root_; }
   [[nodiscard]] int screen() const { return screen_; }
   [[nodiscard]] const X11Atoms& atoms() const { return atoms_; }

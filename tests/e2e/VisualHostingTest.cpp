@@ -1,0 +1,341 @@
+// Visual hosting as a player sees it: the host relays the pointer to the page, shows the
+// page's cursor and, in capture mode, presents the page's frames itself. The screen is
+// read from the root window; the pointer and keys come from the X server (xdotool).
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "support/HostProcess.h"
+#include "support/X11Probe.h"
+#include "support/XvfbSession.h"
+
+namespace tavrelle::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A blue page with a red square (cursor: pointer) in its top-left corner, a yellow bar
+// that moves every frame, and a record of the input and host log lines it got. The test
+// asks through www/cmd.json (polled) and reads the answers from the title.
+constexpr const char* kVisualPage = R"(<!doctype html>
+<html><head><title>visual</title><style>
+html, body { margin: 0; width: 100%; height: 100%; overflow: hidden; background: rgb(0, 0, 255); }
+#hand { position: absolute; left: 0; top: 0; width: 100px; height: 100px; cursor: pointer;
+        background: rgb(255, 0, 0); }
+#bar { position: absolute; left: 0; top: 150px; width: 40px; height: 40px;
+       background: rgb(255, 255, 0); }
+</style></head><body><div id="hand"></div><div id="bar"></div>
+<script>
+window.hostLogs = [];
+window.events = [];
+const host = window.chrome.webview;
+host.addEventListener('message', e => {
+  if (e.data.type === 'log-to-console') hostLogs.push(e.data.logType + ':' + e.data.message);
+  if (e.data.type === 'wrapper-init-response') document.title = 'ready';
+});
+host.postMessage(JSON.stringify({type: 'wrapper-init'}));
+addEventListener('mousedown', e => events.push('down:' + e.button + ':' + e.clientX + ':' + e.clientY));
+addEventListener('mouseup', e => events.push('up:' + e.button));
+addEventListener('dblclick', e => events.push('dblclick'));
+addEventListener('wheel', e => events.push('wheel:' + Math.sign(e.deltaY)));
+addEventListener('keydown', e => events.push('key:' + e.key));
+addEventListener('contextmenu', e => e.preventDefault());
+let x = 0;
+function frame() { x = (x + 5) % 300; bar.style.left = x + 'px'; requestAnimationFrame(frame); }
+requestAnimationFrame(frame);
+let lastSeq = 0;
+async function poll() {
+  try {
+    const response = await fetch('cmd.json');
+    if (response.ok) {
+      const command = await response.json();
+      if (command.seq > lastSeq) {
+        lastSeq = command.seq;
+        if (command.post) host.postMessage(JSON.stringify(command.post));
+        if (command.eval) (0, eval)(command.eval);
+      }
+    }
+  } catch (e) {}
+  setTimeout(poll, 50);
+}
+poll();
+</script></body></html>)";
+
+struct Rgb8 {
+  int red = 0;
+  int green = 0;
+  int blue = 0;
+};
+
+// The screen as a player sees it, and the pointer a player moves.
+class Screen {
+ public:
+  explicit Screen(const std::string& display)
+      : name_(display), display_(XOpenDisplay(display.c_str())) {}
+  ~Screen() {
+    if (display_ != nullptr) XCloseDisplay(display_);
+  }
+  Screen(const Screen&) = delete;
+  Screen& operator=(const Screen&) = delete;
+
+  [[nodiscard]] bool connected() const { return display_ != nullptr; }
+
+  // The client area's top-left corner on the root window.
+  std::pair<int, int> clientOrigin(Window window) {
+    int x = 0;
+    int y = 0;
+    Window child = None;
+    XTranslateCoordinates(display_, window, DefaultRootWindow(display_), 0, 0, &x, &y, &child);
+    return {x, y};
+  }
+
+  Rgb8 pixel(int rootX, int rootY) {
+    XImage* image =
+        XGetImage(display_, DefaultRootWindow(display_), rootX, rootY, 1, 1, AllPlanes, ZPixmap);
+    if (image == nullptr) return {};
+    unsigned long value = XGetPixel(image, 0, 0);
+    XDestroyImage(image);
+    return Rgb8{static_cast<int>((value >> 16) & 0xFF), static_cast<int>((value >> 8) & 0xFF),
+                static_cast<int>(value & 0xFF)};
+  }
+
+  // A row of the root window, as one string of bytes (to see whether it changes).
+  std::string row(int rootX, int rootY, int width) {
+    XImage* image = XGetImage(display_, DefaultRootWindow(display_), rootX, rootY,
+                              static_cast<unsigned>(width), 1, AllPlanes, ZPixmap);
+    if (image == nullptr) return {};
+    std::string bytes(image->data, static_cast<size_t>(image->bytes_per_line));
+    XDestroyImage(image);
+    return bytes;
+  }
+
+  void moveTo(int rootX, int rootY) {
+    xdotool("mousemove " + std::to_string(rootX) + " " + std::to_string(rootY));
+  }
+  void click(unsigned int button) { xdotool("click " + std::to_string(button)); }
+  void doubleClick() { xdotool("click --repeat 2 --delay 80 1"); }
+  void key(const std::string& name) { xdotool("key " + name); }
+
+  // The name of the cursor shown now ("" when it has none).
+  std::string cursorName() {
+    XFixesCursorImage* image = XFixesGetCursorImage(display_);
+    if (image == nullptr) return {};
+    std::string name = image->name != nullptr ? image->name : "";
+    XFree(image);
+    return name;
+  }
+
+ private:
+  void xdotool(const std::string& arguments) {
+    const std::string command = "DISPLAY=" + name_ + " xdotool " + arguments;
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  }
+
+  std::string name_;
+  Display* display_;
+};
+
+bool IsColour(Rgb8 pixel, int red, int green, int blue) {
+  auto near = [](int a, int b) { return a - b < 8 && b - a < 8; };
+  return near(pixel.red, red) && near(pixel.green, green) && near(pixel.blue, blue);
+}
+
+class VisualHostingTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    display_ = std::make_unique<XvfbSession>(XvfbSession::Options{true, 1280, 1024, {}});
+  }
+  static void TearDownTestSuite() { display_.reset(); }
+
+  void SetUp() override {
+    ASSERT_TRUE(display_->ready()) << display_->error();
+    probe_ = std::make_unique<X11Probe>(display_->display());
+    screen_ = std::make_unique<Screen>(display_->display());
+    ASSERT_TRUE(probe_->connected() && screen_->connected());
+  }
+
+  void stage(bool useCapture) {
+    game_.write("package.json", std::string(R"({"name": "e2e-visual", "window": {"title": "visual",
+        "width": 640, "height": 480}, "settings": {"hosting-mode": "visual", "use-capture": )") +
+                                    (useCapture ? "true" : "false") + "}}");
+    game_.write("www/index.html", kVisualPage);
+  }
+
+  void command(const std::string& member) {
+    ++seq_;
+    std::string path = game_.folder() + "/www/cmd.json";
+    {
+      std::ofstream out(path + ".tmp");
+      out << "{\"seq\":" << seq_ << "," << member << "}";
+    }
+    std::filesystem::rename(path + ".tmp", path);
+  }
+
+  // Puts the value of a page expression into the title and waits until it satisfies test.
+  bool pageSays(const std::string& expression, Window window,
+                const std::function<bool(const std::string&)>& test) {
+    command(R"("eval": "document.title = 'seq)" + std::to_string(seq_ + 1) + ":' + (" + expression +
+            ")") ");
+        const std::string prefix = "seq" + std::to_string(seq_) + ":";
+    std::string last;
+    bool ok = X11Probe::waitFor([&] {
+      command(R"("eval": "document.title = 'seq)" + std::to_string(seq_ + 1) + ":' + (" +
+              expression + ")") ");
+          last = probe_->title(window);
+      return last.starts_with("seq") && last.find(':') != std::string::npos &&
+             test(last.substr(last.find(':') + 1));
+    });
+    if (!ok) ADD_FAILURE() << "the page said: " << last;
+    return ok;
+  }
+
+  bool eventsInclude(Window window, const std::string& event) {
+    return pageSays("events.join(',')", window, [&](const std::string& events) {
+      return ("," + events + ",").find("," + event + ",") != std::string::npos;
+    });
+  }
+
+  Window startHost(HostProcess& host) {
+    std::optional<Window> window;
+    X11Probe::waitFor([&] { return (window = probe_->findHostWindow(host.pid())).has_value(); });
+    if (!window) return 0;
+    X11Probe::waitFor([&] { return probe_->isViewable(*window); });
+    X11Probe::waitFor([&] { return probe_->title(*window) == "ready"; });
+    return *window;
+  }
+
+  // The page's blue fills the client area's far corner, and its bar moves.
+  void expectThePagesPictureFills(Window window, int width, int height) {
+    auto [x, y] = screen_->clientOrigin(window);
+    EXPECT_TRUE(X11Probe::waitFor([&] {
+      return IsColour(screen_->pixel(x + width - 3, y + height - 3), 0, 0, 255) &&
+             IsColour(screen_->pixel(x + 50, y + 50), 255, 0, 0);
+    })) << "the screen does not show the page";
+    const std::string before = screen_->row(x, y + 170, 360);
+    EXPECT_TRUE(X11Probe::waitFor([&] { return screen_->row(x, y + 170, 360) != before; }))
+        << "the page's picture does not move";
+  }
+
+  void expectInputAndCursorWork(Window window) {
+    auto [x, y] = screen_->clientOrigin(window);
+    screen_->moveTo(x + 250, y + 300);
+    screen_->click(3);
+    EXPECT_TRUE(eventsInclude(window, "down:2:250:300"));
+    EXPECT_TRUE(eventsInclude(window, "up:2"));
+    screen_->moveTo(x + 400, y + 320);
+    screen_->doubleClick();
+    EXPECT_TRUE(eventsInclude(window, "down:0:400:320"));
+    EXPECT_TRUE(eventsInclude(window, "dblclick"));
+    screen_->click(5);
+    EXPECT_TRUE(eventsInclude(window, "wheel:1"));
+    screen_->click(4);
+    EXPECT_TRUE(eventsInclude(window, "wheel:-1"));
+    screen_->key("q");
+    EXPECT_TRUE(eventsInclude(window, "key:q"));
+
+    screen_->moveTo(x + 40, y + 40);
+    screen_->moveTo(x + 50, y + 50);
+    EXPECT_TRUE(X11Probe::waitFor([&] { return screen_->cursorName() == "hand2"; }))
+        << screen_->cursorName();
+    screen_->moveTo(x + 300, y + 400);
+    EXPECT_TRUE(X11Probe::waitFor([&] { return screen_->cursorName() == "left_ptr"; }))
+        << screen_->cursorName();
+  }
+
+  void expectResizedPictureFills(Window window) {
+    command(R"("post": {"type": "set-window-size", "windowWidth": 500, "windowHeight": 360})");
+    ASSERT_TRUE(
+        X11Probe::waitFor([&] { return probe_->clientSize(window) == std::make_pair(500, 360); }));
+    expectThePagesPictureFills(window, 500, 360);
+  }
+
+  static std::unique_ptr<XvfbSession> display_;
+  std::unique_ptr<X11Probe> probe_;
+  std::unique_ptr<Screen> screen_;
+  StagedGame game_{TAVRELLE_HOST};
+  int seq_ = 0;
+};
+
+std::unique_ptr<XvfbSession> VisualHostingTest::display_;
+
+TEST_F(VisualHostingTest, RegularVisualModeShowsThePageAndRelaysInputAndCursor) {
+  stage(false);
+  HostProcess host(game_, display_->display());
+  Window window = startHost(host);
+  ASSERT_NE(window, 0u) << host.standardError();
+  EXPECT_TRUE(pageSays("hostLogs.join('|')", window, [](const std::string& logs) {
+    return logs == "normal:[Visual Hosting] Successfully initialized regular visual mode";
+  }));
+  expectThePagesPictureFills(window, 640, 480);
+  expectInputAndCursorWork(window);
+  expectResizedPictureFills(window);
+  command(R"("eval": "window.close()") ");
+      EXPECT_EQ(host.waitForExit(20s), 0)
+      << host.standardError();
+}
+
+TEST_F(VisualHostingTest, CaptureModePresentsThePageItselfAndRelaysInputAndCursor) {
+  stage(true);
+  HostProcess host(game_, display_->display());
+  Window window = startHost(host);
+  ASSERT_NE(window, 0u) << host.standardError();
+  EXPECT_TRUE(pageSays("hostLogs.join('|')", window, [](const std::string& logs) {
+    return logs ==
+           "normal:[Renderer thread] Successfully initialized X11 presentation|"
+           "normal:[Visual Hosting] Successfully initialized visual capture mode";
+  }));
+  expectThePagesPictureFills(window, 640, 480);
+  expectInputAndCursorWork(window);
+  expectResizedPictureFills(window);
+  command(R"("eval": "window.close()") ");
+      EXPECT_EQ(host.waitForExit(20s), 0)
+      << host.standardError();
+}
+
+// A display without Composite cannot capture: the host says so and shows the page the
+// regular way.
+TEST(VisualHostingFallbackTest, WithoutCompositeCaptureFallsBackToRegularVisualMode) {
+  XvfbSession display(XvfbSession::Options{true, 1024, 768, {"Composite"}});
+  ASSERT_TRUE(display.ready()) << display.error();
+  X11Probe probe(display.display());
+  StagedGame game(TAVRELLE_HOST);
+  game.write("package.json", R"({"name": "e2e-fallback", "window": {"width": 400, "height": 300},
+                                 "settings": {"hosting-mode": "visual", "use-capture": true}})");
+  game.write("www/index.html", R"(<!doctype html><title>fallback</title><script>
+    const lines = [];
+    chrome.webview.addEventListener('message', e => {
+      if (e.data.type !== 'log-to-console') return;
+      lines.push(e.data.logType + ':' + e.data.message);
+      if (lines.length === 4) document.title = lines.join('|');
+    });
+    chrome.webview.postMessage(JSON.stringify({type: 'wrapper-init'}));
+    </script>)");
+  HostProcess host(game, display.display());
+  std::optional<Window> window;
+  ASSERT_TRUE(X11Probe::waitFor([&] {
+    return (window = probe.findHostWindow(host.pid())).has_value();
+  })) << host.standardError();
+  const std::string expected =
+      "error:[Visual Hosting] Failed to obtain X11 presentation device|"
+      "error:[Renderer thread] Failed to find the Composite extension (-2147467263)|"
+      "error:[Visual Hosting] Failed to initialize visual capture mode (-2147467259), "
+      "reverting to regular visual mode|"
+      "normal:[Visual Hosting] Successfully initialized regular visual mode";
+  EXPECT_TRUE(X11Probe::waitFor([&] { return probe.title(*window) == expected; }))
+      << probe.title(*window) << "\n"
+      << host.standardError();
+}
+
+}  // namespace
+}  // namespace tavrelle::test

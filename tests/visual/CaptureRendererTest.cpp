@@ -1,0 +1,151 @@
+#include "visual/CaptureRenderer.h"
+
+#include <gtest/gtest.h>
+
+#include "visual/VisualFakes.h"
+
+namespace tavrelle::test {
+namespace {
+
+using Entry = CaptureRenderer::LogEntry;
+
+class CaptureRendererTest : public ::testing::Test {
+ protected:
+  CaptureRenderer::DeviceFactory factory() {
+    return [this](uint64_t window) -> std::unique_ptr<CaptureDevice> {
+      madeFor_ = window;
+      return std::make_unique<FakeCaptureDevice>(record_);
+    };
+  }
+  void startAt(int32_t width, int32_t height) {
+    renderer_.SetPendingSize(width, height);
+    renderer_.Start();
+  }
+  void givePool() {
+    renderer_.SetFramePool(
+        std::make_shared<const CaptureFramePool>(CaptureFramePool{7, FrameSize{800, 600}}));
+  }
+  void addFrame(int32_t width, int32_t height, bool hasSurface = true) {
+    std::lock_guard guard(record_.lock);
+    record_.frames.push_back(
+        CapturedFrame{width, height, hasSurface,
+                      FrameSize{static_cast<uint32_t>(width), static_cast<uint32_t>(height)}});
+  }
+
+  DeviceRecord record_;
+  uint64_t madeFor_ = 0;
+  CaptureRenderer renderer_{0x77, factory()};
+};
+
+TEST_F(CaptureRendererTest, AStartWithoutSizeFailsItsSetUpAndEndsTheThread) {
+  startAt(0, 0);
+  EXPECT_EQ(renderer_.WaitForDevice(), nullptr);
+  EXPECT_EQ(renderer_.WaitForDevice(), nullptr);  // a second wait returns at once
+  EXPECT_TRUE(record_.waitFor([&] { return record_.destroyed; }));
+  EXPECT_EQ(renderer_.TakeLogEntries(), (std::vector<Entry>{{"Failed to create (2)", "error"}}));
+  renderer_.Stop();
+  EXPECT_EQ(record_.presents, 0);
+}
+
+TEST_F(CaptureRendererTest, TheDeviceIsMadeOnItsThreadForTheWindowAndAnnouncesItself) {
+  startAt(800, 600);
+  EXPECT_NE(renderer_.WaitForDevice(), nullptr);
+  EXPECT_EQ(madeFor_, 0x77u);
+  EXPECT_EQ(renderer_.TakeLogEntries(),
+            (std::vector<Entry>{{"Successfully initialized X11 presentation", "normal"}}));
+  EXPECT_TRUE(renderer_.TakeLogEntries().empty());
+  renderer_.Stop();
+  EXPECT_TRUE(record_.destroyed);
+}
+
+TEST_F(CaptureRendererTest, BeforeTheFirstFrameEachPassClearsAndPresentsNothing) {
+  startAt(800, 600);
+  ASSERT_NE(renderer_.WaitForDevice(), nullptr);
+  EXPECT_TRUE(record_.waitFor([&] { return record_.clears >= 3; }));
+  renderer_.Stop();
+  EXPECT_EQ(record_.presents, 0);
+}
+
+TEST_F(CaptureRendererTest, AfterTheLastFrameEveryPassPresentsItAgain) {
+  startAt(800, 600);
+  ASSERT_NE(renderer_.WaitForDevice(), nullptr);
+  givePool();
+  addFrame(800, 600);
+  EXPECT_TRUE(record_.waitFor([&] { return record_.presents >= 5; }));
+  renderer_.Stop();
+  EXPECT_EQ(record_.copies.size(), 1u);
+}
+
+TEST_F(CaptureRendererTest, AResizeWhileFramesKeepTheirSizeCopiesOnlyWhatTheFramesCover) {
+  startAt(800, 600);
+  ASSERT_NE(renderer_.WaitForDevice(), nullptr);
+  givePool();
+  renderer_.SetPendingSize(1024, 768);
+  EXPECT_TRUE(record_.waitFor([&] { return !record_.resizes.empty(); }));
+  addFrame(800, 600);
+  EXPECT_TRUE(record_.waitFor([&] { return !record_.copies.empty(); }));
+  renderer_.Stop();
+  EXPECT_EQ(record_.resizes, (std::vector<FrameSize>{{1024, 768}}));
+  EXPECT_EQ(record_.copies.front(), std::make_pair(800u, 600u));
+}
+
+TEST_F(CaptureRendererTest, ContentLargerThanTheWindowCopiesTheWindowSizedCorner) {
+  startAt(640, 480);
+  ASSERT_NE(renderer_.WaitForDevice(), nullptr);
+  givePool();
+  addFrame(1280, 720);
+  EXPECT_TRUE(record_.waitFor([&] { return !record_.copies.empty(); }));
+  renderer_.Stop();
+  EXPECT_EQ(record_.copies.front(), std::make_pair(640u, 480u));
+}
+
+TEST_F(CaptureRendererTest, FramesWithoutPixelsAreDropped) {
+  startAt(800, 600);
+  ASSERT_NE(renderer_.WaitForDevice(), nullptr);
+  givePool();
+  addFrame(800, 600, false);
+  addFrame(0, 600);
+  addFrame(800, -1);
+  EXPECT_TRUE(record_.waitFor([&] { return record_.frames.empty() && record_.clears >= 4; }));
+  renderer_.Stop();
+  EXPECT_TRUE(record_.copies.empty());
+  EXPECT_EQ(record_.presents, 0);
+}
+
+TEST_F(CaptureRendererTest, WithoutAFramePoolNoFrameIsAskedFor) {
+  startAt(800, 600);
+  ASSERT_NE(renderer_.WaitForDevice(), nullptr);
+  addFrame(800, 600);
+  EXPECT_TRUE(record_.waitFor([&] { return record_.clears >= 3; }));
+  renderer_.Stop();
+  EXPECT_EQ(record_.passes, 0);
+}
+
+TEST_F(CaptureRendererTest, AFailingResizeIsTriedAndLoggedOnEveryPass) {
+  {
+    std::lock_guard guard(record_.lock);
+    record_.resizeFailure = DeviceFailure{"Failed to resize back buffer pixmap (", 11};
+  }
+  startAt(800, 600);
+  ASSERT_NE(renderer_.WaitForDevice(), nullptr);
+  renderer_.TakeLogEntries();
+  renderer_.SetPendingSize(900, 700);
+  EXPECT_TRUE(record_.waitFor([&] { return record_.resizes.size() >= 3; }));
+  renderer_.Stop();
+  const std::vector<Entry> entries = renderer_.TakeLogEntries();
+  EXPECT_EQ(entries.size(), record_.resizes.size());
+  EXPECT_EQ(entries.front(), (Entry{"Failed to resize back buffer pixmap (11)", "error"}));
+  EXPECT_EQ(record_.clears, 0);  // no pass drew
+}
+
+TEST_F(CaptureRendererTest, StopWithoutStartAndTwiceIsHarmless) {
+  renderer_.Stop();
+  startAt(800, 600);
+  ASSERT_NE(renderer_.WaitForDevice(), nullptr);
+  renderer_.Stop();
+  renderer_.Stop();
+  EXPECT_FALSE(renderer_.threadStarted());
+}
+
+}  // namespace
+}  // namespace tavrelle::test

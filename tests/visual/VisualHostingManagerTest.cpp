@@ -1,0 +1,174 @@
+#include "visual/VisualHostingManager.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "visual/VisualFakes.h"
+
+namespace tavrelle::test {
+namespace {
+
+using Line = std::pair<std::string, std::string>;
+
+class VisualHostingManagerTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<VisualHostingManager> make(bool useCapture) {
+    VisualHostingSetup setup;
+    setup.window = &window_;
+    setup.pointer = &window_;
+    setup.compositionController = composition_;
+    setup.logToConsole = [this](const std::string& text, const std::string& level) {
+      lines_.emplace_back(text, level);
+    };
+    setup.useCapture = useCapture;
+    setup.makeCaptureDevice = [this](uint64_t) -> std::unique_ptr<CaptureDevice> {
+      ++devicesMade_;
+      return std::make_unique<FakeCaptureDevice>(record_);
+    };
+    return std::make_unique<VisualHostingManager>(std::move(setup));
+  }
+
+  FakeVisualWindow window_;
+  std::shared_ptr<FakeCompositionController> composition_ =
+      std::make_shared<FakeCompositionController>();
+  DeviceRecord record_;
+  int devicesMade_ = 0;
+  std::vector<Line> lines_;
+};
+
+TEST_F(VisualHostingManagerTest, RegularModeStartsNoRendererAndNoTimer) {
+  auto manager = make(false);
+  manager->Init();
+  EXPECT_EQ(lines_,
+            (std::vector<Line>{
+                {"[Visual Hosting] Successfully initialized regular visual mode", "normal"}}));
+  EXPECT_EQ(composition_->targets,
+            std::vector<webview::VisualTarget>{webview::VisualTarget::Window});
+  EXPECT_EQ(composition_->controllerPart.bounds, (std::vector<Rect>{{0, 0, 800, 600}}));
+  EXPECT_EQ(devicesMade_, 0);
+  EXPECT_TRUE(window_.timers.empty());
+  EXPECT_FALSE(manager->captureMode());
+}
+
+TEST_F(VisualHostingManagerTest, ThePagesCursorIsShownOnTheWindow) {
+  auto manager = make(false);
+  manager->Init();
+  composition_->changeCursor("pointer");
+  composition_->changeCursor("none");
+  composition_->changeCursor("url(x.png), text");
+  EXPECT_EQ(window_.cursors, (std::vector<SystemCursor>{SystemCursor::Hand, SystemCursor::Hidden,
+                                                        SystemCursor::Arrow}));
+}
+
+TEST_F(VisualHostingManagerTest, WithoutADeviceCaptureFallsBackToRegularModeInTheLoggedOrder) {
+  record_.initFailure = DeviceFailure{"Failed to find the Composite extension (", -2147467263};
+  auto manager = make(true);
+  manager->Init();
+  EXPECT_EQ(lines_,
+            (std::vector<Line>{
+                {"[Visual Hosting] Failed to obtain X11 presentation device", "error"},
+                {"[Renderer thread] Failed to find the Composite extension (-2147467263)", "error"},
+                {"[Visual Hosting] Failed to initialize visual capture mode (-2147467259), "
+                 "reverting to regular visual mode",
+                 "error"},
+                {"[Visual Hosting] Successfully initialized regular visual mode", "normal"}}));
+  EXPECT_TRUE(window_.timers.empty());
+  EXPECT_FALSE(manager->captureMode());
+  composition_->changeCursor("text");
+  EXPECT_EQ(window_.cursors, std::vector<SystemCursor>{SystemCursor::IBeam});
+}
+
+TEST_F(VisualHostingManagerTest, CaptureModeStartsTheRendererAndItsLogTimer) {
+  auto manager = make(true);
+  manager->Init();
+  EXPECT_EQ(lines_,
+            (std::vector<Line>{
+                {"[Renderer thread] Successfully initialized X11 presentation", "normal"},
+                {"[Visual Hosting] Successfully initialized visual capture mode", "normal"}}));
+  EXPECT_EQ(window_.timers, (std::vector<std::pair<int32_t, int32_t>>{{1001, 100}}));
+  EXPECT_EQ(composition_->targets,
+            std::vector<webview::VisualTarget>{webview::VisualTarget::Capture});
+  EXPECT_TRUE(manager->captureMode());
+  // The renderer takes frames from the pool it was given.
+  EXPECT_TRUE(record_.waitFor([&] { return record_.passes > 0; }));
+}
+
+TEST_F(VisualHostingManagerTest, ANewClientSizeReachesTheRendererAndAnEmptyOneDoesNot) {
+  auto manager = make(true);
+  manager->Init();
+  window_.client = Rect{0, 0, 0, 0};
+  manager->UpdateSize();
+  window_.client = Rect{0, 0, 1024, 768};
+  manager->UpdateSize();
+  EXPECT_TRUE(record_.waitFor([&] { return !record_.resizes.empty(); }));
+  EXPECT_EQ(record_.resizes.front(), (FrameSize{1024, 768}));
+  EXPECT_EQ(composition_->controllerPart.bounds,
+            (std::vector<Rect>{{0, 0, 800, 600}, {0, 0, 0, 0}, {0, 0, 1024, 768}}));
+}
+
+TEST_F(VisualHostingManagerTest, AMinimisedWindowKeepsTheCaptureSize) {
+  auto manager = make(true);
+  manager->Init();
+  window_.client = Rect{0, 0, 0, 0};
+  manager->UpdateSize();
+  EXPECT_TRUE(record_.waitFor([&] { return record_.passes >= 5; }));
+  EXPECT_TRUE(record_.resizes.empty());
+}
+
+TEST_F(VisualHostingManagerTest, ARefusedCaptureTargetIsLoggedWithItsCodeThenRegularMode) {
+  composition_->captureStatus = webview::kVisualNotSupported;
+  auto manager = make(true);
+  manager->Init();
+  ASSERT_GE(lines_.size(), 3u);
+  EXPECT_EQ(lines_.front(),
+            (Line{"[Visual Hosting] Failed to set root visual target (-2147467263)", "error"}));
+  // Renderer lines may come between, as the thread got on with its set-up.
+  const Line fallback{
+      "[Visual Hosting] Failed to initialize visual capture mode (-2147467263), "
+      "reverting to regular visual mode",
+      "error"};
+  EXPECT_NE(std::find(lines_.begin(), lines_.end(), fallback), lines_.end());
+  EXPECT_EQ(lines_.back(),
+            (Line{"[Visual Hosting] Successfully initialized regular visual mode", "normal"}));
+  EXPECT_FALSE(manager->captureMode());
+}
+
+TEST_F(VisualHostingManagerTest, ARefusedWindowTargetStopsWithoutCursor) {
+  composition_->windowStatus = webview::kVisualNotSupported;
+  auto manager = make(false);
+  manager->Init();
+  EXPECT_EQ(lines_,
+            (std::vector<Line>{
+                {"[Visual Hosting] Failed to create WebView visual (-2147467263)", "error"}}));
+  EXPECT_TRUE(composition_->cursorChanged.empty());
+}
+
+TEST_F(VisualHostingManagerTest, RendererLinesAreFlushedInQueueOrder) {
+  record_.resizeFailure = DeviceFailure{"Failed to resize back buffer pixmap (", 11};
+  auto manager = make(true);
+  manager->Init();
+  lines_.clear();
+  window_.client = Rect{0, 0, 640, 480};
+  manager->UpdateSize();
+  EXPECT_TRUE(record_.waitFor([&] { return record_.resizes.size() >= 2; }));
+  manager->FlushRendererLog();
+  ASSERT_GE(lines_.size(), 2u);
+  for (const Line& line : lines_) {
+    EXPECT_EQ(line, (Line{"[Renderer thread] Failed to resize back buffer pixmap (11)", "error"}));
+  }
+}
+
+TEST_F(VisualHostingManagerTest, MouseInputIsRelayed) {
+  auto manager = make(false);
+  manager->Init();
+  EXPECT_TRUE(manager->HandleMouseMessage(
+      MouseMessage{mouse_message::kLeftButtonDown, mouse_keys::kLeftButton, 30, 40}));
+  EXPECT_FALSE(manager->HandleMouseMessage(MouseMessage{0x0100, 0, 30, 40}));
+  ASSERT_EQ(composition_->mouse.size(), 1u);
+  EXPECT_EQ(composition_->mouse[0].point, (Point{30, 40}));
+  EXPECT_TRUE(manager->input().mouseCaptured());
+}
+
+}  // namespace
+}  // namespace tavrelle::test
