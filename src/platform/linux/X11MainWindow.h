@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "platform/MainWindow.h"
 #include "platform/linux/PollEventLoop.h"
@@ -51,6 +52,7 @@ class X11MainWindow final : public MainWindow {
   [[nodiscard]] Rect monitorRectNearest() const override;
   void markFullscreen(bool fullscreen) override;
   void setForeground() override;
+  [[nodiscard]] bool isActive() const override;
   void close() override;
   void setTimer(int32_t id, int32_t intervalMs) override;
   void killTimer(int32_t id) override;
@@ -70,11 +72,13 @@ class X11MainWindow final : public MainWindow {
   void setIcon(const Image& icon);
   void applyMotifHints();
   void applySizeHints(int32_t clientWidth, int32_t clientHeight);
+  void applyMaximizingHints();
   void applyRequestedGeometry();
   void insistOnRequestedGeometry();
   void onGeometryOrStateChanged();
   void onFrameExtentsChanged();
   void takeFocus(Time time);
+  [[nodiscard]] bool isSelfOrInside(Window window) const;
   void destroyWindow();
   void onDestroyed();
   // Calls the window procedure; false when it destroyed this object.
@@ -112,6 +116,8 @@ class X11MainWindow final : public MainWindow {
   static constexpr int kGeometryRestoreAttempts = 3;
   // Without a window manager the window maximizes itself: the rectangle to go back to.
   std::optional<Rect> unmaximizedClient_;
+  // The client size a window that cannot be resized is pinned to while not maximized.
+  std::pair<int32_t, int32_t> fixedClientSize_{1, 1};
   RawMotionAccumulator rawMotion_;
   std::map<int32_t, PollEventLoop::TimerId> timers_;
   std::shared_ptr<bool> alive_;
