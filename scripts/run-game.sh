@@ -57,6 +57,17 @@ PY
   fi
 }
 
+# Before anything is staged: without a display the game cannot be shown.
+if [ -z "${DISPLAY:-}" ]; then
+  echo "A display is needed to run the game: DISPLAY is not set." >&2
+  echo "Start it from a desktop session, or on a virtual display (xvfb-run needs xvfb and xauth):" >&2
+  SUDO=""
+  [ "$(id -u)" = 0 ] || SUDO="sudo "
+  echo "  ${SUDO}apt-get install -y xvfb xauth" >&2
+  echo "  xvfb-run -a make run" >&2
+  exit 1
+fi
+
 NAME="$(package_field name)"
 [ -n "$NAME" ] || NAME="$(basename "$GAME")"
 # Keep the run folder name to safe characters.
@@ -91,12 +102,6 @@ if [ -n "$ASSETS" ]; then
       fi
       ;;
   esac
-fi
-
-if [ -z "${DISPLAY:-}" ]; then
-  echo "A display is needed to run the game: DISPLAY is not set." >&2
-  echo "Start it from a desktop session, or under a virtual display, for example: xvfb-run -a make run" >&2
-  exit 1
 fi
 
 echo "Running $GAME from $RUN_DIR"

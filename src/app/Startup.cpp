@@ -43,7 +43,10 @@ constexpr const char* kFixedRuntimeMissing =
     "This app is set to \"fixed\" distribution mode, but the Chromium web view failed to "
     "initialize. Check there is a valid fixed distribution of a Chromium-family browser in the "
     "\"webview2\" subfolder.";
-constexpr const char* kRegisterClassFailed = "Failed to register window class";
+// Where the window class would be registered, the window system connection is opened.
+constexpr const char* kNoDisplay =
+    "No X display could be opened. Start the app from a desktop session, or set DISPLAY to "
+    "a running X server (for example DISPLAY=:0).";
 constexpr const char* kCreateWindowFailed = "Failed to create window";
 
 constexpr int kStartupFailedExitCode = 1;
@@ -251,7 +254,7 @@ void Startup::createExtensionManager() {
 void Startup::connectWindowSystem() {
   windowSystem_ = ports_.connectWindowSystem();
   if (windowSystem_ == nullptr) {
-    throw StartupFailure(kRegisterClassFailed);
+    throw StartupFailure(kNoDisplay);
   }
   WindowSystem* windowSystem = windowSystem_;
   SetScreenDpiSource([windowSystem] { return windowSystem->screenDpi(); });

@@ -125,6 +125,9 @@ class MainWindow {
   virtual void markFullscreen(bool fullscreen) = 0;
   // Raises and activates the window.
   virtual void setForeground() = 0;
+  // The window is the one the user works in: it (or a window inside it) holds the
+  // keyboard focus, or no application holds it at all.
+  [[nodiscard]] virtual bool isActive() const = 0;
   // Asks the window to close, as the user's close action does (a Close event).
   virtual void close() = 0;
 

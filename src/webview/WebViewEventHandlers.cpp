@@ -25,7 +25,8 @@ bool ZephyxWebView::IsAcceptedSource(const std::string& uri) const {
 }
 
 // Every document, not only the first: a later navigation shows the window again (no
-// change) and puts the keyboard back into the page.
+// change) and puts the keyboard back into the page, unless the player works in another
+// application; the page then gets the keyboard when the window next receives the focus.
 void ZephyxWebView::OnDOMContentLoaded() {
   window_->show();
   controller_->put_IsVisible(true);
@@ -33,7 +34,7 @@ void ZephyxWebView::OnDOMContentLoaded() {
     window_->setStyle(window_->style() & ~window_style::kCaption);
     window_->setWindowPos(0, 0, 0, 0, kFrameChangedInPlace);
   }
-  controller_->MoveFocus(webview::MoveFocusReason::Programmatic);
+  if (window_->isActive()) controller_->MoveFocus(webview::MoveFocusReason::Programmatic);
 }
 
 void ZephyxWebView::FocusPage() {

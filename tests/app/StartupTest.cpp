@@ -128,7 +128,8 @@ TEST(StartupFailures, ShowOneErrorBoxAndEndWithOneBeforeTheWebView) {
       {"no display",
        {{"package.json", kMinimalPackage}},
        {},
-       "Failed to register window class",
+       "No X display could be opened. Start the app from a desktop session, or set DISPLAY to "
+       "a running X server (for example DISPLAY=:0).",
        {},
        true},
       {"no window",

@@ -52,7 +52,7 @@ class ChromiumRuntimeTest : public ::testing::Test {
     };
     host_->webView->Navigate(kStartPage);
     ASSERT_TRUE(
-        host_->runUntil([] { return host_->domContentLoaded > 0; }, std::chrono::seconds(30)));
+        host_->runUntil([] { return host_->domContentLoaded > 0; }, std::chrono::seconds(60)));
     ASSERT_TRUE(host_->runUntil([] { return host_->webView->get_DocumentTitle() == "Ready"; }));
   }
   static void TearDownTestSuite() {

@@ -57,7 +57,7 @@ bool ChromiumTestHost::create(std::string& error) {
         controller = std::move(c);
         done = true;
       });
-  if (!runUntil([&] { return done; }, std::chrono::seconds(30)) || !controller) return false;
+  if (!runUntil([&] { return done; }, std::chrono::seconds(60)) || !controller) return false;
   webView = &controller->get_CoreWebView2();
   registerHandlers();
   return true;

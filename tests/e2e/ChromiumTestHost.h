@@ -49,7 +49,7 @@ class ChromiumTestHost {
 
   // Runs the loop until pred holds or the timeout passes; returns pred().
   bool runUntil(const std::function<bool()>& pred,
-                std::chrono::milliseconds timeout = std::chrono::seconds(20));
+                std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
   // Evaluates an async JavaScript function body in the top page and returns its value
   // (JSON), through the page's message channel.

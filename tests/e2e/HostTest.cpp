@@ -161,7 +161,7 @@ TEST_F(HostTest, GameRunsAndObeysWindowCommandsThenClosesWithCodeZero) {
   }));
 
   command(9, R"js("eval": "window.close()")js");
-  EXPECT_EQ(host.waitForExit(10s), 0) << host.standardError();
+  EXPECT_EQ(host.waitForExit(60s), 0) << host.standardError();
 }
 
 // A packed game: the page and its script come from the asset bundle, which wins over
@@ -183,13 +183,13 @@ TEST_F(HostTest, GameFromAnAssetBundleRuns) {
   Window window = waitForWindow(host);
   ASSERT_NE(window, 0u) << host.standardError();
   EXPECT_TRUE(waitForTitle(window, "from-the-bundle")) << probe_->title(window);
-  EXPECT_EQ(host.waitForExit(10s), 0) << host.standardError();
+  EXPECT_EQ(host.waitForExit(60s), 0) << host.standardError();
 }
 
 TEST_F(HostTest, BrokenPackageJsonEndsWithCodeOneAndTheMessage) {
   game_.write("package.json", "{\"name\": \"broken\",}");
   HostProcess host(game_, "");
-  EXPECT_EQ(host.waitForExit(30s), 1);
+  EXPECT_EQ(host.waitForExit(60s), 1);
   EXPECT_NE(host.standardError().find("Failed to parse package.json. Check the file has valid "
                                       "JSON and that all parameters are correct."),
             std::string::npos)
@@ -198,7 +198,7 @@ TEST_F(HostTest, BrokenPackageJsonEndsWithCodeOneAndTheMessage) {
 
 TEST_F(HostTest, MissingPackageJsonEndsWithCodeOneAndTheMessage) {
   HostProcess host(game_, "");
-  EXPECT_EQ(host.waitForExit(30s), 1);
+  EXPECT_EQ(host.waitForExit(60s), 1);
   EXPECT_NE(host.standardError().find("Failed to load package.json. Check the file is in the "
                                       "same folder as the app."),
             std::string::npos)

@@ -202,7 +202,7 @@ class X11Fixture : public ::testing::Test {
 
   // Runs the loop until the condition holds; false when it never did.
   template <typename Condition>
-  bool pumpUntil(Condition condition, std::chrono::milliseconds patience = 20s) {
+  bool pumpUntil(Condition condition, std::chrono::milliseconds patience = 60s) {
     auto deadline = std::chrono::steady_clock::now() + patience;
     while (!condition()) {
       if (std::chrono::steady_clock::now() > deadline) return false;
@@ -519,6 +519,51 @@ TEST_F(X11WindowWithOpenbox, FramedWindowKeepsItsClientSizeAndOuterPosition) {
 }
 
 TEST_F(X11WindowWithOpenbox, MaximizeRestoreAndMinimize) { maximizeRestoreMinimize(); }
+
+// A game that cannot be resized (or has no caption) may still maximize itself, and
+// returns to its pinned size.
+TEST_F(X11WindowWithOpenbox, FixedSizeWindowsMaximizeAndRestoreToTheirSize) {
+  namespace ws = window_style;
+  for (uint32_t style : {ws::kCaption | ws::kSysMenu | ws::kMinimizeBox, ws::kOverlapped}) {
+    SCOPED_TRACE(style);
+    createWindow(style);
+    showAndWait();
+    window_->showCommand(ShowCommand::Maximize);
+    ASSERT_TRUE(pumpUntil([&] {
+      WindowEvent size = log_.lastSize();
+      return size.sizeType == SizeType::Maximized && size.clientWidth > 640;
+    }));
+    window_->showCommand(ShowCommand::Restore);
+    ASSERT_TRUE(pumpUntil([&] {
+      WindowEvent size = log_.lastSize();
+      return size.sizeType == SizeType::Restored && size.clientWidth == 640 &&
+             size.clientHeight == 480;
+    }));
+    XSizeHints hints{};
+    long supplied = 0;
+    ASSERT_TRUE(XGetWMNormalHints(observer_->display(), xid(), &hints, &supplied));
+    EXPECT_EQ(hints.min_width, 640);
+    EXPECT_EQ(hints.max_width, 640);
+    EXPECT_EQ(hints.max_height, 480);
+  }
+}
+
+// Another application's window holds the keyboard: the window is not the active one.
+TEST_F(X11WindowWithOpenbox, ActiveOnlyWhileItHoldsTheFocus) {
+  createWindow();
+  showAndWait();
+  window_->setForeground();
+  ASSERT_TRUE(pumpUntil([&] { return window_->isActive(); }));
+  Display* other = observer_->display();
+  Window editor = XCreateSimpleWindow(other, observer_->root(), 700, 0, 200, 200, 0, 0, 0);
+  XMapWindow(other, editor);
+  ASSERT_TRUE(pumpUntil([&] { return observer_->mapState(editor) == IsViewable; }));
+  XSetInputFocus(other, editor, RevertToParent, CurrentTime);
+  ASSERT_TRUE(pumpUntil([&] { return !window_->isActive(); }));
+  XDestroyWindow(other, editor);
+  XSetInputFocus(other, xid(), RevertToParent, CurrentTime);
+  EXPECT_TRUE(pumpUntil([&] { return window_->isActive(); }));
+}
 
 TEST_F(X11WindowWithOpenbox, MaximizeBeforeShowStartsMaximized) {
   createWindow();

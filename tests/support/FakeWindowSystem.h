@@ -78,6 +78,7 @@ class FakeMainWindow final : public MainWindow {
     log_->add("window.setForeground");
     ++foregroundCount;
   }
+  [[nodiscard]] bool isActive() const override { return active; }
   void close() override { ++closeCount; }
   void setTimer(int32_t, int32_t) override {}
   void killTimer(int32_t) override {}
@@ -100,6 +101,7 @@ class FakeMainWindow final : public MainWindow {
   std::vector<bool> fullscreenMarks;
   int foregroundCount = 0;
   int closeCount = 0;
+  bool active = true;  // another application holds the focus when false
 
  private:
   WindowProc proc_;

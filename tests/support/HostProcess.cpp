@@ -77,7 +77,7 @@ HostProcess::HostProcess(const StagedGame& game, const std::string& display)
 HostProcess::~HostProcess() {
   if (pid_ <= 0 || exitCode_) return;
   kill(pid_, SIGTERM);
-  if (!waitForExit(std::chrono::seconds(5))) {
+  if (!waitForExit(std::chrono::seconds(30))) {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }

@@ -30,7 +30,7 @@ class X11Probe {
 
   // Polls until the predicate holds; false at the timeout.
   static bool waitFor(const std::function<bool()>& predicate,
-                      std::chrono::milliseconds timeout = std::chrono::seconds(30));
+                      std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
  private:
   std::optional<Window> search(Window root, pid_t pid);

@@ -9,8 +9,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -22,7 +24,9 @@ namespace tavrelle::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kStartTimeout = std::chrono::seconds(30);
+// Generous: a loaded two-core machine starting several servers and browsers at once.
+constexpr auto kStartTimeout = std::chrono::seconds(60);
+constexpr auto kWindowManagerTimeout = std::chrono::seconds(60);
 
 // The current environment with DISPLAY replaced.
 std::vector<std::string> EnvironmentWithDisplay(const std::string& display) {
@@ -132,9 +136,9 @@ bool XvfbSession::startServer(const Options& options) {
 }
 
 bool XvfbSession::startWindowManager() {
-  // Now and then a freshly started openbox takes over the screen but never shows the
-  // windows mapped next; a restarted one does. Give it a few chances.
-  constexpr int kAttempts = 4;
+  // A loaded machine can take many seconds to bring openbox up; should one never
+  // take over the screen, a second one gets its chance.
+  constexpr int kAttempts = 2;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     if (startWindowManagerOnce()) return true;
     Stop(windowManager_);
@@ -143,51 +147,88 @@ bool XvfbSession::startWindowManager() {
   return false;
 }
 
+// Watches the root from before openbox starts, so no announcement can be missed, and
+// waits on the server's events rather than on the clock.
 bool XvfbSession::startWindowManagerOnce() {
+  Display* watcher = XOpenDisplay(display_.c_str());
+  if (watcher == nullptr) {
+    error_ = "the display could not be opened";
+    return false;
+  }
+  XSelectInput(watcher, DefaultRootWindow(watcher), PropertyChangeMask);
+  XSync(watcher, False);
   windowManager_ = Spawn({"openbox", "--sm-disable"}, EnvironmentWithDisplay(display_), -1);
+  bool ready = false;
   if (windowManager_ < 0) {
     error_ = "openbox could not be started";
-    return false;
+  } else if (!waitForEvents(watcher, Clock::now() + kWindowManagerTimeout,
+                            [&] { return windowManagerAnnounced(watcher); })) {
+    error_ = "openbox did not take over the screen";
+  } else if (!windowManagerShowsAWindow(watcher, Clock::now() + kWindowManagerTimeout)) {
+    error_ = "openbox did not show a first window";
+  } else {
+    ready = true;
   }
-  auto deadline = Clock::now() + kStartTimeout;
-  while (!windowManagerAnnounced()) {
-    if (Clock::now() > deadline) {
-      error_ = "openbox did not take over the screen";
+  XCloseDisplay(watcher);
+  return ready;
+}
+
+// Handles the server's events until the condition holds; false at the deadline or
+// when the window manager has exited.
+bool XvfbSession::waitForEvents(Display* display, Clock::time_point deadline,
+                                const std::function<bool()>& condition,
+                                const std::function<void(const XEvent&)>& onEvent) const {
+  while (!condition()) {
+    if (windowManager_ > 0 && waitpid(windowManager_, nullptr, WNOHANG) == windowManager_) {
       return false;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  if (!windowManagerShowsAWindow(Clock::now() + std::chrono::seconds(3))) {
-    error_ = "openbox did not show a first window";
-    return false;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) return false;
+    // Wakes at least once a second to notice an exited window manager.
+    pollfd pfd{ConnectionNumber(display), POLLIN, 0};
+    if (XPending(display) == 0)
+      poll(&pfd, 1, static_cast<int>(std::min<int64_t>(left.count(), 1000)));
+    while (XPending(display) > 0) {
+      XEvent event;
+      XNextEvent(display, &event);
+      if (onEvent) onEvent(event);
+    }
   }
   return true;
 }
 
-// Right after taking over the screen openbox may still hold new windows back; once a
-// first window has been framed and shown, the next ones appear at once.
-bool XvfbSession::windowManagerShowsAWindow(std::chrono::steady_clock::time_point deadline) const {
-  Display* display = XOpenDisplay(display_.c_str());
-  if (display == nullptr) return false;
-  Window probe = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
-  XMapWindow(display, probe);
-  bool shown = false;
-  while (!shown && Clock::now() < deadline) {
-    XWindowAttributes attributes{};
-    shown = XGetWindowAttributes(display, probe, &attributes) && attributes.map_state == IsViewable;
-    if (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+// A window mapped while openbox is still starting can be lost: its map request is
+// never answered, while a request made again is. So the request is repeated each
+// second until a first window has been framed and mapped; the next ones appear at once.
+bool XvfbSession::windowManagerShowsAWindow(Display* display, Clock::time_point deadline) const {
+  XSetWindowAttributes attributes{};
+  attributes.event_mask = StructureNotifyMask;
+  Window probe = XCreateWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, CopyFromParent,
+                               InputOutput, CopyFromParent, CWEventMask, &attributes);
+  bool mapped = false;
+  Clock::time_point nextRequest = Clock::now();
+  bool shown = waitForEvents(
+      display, deadline,
+      [&] {
+        if (!mapped && Clock::now() >= nextRequest) {
+          XMapWindow(display, probe);
+          XFlush(display);
+          nextRequest = Clock::now() + std::chrono::seconds(1);
+        }
+        return mapped;
+      },
+      [&](const XEvent& event) {
+        mapped = mapped || (event.type == MapNotify && event.xmap.window == probe);
+      });
   XDestroyWindow(display, probe);
-  XCloseDisplay(display);
+  XSync(display, False);
   return shown;
 }
 
 // The window manager has announced itself: it owns the screen's WM_S0 selection and
 // has set _NET_SUPPORTING_WM_CHECK. (Asking for the root's substructure redirection
 // ourselves to see whether it is taken would race with the manager taking it.)
-bool XvfbSession::windowManagerAnnounced() const {
-  Display* display = XOpenDisplay(display_.c_str());
-  if (display == nullptr) return false;
+bool XvfbSession::windowManagerAnnounced(Display* display) const {
   Atom selection = XInternAtom(display, "WM_S0", False);
   Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
   Atom type = None;
@@ -201,7 +242,6 @@ bool XvfbSession::windowManagerAnnounced() const {
                          &format, &count, &after, &data) == Success &&
       data != nullptr && count == 1;
   if (data != nullptr) XFree(data);
-  XCloseDisplay(display);
   return announced;
 }
 

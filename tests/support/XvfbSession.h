@@ -3,8 +3,12 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
+
+using Display = struct _XDisplay;
+using XEvent = union _XEvent;
 
 namespace tavrelle::test {
 
@@ -37,9 +41,12 @@ class XvfbSession {
   bool startServer(const Options& options);
   bool startWindowManager();
   bool startWindowManagerOnce();
-  [[nodiscard]] bool windowManagerAnnounced() const;
+  bool waitForEvents(Display* display, std::chrono::steady_clock::time_point deadline,
+                     const std::function<bool()>& condition,
+                     const std::function<void(const XEvent&)>& onEvent = {}) const;
+  [[nodiscard]] bool windowManagerAnnounced(Display* display) const;
   [[nodiscard]] bool windowManagerShowsAWindow(
-      std::chrono::steady_clock::time_point deadline) const;
+      Display* display, std::chrono::steady_clock::time_point deadline) const;
 
   pid_t server_ = -1;
   pid_t windowManager_ = -1;

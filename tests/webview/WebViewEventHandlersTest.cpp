@@ -33,6 +33,20 @@ TEST_F(WebViewEventHandlersTest, EveryDocumentShowsTheWindowAndFocusesThePage) {
   EXPECT_EQ(harness.controller().focusMoves, 2);
 }
 
+// A reload while the player works in another application leaves the keyboard there
+// (the page gets it when the window next receives the focus, see MainWndProcTest).
+TEST_F(WebViewEventHandlersTest, DocumentsOfAnInactiveWindowLeaveTheFocusWhereItIs) {
+  start();
+  window().active = false;
+  harness.log->clear();
+  webView().fireDOMContentLoaded();
+  EXPECT_EQ(harness.log->entries(), (Strings{"window.show", "controller.put_IsVisible"}));
+  EXPECT_EQ(harness.controller().focusMoves, 0);
+  window().active = true;
+  webView().fireDOMContentLoaded();
+  EXPECT_EQ(harness.controller().focusMoves, 1);
+}
+
 TEST_F(WebViewEventHandlersTest, CaptionIsRemovedOnceTheDocumentIsReady) {
   harness.config.caption = false;
   start();

@@ -1,56 +1,83 @@
 #include "platform/ImageDecoder.h"
 
-#include <png.h>
+#include <stb_image.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <fstream>
+#include <memory>
+#include <string_view>
 #include <vector>
+
+#include "platform/linux/IcoFile.h"
 
 namespace tavrelle {
 
 namespace {
 
-constexpr png_uint_32 kMaxSide = 4096;
+constexpr int kMaxSide = 4096;
 // Larger files are not images the host would use (an icon, a splash).
 constexpr std::streamoff kMaxFileBytes = std::streamoff{64} * 1024 * 1024;
 
+bool StartsWith(std::span<const std::byte> bytes, std::string_view prefix) {
+  return bytes.size() >= prefix.size() &&
+         std::memcmp(bytes.data(), prefix.data(), prefix.size()) == 0;
+}
+
+// The formats a window icon comes in; the decoding library knows more (TGA, PSD, HDR,
+// ...) whose files carry no reliable signature, and those are not offered to it.
+bool IsPlainImageFormat(std::span<const std::byte> bytes) {
+  return StartsWith(bytes, "\x89PNG\r\n\x1a\n") || StartsWith(bytes, "\xFF\xD8\xFF") ||
+         StartsWith(bytes, "BM") || StartsWith(bytes, "GIF87a") || StartsWith(bytes, "GIF89a");
+}
+
 // Straight (not premultiplied) RGBA bytes to 0xAARRGGBB words.
-std::vector<uint32_t> PackArgb(const std::vector<png_byte>& rgba) {
-  std::vector<uint32_t> argb(rgba.size() / 4);
-  for (size_t i = 0; i < argb.size(); ++i) {
-    const png_byte* p = &rgba[i * 4];
+std::vector<uint32_t> PackArgb(const unsigned char* rgba, size_t pixels) {
+  std::vector<uint32_t> argb(pixels);
+  for (size_t i = 0; i < pixels; ++i) {
+    const unsigned char* p = rgba + i * 4;
     argb[i] = (uint32_t{p[3]} << 24) | (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
   }
   return argb;
 }
 
+// PNG, JPEG, BMP or the first frame of a GIF, sizes checked before any pixel is decoded.
+std::optional<Image> DecodePlainImage(std::span<const std::byte> bytes) {
+  if (bytes.size() > static_cast<size_t>(INT_MAX)) return std::nullopt;
+  const auto* data = reinterpret_cast<const stbi_uc*>(bytes.data());
+  const int length = static_cast<int>(bytes.size());
+  int width = 0;
+  int height = 0;
+  int channels = 0;
+  if (stbi_info_from_memory(data, length, &width, &height, &channels) == 0) return std::nullopt;
+  if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) return std::nullopt;
+  std::unique_ptr<stbi_uc, void (*)(void*)> rgba(
+      stbi_load_from_memory(data, length, &width, &height, &channels, 4), stbi_image_free);
+  if (!rgba || width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) {
+    return std::nullopt;
+  }
+  Image image;
+  image.width = width;
+  image.height = height;
+  image.argb = PackArgb(rgba.get(), size_t(width) * size_t(height));
+  return image;
+}
+
+std::optional<Image> DecodeIco(std::span<const std::byte> bytes) {
+  std::optional<linux_platform::IcoPicture> picture = linux_platform::LargestIcoPicture(bytes);
+  if (!picture) return std::nullopt;
+  std::optional<Image> image = DecodePlainImage(picture->file);
+  if (image) linux_platform::ApplyIcoMask(*picture, *image);
+  return image;
+}
+
 }  // namespace
 
 std::optional<Image> DecodeImage(std::span<const std::byte> bytes) {
-  if (bytes.size() < 8 || png_sig_cmp(reinterpret_cast<png_const_bytep>(bytes.data()), 0, 8) != 0) {
-    return std::nullopt;
-  }
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  // The simplified API catches libpng's errors itself and reports them as a 0 result.
-  if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) return std::nullopt;
-  if (image.width == 0 || image.height == 0 || image.width > kMaxSide || image.height > kMaxSide) {
-    png_image_free(&image);
-    return std::nullopt;
-  }
-  image.format = PNG_FORMAT_RGBA;
-  std::vector<png_byte> rgba(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) {
-    png_image_free(&image);
-    return std::nullopt;
-  }
-  Image decoded;
-  decoded.width = static_cast<int32_t>(image.width);
-  decoded.height = static_cast<int32_t>(image.height);
-  decoded.argb = PackArgb(rgba);
-  png_image_free(&image);
-  return decoded;
+  if (IsPlainImageFormat(bytes)) return DecodePlainImage(bytes);
+  if (linux_platform::LooksLikeIco(bytes)) return DecodeIco(bytes);
+  return std::nullopt;
 }
 
 std::optional<Image> DecodeImageFile(const std::string& path) {

@@ -154,6 +154,9 @@ void X11MainWindow::setTitle(const std::string& utf8Title) {
 
 void X11MainWindow::applyMotifHints() {
   MotifWmHints hints = MotifHintsForStyle(decorationStyle_);
+  // A fixed-size window offers no maximizing to the user, but the game may maximize it;
+  // a window manager refuses that while either function is missing.
+  if (wantMaximized_) hints.functions |= MotifWmHints::kFuncMaximize | MotifWmHints::kFuncResize;
   WriteLongProperty(
       display_, window_, system_.atoms().motifWmHints, system_.atoms().motifWmHints,
       {static_cast<long>(hints.flags), static_cast<long>(hints.functions),
@@ -165,10 +168,12 @@ void X11MainWindow::applySizeHints(int32_t clientWidth, int32_t clientHeight) {
   hints.flags = PWinGravity;
   hints.win_gravity = NorthWestGravity;
   if (positioned_) hints.flags |= USPosition | PPosition;
-  if (!IsResizableStyle(decorationStyle_)) {
+  // While maximized the size is the window manager's; the fixed size returns on restore.
+  if (!IsResizableStyle(decorationStyle_) && !wantMaximized_) {
+    fixedClientSize_ = {std::max(1, clientWidth), std::max(1, clientHeight)};
     hints.flags |= PMinSize | PMaxSize;
-    hints.min_width = hints.max_width = std::max(1, clientWidth);
-    hints.min_height = hints.max_height = std::max(1, clientHeight);
+    hints.min_width = hints.max_width = fixedClientSize_.first;
+    hints.min_height = hints.max_height = fixedClientSize_.second;
   }
   XSetWMNormalHints(display_, window_, &hints);
 }
@@ -230,7 +235,9 @@ void X11MainWindow::restore() {
 }
 
 void X11MainWindow::setMaximized(bool maximized) {
+  const bool wasWanted = wantMaximized_;
   wantMaximized_ = maximized;
+  if (wasWanted != maximized) applyMaximizingHints();
   if (IsMaximized(readState()) == maximized) return;
   const X11Atoms& atoms = system_.atoms();
   if (!system_.windowManagerRunning() && shown_) {
@@ -248,6 +255,13 @@ void X11MainWindow::setMaximized(bool maximized) {
     }
   }
   changeState(maximized, atoms.netWmStateMaximizedVert, atoms.netWmStateMaximizedHorz);
+}
+
+// Unpins a fixed size while maximizing is wanted and pins it again after; the hints
+// reach the window manager before the state change that follows them.
+void X11MainWindow::applyMaximizingHints() {
+  applyMotifHints();
+  applySizeHints(fixedClientSize_.first, fixedClientSize_.second);
 }
 
 // Asks the window manager for a _NET_WM_STATE change, or writes the property itself
@@ -444,6 +458,32 @@ void X11MainWindow::takeFocus(Time time) {
   // An unmapped target makes the server answer BadMatch, which the error handler drops.
   XSetInputFocus(display_, target, RevertToParent, time);
   system_.flush();
+}
+
+// Taking the focus from nobody steals nothing: without a window manager the focus
+// often follows the pointer (PointerRoot) or is nowhere.
+bool X11MainWindow::isActive() const {
+  if (destroyed_) return false;
+  Window focus = None;
+  int revertTo = 0;
+  XGetInputFocus(display_, &focus, &revertTo);
+  if (focus == None || focus == PointerRoot) return true;
+  return isSelfOrInside(focus);
+}
+
+bool X11MainWindow::isSelfOrInside(Window window) const {
+  const Window root = system_.root();
+  while (window != None && window != root) {
+    if (window == window_) return true;
+    Window rootOut = None;
+    Window parent = None;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(display_, window, &rootOut, &parent, &children, &count) == 0) return false;
+    if (children != nullptr) XFree(children);
+    window = parent;
+  }
+  return false;
 }
 
 void X11MainWindow::close() {

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "platform/MainWindow.h"
 #include "platform/linux/PollEventLoop.h"
@@ -55,6 +56,7 @@ class X11MainWindow final : public MainWindow, public WindowPointer {
   [[nodiscard]] Rect monitorRectNearest() const override;
   void markFullscreen(bool fullscreen) override;
   void setForeground() override;
+  [[nodiscard]] bool isActive() const override;
   void close() override;
   void setTimer(int32_t id, int32_t intervalMs) override;
   void killTimer(int32_t id) override;
@@ -83,6 +85,7 @@ class X11MainWindow final : public MainWindow, public WindowPointer {
   void setIcon(const Image& icon);
   void applyMotifHints();
   void applySizeHints(int32_t clientWidth, int32_t clientHeight);
+  void applyMaximizingHints();
   void applyRequestedGeometry();
   void insistOnRequestedGeometry();
   // True when the event was pointer input of a relaying window.
@@ -90,6 +93,7 @@ class X11MainWindow final : public MainWindow, public WindowPointer {
   void onGeometryOrStateChanged();
   void onFrameExtentsChanged();
   void takeFocus(Time time);
+  [[nodiscard]] bool isSelfOrInside(Window window) const;
   void destroyWindow();
   void onDestroyed();
   // Calls the window procedure; false when it destroyed this object.
@@ -126,6 +130,8 @@ class X11MainWindow final : public MainWindow, public WindowPointer {
   static constexpr int kGeometryRestoreAttempts = 3;
   // Without a window manager the window maximizes itself: the rectangle to go back to.
   std::optional<Rect> unmaximizedClient_;
+  // The client size a window that cannot be resized is pinned to while not maximized.
+  std::pair<int32_t, int32_t> fixedClientSize_{1, 1};
   RawMotionAccumulator rawMotion_;
   bool relayingPointer_ = false;
   bool trackingMouseLeave_ = false;
