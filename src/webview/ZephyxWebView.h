@@ -12,6 +12,7 @@
 #include "platform/Files.h"
 #include "platform/Geometry.h"
 #include "platform/MainWindow.h"
+#include "webview/NewWindowPolicy.h"
 #include "webview/WebViewRuntime.h"
 
 namespace tavrelle {
@@ -152,6 +153,7 @@ class ZephyxWebView {
   Rect savedRect_;
 
   FolderTable folderTable_;
+  NewWindowPolicy newWindowPolicy_;
 };
 
 }  // namespace tavrelle
