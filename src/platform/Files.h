@@ -23,6 +23,11 @@ namespace tavrelle {
 // Size as a signed 32-bit value: 0 when the file cannot be examined or is 2 GiB or larger.
 [[nodiscard]] int32_t GetFileSize32(const std::string& path);
 
+// Creates the folder and any missing parents, each new one readable by its owner only
+// (0700): they hold the player's saves and the browser profile. Folders that already
+// exist are left as they are. An error text on failure, nothing on success.
+[[nodiscard]] std::optional<std::string> CreatePrivateFolders(const std::string& path);
+
 // The whole content of a file; nothing when it cannot be opened or read.
 [[nodiscard]] std::optional<std::string> ReadWholeFile(const std::string& path);
 

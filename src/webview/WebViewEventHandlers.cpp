@@ -5,6 +5,7 @@
 
 #include "app/DefaultCaption.h"
 #include "content/ResourceServer.h"
+#include "webview/UrlOrigin.h"
 #include "webview/ZephyxWebView.h"
 
 namespace tavrelle {
@@ -21,7 +22,7 @@ constexpr int kRuntimeStoppedExitCode = 2;
 }  // namespace
 
 bool ZephyxWebView::IsAcceptedSource(const std::string& uri) const {
-  return uri.starts_with(contentOrigin_);
+  return IsAcceptedSourceFor(contentOrigin_, uri);
 }
 
 // Every document, not only the first: a later navigation shows the window again (no
@@ -52,14 +53,18 @@ void ZephyxWebView::OnNavigationStarting(webview::NavigationStartingEventArgs& a
   }
 }
 
-// Links with a target and window.open go to the desktop's handler for their scheme.
+// Links with a target and window.open go to the desktop's handler for their scheme,
+// when the policy lets them; the web view never opens a window of its own.
 void ZephyxWebView::OnNewWindowRequested(webview::NewWindowRequestedEventArgs& args) {
-  ports_.shellOpen(args.get_Uri());
+  const bool fromAcceptedSource = IsAcceptedSource(args.get_Requester().source);
+  if (newWindowPolicy_.admit(args, fromAcceptedSource)) ports_.shellOpen(args.get_Uri());
   args.put_Handled(true);
 }
 
+// The game's own pages get what they ask for; other origins (frames of third-party
+// content) get the browser's default.
 void ZephyxWebView::OnPermissionRequested(webview::PermissionRequestedEventArgs& args) {
-  args.put_State(webview::PermissionState::Allow);
+  if (IsAcceptedSource(args.get_Uri())) args.put_State(webview::PermissionState::Allow);
 }
 
 void ZephyxWebView::OnWindowCloseRequested() { window_->close(); }

@@ -121,15 +121,26 @@ class NavigationStartingEventArgs {
   bool cancel_ = false;
 };
 
+// Who asked for a new window, as the runtime knows it (not as the page claims it).
+struct NewWindowRequester {
+  std::string source;               // the requesting document's address (or origin)
+  bool isTopLevelDocument = false;  // the web view's own document, not a frame in it
+  bool isUserInitiated = false;     // the request came with a user gesture
+};
+
 class NewWindowRequestedEventArgs {
  public:
-  explicit NewWindowRequestedEventArgs(std::string uri) : uri_(std::move(uri)) {}
+  explicit NewWindowRequestedEventArgs(std::string uri, NewWindowRequester requester = {})
+      : uri_(std::move(uri)), requester_(std::move(requester)) {}
   [[nodiscard]] const std::string& get_Uri() const { return uri_; }
+  [[nodiscard]] bool get_IsUserInitiated() const { return requester_.isUserInitiated; }
+  [[nodiscard]] const NewWindowRequester& get_Requester() const { return requester_; }
   void put_Handled(bool handled) { handled_ = handled; }
   [[nodiscard]] bool get_Handled() const { return handled_; }
 
  private:
   std::string uri_;
+  NewWindowRequester requester_;
   bool handled_ = false;
 };
 

@@ -17,6 +17,7 @@
 #include "platform/MainWindow.h"
 #include "visual/CaptureRenderer.h"
 #include "webview/CompositionController.h"
+#include "webview/NewWindowPolicy.h"
 #include "webview/WebViewRuntime.h"
 
 namespace tavrelle {
@@ -169,6 +170,7 @@ class ZephyxWebView {
   PointerLock pointerLock_;
 
   FolderTable folderTable_;
+  NewWindowPolicy newWindowPolicy_;
 };
 
 }  // namespace tavrelle

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/chromium/ExecutionContexts.h"
-#include "platform/chromium/UrlOrigin.h"
+#include "webview/UrlOrigin.h"
 
 namespace tavrelle::chromium {
 namespace {

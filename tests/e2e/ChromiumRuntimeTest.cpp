@@ -186,18 +186,30 @@ TEST_F(ChromiumRuntimeTest, NonStringMessageHasNoStringValue) {
   EXPECT_TRUE(found);
 }
 
-TEST_F(ChromiumRuntimeTest, CrossOriginFrameReportsItsOwnSource) {
-  bool fromFrame = false;
-  host().runUntil([&] {
-    for (const auto& [source, text] : host().messages) {
-      if (text == "from the frame") {
-        fromFrame = true;
-        EXPECT_EQ(source, "https://other.localhost/frame.html");
-      }
+TEST_F(ChromiumRuntimeTest, OnlyTheTopDocumentsMessagesReachTheHost) {
+  // Cross-site, same-origin and sandboxed frames all post, then tell the page so.
+  auto notes = host().evaluate(R"(
+    for (let i = 0; i < 500 && window.frameNotes.length < 3; i++) await new Promise(r => setTimeout(r, 20));
+    return window.frameNotes.slice().sort();)");
+  ASSERT_TRUE(notes);
+  // The sandboxed frame has the page API, and its binding is out of reach.
+  EXPECT_EQ(*notes, json::array({"other:posted", "same:posted", "sandboxed:object,undefined"}));
+  ASSERT_TRUE(host().evaluate("return 1;"));  // one more round trip through the top page
+  for (const auto& [source, text] : host().messages) {
+    EXPECT_FALSE(text && text->starts_with("from the")) << *text << " from " << source;
+  }
+  for (const auto& uri : host().newWindows) EXPECT_NE(uri, "https://example.org/from-the-sandbox");
+}
+
+TEST_F(ChromiumRuntimeTest, PageMessageAboveTheCeilingThrows) {
+  auto result = host().evaluate(R"(
+    const outcomes = [];
+    for (const text of ['a'.repeat(64 * 1048576 + 1), '\u00e9'.repeat(32 * 1048576 + 1), 'small']) {
+      try { chrome.webview.postMessage(text); outcomes.push('sent'); } catch (e) { outcomes.push(e.name); }
     }
-    return fromFrame;
-  });
-  EXPECT_TRUE(fromFrame);
+    return outcomes;)");
+  ASSERT_TRUE(result);
+  EXPECT_EQ(*result, json::array({"RangeError", "RangeError", "sent"}));
 }
 
 TEST_F(ChromiumRuntimeTest, PageCannotReplaceTheApiOrReachTheBinding) {
@@ -232,6 +244,11 @@ TEST_F(ChromiumRuntimeTest, WindowOpenIsReportedWithoutANewWindow) {
   EXPECT_EQ(*result, true);
   ASSERT_TRUE(host().runUntil([&] { return host().newWindows.size() > before; }));
   EXPECT_EQ(host().newWindows.back(), "https://tavrelle.localhost/other.html?x=1");
+  // Asked for by the app's own document, from a message handler: no gesture.
+  const auto& requester = host().newWindowRequesters.back();
+  EXPECT_EQ(requester.source, kStartPage);
+  EXPECT_TRUE(requester.isTopLevelDocument);
+  EXPECT_FALSE(requester.isUserInitiated);
   auto targets = sendRaw(host(), "Target.getTargets", json::object());
   ASSERT_TRUE(targets && targets->ok);
   int pages = 0;
@@ -253,11 +270,45 @@ TEST_F(ChromiumRuntimeTest, LinkWithTargetIsReportedAsNewWindow) {
   }
   ASSERT_TRUE(host().runUntil([&] { return host().newWindows.size() > before; }));
   EXPECT_EQ(host().newWindows.back(), "https://example.org/page");
+  EXPECT_TRUE(host().newWindowRequesters.back().isUserInitiated);
   auto targets = sendRaw(host(), "Target.getTargets", json::object());
   ASSERT_TRUE(targets && targets->ok);
   int pages = 0;
   for (const auto& info : targets->result["targetInfos"]) pages += info["type"] == "page";
   EXPECT_EQ(pages, 1);
+}
+
+TEST_F(ChromiumRuntimeTest, NamedTargetOfAnExistingFrameLoadsInThatFrame) {
+  size_t before = host().newWindows.size();
+  auto result = host().evaluate(R"(
+    const frame = document.getElementById('levels');
+    const loaded = () => new Promise(r => frame.addEventListener('load', r, { once: true }));
+    let arrived = loaded();
+    const opened = window.open('level2.html?by=open', 'levels');
+    await arrived;
+    const first = frame.contentWindow.location.search;
+    arrived = loaded();
+    const form = document.createElement('form');
+    form.action = 'level2.html'; form.target = 'levels';
+    form.innerHTML = '<input name="by" value="form">';
+    document.body.appendChild(form); form.requestSubmit(); form.remove();
+    await arrived;
+    return [opened !== null, first, frame.contentWindow.location.search];)");
+  ASSERT_TRUE(result);
+  EXPECT_EQ(*result, json::array({true, "?by=open", "?by=form"}));
+  EXPECT_EQ(host().newWindows.size(), before);
+}
+
+TEST_F(ChromiumRuntimeTest, GetFormSentToANewWindowKeepsItsQuery) {
+  size_t before = host().newWindows.size();
+  ASSERT_TRUE(host().evaluate(R"(
+    const form = document.createElement('form');
+    form.action = 'https://example.org/search?old=1'; form.target = '_blank';
+    form.innerHTML = '<input name="q" value="a b&c"><input name="lang" value="fr">';
+    document.body.appendChild(form); form.requestSubmit(); form.remove();
+    return 1;)"));
+  ASSERT_TRUE(host().runUntil([&] { return host().newWindows.size() > before; }));
+  EXPECT_EQ(host().newWindows.back(), "https://example.org/search?q=a+b%26c&lang=fr");
 }
 
 TEST_F(ChromiumRuntimeTest, TitleChangesAreReported) {
@@ -320,6 +371,27 @@ TEST_F(ChromiumRuntimeTest, F12WithToolsOffIsBlockedAndReported) {
   ASSERT_TRUE(targets && targets->ok);
   for (const auto& info : targets->result["targetInfos"]) {
     EXPECT_FALSE(info["url"].get<std::string>().starts_with("devtools://"));
+  }
+}
+
+TEST_F(ChromiumRuntimeTest, TopNavigationWithoutARequestNeverLeavesTheApp) {
+  const std::vector<std::string> escapes = {
+      "'about:blank'",
+      "URL.createObjectURL(new Blob(['<title>elsewhere</title>'], { type: 'text/html' }))"};
+  for (const auto& target : escapes) {
+    size_t asked = host().navigations.size();
+    // Either stopped before it commits (the page sets its title again later) or undone
+    // by going back to the start page (which sets it when loaded).
+    ASSERT_TRUE(
+        host().evaluate("document.title = 'Leaving'; setTimeout(() => { location.href = " + target +
+                        "; }, 0); setTimeout(() => { document.title = 'Ready'; }, 2000); "
+                        "return 1;"));
+    ASSERT_TRUE(host().runUntil([&] { return host().navigations.size() > asked; })) << target;
+    ASSERT_TRUE(host().runUntil([&] { return host().webView->get_DocumentTitle() == "Leaving"; }));
+    ASSERT_TRUE(host().runUntil([&] { return host().webView->get_DocumentTitle() == "Ready"; }));
+    auto where = host().evaluate("return location.href;");
+    ASSERT_TRUE(where) << target;
+    EXPECT_EQ(*where, kStartPage) << target;
   }
 }
 

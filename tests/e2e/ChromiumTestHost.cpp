@@ -80,6 +80,7 @@ void ChromiumTestHost::registerHandlers() {
   });
   webView->add_NewWindowRequested([this](webview::NewWindowRequestedEventArgs& args) {
     newWindows.push_back(args.get_Uri());
+    newWindowRequesters.push_back(args.get_Requester());
     args.put_Handled(true);
   });
   webView->add_PermissionRequested([](webview::PermissionRequestedEventArgs& args) {
@@ -162,9 +163,15 @@ void serveTestSite(ChromiumTestHost& host) {
   host.serve("https://tavrelle.localhost/index.html", "text/html; charset=utf-8", R"(<!doctype html>
 <html><head><title>Start</title><script src="app.js"></script></head>
 <body><img id="logo" src="logo.svg">
-<iframe id="other" src="https://other.localhost/frame.html"></iframe></body></html>)");
+<iframe id="other" src="https://other.localhost/frame.html"></iframe>
+<iframe id="levels" name="levels" src="same.html"></iframe>
+<iframe id="sandboxed" sandbox="allow-scripts" src="sandboxed.html"></iframe></body></html>)");
   host.serve("https://tavrelle.localhost/app.js", "text/javascript", R"(
 window.keep = 0;
+window.frameNotes = [];
+window.addEventListener('message', (event) => {
+  if (typeof event.data === 'string') window.frameNotes.push(event.data);
+});
 chrome.webview.addEventListener('message', async (event) => {
   const message = event.data;
   if (message.type !== 'eval') return;
@@ -186,8 +193,19 @@ chrome.webview.postMessage(JSON.stringify({ type: 'hello' }));
   std::string media(300000, '\0');
   for (size_t i = 0; i < media.size(); ++i) media[i] = static_cast<char>(i * 7 % 251);
   host.serve("https://tavrelle.localhost/media.bin", "application/octet-stream", std::move(media));
-  host.serve("https://other.localhost/frame.html", "text/html",
-             R"(<!doctype html><script>chrome.webview.postMessage('from the frame');</script>)");
+  host.serve("https://other.localhost/frame.html", "text/html", R"(<!doctype html><script>
+chrome.webview.postMessage('from the frame');
+parent.postMessage('other:posted', '*');</script>)");
+  host.serve("https://tavrelle.localhost/same.html", "text/html", R"(<!doctype html><script>
+chrome.webview.postMessage('from the same-origin frame');
+parent.postMessage('same:posted', '*');</script>)");
+  host.serve("https://tavrelle.localhost/level2.html", "text/html",
+             "<!doctype html><title>Level 2</title>");
+  host.serve("https://tavrelle.localhost/sandboxed.html", "text/html", R"(<!doctype html><script>
+const seen = [typeof chrome.webview, typeof window.__tavrelleHostBinding].join(',');
+chrome.webview.postMessage('from the sandbox');
+window.open('https://example.org/from-the-sandbox');
+parent.postMessage('sandboxed:' + seen, '*');</script>)");
 }
 
 }  // namespace tavrelle::e2e

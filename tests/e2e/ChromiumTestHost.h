@@ -68,6 +68,7 @@ class ChromiumTestHost {
   std::vector<std::pair<std::string, std::optional<std::string>>> messages;  // source, text
   std::vector<std::string> navigations;
   std::vector<std::string> newWindows;
+  std::vector<webview::NewWindowRequester> newWindowRequesters;
   std::vector<std::pair<webview::KeyEventKind, uint32_t>> keys;
   std::vector<webview::ProcessFailedKind> failures;
   std::function<bool(const std::string&)> cancelNavigation;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "platform/Files.h"
@@ -22,6 +23,23 @@ TEST(Files, FoldersExistButAreNotRegularFiles) {
   EXPECT_EQ(ReadWholeFile(folder), std::nullopt);
   EXPECT_EQ(MappedFile::open(folder), nullptr);
   EXPECT_EQ(FileReader::open(folder), nullptr);
+}
+
+TEST(Files, CreatedFoldersAreTheOwnersOnly) {
+  test::TempDir dir;
+  namespace fs = std::filesystem;
+  const std::string existing = dir.makeFolder("shared");
+  fs::permissions(existing, fs::perms(0755));
+  const std::string deepest = existing + "/app/profile/Default";
+  EXPECT_EQ(CreatePrivateFolders(deepest), std::nullopt);
+  for (const std::string& created : {existing + "/app", existing + "/app/profile", deepest}) {
+    EXPECT_EQ(fs::status(created).permissions(), fs::perms::owner_all) << created;
+  }
+  EXPECT_EQ(fs::status(existing).permissions(), fs::perms(0755));
+  EXPECT_EQ(CreatePrivateFolders(deepest), std::nullopt);  // already there
+  const std::string file = dir.writeFile("plain.txt", "x");
+  EXPECT_NE(CreatePrivateFolders(file), std::nullopt);
+  EXPECT_NE(CreatePrivateFolders(file + "/below"), std::nullopt);
 }
 
 TEST(Files, SizesAtTheTwoGiBBoundary) {

@@ -116,11 +116,14 @@ class FakeWebView final : public webview::WebView {
   webview::NavigationStartingEventArgs fireNavigationStarting(const std::string& uri) {
     return fire(onNavigationStarting, uri);
   }
-  webview::NewWindowRequestedEventArgs fireNewWindowRequested(const std::string& uri) {
-    return fire(onNewWindowRequested, uri);
+  webview::NewWindowRequestedEventArgs fireNewWindowRequested(
+      const std::string& uri, webview::NewWindowRequester requester = {}) {
+    return fire(onNewWindowRequested, uri, std::move(requester));
   }
-  webview::PermissionRequestedEventArgs firePermissionRequested(webview::PermissionKind kind) {
-    return fire(onPermissionRequested, "https://tavrelle.localhost/index.html", kind);
+  webview::PermissionRequestedEventArgs firePermissionRequested(
+      webview::PermissionKind kind,
+      const std::string& uri = "https://tavrelle.localhost/index.html") {
+    return fire(onPermissionRequested, uri, kind);
   }
   void fireWebMessage(const std::string& source, std::optional<std::string> message) {
     fire(onWebMessageReceived, source, std::move(message));

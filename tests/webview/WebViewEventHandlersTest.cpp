@@ -60,23 +60,46 @@ TEST_F(WebViewEventHandlersTest, CaptionIsRemovedOnceTheDocumentIsReady) {
             harness.log->indexOf("controller.MoveFocus"));
 }
 
-TEST_F(WebViewEventHandlersTest, TitleCloseAndPermissionsAndNewWindows) {
+TEST_F(WebViewEventHandlersTest, TitleAndClose) {
   start();
   webView().fireDocumentTitleChanged("Level 2 — Día");
   webView().fireDocumentTitleChanged("");
   EXPECT_EQ(window().titles, (Strings{"Level 2 — Día", ""}));
   webView().fireWindowCloseRequested();
   EXPECT_EQ(window().closeCount, 1);
+}
+
+TEST_F(WebViewEventHandlersTest, PermissionsOnlyForTheContentOrigin) {
+  start();
   for (const auto kind :
        {webview::PermissionKind::Camera, webview::PermissionKind::Microphone,
-        webview::PermissionKind::Geolocation, webview::PermissionKind::Notifications}) {
+        webview::PermissionKind::Geolocation, webview::PermissionKind::ClipboardRead}) {
     EXPECT_EQ(webView().firePermissionRequested(kind).get_State(), webview::PermissionState::Allow);
+    for (const char* other : {"http://127.0.0.1:8080/ad.html", "https://tavrelle.localhost.evil/",
+                              "https://ads.example/tavrelle.localhost/"}) {
+      EXPECT_EQ(webView().firePermissionRequested(kind, other).get_State(),
+                webview::PermissionState::Default)
+          << other;
+    }
   }
-  const Strings uris{"https://example.com/", "mailto:a@b.c", "steam://run/1"};
-  for (const std::string& uri : uris) {
-    EXPECT_TRUE(webView().fireNewWindowRequested(uri).get_Handled());
+}
+
+TEST_F(WebViewEventHandlersTest, NewWindowsFromTheAppOrWithAGestureReachTheShell) {
+  start();
+  const webview::NewWindowRequester app{"https://tavrelle.localhost/index.html", true, false};
+  const webview::NewWindowRequester clickedFrame{"http://127.0.0.1:9/ad.html", false, true};
+  const webview::NewWindowRequester idleFrame{"https://tavrelle.localhost/frame.html", false,
+                                              false};
+  const webview::NewWindowRequester foreignTop{"https://example.com/", true, false};
+  EXPECT_TRUE(webView().fireNewWindowRequested("https://example.com/", app).get_Handled());
+  EXPECT_TRUE(webView().fireNewWindowRequested("mailto:a@b.c", clickedFrame).get_Handled());
+  // Refused, yet handled: the web view opens no window of its own either.
+  EXPECT_TRUE(webView().fireNewWindowRequested("https://example.org/", idleFrame).get_Handled());
+  webView().fireNewWindowRequested("https://example.org/", foreignTop);
+  for (const char* uri : {"file:///etc/passwd", "steam://run/1", "javascript:alert(1)"}) {
+    webView().fireNewWindowRequested(uri, app);
   }
-  EXPECT_EQ(harness.shellOpened, uris);  // whatever the scheme
+  EXPECT_EQ(harness.shellOpened, (Strings{"https://example.com/", "mailto:a@b.c"}));
 }
 
 TEST_F(WebViewEventHandlersTest, NavigationOutsideTheOriginIsCancelledAndOpensNothing) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/Files.h"
 #include "platform/chromium/BrowserProcess.h"
 #include "platform/chromium/ChromiumQuirks.h"
 #include "platform/chromium/DevToolsPipe.h"
@@ -27,13 +28,12 @@ constexpr auto kExitAfterPipeClosed = std::chrono::milliseconds(500);
 // The profile folder with the preferences that keep the browser off the network,
 // written only when the profile has none yet.
 bool prepareProfile(const std::string& userDataFolder, std::string& error) {
-  std::error_code failure;
   std::filesystem::path defaultProfile = std::filesystem::path(userDataFolder) / "Default";
-  std::filesystem::create_directories(defaultProfile, failure);
-  if (failure) {
-    error = "could not create the user data folder " + userDataFolder + ": " + failure.message();
+  if (auto failure = CreatePrivateFolders(defaultProfile.string())) {
+    error = "could not create the user data folder " + userDataFolder + ": " + *failure;
     return false;
   }
+  std::error_code failure;
   auto preferences = defaultProfile / "Preferences";
   if (std::filesystem::exists(preferences, failure)) return true;
   std::ofstream out(preferences, std::ios::binary);

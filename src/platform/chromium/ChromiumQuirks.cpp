@@ -6,12 +6,25 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/AppOrigin.h"
+
 namespace tavrelle::chromium::quirks {
+
+namespace {
+
+// "tavrelle.localhost" from "https://tavrelle.localhost/".
+std::string appHostName() {
+  std::string_view host = AppOrigin.substr(AppOrigin.find("://") + 3);
+  return std::string(host.substr(0, host.find('/')));
+}
+
+}  // namespace
 
 std::vector<std::string> noNetworkSwitches() {
   return {
       "--disable-features=MediaRouter,NetworkTimeServiceQuerying",
-      "--host-resolver-rules=MAP update.googleapis.com ~NOTFOUND",
+      "--host-resolver-rules=MAP update.googleapis.com ~NOTFOUND, MAP " + appHostName() +
+          " ~NOTFOUND",
       "--no-first-run",
       "--no-default-browser-check",
       "--disable-background-networking",

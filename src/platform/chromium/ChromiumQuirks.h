@@ -18,6 +18,10 @@ inline constexpr size_t kLargestMessageToBrowser = 104'857'600 - 2;
 // Switches that keep the browser from reaching any network by itself: with default
 // flags it preconnects to [::1]:443 and 127.0.0.1:443 on navigation and calls several
 // vendor hosts. Together with the Preferences seed below the browser stays silent.
+// The app's host name gets no address at all: request interception answers its
+// requests before any name is resolved, and whatever interception does not take
+// (WebSockets to the app origin) fails here instead of reaching a local port, since
+// the browser would otherwise resolve every ".localhost" name to loopback.
 std::vector<std::string> noNetworkSwitches();
 
 // Written to <user data folder>/Default/Preferences when the profile has none:

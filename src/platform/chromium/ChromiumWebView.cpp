@@ -12,6 +12,7 @@
 #include "platform/chromium/PermissionNames.h"
 #include "platform/chromium/RequestInterception.h"
 #include "platform/IoEventLoop.h"
+#include "webview/UrlOrigin.h"
 
 namespace tavrelle::chromium {
 
@@ -50,9 +51,15 @@ ChromiumWebView::ChromiumWebView(IoEventLoop& loop, std::unique_ptr<BrowserConne
   };
   events.topFrameNavigated = [this](const std::string& url) {
     if (hostNavigated_ && !quirks::isBlankAppPage(url)) hostDocumentCommitted_ = true;
-    onTopFrameNavigated();
+    onTopFrameNavigated(url);
   };
-  events.windowOpening = [this](const std::string& url) { raiseNewWindow(url); };
+  events.topFrameStartedNavigating = [this](const std::string& url) {
+    onTopFrameStartedNavigating(url);
+  };
+  events.windowOpening = [this](const std::string& url, bool userGesture) {
+    // The browser names no frame: only a gesture can vouch for it.
+    raiseNewWindow(url, webview::NewWindowRequester{{}, false, userGesture});
+  };
   sessions_ =
       std::make_unique<PageSessions>(client(), page_.targetId, page_.sessionId, std::move(events));
 
@@ -134,9 +141,10 @@ void ChromiumWebView::setUp(std::function<void(const std::optional<std::string>&
     }
   };
   appliedSettings_ = settings_.state();
-  sessions_->setUp(pageScriptSource(appliedSettings_.page), [finish](const DevToolsReply& reply) {
-    finish(failureText(reply, "the page could not be prepared"));
-  });
+  sessions_->setUp(pageScriptSource(appliedSettings_.page, sessions_->reportKey()),
+                   [finish](const DevToolsReply& reply) {
+                     finish(failureText(reply, "the page could not be prepared"));
+                   });
   Json colour = {
       {"r", background_.red}, {"g", background_.green}, {"b", background_.blue}, {"a", 1}};
   client().send("Emulation.setDefaultBackgroundColorOverride", {{"color", colour}}, page_.sessionId,
@@ -148,7 +156,6 @@ void ChromiumWebView::setUp(std::function<void(const std::optional<std::string>&
                   if (reply.ok) windowId_ = reply.result.value("windowId", int64_t{0});
                   finish(failureText(reply, "the page's window is unknown"));
                 });
-  grantGamePermissions();
 }
 
 // ----- Navigation and requests -----
@@ -166,6 +173,9 @@ void ChromiumWebView::whenNavigable(std::function<void()> then) {
 
 void ChromiumWebView::Navigate(const std::string& uri) {
   hostNavigated_ = true;
+  startPage_ = uri;
+  grantGamePermissions(urlOrigin(uri));
+  askPermissionsFor(uri);
   std::weak_ptr<bool> alive = alive_;
   whenNavigable([this, alive, uri] {
     if (!alive.lock()) return;
@@ -179,18 +189,44 @@ void ChromiumWebView::Navigate(const std::string& uri) {
   });
 }
 
-void ChromiumWebView::onTopFrameNavigated() {
+void ChromiumWebView::onTopFrameNavigated(const std::string& url) {
+  if (!hostDocumentCommitted_) return;
+  if (isCancelledNavigation(url)) {
+    // A navigation that made no request (about:blank, blob: ...) got past the checks
+    // and left the app: the game starts again from its start page.
+    std::fprintf(stderr, "tavrelle: the page left for %.200s; back to the start page\n",
+                 url.c_str());
+    client().send("Page.navigate", {{"url", startPage_}}, page_.sessionId);
+    return;
+  }
+  askPermissionsFor(url);
   // The launch page stays in the history after the host's first navigation; while the
   // history holds two entries the browser ignores window.close(), and "back" would
   // show the blank page.
-  if (!hostDocumentCommitted_ || historyReset_) return;
+  if (historyReset_) return;
   historyReset_ = true;
   client().send("Page.resetNavigationHistory", {}, page_.sessionId);
+}
+
+bool ChromiumWebView::isCancelledNavigation(const std::string& url) {
+  if (navigationStarting_.empty() || quirks::isBlankAppPage(url)) return false;
+  webview::NavigationStartingEventArgs args(url);
+  raise(navigationStarting_, args);
+  return args.get_Cancel();
+}
+
+void ChromiumWebView::onTopFrameStartedNavigating(const std::string& url) {
+  // Requests over the network are paused and asked about by the interception; these
+  // make none, so they are asked about here and stopped before they commit.
+  if (!hostDocumentCommitted_ || url.starts_with("http://") || url.starts_with("https://")) return;
+  if (isCancelledNavigation(url)) client().send("Page.stopLoading", {}, page_.sessionId);
 }
 
 void ChromiumWebView::AddWebResourceRequestedFilter(const std::string& uriPattern,
                                                     webview::WebResourceContext context) {
   interception_->addFilter(uriPattern, context);
+  // Bodies of the host's origins may come through the loopback side channel.
+  grantGamePermissions(urlOrigin(uriPattern));
 }
 
 void ChromiumWebView::add_WebResourceRequested(
@@ -226,6 +262,8 @@ void ChromiumWebView::onPageReport(const std::string& payload,
   switch (payload.front()) {
     case 'm':
     case 'x': {
+      // Frames, even of the app's own origin, do not drive the host.
+      if (!fromTopDocument) return;
       std::optional<std::string> message;
       if (payload.front() == 'm') message = std::string(data);
       webview::WebMessageReceivedEventArgs args(caller.source, std::move(message));
@@ -233,7 +271,10 @@ void ChromiumWebView::onPageReport(const std::string& payload,
       return;
     }
     case 'n':
-      raiseNewWindow(std::string(data));
+      // "1" or "0" (with or without a user gesture), then the address.
+      if (data.empty()) return;
+      raiseNewWindow(std::string(data.substr(1)),
+                     webview::NewWindowRequester{caller.source, fromTopDocument, data[0] == '1'});
       return;
     case 'k':
       onAcceleratorReport(data);
@@ -279,8 +320,9 @@ void ChromiumWebView::onAcceleratorReport(std::string_view report) {
 
 // ----- Windows -----
 
-void ChromiumWebView::raiseNewWindow(const std::string& uri) {
-  webview::NewWindowRequestedEventArgs args(uri);
+void ChromiumWebView::raiseNewWindow(const std::string& uri,
+                                     webview::NewWindowRequester requester) {
+  webview::NewWindowRequestedEventArgs args(uri, std::move(requester));
   raise(newWindowRequested_, args);
 }
 
@@ -338,7 +380,7 @@ void ChromiumWebView::applySettingsSoon() {
 void ChromiumWebView::applySettings() {
   const auto& wanted = settings_.state();
   if (!(wanted.page == appliedSettings_.page))
-    sessions_->setScriptSource(pageScriptSource(wanted.page));
+    sessions_->setScriptSource(pageScriptSource(wanted.page, sessions_->reportKey()));
   if (wanted.scriptEnabled != appliedSettings_.scriptEnabled)
     sessions_->setScriptEnabled(wanted.scriptEnabled);
   sessions_->setScriptDialogsEnabled(wanted.scriptDialogs);
@@ -347,27 +389,29 @@ void ChromiumWebView::applySettings() {
 
 // ----- Permissions -----
 
-void ChromiumWebView::grantGamePermissions() {
+void ChromiumWebView::grantGamePermissions(const std::string& origin) {
+  if (origin.empty() || !silentlyGranted_.insert(origin).second) return;
   for (auto& descriptor : silentlyGrantedPermissions()) {
     // Names this browser version does not know are refused; that is expected.
-    client().send("Browser.setPermission", {{"permission", descriptor}, {"setting", "granted"}});
+    client().send("Browser.setPermission",
+                  {{"permission", descriptor}, {"setting", "granted"}, {"origin", origin}});
   }
 }
 
 void ChromiumWebView::add_PermissionRequested(
     webview::EventHandler<webview::PermissionRequestedEventArgs> handler) {
-  ++pendingPermissionUpdates_;
-  std::weak_ptr<bool> alive = alive_;
-  // The browser never prompts: the handler is asked once per kind, for every origin,
-  // and its answer is set in the browser before the next navigation.
-  loop_.post([this, alive, handler = std::move(handler)] {
-    if (!alive.lock()) return;
-    askPermissionHandler(handler);
-  });
+  permissionRequested_.push_back(std::move(handler));
 }
 
-void ChromiumWebView::askPermissionHandler(
-    const webview::EventHandler<webview::PermissionRequestedEventArgs>& handler) {
+void ChromiumWebView::askPermissionsFor(const std::string& documentUrl) {
+  // The browser never prompts: the handlers are asked once per kind for each origin
+  // whose document the top frame shows, and their answers are set in the browser for
+  // that origin only, before the host's own navigation starts. Every other origin
+  // keeps the browser's default.
+  std::string origin = urlOrigin(documentUrl);
+  if (permissionRequested_.empty() || origin.empty() || !askedOrigins_.insert(origin).second)
+    return;
+  ++pendingPermissionUpdates_;
   auto outstanding = std::make_shared<int>(1);
   auto settle = [this, outstanding](const DevToolsReply&) {
     if (--*outstanding > 0) return;
@@ -377,14 +421,15 @@ void ChromiumWebView::askPermissionHandler(
     for (auto& then : waiting) then();
   };
   for (auto kind : askablePermissionKinds()) {
-    webview::PermissionRequestedEventArgs args("*", kind);
-    handler(args);
+    webview::PermissionRequestedEventArgs args(documentUrl, kind);
+    raise(permissionRequested_, args);
     if (args.get_State() == webview::PermissionState::Default) continue;
     const char* setting =
         args.get_State() == webview::PermissionState::Allow ? "granted" : "denied";
     for (auto& descriptor : permissionDescriptorsFor(kind)) {
       ++*outstanding;
-      client().send("Browser.setPermission", {{"permission", descriptor}, {"setting", setting}}, {},
+      client().send("Browser.setPermission",
+                    {{"permission", descriptor}, {"setting", setting}, {"origin", origin}}, {},
                     settle);
     }
   }

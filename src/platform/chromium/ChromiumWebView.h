@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -86,17 +87,19 @@ class ChromiumWebView final : public webview::WebView {
   void onPageReport(const std::string& payload, const ExecutionContexts::CallingDocument& caller,
                     bool fromTopDocument);
   void onAcceleratorReport(std::string_view report);
-  void onTopFrameNavigated();
+  void onTopFrameNavigated(const std::string& url);
+  void onTopFrameStartedNavigating(const std::string& url);
+  // Whether NavigationStarting's handlers cancel a top-level navigation to url.
+  bool isCancelledNavigation(const std::string& url);
   void onTargetCreated(const nlohmann::json& targetInfo);
   void onPageClosed();
-  void raiseNewWindow(const std::string& uri);
+  void raiseNewWindow(const std::string& uri, webview::NewWindowRequester requester);
   void raiseProcessFailed(webview::ProcessFailedKind kind, const std::string& description);
   void raiseWindowCloseRequested();
   void applySettingsSoon();
   void applySettings();
-  void askPermissionHandler(
-      const webview::EventHandler<webview::PermissionRequestedEventArgs>& handler);
-  void grantGamePermissions();
+  void askPermissionsFor(const std::string& documentUrl);
+  void grantGamePermissions(const std::string& origin);
   void whenNavigable(std::function<void()> then);
 
   IoEventLoop& loop_;
@@ -115,15 +118,19 @@ class ChromiumWebView final : public webview::WebView {
   std::string title_;
   bool fullscreen_ = false;
   bool hostNavigated_ = false;
+  std::string startPage_;  // the host's last navigation, where a page that left returns
   bool hostDocumentCommitted_ = false;  // the top frame shows a document the host navigated to
   bool historyReset_ = false;
   bool closeReported_ = false;
   int pendingPermissionUpdates_ = 0;
   std::vector<std::function<void()>> afterPermissions_;
+  std::set<std::string> askedOrigins_;
+  std::set<std::string> silentlyGranted_;
 
   std::vector<webview::EventHandler<webview::WebResourceRequestedEventArgs>> resourceRequested_;
   std::vector<webview::EventHandler<webview::NavigationStartingEventArgs>> navigationStarting_;
   std::vector<webview::EventHandler<webview::NewWindowRequestedEventArgs>> newWindowRequested_;
+  std::vector<webview::EventHandler<webview::PermissionRequestedEventArgs>> permissionRequested_;
   std::vector<webview::EventHandler<webview::WebMessageReceivedEventArgs>> webMessageReceived_;
   std::vector<webview::EventHandler<webview::ProcessFailedEventArgs>> processFailed_;
   std::vector<webview::SimpleEventHandler> documentTitleChanged_;

@@ -1,7 +1,7 @@
 #include "platform/chromium/ExecutionContexts.h"
 
 #include "platform/chromium/ChromiumQuirks.h"
-#include "platform/chromium/UrlOrigin.h"
+#include "webview/UrlOrigin.h"
 
 namespace tavrelle::chromium {
 

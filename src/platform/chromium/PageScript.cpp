@@ -6,12 +6,18 @@
 
 namespace tavrelle::chromium {
 
-std::string pageScriptSource(const PageScriptConfig& config) {
+std::string pageScriptSource(const PageScriptConfig& config, const std::string& reportKey) {
   nlohmann::json settings = {
-      {"binding", kPageBindingName},       {"dispatcher", kPageDispatcherName},
-      {"messages", config.webMessages},    {"devTools", config.devTools},
-      {"browserKeys", config.browserKeys}, {"zoomControl", config.zoomControl},
-      {"pinchZoom", config.pinchZoom},     {"contextMenus", config.contextMenus},
+      {"key", reportKey},
+      {"messageCeiling", kPageMessageCeiling},
+      {"binding", kPageBindingName},
+      {"dispatcher", kPageDispatcherName},
+      {"messages", config.webMessages},
+      {"devTools", config.devTools},
+      {"browserKeys", config.browserKeys},
+      {"zoomControl", config.zoomControl},
+      {"pinchZoom", config.pinchZoom},
+      {"contextMenus", config.contextMenus},
   };
   return std::string(kEmbedded_page_api) + "(" + settings.dump() + ");\n";
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace tavrelle::chromium {
@@ -22,7 +23,12 @@ inline constexpr const char* kPageBindingName = "__tavrelleHostBinding";
 // messages to chrome.webview's listeners.
 inline constexpr const char* kPageDispatcherName = "__tavrelleDeliverHostMessage";
 
+// The largest page message, in UTF-8 bytes: the page script refuses a larger one with
+// an exception, before anything crosses to the host.
+inline constexpr size_t kPageMessageCeiling = size_t{64} << 20;
+
 // The source evaluated in every new document: the page API with its settings applied.
-std::string pageScriptSource(const PageScriptConfig& config);
+// reportKey: the secret that begins every report of the script (see PageSessions).
+std::string pageScriptSource(const PageScriptConfig& config, const std::string& reportKey);
 
 }  // namespace tavrelle::chromium

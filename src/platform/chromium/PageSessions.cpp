@@ -1,7 +1,10 @@
 #include "platform/chromium/PageSessions.h"
 
+#include <cstdio>
 #include <memory>
+#include <random>
 
+#include "platform/chromium/ChromiumQuirks.h"
 #include "platform/chromium/PageScript.h"
 
 namespace tavrelle::chromium {
@@ -42,6 +45,17 @@ std::shared_ptr<ReplyBarrier> makeBarrier(std::function<void(const DevToolsReply
   return barrier;
 }
 
+std::string randomKey() {
+  std::random_device source;
+  std::string key;
+  for (int i = 0; i < 4; ++i) {
+    char word[9];
+    std::snprintf(word, sizeof word, "%08x", static_cast<unsigned>(source()));
+    key += word;
+  }
+  return key;
+}
+
 std::string frameUrl(const Json& frame) {
   return frame.value("url", std::string()) + frame.value("urlFragment", std::string());
 }
@@ -53,7 +67,8 @@ PageSessions::PageSessions(DevToolsClient& client, std::string pageTargetId,
     : client_(client),
       pageTargetId_(std::move(pageTargetId)),
       pageSessionId_(std::move(pageSessionId)),
-      events_(std::move(events)) {
+      events_(std::move(events)),
+      reportKey_(randomKey()) {
   sessions_[pageSessionId_] = Session{};
   listen();
 }
@@ -91,9 +106,13 @@ void PageSessions::listen() {
   client_.on("Page.domContentEventFired", [this](const Json&, const std::string& sessionId) {
     if (sessionId == pageSessionId_ && events_.topDomContentLoaded) events_.topDomContentLoaded();
   });
+  client_.on("Page.frameStartedNavigating",
+             [this](const Json& params, const std::string& sessionId) {
+               onFrameStartedNavigating(params, sessionId);
+             });
   client_.on("Page.windowOpen", [this](const Json& params, const std::string& sessionId) {
     if (isOurs(sessionId) && events_.windowOpening)
-      events_.windowOpening(params.value("url", std::string()));
+      events_.windowOpening(params.value("url", std::string()), params.value("userGesture", false));
   });
   client_.on("Page.javascriptDialogOpening", [this](const Json&, const std::string& sessionId) {
     if (isOurs(sessionId)) onDialogOpening(sessionId);
@@ -205,14 +224,27 @@ void PageSessions::onFrameNavigated(const Json& params, const std::string& sessi
   if (top && events_.topFrameNavigated) events_.topFrameNavigated(url);
 }
 
+void PageSessions::onFrameStartedNavigating(const Json& params, const std::string& sessionId) {
+  if (sessionId != pageSessionId_ || params.value("frameId", std::string()) != pageTargetId_)
+    return;
+  std::string type = params.value("navigationType", std::string());
+  if (type == "sameDocument" || type == "historySameDocument") return;
+  if (events_.topFrameStartedNavigating)
+    events_.topFrameStartedNavigating(params.value("url", std::string()));
+}
+
 void PageSessions::onBindingCalled(const Json& params, const std::string& sessionId) {
   if (params.value("name", std::string()) != kPageBindingName) return;
   auto caller =
       contexts_.callingDocument(sessionId, params.value("executionContextId", int64_t{0}));
   if (!caller) return;  // a context we do not know (destroyed, or not a page's main world)
+  // A sandboxed document speaks for no origin: nothing it reports is taken.
+  if (quirks::isOpaqueContextOrigin(caller->source)) return;
+  std::string payload = params.value("payload", std::string());
+  if (!payload.starts_with(reportKey_)) return;
+  payload.erase(0, reportKey_.size());
   bool fromTop = sessionId == pageSessionId_ && caller->frameId == pageTargetId_;
-  if (events_.pageReport)
-    events_.pageReport(params.value("payload", std::string()), *caller, fromTop);
+  if (events_.pageReport) events_.pageReport(payload, *caller, fromTop);
 }
 
 void PageSessions::onDialogOpening(const std::string& sessionId) {

@@ -19,14 +19,18 @@ namespace tavrelle::chromium {
 class PageSessions {
  public:
   struct Events {
-    // A report of the page script. fromTopDocument: the top frame's main world.
+    // A report of the page script, its key removed. fromTopDocument: the top frame's
+    // main world. Reports from documents with an opaque origin never come here.
     std::function<void(const std::string& payload, const ExecutionContexts::CallingDocument& caller,
                        bool fromTopDocument)>
         pageReport;
     std::function<void()> topDomContentLoaded;
     std::function<void(const std::string& url)> topFrameNavigated;
+    // The top frame begins to load another document, whether or not that makes a
+    // network request (about:blank, blob:, data: ... make none).
+    std::function<void(const std::string& url)> topFrameStartedNavigating;
     // The browser is about to open a window (the page script did not prevent it).
-    std::function<void(const std::string& url)> windowOpening;
+    std::function<void(const std::string& url, bool userGesture)> windowOpening;
   };
 
   PageSessions(DevToolsClient& client, std::string pageTargetId, std::string pageSessionId,
@@ -41,6 +45,10 @@ class PageSessions {
   void setScriptDialogsEnabled(bool enabled) { scriptDialogs_ = enabled; }
   void setScriptEnabled(bool enabled);
 
+  // The secret that begins every report of the page script, new for each web view.
+  // A document that holds a bare binding (one the page script never ran in) does not
+  // know it, so what it sends is dropped.
+  [[nodiscard]] const std::string& reportKey() const { return reportKey_; }
   [[nodiscard]] const std::string& pageSessionId() const { return pageSessionId_; }
   [[nodiscard]] const std::string& pageTargetId() const { return pageTargetId_; }
   // The top document's main-world context, if a document is loaded.
@@ -58,6 +66,7 @@ class PageSessions {
   void onDetached(const Json& params);
   void onContextCreated(const Json& params, const std::string& sessionId);
   void onFrameNavigated(const Json& params, const std::string& sessionId);
+  void onFrameStartedNavigating(const Json& params, const std::string& sessionId);
   void onBindingCalled(const Json& params, const std::string& sessionId);
   void onDialogOpening(const std::string& sessionId);
   [[nodiscard]] bool isOurs(const std::string& sessionId) const {
@@ -68,6 +77,7 @@ class PageSessions {
   std::string pageTargetId_;
   std::string pageSessionId_;
   Events events_;
+  std::string reportKey_;
   std::string scriptSource_;
   bool scriptDialogs_ = true;
   bool scriptEnabled_ = true;

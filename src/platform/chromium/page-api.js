@@ -5,12 +5,23 @@
 // Reports are one string: a kind letter followed by its data.
 (function (config) {
   'use strict';
-  const binding = globalThis[config.binding];
-  if (typeof binding !== 'function') return;
-  delete globalThis[config.binding];
+  const defineProperty = Object.defineProperty;
+  // The binding is taken off the global object before any page script runs. Where the
+  // browser installs it only after this script (frames in a process of their own), the
+  // name is held by an accessor that takes the binding when it arrives.
+  let binding = globalThis[config.binding];
+  if (typeof binding === 'function') {
+    delete globalThis[config.binding];
+  } else {
+    binding = null;
+    defineProperty(globalThis, config.binding, {
+      get() { return undefined; },
+      set(value) { if (binding === null && typeof value === 'function') binding = value; },
+      configurable: false, enumerable: false,
+    });
+  }
 
   const apply = Reflect.apply;
-  const defineProperty = Object.defineProperty;
   const freeze = Object.freeze;
   const URLClass = URL;
   const MessageEventClass = MessageEvent;
@@ -20,10 +31,22 @@
   const titleOf = Object.getOwnPropertyDescriptor(Document.prototype, 'title').get;
   const fullscreenElementOf =
       Object.getOwnPropertyDescriptor(Document.prototype, 'fullscreenElement').get;
+  const RangeErrorClass = RangeError;
+  const FormDataClass = FormData;
+  const URLSearchParamsClass = URLSearchParams;
+  const charCodeAt = String.prototype.charCodeAt;
+  const toLowerCase = String.prototype.toLowerCase;
+  const userActivation = navigator.userActivation;
+  const isActiveOf = Object.getOwnPropertyDescriptor(UserActivation.prototype, 'isActive').get;
   const nativeOpen = window.open;
   const doc = document;
   const isTop = window === window.top;
-  const report = (text) => { binding(text); };
+  // Every report carries the key of this browser run: a page that reaches a bare
+  // binding (in a document this script never ran in) cannot speak for it.
+  const report = (text) => { if (binding !== null) binding(config.key + text); };
+  const hasUserGesture = () => {
+    try { return apply(isActiveOf, userActivation, []); } catch (e) { return false; }
+  };
   const on = (target, type, listener, capture) =>
       apply(addListener, target, [type, listener, { capture: capture, passive: false }]);
 
@@ -38,9 +61,28 @@
 
   // ----- window.chrome.webview -----
   const listeners = new EventTarget();
+  // UTF-8 length, counted only for texts that might pass the ceiling.
+  const utf8Length = (text) => {
+    let bytes = 0;
+    for (let i = 0; i < text.length; i++) {
+      const unit = apply(charCodeAt, text, [i]);
+      if (unit < 0x80) bytes += 1;
+      else if (unit < 0x800) bytes += 2;
+      else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.length &&
+               (apply(charCodeAt, text, [i + 1]) & 0xFC00) === 0xDC00) { bytes += 4; i++; }
+      else bytes += 3;
+    }
+    return bytes;
+  };
+  const exceedsCeiling = (text) => text.length > config.messageCeiling ||
+      (text.length * 3 > config.messageCeiling && utf8Length(text) > config.messageCeiling);
   const webview = {
     postMessage(message) {
       if (!config.messages) return;
+      if (typeof message === 'string' && exceedsCeiling(message)) {
+        throw new RangeErrorClass('chrome.webview.postMessage: the message is larger than ' +
+                                  (config.messageCeiling / 1048576) + ' MiB');
+      }
       report(typeof message === 'string' ? 'm' + message : 'x');
     },
     addEventListener(type, listener, options) {
@@ -70,16 +112,46 @@
   });
 
   // ----- New windows: reported to the host, never opened -----
-  const namesThisWindow = (target) => target === '_self' || target === '_top' || target === '_parent';
-  const opensInPlace = (target) => target === undefined || target === '' || namesThisWindow(target);
+  // A target names this window, a frame that exists (the browser loads there), or a
+  // new window (reported with whether the user asked for it).
+  const lowered = (text) => apply(toLowerCase, '' + text, []);
+  const namesThisWindow = (target) => {
+    const name = lowered(target);
+    return name === '_self' || name === '_top' || name === '_parent';
+  };
+  const isWindow = (value) => {
+    try { return value !== null && value !== undefined && value.window === value; } catch (e) { return false; }
+  };
+  const namesAFrame = (target) => {
+    if (lowered(target) === '_blank') return false;
+    let visited = 0;
+    const search = (win, depth) => {
+      if (depth > 8 || ++visited > 200) return false;
+      try { if (isWindow(win[target])) return true; } catch (e) {}
+      let count = 0;
+      try { count = win.length; } catch (e) {}
+      for (let i = 0; i < count; i++) {
+        let child = null;
+        try { child = win[i]; } catch (e) {}
+        if (isWindow(child) && search(child, depth + 1)) return true;
+      }
+      return false;
+    };
+    return search(window.top, 0);
+  };
+  const opensInPlace = (target) => target === undefined || target === null || target === '' ||
+      namesThisWindow(target) || namesAFrame('' + target);
+  const reportNewWindow = (url) => { report('n' + (hasUserGesture() ? '1' : '0') + url); };
   const baseTarget = () => {
     const base = doc.querySelector('base[target]');
     return base === null ? '' : base.target;
   };
   defineProperty(window, 'open', {
     value: function open(url, target, features) {
-      if (namesThisWindow(target)) return apply(nativeOpen, window, [url, target, features]);
-      report('n' + absoluteUrl(url));
+      if (target !== undefined && target !== null && target !== '' && opensInPlace(target)) {
+        return apply(nativeOpen, window, [url, target, features]);
+      }
+      reportNewWindow(absoluteUrl(url));
       return null;
     },
     writable: true, configurable: true,
@@ -101,7 +173,25 @@
     const modified = event.ctrlKey || event.shiftKey || event.metaKey || event.button === 1;
     if (!modified && opensInPlace(link.target || baseTarget())) return;
     event.preventDefault();
-    report('n' + link.href);
+    reportNewWindow(link.href);
+  };
+  // A GET form sends its fields as the query of the address it opens.
+  const submittedUrl = (form, submitter) => {
+    const override = (name) => submitter && submitter.hasAttribute(name);
+    const action = absoluteUrl(override('formaction') ? submitter.formAction : form.action);
+    const method = override('formmethod') ? submitter.formMethod : form.method;
+    if (lowered(method) !== 'get') return action;
+    try {
+      const url = new URLClass(action);
+      const query = new URLSearchParamsClass();
+      for (const [name, value] of new FormDataClass(form, submitter || null)) {
+        query.append(name, typeof value === 'string' ? value : value.name);
+      }
+      url.search = query.toString();
+      return url.href;
+    } catch (e) {
+      return action;
+    }
   };
   on(window, 'click', onLinkActivated, false);
   on(window, 'auxclick', onLinkActivated, false);
@@ -113,8 +203,7 @@
         (form.target || baseTarget());
     if (opensInPlace(target)) return;
     event.preventDefault();
-    report('n' + absoluteUrl(submitter && submitter.hasAttribute('formaction') ?
-                             submitter.formAction : form.action));
+    reportNewWindow(submittedUrl(form, submitter));
   }, false);
 
   // ----- Keys: accelerators reported, browser shortcuts blocked -----

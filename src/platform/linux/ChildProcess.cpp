@@ -10,7 +10,8 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <thread>
+
+#include "platform/linux/ChildReaper.h"
 
 extern char** environ;
 
@@ -120,7 +121,7 @@ int WaitForProgram(pid_t pid) {
 bool StartDetachedProgram(const std::vector<std::string>& argv) {
   pid_t pid = StartProgram(argv, true);
   if (pid < 0) return false;
-  std::thread([pid] { WaitForProgram(pid); }).detach();
+  ChildReaper::instance().adopt(pid);
   return true;
 }
 

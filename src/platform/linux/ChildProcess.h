@@ -18,7 +18,7 @@ namespace tavrelle::linux_platform {
 // Waits for the process to end; its exit status, -1 when it did not exit normally.
 int WaitForProgram(pid_t pid);
 
-// Starts the program and reaps it in the background, without waiting for it.
+// Starts the program without waiting for it; the process's one reaper collects it.
 bool StartDetachedProgram(const std::vector<std::string>& argv);
 
 // Whether an executable of that name is found in PATH.

@@ -5,12 +5,30 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <exception>
 #include <stdexcept>
 #include <system_error>
 
 namespace tavrelle::linux_platform {
 
 using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// The loop's task boundary: whatever one task throws ends that task, never the loop
+// or the process. The failure is written to standard error.
+void runGuarded(const std::function<void()>& work) {
+  try {
+    work();
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "tavrelle: a task of the main loop failed: %s\n", error.what());
+  } catch (...) {
+    std::fprintf(stderr, "tavrelle: a task of the main loop failed\n");
+  }
+}
+
+}  // namespace
 
 PollEventLoop::PollEventLoop() : wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
   if (wakeFd_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
@@ -84,7 +102,7 @@ bool PollEventLoop::runOnce(std::chrono::milliseconds timeout) {
     auto watch = watches_.find(fds[i].fd);
     if (watch == watches_.end()) continue;  // unwatched by an earlier callback
     auto callback = watch->second;          // the callback may unwatch itself
-    callback();
+    runGuarded(callback);
   }
   runDueTimers();
   return !quit_;
@@ -98,7 +116,7 @@ void PollEventLoop::runPostedTasks() {
   }
   for (auto& task : tasks) {
     if (quit_) return;
-    task();
+    runGuarded(task);
   }
 }
 
@@ -118,7 +136,7 @@ void PollEventLoop::runDueTimers() {
     } else {
       timers_.erase(timer);
     }
-    callback();
+    runGuarded(callback);
   }
 }
 

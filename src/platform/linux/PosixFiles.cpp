@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "platform/Files.h"
@@ -71,6 +72,21 @@ class DescriptorCloser {
 };
 
 }  // namespace
+
+std::optional<std::string> CreatePrivateFolders(const std::string& path) {
+  if (path.empty()) return std::string("no folder named");
+  // Parents first: each prefix ending before a "/" is one folder of the path.
+  for (size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+    std::string folder = path.substr(0, end);
+    if (!folder.empty() && ::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+      return "could not create the folder " + folder + ": " + std::strerror(errno);
+    }
+    if (end == std::string::npos) break;
+  }
+  auto status = StatPath(path);
+  if (!status || !S_ISDIR(status->st_mode)) return path + " is not a folder";
+  return std::nullopt;
+}
 
 bool FileExists(const std::string& path) { return StatPath(path).has_value(); }
 

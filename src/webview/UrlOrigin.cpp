@@ -1,8 +1,8 @@
-#include "platform/chromium/UrlOrigin.h"
+#include "webview/UrlOrigin.h"
 
 #include <cctype>
 
-namespace tavrelle::chromium {
+namespace tavrelle {
 
 namespace {
 
@@ -46,4 +46,27 @@ std::string urlOrigin(std::string_view url) {
   return origin;
 }
 
-}  // namespace tavrelle::chromium
+}  // namespace tavrelle
+
+namespace tavrelle {
+
+namespace {
+
+bool isBareOrigin(std::string_view address) {
+  size_t schemeEnd = address.find("://");
+  if (schemeEnd == std::string_view::npos) return false;
+  return address.find_first_of("/?#", schemeEnd + 3) == std::string_view::npos &&
+         !urlOrigin(address).empty();
+}
+
+}  // namespace
+
+bool IsAcceptedSourceFor(std::string_view contentOrigin, std::string_view source) {
+  if (isBareOrigin(contentOrigin)) {
+    std::string origin = urlOrigin(source);
+    return !origin.empty() && origin == urlOrigin(contentOrigin);
+  }
+  return source.starts_with(contentOrigin);
+}
+
+}  // namespace tavrelle

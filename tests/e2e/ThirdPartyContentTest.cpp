@@ -1,0 +1,222 @@
+// Content the game's makers do not control, running inside the real host: an "ad"
+// frame from a real server on 127.0.0.1, a sandboxed frame and a same-origin frame.
+// Each tries to reach past the page; each is refused while the game keeps running.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+
+#include "support/HostProcess.h"
+#include "support/LocalWebServer.h"
+#include "support/X11Probe.h"
+#include "support/XvfbSession.h"
+
+namespace tavrelle::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The game: reports host messages in its title, collects what its frames tell it,
+// and runs the commands the test writes to www/cmd.json.
+std::string GamePage(const std::string& adOrigin, uint16_t sinkPort) {
+  return R"(<!doctype html>
+<html><head><title>Third party</title></head><body>
+<iframe id="ad" src=")" +
+         adOrigin + R"(/ad.html?sink=)" + std::to_string(sinkPort) + R"("></iframe>
+<iframe id="sandboxed" sandbox="allow-scripts" src="sandboxed.html"></iframe>
+<iframe id="levels" name="levels" src="same.html"></iframe>
+<script>
+const host = window.chrome.webview;
+window.notes = [];
+window.addEventListener('message', e => { if (typeof e.data === 'string') window.notes.push(e.data); });
+host.addEventListener('message', e => { document.title = 'event:' + e.data.type; });
+host.postMessage(JSON.stringify({type: 'wrapper-init'}));
+let lastSeq = 0;
+async function poll() {
+  try {
+    const response = await fetch('cmd.json');
+    if (response.ok) {
+      const command = await response.json();
+      if (command.seq > lastSeq) {
+        lastSeq = command.seq;
+        if (command.post) host.postMessage(JSON.stringify(command.post));
+        if (command.eval) (0, eval)(command.eval);
+      }
+    }
+  } catch (e) {}
+  setTimeout(poll, 50);
+}
+poll();
+</script></body></html>)";
+}
+
+// Served from 127.0.0.1: no click, only script.
+constexpr const char* kAdPage = R"(<!doctype html><script>
+const tell = (note) => parent.postMessage('ad:' + note, '*');
+(async () => {
+  for (let i = 0; i < 300; i++) window.open('https://example.org/ad-' + i);
+  window.open('file:///etc/passwd');
+  window.open('custom-scheme:payload');
+  const link = document.createElement('a');
+  link.href = 'file:///etc/passwd'; link.target = '_blank';
+  document.documentElement.appendChild(link); link.click();
+  try {
+    chrome.webview.postMessage(JSON.stringify({type: 'set-window-size', windowWidth: 300, windowHeight: 200}));
+  } catch (e) {}
+  let ceiling = 'sent';
+  try { chrome.webview.postMessage('x'.repeat(64 * 1048576 + 1)); } catch (e) { ceiling = e.name; }
+  tell('ceiling=' + ceiling);
+  const sink = new URLSearchParams(location.search).get('sink');
+  const socket = await new Promise(r => {
+    const ws = new WebSocket('ws://tavrelle.localhost:' + sink + '/from-the-ad');
+    ws.onopen = () => r('open'); ws.onerror = () => r('refused'); setTimeout(() => r('timeout'), 10000);
+  });
+  tell('websocket=' + socket);
+  tell('done');
+})().catch((e) => tell('failed=' + e));
+</script>)";
+
+constexpr const char* kSandboxedPage = R"(<!doctype html><script>
+const seen = [typeof chrome.webview, typeof window.__tavrelleHostBinding].join(',');
+try {
+  chrome.webview.postMessage(JSON.stringify({type: 'set-window-size', windowWidth: 310, windowHeight: 210}));
+} catch (e) {}
+window.open('https://example.org/from-the-sandbox');
+parent.postMessage('sandboxed:' + seen, '*');
+</script>)";
+
+constexpr const char* kSameOriginPage = R"(<!doctype html><script>
+chrome.webview.postMessage(JSON.stringify({type: 'set-window-size', windowWidth: 320, windowHeight: 220}));
+window.open('https://example.org/from-the-same-origin-frame');
+parent.postMessage('same:posted', '*');
+</script>)";
+
+class ThirdPartyContentTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    display_ = std::make_unique<XvfbSession>(XvfbSession::Options{false, 1280, 1024});
+  }
+  static void TearDownTestSuite() { display_.reset(); }
+
+  void SetUp() override {
+    ASSERT_TRUE(display_->ready()) << display_->error();
+    probe_ = std::make_unique<X11Probe>(display_->display());
+    ASSERT_TRUE(probe_->connected());
+    ad_.serve("/ad.html", "text/html", kAdPage);
+    game_.write("package.json", R"({"name": "e2e-third-party", "window": {"title": "Third party",
+                                    "width": 640, "height": 480}})");
+    game_.write("www/index.html", GamePage(ad_.origin(), sink_.port()));
+    game_.write("www/sandboxed.html", kSandboxedPage);
+    game_.write("www/same.html", kSameOriginPage);
+    game_.write("www/level2.html",
+                "<!doctype html><script>parent.postMessage('level2', '*');</script>");
+  }
+
+  void command(int seq, const std::string& member) {
+    std::string path = game_.folder() + "/www/cmd.json";
+    {
+      std::ofstream out(path + ".tmp");
+      out << "{\"seq\":" << seq << "," << member << "}";
+    }
+    std::filesystem::rename(path + ".tmp", path);
+  }
+
+  std::string opened() {
+    std::ifstream log(game_.openedLog());
+    std::stringstream text;
+    text << log.rdbuf();
+    return text.str();
+  }
+
+  static std::unique_ptr<XvfbSession> display_;
+  std::unique_ptr<X11Probe> probe_;
+  LocalWebServer ad_;
+  LocalWebServer sink_;  // where the app host name would lead without the resolver rule
+  StagedGame game_{TAVRELLE_HOST};
+};
+
+std::unique_ptr<XvfbSession> ThirdPartyContentTest::display_;
+
+TEST_F(ThirdPartyContentTest, EveryAttemptIsRefusedAndTheGameKeepsRunning) {
+  HostProcess host(game_, display_->display());
+  std::optional<Window> found;
+  X11Probe::waitFor([&] { return (found = probe_->findHostWindow(host.pid())).has_value(); });
+  ASSERT_TRUE(found) << host.standardError();
+  Window window = *found;
+  ASSERT_TRUE(X11Probe::waitFor([&] {
+    return probe_->title(window) == "event:wrapper-init-response";
+  })) << probe_->title(window)
+      << host.standardError();
+
+  // What the frames saw, once all three have told the page.
+  command(
+      1,
+      R"js("eval": "const wait = setInterval(() => { if (notes.includes('ad:done') && notes.some(n => n.startsWith('sandboxed:')) && notes.includes('same:posted')) { clearInterval(wait); document.title = 'notes:' + JSON.stringify(notes.slice().sort()); } }, 100); setTimeout(() => { if (!document.title.startsWith('notes:')) document.title = 'partial:' + JSON.stringify(notes); }, 45000)")js");
+  ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->title(window).starts_with("notes:"); }, 50s))
+      << probe_->title(window) << " ad server saw " << ad_.targets().size() << " requests "
+      << host.standardError();
+  auto notes = nlohmann::json::parse(probe_->title(window).substr(6));
+  ASSERT_EQ(notes.size(), 5u) << notes.dump();
+  EXPECT_EQ(notes[0], "ad:ceiling=RangeError");
+  EXPECT_EQ(notes[1], "ad:done");
+  EXPECT_EQ(notes[2], "ad:websocket=refused");
+  EXPECT_EQ(notes[3], "same:posted");
+  EXPECT_EQ(notes[4], "sandboxed:object,undefined");
+
+  // The app host name has no address: a WebSocket of the game's own page to it fails
+  // without reaching the local port that the name would otherwise lead to.
+  command(
+      2,
+      R"js("eval": "const ws = new WebSocket('wss://tavrelle.localhost:)js" +
+          std::to_string(sink_.port()) +
+          R"js(/'); ws.onerror = () => { document.title = 'socket:refused'; }; ws.onopen = () => { document.title = 'socket:open'; }")js");
+  EXPECT_TRUE(X11Probe::waitFor([&] { return probe_->title(window) == "socket:refused"; }))
+      << probe_->title(window);
+  EXPECT_EQ(sink_.connectionCount(), 0);
+  // No frame resized the window.
+  EXPECT_EQ(probe_->clientSize(window), std::make_pair(640, 480));
+
+  // A named target loads in the frame, and nothing reaches the shell; then the game's
+  // own document opens a window, which does.
+  command(
+      3,
+      R"js("eval": "window.open('level2.html', 'levels'); const w = setInterval(() => { if (notes.includes('level2')) { clearInterval(w); window.open('https://example.org/from-the-game'); document.title = 'opened'; } }, 50)")js");
+  ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->title(window) == "opened"; }));
+  EXPECT_TRUE(X11Probe::waitFor([&] { return !opened().empty(); }));
+  EXPECT_EQ(opened(), "https://example.org/from-the-game\n");
+
+  // A top-level navigation that makes no request leaves the app at most for a moment:
+  // it is stopped (the page stays) or undone (the start page loads again).
+  command(
+      4,
+      R"js("eval": "if (!sessionStorage.left) { sessionStorage.left = '1'; setTimeout(() => { document.title = 'stayed'; }, 3000); location.href = 'about:blank'; }")js");
+  EXPECT_TRUE(X11Probe::waitFor([&] {
+    auto title = probe_->title(window);
+    return title == "stayed" || title == "event:wrapper-init-response";
+  })) << probe_->title(window);
+  command(5, R"js("eval": "document.title = 'at:' + location.href")js");
+  EXPECT_TRUE(X11Probe::waitFor([&] {
+    return probe_->title(window) == "at:https://tavrelle.localhost/index.html";
+  })) << probe_->title(window);
+
+  // The game still drives its window, and the folders the host made are its own.
+  command(6, R"js("post": {"type": "set-window-size", "windowWidth": 500, "windowHeight": 400})js");
+  EXPECT_TRUE(
+      X11Probe::waitFor([&] { return probe_->clientSize(window) == std::make_pair(500, 400); }));
+  namespace fs = std::filesystem;
+  for (const std::string& folder : {game_.dataHome(), game_.dataHome() + "/e2e-third-party"}) {
+    EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all) << folder;
+  }
+  EXPECT_EQ(opened(), "https://example.org/from-the-game\n");
+  command(7, R"js("eval": "window.close()")js");
+  EXPECT_EQ(host.waitForExit(10s), 0) << host.standardError();
+}
+
+}  // namespace
+}  // namespace tavrelle::test

@@ -1,0 +1,117 @@
+#include "support/LocalWebServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <stdexcept>
+
+namespace tavrelle::test {
+
+LocalWebServer::LocalWebServer() {
+  listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+      listen(listener_, 64) != 0 ||
+      getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    throw std::runtime_error("the local web server could not listen");
+  }
+  port_ = ntohs(address.sin_port);
+  stopFd_ = eventfd(0, EFD_CLOEXEC);
+  thread_ = std::thread([this] { run(); });
+}
+
+LocalWebServer::~LocalWebServer() {
+  uint64_t one = 1;
+  [[maybe_unused]] ssize_t written = write(stopFd_, &one, sizeof one);
+  thread_.join();
+  close(stopFd_);
+  close(listener_);
+}
+
+void LocalWebServer::serve(const std::string& path, const std::string& contentType,
+                           const std::string& body) {
+  std::lock_guard lock(mutex_);
+  pages_[path] = Page{contentType, body};
+}
+
+std::vector<std::string> LocalWebServer::targets() {
+  std::lock_guard lock(mutex_);
+  return targets_;
+}
+
+int LocalWebServer::connectionCount() {
+  std::lock_guard lock(mutex_);
+  return connections_;
+}
+
+std::string LocalWebServer::targetStartingWith(const std::string& prefix) {
+  for (const auto& target : targets()) {
+    if (target.starts_with(prefix)) return target;
+  }
+  return {};
+}
+
+void LocalWebServer::run() {
+  while (true) {
+    pollfd fds[2] = {{stopFd_, POLLIN, 0}, {listener_, POLLIN, 0}};
+    if (poll(fds, 2, -1) < 0 && errno != EINTR) return;
+    if ((fds[0].revents & POLLIN) != 0) return;
+    if ((fds[1].revents & POLLIN) == 0) continue;
+    int connection = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (connection < 0) continue;
+    {
+      std::lock_guard lock(mutex_);
+      ++connections_;
+    }
+    answer(connection);
+    close(connection);
+  }
+}
+
+void LocalWebServer::answer(int connection) {
+  std::string request;
+  char buffer[4096];
+  while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536) {
+    pollfd fd{connection, POLLIN, 0};
+    if (poll(&fd, 1, 5000) <= 0) return;
+    ssize_t got = read(connection, buffer, sizeof buffer);
+    if (got <= 0) return;
+    request.append(buffer, static_cast<size_t>(got));
+  }
+  size_t start = request.find(' ') + 1;
+  std::string target = request.substr(start, request.find(' ', start) - start);
+  Page page{"text/plain", "not found"};
+  int status = 404;
+  {
+    std::lock_guard lock(mutex_);
+    targets_.push_back(target);
+    auto found = pages_.find(target.substr(0, target.find('?')));
+    if (found != pages_.end()) {
+      page = found->second;
+      status = 200;
+    }
+  }
+  std::string response = "HTTP/1.1 " + std::to_string(status) +
+                         (status == 200 ? " OK" : " Not Found") +
+                         "\r\nContent-Type: " + page.contentType +
+                         "\r\nCache-Control: no-store\r\nAccess-Control-Allow-Origin: *" +
+                         "\r\nContent-Length: " + std::to_string(page.body.size()) +
+                         "\r\nConnection: close\r\n\r\n" + page.body;
+  size_t done = 0;
+  while (done < response.size()) {
+    ssize_t written =
+        send(connection, response.data() + done, response.size() - done, MSG_NOSIGNAL);
+    if (written <= 0) return;
+    done += static_cast<size_t>(written);
+  }
+}
+
+}  // namespace tavrelle::test
