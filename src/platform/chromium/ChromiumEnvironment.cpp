@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "platform/chromium/BrowserStartup.h"
+#include "platform/chromium/ChromiumQuirks.h"
 #include "platform/linux/PollEventLoop.h"
 
 namespace tavrelle::chromium {
@@ -20,7 +21,7 @@ void ChromiumEnvironment::CreateCoreWebView2ControllerWithOptions(
   controllerRequested_ = true;
   bool windowed = !settings_.headless && settings_.embedder != nullptr && parentWindow != 0;
   BrowserStartup::Request request;
-  request.launch.executable = settings_.executable;
+  request.launch.executable = quirks::launchExecutable(settings_.executable);
   request.launch.userDataFolder = settings_.userDataFolder;
   request.launch.additionalArguments = settings_.additionalBrowserArguments;
   request.launch.headless = !windowed;
