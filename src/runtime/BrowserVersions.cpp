@@ -93,8 +93,8 @@ void BrowserVersions::loadCacheFile() {
         !IsVersionAnswer(version->get<std::string>())) {
       continue;
     }
-    entries_[executable] =
-        Entry{FileStamp{size->get<uint64_t>(), modified->get<int64_t>()}, version->get<std::string>()};
+    entries_[executable] = Entry{FileStamp{size->get<uint64_t>(), modified->get<int64_t>()},
+                                 version->get<std::string>()};
   }
 }
 

@@ -9,8 +9,7 @@ namespace tavrelle::runtime {
 using Scope = PolicyStore::Scope;
 
 OverrideReader::OverrideReader(const LocatorEnvironment& environment, const PolicyStore& policies,
-                               bool elevated, std::string executableName,
-                               bool& policyRootFound)
+                               bool elevated, std::string executableName, bool& policyRootFound)
     : environment_(environment),
       policies_(policies),
       elevated_(elevated),
@@ -67,7 +66,8 @@ std::optional<uint32_t> OverrideReader::readChannelList(const Setting& setting) 
 
 int64_t LeadingNumberOf(std::string_view text) {
   size_t at = 0;
-  while (at < text.size() && std::iswspace(static_cast<wint_t>(static_cast<unsigned char>(text[at])))) {
+  while (at < text.size() &&
+         std::iswspace(static_cast<wint_t>(static_cast<unsigned char>(text[at])))) {
     ++at;
   }
   bool negative = false;

@@ -22,15 +22,15 @@ class OverrideReader {
   struct Setting {
     const char* variable;
     const char* policyName;
-    bool wildcardAllowed = true;     // the "*" value name applies to every executable
-    bool forcePolicyCheck = false;   // consult policies even when no root was found last time
+    bool wildcardAllowed = true;    // the "*" value name applies to every executable
+    bool forcePolicyCheck = false;  // consult policies even when no root was found last time
   };
 
   // executableName: the running executable's file name; empty when unknown.
   // policyRootFound: whether the most recent check found a policy root (true before
   // the first); kept by the owner across calls.
-  OverrideReader(const LocatorEnvironment& environment, const PolicyStore& policies,
-                 bool elevated, std::string executableName, bool& policyRootFound);
+  OverrideReader(const LocatorEnvironment& environment, const PolicyStore& policies, bool elevated,
+                 std::string executableName, bool& policyRootFound);
 
   [[nodiscard]] std::optional<std::string> readString(const Setting& setting);
   // A flag is on when its value reads as the number 1.

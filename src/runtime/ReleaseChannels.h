@@ -23,7 +23,7 @@ inline constexpr uint32_t kAllReleaseChannels = 0x1F;
 // Where each channel's browsers are installed, tried in order. In Edge-view mode the
 // stable slot means Microsoft Edge itself.
 [[nodiscard]] const std::vector<std::string_view>& InstallLocationsOf(ReleaseChannel channel,
-                                                                     bool edgeView);
+                                                                      bool edgeView);
 
 // A comma-separated list of channel numbers as a mask. Pieces are trimmed of white space
 // and empty ones skipped; a piece that is not a number below 5 counts as stable.

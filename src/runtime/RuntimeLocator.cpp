@@ -84,8 +84,7 @@ bool RuntimeLocator::elevated() {
 BrowserVersions& RuntimeLocator::versions() {
   if (!versions_) {
     // An elevated process must not read or write files named by the environment.
-    auto cacheFile =
-        elevated() ? std::nullopt : BrowserVersionCacheFile(*ports_.environment);
+    auto cacheFile = elevated() ? std::nullopt : BrowserVersionCacheFile(*ports_.environment);
     versions_ =
         std::make_unique<BrowserVersions>(*ports_.files, *ports_.processes, std::move(cacheFile));
   }
@@ -165,8 +164,8 @@ void RuntimeLocator::applyDowngradePolicy(EnvironmentRequest& request,
   auto outcome = ResolveDowngradeVersion(policies, *ports_.files, executableName());
   if (!outcome) return;
   if (outcome->folder) debug(kDowngradeApplied + *outcome->folder + "\n");
-  trace(DowngradeVersionPolicyEvent(outcome->message, outcome->detail,
-                                    outcome->folder.has_value()));
+  trace(
+      DowngradeVersionPolicyEvent(outcome->message, outcome->detail, outcome->folder.has_value()));
   if (outcome->folder) {
     request.downgradeFolder = outcome->folder;
     debug(kDowngradeResolved);
@@ -218,9 +217,8 @@ HResult RuntimeLocator::locateInFolder(const std::string& folder, Located& locat
 // hand the DevTools pipe (descriptors 3 and 4) through to the browser, so the host
 // could not drive them.
 HResult RuntimeLocator::searchChannels(const EnvironmentRequest& request, Located& located) {
-  for (ReleaseChannel channel : ChannelSearchOrder(request.releaseChannelsSet,
-                                                   request.releaseChannels,
-                                                   request.leastStableFirst)) {
+  for (ReleaseChannel channel : ChannelSearchOrder(
+           request.releaseChannelsSet, request.releaseChannels, request.leastStableFirst)) {
     for (auto location : InstallLocationsOf(channel, request.useEdgeView)) {
       if (probeInstall(std::string(location), located)) {
         located.suffix = NameSuffixOf(channel);
@@ -296,8 +294,8 @@ HResult RuntimeLocator::attemptCreation(const std::shared_ptr<PendingCreation>& 
   HResult result = locate(pending->request, located);
   if (Succeeded(result)) result = loadAndCreate(pending, located);
   if (Failed(result) && !pending->request.useEdgeView) {
-    trace(EnvironmentErrorEvent(result, located.clientFound,
-                                located.kind == RuntimeKind::Installed));
+    trace(
+        EnvironmentErrorEvent(result, located.clientFound, located.kind == RuntimeKind::Installed));
   }
   return result;
 }
@@ -332,9 +330,8 @@ HResult RuntimeLocator::CreateCoreWebView2EnvironmentWithOptions(
 void RuntimeLocator::CreateEnvironmentWithOptions(
     const std::optional<std::string>& browserExecutableFolder, const std::string& userDataFolder,
     const webview::EnvironmentOptions& options, webview::EnvironmentCompletedHandler handler) {
-  const HResult result =
-      CreateCoreWebView2EnvironmentWithOptions(browserExecutableFolder, userDataFolder, options,
-                                               handler);
+  const HResult result = CreateCoreWebView2EnvironmentWithOptions(browserExecutableFolder,
+                                                                  userDataFolder, options, handler);
   if (Failed(result) && handler) {
     ports_.post([handler, result] {
       handler(webview::CreationResult{false, CreationFailureText(result)}, nullptr);
@@ -346,8 +343,8 @@ void RuntimeLocator::CreateEnvironmentWithOptions(
 
 HResult RuntimeLocator::versionAttempt(const std::optional<std::string>& browserExecutableFolder,
                                        std::string& version) {
-  const EnvironmentRequest request = buildRequest(browserExecutableFolder, std::nullopt,
-                                                  std::nullopt);
+  const EnvironmentRequest request =
+      buildRequest(browserExecutableFolder, std::nullopt, std::nullopt);
   Located located;
   const HResult result = locate(request, located);
   if (Failed(result)) return result;

@@ -37,7 +37,8 @@ constexpr const char* kInstallMessage =
     "This app requires a Chromium-based web browser (Chromium, Google Chrome or Microsoft "
     "Edge).";
 constexpr const char* kFixedMessage = "This app is set to \"fixed\" distribution mode";
-constexpr const char* kDownloadPage = "https://www.chromium.org/getting-involved/download-chromium/";
+constexpr const char* kDownloadPage =
+    "https://www.chromium.org/getting-involved/download-chromium/";
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path);
@@ -86,10 +87,8 @@ class PlayerGame {
                          const std::function<bool()>& stopWhen = nullptr) {
     handOverToPlayer();
     std::vector<std::string> env = {
-        "PATH=" + pathOf("bin") + ":/usr/bin:/bin",
-        "HOME=" + pathOf("home"),
-        "XDG_DATA_HOME=" + pathOf("data"),
-        "XDG_CACHE_HOME=" + pathOf("cache"),
+        "PATH=" + pathOf("bin") + ":/usr/bin:/bin", "HOME=" + pathOf("home"),
+        "XDG_DATA_HOME=" + pathOf("data"),          "XDG_CACHE_HOME=" + pathOf("cache"),
         "XDG_CONFIG_HOME=" + pathOf("config"),
     };
     if (!display.empty()) env.push_back("DISPLAY=" + display);
@@ -111,8 +110,7 @@ class PlayerGame {
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = -1;
-    const int spawned =
-        posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) return std::nullopt;
     return waitForExit(pid, stopWhen);
@@ -152,6 +150,21 @@ class PlayerGame {
 
   TempDir dir_;
   std::string host_;
+};
+
+// Removes what a test made outside its own folder, also when the test fails early.
+class RemovedAtEnd {
+ public:
+  explicit RemovedAtEnd(std::string path) : path_(std::move(path)) {}
+  RemovedAtEnd(const RemovedAtEnd&) = delete;
+  RemovedAtEnd& operator=(const RemovedAtEnd&) = delete;
+  ~RemovedAtEnd() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+
+ private:
+  std::string path_;
 };
 
 class RuntimeDiscoveryTest : public ::testing::Test {
@@ -212,7 +225,7 @@ TEST_F(RuntimeDiscoveryTest, MachinePolicyChoosesTheFolder) {
   const std::string hostName = "tavrelle-policy-e2e-" + std::to_string(getpid());
   const std::string policy = "/etc/tavrelle/policies/BrowserExecutableFolder.json";
   if (fs::exists(policy)) GTEST_SKIP() << policy << " exists already; not touching it";
-  const bool madeEtcFolder = !fs::exists("/etc/tavrelle");
+  RemovedAtEnd made(fs::exists("/etc/tavrelle") ? policy : "/etc/tavrelle");
   PlayerGame game(hostName);
   game.packageJson(R"({"name": "machine-policy-game"})");
   InstallWrapperBrowser(game.pathOf("machine-browser/msedge"), game.pathOf("browser.log"));
@@ -221,8 +234,6 @@ TEST_F(RuntimeDiscoveryTest, MachinePolicyChoosesTheFolder) {
                         << R"("})";
   chmod(policy.c_str(), 0644);
   game.run({});
-  fs::remove(policy);
-  if (madeEtcFolder) fs::remove_all("/etc/tavrelle");
   ExpectChosen(game, game.pathOf("machine-browser/msedge"));
 }
 
@@ -230,7 +241,7 @@ TEST_F(RuntimeDiscoveryTest, MachinePolicyChoosesTheFolder) {
 TEST_F(RuntimeDiscoveryTest, ReleaseChannelsPickTheBetaInstall) {
   const std::string betaFolder = "/opt/microsoft/msedge-beta";
   if (fs::exists(betaFolder)) GTEST_SKIP() << betaFolder << " exists already; not touching it";
-  const bool madeVendorFolder = !fs::exists("/opt/microsoft");
+  RemovedAtEnd made(fs::exists("/opt/microsoft") ? betaFolder : "/opt/microsoft");
   PlayerGame game;
   game.packageJson(R"({"name": "beta-game"})");
   chmod(game.pathOf("browser.log").c_str(), 0666);
@@ -238,13 +249,12 @@ TEST_F(RuntimeDiscoveryTest, ReleaseChannelsPickTheBetaInstall) {
   chmod("/opt/microsoft", 0755);
   chmod(betaFolder.c_str(), 0755);
   game.run({{"WEBVIEW2_RELEASE_CHANNELS", "1"}});
-  fs::remove_all(madeVendorFolder ? "/opt/microsoft" : betaFolder);
   ExpectChosen(game, betaFolder + "/msedge");
 }
 
 TEST_F(RuntimeDiscoveryTest, FixedDistributionUsesTheWebview2Folder) {
   PlayerGame game;
-  game.packageJson(R"({"name": "fixed-game", "distribution-mode": "fixed"})");
+  game.packageJson(R"({"name": "fixed-game", "settings": {"distribution-mode": "fixed"}})");
   InstallWrapperBrowser(game.pathOf("webview2/chrome"), game.pathOf("browser.log"));
   game.run({});
   ExpectChosen(game, game.pathOf("webview2/chrome"));
@@ -252,7 +262,7 @@ TEST_F(RuntimeDiscoveryTest, FixedDistributionUsesTheWebview2Folder) {
 
 TEST_F(RuntimeDiscoveryTest, FixedDistributionWithoutABrowserGivesTheFixedMessage) {
   PlayerGame game;
-  game.packageJson(R"({"name": "fixed-game", "distribution-mode": "fixed"})");
+  game.packageJson(R"({"name": "fixed-game", "settings": {"distribution-mode": "fixed"}})");
   fs::create_directories(game.pathOf("webview2"));
   EXPECT_EQ(game.run({}), 1);
   EXPECT_NE(game.standardError().find(kFixedMessage), std::string::npos) << game.standardError();
@@ -266,14 +276,11 @@ TEST_F(RuntimeDiscoveryTest, OverriddenBrowserRunsTheGame) {
   PlayerGame game;
   game.packageJson(R"({"name": "override-game"})");
   InstallWrapperBrowser(game.pathOf("dev-browser/chromium"), game.pathOf("browser.log"));
-  game.run({{"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER", game.pathOf("dev-browser")}},
-           display.display(), [&] {
-             return game.browserLog().find("--remote-debugging-pipe") != std::string::npos;
-           });
+  game.run({{"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER", game.pathOf("dev-browser")}}, display.display(),
+           [&] { return game.browserLog().find("--remote-debugging-pipe") != std::string::npos; });
   const std::string log = game.browserLog();
   EXPECT_NE(log.find(game.pathOf("dev-browser/chromium") + " "), std::string::npos) << log;
-  EXPECT_NE(log.find("--remote-debugging-pipe"), std::string::npos)
-      << log << game.standardError();
+  EXPECT_NE(log.find("--remote-debugging-pipe"), std::string::npos) << log << game.standardError();
 }
 
 }  // namespace

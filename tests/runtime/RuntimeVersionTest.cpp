@@ -53,7 +53,8 @@ TEST(ReleaseChannelsTest, ListsBecomeMasks) {
 
 TEST(ReleaseChannelsTest, SearchOrderFollowsMaskAndKind) {
   using Order = std::vector<ReleaseChannel>;
-  EXPECT_EQ(ChannelSearchOrder(true, ParseReleaseChannelList("1, 3"), false), (Order{Beta, Canary}));
+  EXPECT_EQ(ChannelSearchOrder(true, ParseReleaseChannelList("1, 3"), false),
+            (Order{Beta, Canary}));
   EXPECT_EQ(ChannelSearchOrder(true, 0xF, false), (Order{Stable, Beta, Dev, Canary, Internal}));
   EXPECT_EQ(ChannelSearchOrder(true, 0x1, false), (Order{Stable}));
   EXPECT_TRUE(ChannelSearchOrder(true, 0, false).empty());
@@ -64,7 +65,8 @@ TEST(ReleaseChannelsTest, SearchOrderFollowsMaskAndKind) {
 TEST(ReleaseChannelsTest, InstallLocationsPerChannel) {
   EXPECT_EQ(InstallLocationsOf(Stable, false).front(), "/opt/google/chrome");
   EXPECT_EQ(InstallLocationsOf(Stable, false).size(), 5u);
-  EXPECT_EQ(InstallLocationsOf(Stable, true), std::vector<std::string_view>{"/opt/microsoft/msedge"});
+  EXPECT_EQ(InstallLocationsOf(Stable, true),
+            std::vector<std::string_view>{"/opt/microsoft/msedge"});
   EXPECT_EQ(InstallLocationsOf(Beta, true).back(), "/opt/microsoft/msedge-beta");
   EXPECT_TRUE(InstallLocationsOf(Internal, false).empty());
   EXPECT_EQ(NameSuffixOf(Beta), "beta");

@@ -106,9 +106,9 @@ bool PosixLocatorFiles::canExecuteAndRead(const std::string& path) const {
 std::optional<runtime::FileStamp> PosixLocatorFiles::stampOf(const std::string& path) const {
   struct stat info {};
   if (stat(real(path).c_str(), &info) != 0) return std::nullopt;
-  return runtime::FileStamp{static_cast<uint64_t>(info.st_size),
-                            static_cast<int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 +
-                                info.st_mtim.tv_nsec};
+  return runtime::FileStamp{
+      static_cast<uint64_t>(info.st_size),
+      static_cast<int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
 }
 
 std::optional<std::string> PosixLocatorFiles::readText(const std::string& path,
@@ -175,8 +175,7 @@ std::optional<std::string> PosixProcessRunner::outputOf(const std::string& execu
     return std::nullopt;
   }
   std::string output;
-  const bool complete =
-      ReadUntilClosed(fds[0], output, std::chrono::steady_clock::now() + timeout);
+  const bool complete = ReadUntilClosed(fds[0], output, std::chrono::steady_clock::now() + timeout);
   close(fds[0]);
   if (!complete) kill(pid, SIGKILL);
   int status = 0;
