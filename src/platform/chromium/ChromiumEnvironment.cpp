@@ -3,8 +3,8 @@
 #include <unistd.h>
 
 #include "platform/chromium/BrowserStartup.h"
+#include "platform/IoEventLoop.h"
 #include "platform/chromium/ChromiumQuirks.h"
-#include "platform/linux/PollEventLoop.h"
 
 namespace tavrelle::chromium {
 

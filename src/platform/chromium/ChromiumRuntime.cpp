@@ -5,12 +5,11 @@
 #include <cerrno>
 
 #include "platform/chromium/ChromiumEnvironment.h"
-#include "platform/linux/PollEventLoop.h"
+#include "platform/IoEventLoop.h"
 
 namespace tavrelle::chromium {
 
-ChromiumRuntime::ChromiumRuntime(linux_platform::PollEventLoop& loop,
-                                 ChromiumRuntimeOptions options)
+ChromiumRuntime::ChromiumRuntime(IoEventLoop& loop, ChromiumRuntimeOptions options)
     : loop_(loop), options_(options) {}
 
 runtime::HResult ChromiumRuntime::Load(const std::string& clientPath) {

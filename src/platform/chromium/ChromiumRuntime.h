@@ -4,16 +4,16 @@
 
 #include "runtime/RuntimeClient.h"
 
-namespace tavrelle::linux_platform {
-class PollEventLoop;
+namespace tavrelle {
+class IoEventLoop;
 class BrowserWindowEmbedder;
-}  // namespace tavrelle::linux_platform
+}  // namespace tavrelle
 
 namespace tavrelle::chromium {
 
 struct ChromiumRuntimeOptions {
   bool headless = false;
-  linux_platform::BrowserWindowEmbedder* embedder = nullptr;  // null: headless
+  BrowserWindowEmbedder* embedder = nullptr;  // null: headless
 };
 
 // The client of a located Chromium-family browser: the runtime locator hands it the
@@ -21,13 +21,11 @@ struct ChromiumRuntimeOptions {
 // over its DevTools pipe.
 class ChromiumRuntime final : public runtime::RuntimeClient {
  public:
-  ChromiumRuntime(linux_platform::PollEventLoop& loop, ChromiumRuntimeOptions options);
+  ChromiumRuntime(IoEventLoop& loop, ChromiumRuntimeOptions options);
 
   // The embedder exists only once the display is connected, after the runtime check;
   // environments created from then on adopt their browser window through it.
-  void setEmbedder(linux_platform::BrowserWindowEmbedder* embedder) {
-    options_.embedder = embedder;
-  }
+  void setEmbedder(BrowserWindowEmbedder* embedder) { options_.embedder = embedder; }
 
   // The executable must be one this process can start.
   runtime::HResult Load(const std::string& clientPath) override;
@@ -37,7 +35,7 @@ class ChromiumRuntime final : public runtime::RuntimeClient {
                                      webview::EnvironmentCompletedHandler handler) override;
 
  private:
-  linux_platform::PollEventLoop& loop_;
+  IoEventLoop& loop_;
   ChromiumRuntimeOptions options_;
 };
 

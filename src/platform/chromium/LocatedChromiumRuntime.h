@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/IoEventLoop.h"
 #include "platform/chromium/ChromiumRuntime.h"
 #include "platform/linux/PosixLocatorPorts.h"
 #include "runtime/RuntimeLocator.h"
@@ -10,7 +11,7 @@ namespace tavrelle::chromium {
 // in front of the Chromium client it calls once it has found a browser.
 class LocatedChromiumRuntime {
  public:
-  LocatedChromiumRuntime(linux_platform::PollEventLoop& loop, ChromiumRuntimeOptions options);
+  LocatedChromiumRuntime(IoEventLoop& loop, ChromiumRuntimeOptions options);
 
   [[nodiscard]] runtime::RuntimeLocator& locator() { return locator_; }
   [[nodiscard]] ChromiumRuntime& client() { return client_; }
