@@ -9,7 +9,7 @@ namespace tavrelle::runtime {
 
 namespace {
 
-constexpr size_t kLargestCacheFile = 256 * 1024;
+constexpr size_t kLargestCacheFile = size_t{256} * 1024;
 // Enough for every browser a player has installed; beyond it the cache starts afresh.
 constexpr size_t kMostRememberedExecutables = 64;
 

@@ -5,7 +5,7 @@ namespace tavrelle::runtime {
 namespace {
 
 // Policy files are a few lines; anything larger is not one.
-constexpr size_t kLargestPolicyFile = 64 * 1024;
+constexpr size_t kLargestPolicyFile = size_t{64} * 1024;
 
 std::string WithTrailingSlash(std::string folder) {
   if (!folder.empty() && folder.back() != '/') folder += '/';

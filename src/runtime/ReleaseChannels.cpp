@@ -62,11 +62,9 @@ uint32_t ParseReleaseChannelList(std::string_view text) {
 
 std::vector<ReleaseChannel> ChannelSearchOrder(bool releaseChannelsSet, uint32_t mask,
                                                bool leastStableFirst) {
-  if (!releaseChannelsSet) {
-    mask = kAllReleaseChannels;
-  } else if ((mask & ~MaskBitOf(ReleaseChannel::Internal)) == 0xF) {
-    mask = kAllReleaseChannels;  // every public channel asked for: internal too
-  }
+  // Every public channel asked for means internal too.
+  const bool allPublic = (mask & ~MaskBitOf(ReleaseChannel::Internal)) == 0xF;
+  if (!releaseChannelsSet || allPublic) mask = kAllReleaseChannels;
   std::vector<ReleaseChannel> order;
   for (int step = 0; step < kReleaseChannelCount; ++step) {
     const int number = leastStableFirst ? kReleaseChannelCount - 1 - step : step;

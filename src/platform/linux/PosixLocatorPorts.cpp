@@ -163,6 +163,7 @@ std::optional<std::string> PosixProcessRunner::outputOf(const std::string& execu
   std::vector<std::string> argvText{executable};
   argvText.insert(argvText.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
+  argv.reserve(argvText.size() + 1);
   for (auto& argument : argvText) argv.push_back(argument.data());
   argv.push_back(nullptr);
   pid_t pid = -1;
