@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "BenchSummary.h"
-#include "platform/chromium/ChromiumRuntime.h"
+#include "platform/chromium/LocatedChromiumRuntime.h"
 #include "platform/linux/PollEventLoop.h"
 
 extern char** environ;
@@ -104,12 +104,12 @@ class BenchBrowser {
 
   // Starts the browser and loads the page; the seconds from spawn to DOMContentLoaded.
   std::optional<double> start() {
-    runtime_ = std::make_unique<chromium::ChromiumRuntime>(
-        loop, chromium::ChromiumRuntimeOptions{true, nullptr, {}});
-    if (!runtime_->GetAvailableBrowserVersionString(std::nullopt)) return std::nullopt;
+    runtime_ = std::make_unique<chromium::LocatedChromiumRuntime>(
+        loop, chromium::ChromiumRuntimeOptions{true, nullptr});
+    if (!runtime_->locator().GetAvailableBrowserVersionString(std::nullopt)) return std::nullopt;
     auto began = Clock::now();
     std::shared_ptr<webview::WebViewEnvironment> environment;
-    runtime_->CreateEnvironmentWithOptions(
+    runtime_->locator().CreateEnvironmentWithOptions(
         std::nullopt, folder_ + "/profile", {"--mute-audio", {}},
         [&](const webview::CreationResult&, auto env) { environment = env; });
     if (!runUntil([&] { return environment != nullptr; })) return std::nullopt;
@@ -170,7 +170,7 @@ class BenchBrowser {
 
  private:
   std::string folder_;
-  std::unique_ptr<chromium::ChromiumRuntime> runtime_;
+  std::unique_ptr<chromium::LocatedChromiumRuntime> runtime_;
 };
 
 // nginx on a free loopback port, serving a folder, for comparison.

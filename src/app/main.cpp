@@ -10,7 +10,7 @@
 #include "platform/ImageDecoder.h"
 #include "platform/ProcessEnvironment.h"
 #include "platform/Shell.h"
-#include "platform/chromium/ChromiumRuntime.h"
+#include "platform/chromium/LocatedChromiumRuntime.h"
 #include "platform/linux/Dialogs.h"
 #include "platform/linux/PollEventLoop.h"
 #include "platform/linux/X11CaptureDeviceFactory.h"
@@ -44,15 +44,13 @@ int main() {
   // Declared before the runtime, which keeps a pointer to it as its embedder.
   std::unique_ptr<linux_platform::X11WindowSystem> windowSystem;
   // The runtime check needs no display; the embedder arrives with the connection.
-  chromium::ChromiumRuntime runtime(
-      loop,
-      chromium::ChromiumRuntimeOptions{
-          .headless = false, .embedder = nullptr, .appFolder = AppFolderOf(ExecutablePath())});
+  chromium::LocatedChromiumRuntime runtime(
+      loop, chromium::ChromiumRuntimeOptions{.headless = false, .embedder = nullptr});
 
-  StartupPorts ports = LinuxPorts(runtime, loop);
+  StartupPorts ports = LinuxPorts(runtime.locator(), loop);
   ports.connectWindowSystem = [&]() -> WindowSystem* {
     windowSystem = linux_platform::X11WindowSystem::connect(loop);
-    runtime.setEmbedder(windowSystem.get());
+    runtime.client().setEmbedder(windowSystem.get());
     return windowSystem.get();
   };
   ports.makeCaptureDevice = [&windowSystem](uint64_t window) {

@@ -326,6 +326,13 @@ class WebViewEnvironment {
 struct EnvironmentOptions {
   std::string additionalBrowserArguments;
   std::string targetCompatibleBrowserVersion;
+  // Where the runtime locator searches when no folder is given; overrides and policies
+  // win over these. 1: least stable channel first.
+  int32_t channelSearchKind = 0;
+  // Bit n allows release channel n (0 stable ... 4 internal); 0: not chosen here.
+  uint32_t releaseChannels = 0;
+  // Microsoft Edge itself in place of the stable runtime.
+  bool useEdgeView = false;
 };
 
 using EnvironmentCompletedHandler =

@@ -6,7 +6,7 @@
 #include "e2e/ChromiumTestHost.h"
 #include "platform/chromium/ChromiumController.h"
 #include "platform/chromium/ChromiumWebView.h"
-#include "platform/chromium/BrowserVersionProbe.h"
+#include "runtime/RuntimeVersion.h"
 #include "platform/chromium/DevToolsClient.h"
 
 namespace tavrelle::e2e {
@@ -430,26 +430,27 @@ TEST(ChromiumRuntimeLifetimeTest, BrowserDeathIsReportedAsProcessFailed) {
 
 TEST(ChromiumRuntimeLifetimeTest, MissingFixedRuntimeFailsEnvironmentCreation) {
   linux_platform::PollEventLoop loop;
-  chromium::ChromiumRuntime runtime(
-      loop, chromium::ChromiumRuntimeOptions{true, nullptr, "/nonexistent"});
-  EXPECT_FALSE(runtime.GetAvailableBrowserVersionString(std::string("webview2")));
+  chromium::LocatedChromiumRuntime runtime(loop, chromium::ChromiumRuntimeOptions{true, nullptr});
+  EXPECT_FALSE(runtime.locator().GetAvailableBrowserVersionString(std::string("/nonexistent")));
   std::optional<webview::CreationResult> outcome;
-  runtime.CreateEnvironmentWithOptions(std::string("webview2"), "/tmp/unused", {},
-                                       [&](const webview::CreationResult& r, auto environment) {
-                                         outcome = r;
-                                         EXPECT_EQ(environment, nullptr);
-                                       });
+  runtime.locator().CreateEnvironmentWithOptions(
+      std::string("/nonexistent"), "/tmp/unused", {},
+      [&](const webview::CreationResult& r, auto environment) {
+        outcome = r;
+        EXPECT_EQ(environment, nullptr);
+      });
   EXPECT_FALSE(outcome) << "completion must come through the loop";
   while (!outcome) loop.runOnce(std::chrono::milliseconds(50));
   EXPECT_FALSE(outcome->succeeded);
+  EXPECT_NE(outcome->error.find("0x80070002"), std::string::npos) << outcome->error;
 }
 
 TEST(ChromiumRuntimeLifetimeTest, InstalledBrowserVersionIsReported) {
   linux_platform::PollEventLoop loop;
-  chromium::ChromiumRuntime runtime(loop, chromium::ChromiumRuntimeOptions{true, nullptr, {}});
-  auto version = runtime.GetAvailableBrowserVersionString(std::nullopt);
+  chromium::LocatedChromiumRuntime runtime(loop, chromium::ChromiumRuntimeOptions{true, nullptr});
+  auto version = runtime.locator().GetAvailableBrowserVersionString(std::nullopt);
   ASSERT_TRUE(version);
-  EXPECT_TRUE(chromium::isVersionText(*version)) << *version;
+  EXPECT_TRUE(runtime::ParseRuntimeVersion(*version)) << *version;
 }
 
 }  // namespace

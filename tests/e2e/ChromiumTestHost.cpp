@@ -17,8 +17,8 @@ size_t BytesBody::read(uint64_t offset, std::span<std::byte> out) const {
 ChromiumTestHost::ChromiumTestHost() {
   char folder[] = "/tmp/tavrelle-e2e-XXXXXX";
   userDataFolder = mkdtemp(folder);
-  runtime_ = std::make_unique<chromium::ChromiumRuntime>(
-      loop, chromium::ChromiumRuntimeOptions{true, nullptr, {}});
+  runtime_ = std::make_unique<chromium::LocatedChromiumRuntime>(
+      loop, chromium::ChromiumRuntimeOptions{true, nullptr});
 }
 
 ChromiumTestHost::~ChromiumTestHost() {
@@ -39,7 +39,7 @@ bool ChromiumTestHost::runUntil(const std::function<bool()>& pred,
 
 bool ChromiumTestHost::create(std::string& error) {
   bool done = false;
-  runtime_->CreateEnvironmentWithOptions(
+  runtime_->locator().CreateEnvironmentWithOptions(
       std::nullopt, userDataFolder, webview::EnvironmentOptions{"--mute-audio", {}},
       [&](const webview::CreationResult& result, std::shared_ptr<webview::WebViewEnvironment> env) {
         if (!result.succeeded) error = result.error;

@@ -15,7 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/chromium/ChromiumRuntime.h"
+#include "platform/chromium/LocatedChromiumRuntime.h"
 #include "platform/linux/PollEventLoop.h"
 #include "webview/WebViewRuntime.h"
 
@@ -80,7 +80,7 @@ class ChromiumTestHost {
  private:
   void registerHandlers();
   void answer(webview::WebResourceRequestedEventArgs& args);
-  std::unique_ptr<chromium::ChromiumRuntime> runtime_;
+  std::unique_ptr<chromium::LocatedChromiumRuntime> runtime_;
   int nextEvaluation_ = 1;
 };
 

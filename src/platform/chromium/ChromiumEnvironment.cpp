@@ -6,6 +6,7 @@
 #include "platform/IoEventLoop.h"
 #include "platform/chromium/ChromiumCompositionController.h"
 #include "platform/chromium/ChromiumController.h"
+#include "platform/chromium/ChromiumQuirks.h"
 
 namespace tavrelle::chromium {
 
@@ -22,7 +23,7 @@ void ChromiumEnvironment::CreateCoreWebView2ControllerWithOptions(
   controllerRequested_ = true;
   bool windowed = !settings_.headless && settings_.embedder != nullptr && parentWindow != 0;
   BrowserStartup::Request request;
-  request.launch.executable = settings_.executable;
+  request.launch.executable = quirks::launchExecutable(settings_.executable);
   request.launch.userDataFolder = settings_.userDataFolder;
   request.launch.additionalArguments = settings_.additionalBrowserArguments;
   request.launch.headless = !windowed;

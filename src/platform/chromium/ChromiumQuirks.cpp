@@ -55,14 +55,14 @@ bool isDevToolsWindowUrl(std::string_view url) {
   return url.starts_with("devtools://") || url.starts_with("chrome-devtools://");
 }
 
-std::string versionProbeExecutable(const std::string& executable) {
-  constexpr std::string_view kDebianWrapper = "/usr/bin/chromium";
-  constexpr const char* kDebianBinary = "/usr/lib/chromium/chromium";
+std::string launchExecutable(const std::string& executable) {
+  constexpr const char* kDebianWrapper = "/usr/bin/chromium";
+  constexpr std::string_view kDebianBinary = "/usr/lib/chromium/chromium";
   std::error_code error;
   std::filesystem::path resolved = std::filesystem::canonical(executable, error);
-  if (error || resolved != kDebianWrapper) return executable;
-  if (access(kDebianBinary, X_OK) != 0) return executable;
-  return kDebianBinary;
+  if (error || resolved != kDebianBinary) return executable;
+  if (access(kDebianWrapper, X_OK) != 0) return executable;
+  return kDebianWrapper;
 }
 
 }  // namespace tavrelle::chromium::quirks

@@ -53,10 +53,11 @@ bool isOpaqueContextOrigin(std::string_view origin);
 // blocked in the page script and any tools window that still appears is closed.
 bool isDevToolsWindowUrl(std::string_view url);
 
-// Debian's /usr/bin/chromium is a shell script that reads its configuration and then
-// starts /usr/lib/chromium/chromium: asking the script for its version costs about
-// 280 ms of start-up, asking the binary about 30 ms. Launches still go through the
-// script (it adds the distribution's switches); only the version question skips it.
-std::string versionProbeExecutable(const std::string& executable);
+// Debian installs its browser binary as /usr/lib/chromium/chromium and starts it through
+// the shell script /usr/bin/chromium, which adds the distribution's switches (among
+// them --disable-dev-shm-usage where /dev/shm is small). The runtime is found as the
+// binary (its version is asked of the binary: about 30 ms, against about 280 ms through
+// the script); launches still go through the script.
+std::string launchExecutable(const std::string& executable);
 
 }  // namespace tavrelle::chromium::quirks

@@ -1,65 +1,50 @@
 #include "platform/chromium/ChromiumRuntime.h"
 
-#include "platform/chromium/BrowserVersionProbe.h"
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "platform/chromium/ChromiumEnvironment.h"
-#include "platform/chromium/ChromiumQuirks.h"
-#include "platform/chromium/PosixExecutableLookup.h"
 #include "platform/IoEventLoop.h"
-#include "runtime/RuntimeLocator.h"
 
 namespace tavrelle::chromium {
 
-namespace {
-
-constexpr auto kVersionProbeTimeout = std::chrono::seconds(10);
-
-}  // namespace
-
 ChromiumRuntime::ChromiumRuntime(IoEventLoop& loop, ChromiumRuntimeOptions options)
-    : loop_(loop), options_(std::move(options)) {}
+    : loop_(loop), options_(options) {}
 
-std::optional<ChromiumRuntime::Located> ChromiumRuntime::locate(
-    const std::optional<std::string>& browserExecutableFolder) {
-  PosixExecutableLookup lookup;
-  auto executable =
-      runtime::locateBrowserExecutable(browserExecutableFolder, options_.appFolder, lookup);
-  if (!executable) return std::nullopt;
-  auto known = versions_.find(*executable);
-  if (known == versions_.end()) {
-    auto version =
-        probeBrowserVersion(quirks::versionProbeExecutable(*executable), kVersionProbeTimeout);
-    if (!version) return std::nullopt;  // not a browser that answers: not usable
-    known = versions_.emplace(*executable, *version).first;
+runtime::HResult ChromiumRuntime::Load(const std::string& clientPath) {
+  if (access(clientPath.c_str(), X_OK) == 0) return runtime::kOk;
+  switch (errno) {
+    case ENOENT:
+    case ENOTDIR:
+      return runtime::kModuleNotFound;
+    case EACCES:
+    case EPERM:
+      return runtime::HResultFromError(runtime::kErrorAccessDenied);
+    default:
+      return runtime::HResultFromError(runtime::kErrorBadExeFormat);
   }
-  return Located{*executable, known->second};
 }
 
-std::optional<std::string> ChromiumRuntime::GetAvailableBrowserVersionString(
-    const std::optional<std::string>& browserExecutableFolder) {
-  auto located = locate(browserExecutableFolder);
-  if (!located) return std::nullopt;
-  return located->version;
+bool ChromiumRuntime::OffersEnvironmentCreation(const std::string& /*clientPath*/) const {
+  return true;
 }
 
-void ChromiumRuntime::CreateEnvironmentWithOptions(
-    const std::optional<std::string>& browserExecutableFolder, const std::string& userDataFolder,
-    const webview::EnvironmentOptions& options, webview::EnvironmentCompletedHandler handler) {
-  auto located = locate(browserExecutableFolder);
-  if (!located) {
-    loop_.post([handler] {
-      handler(webview::CreationResult{false, "no Chromium-family browser was found"}, nullptr);
-    });
-    return;
-  }
+runtime::HResult ChromiumRuntime::CreateEnvironment(
+    const runtime::ClientEnvironmentRequest& request,
+    webview::EnvironmentCompletedHandler handler) {
   ChromiumEnvironment::Settings settings;
-  settings.executable = located->executable;
-  settings.version = located->version;
-  settings.userDataFolder = userDataFolder;
-  settings.additionalBrowserArguments = options.additionalBrowserArguments;
+  settings.executable = request.clientPath;
+  settings.version = request.version;
+  settings.userDataFolder = request.userDataFolder.value_or("");
+  settings.additionalBrowserArguments = request.options.additionalBrowserArguments;
   settings.headless = options_.headless;
   settings.embedder = options_.embedder;
   auto environment = std::make_shared<ChromiumEnvironment>(loop_, std::move(settings));
-  loop_.post([handler, environment] { handler(webview::CreationResult{true, {}}, environment); });
+  loop_.post([handler = std::move(handler), environment] {
+    handler(webview::CreationResult{true, {}}, environment);
+  });
+  return runtime::kOk;
 }
 
 }  // namespace tavrelle::chromium

@@ -1,0 +1,287 @@
+// How the real host finds its browser, run as an unprivileged player (root counts as
+// elevated and would ignore the overrides). Browsers here are wrapper scripts that write
+// down how they were run and answer the version question themselves, so most tests see
+// the host's choice at its runtime check, without a display.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/TempDir.h"
+#include "support/XvfbSession.h"
+
+namespace tavrelle::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr uid_t kNobody = 65534;
+constexpr const char* kInstallMessage =
+    "This app requires a Chromium-based web browser (Chromium, Google Chrome or Microsoft "
+    "Edge).";
+constexpr const char* kFixedMessage = "This app is set to \"fixed\" distribution mode";
+constexpr const char* kDownloadPage =
+    "https://www.chromium.org/getting-involved/download-chromium/";
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteExecutable(const std::string& path, const std::string& text) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path) << text;
+  fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                            fs::perms::others_read | fs::perms::others_exec);
+}
+
+// A browser that appends "<its path> <arguments>" to the log, answers --product-version,
+// and otherwise runs Debian's browser with the same arguments.
+void InstallWrapperBrowser(const std::string& executable, const std::string& log,
+                           const std::string& version = "156.0.0.1") {
+  WriteExecutable(executable, "#!/bin/sh\necho \"$0 $*\" >> " + log +
+                                  "\nif [ \"$1\" = --product-version ]; then echo " + version +
+                                  "; exit 0; fi\nexec /usr/lib/chromium/chromium \"$@\"\n");
+}
+
+// A game folder with a host copy under its own name, owned by the unprivileged player.
+class PlayerGame {
+ public:
+  explicit PlayerGame(const std::string& hostName = "tavrelle") : host_(dir_.pathOf(hostName)) {
+    fs::copy_file(TAVRELLE_HOST, host_);
+    dir_.writeFile("www/index.html", "<!doctype html><title>game</title><p>game</p>");
+    WriteExecutable(dir_.pathOf("bin/xdg-open"),
+                    "#!/bin/sh\nprintf '%s\\n' \"$1\" >> " + dir_.pathOf("opened.log") + "\n");
+    for (const char* folder : {"home", "data", "cache", "config"}) dir_.makeFolder(folder);
+    dir_.writeFile("browser.log", "");
+  }
+
+  void packageJson(const std::string& text) const { dir_.writeFile("package.json", text); }
+  [[nodiscard]] std::string pathOf(const std::string& relative) const {
+    return dir_.pathOf(relative);
+  }
+  [[nodiscard]] std::string browserLog() const { return ReadFile(pathOf("browser.log")); }
+
+  // Runs the host as the player until it exits; its exit code.
+  std::optional<int> run(const std::map<std::string, std::string>& variables,
+                         const std::string& display = {},
+                         const std::function<bool()>& stopWhen = nullptr) {
+    handOverToPlayer();
+    std::vector<std::string> env = {
+        "PATH=" + pathOf("bin") + ":/usr/bin:/bin", "HOME=" + pathOf("home"),
+        "XDG_DATA_HOME=" + pathOf("data"),          "XDG_CACHE_HOME=" + pathOf("cache"),
+        "XDG_CONFIG_HOME=" + pathOf("config"),
+    };
+    if (!display.empty()) env.push_back("DISPLAY=" + display);
+    for (const auto& [name, value] : variables) env.push_back(name + "=" + value);
+    std::vector<char*> envp;
+    for (auto& entry : env) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> argvText = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
+                                         "--clear-groups", host_};
+    std::vector<char*> argv;
+    for (auto& argument : argvText) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    const std::string errors = pathOf("stderr.log");
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return std::nullopt;
+    return waitForExit(pid, stopWhen);
+  }
+
+  [[nodiscard]] std::string standardError() const { return ReadFile(pathOf("stderr.log")); }
+
+ private:
+  void handOverToPlayer() const {
+    for (const auto& entry : fs::recursive_directory_iterator(dir_.path())) {
+      if (lchown(entry.path().c_str(), kNobody, kNobody) != 0) ADD_FAILURE() << entry.path();
+    }
+    if (chown(dir_.path().c_str(), kNobody, kNobody) != 0) ADD_FAILURE() << dir_.path();
+    chmod(dir_.path().c_str(), 0755);
+  }
+
+  // Generous: a loaded machine starts a browser slowly. stopWhen ends the host early.
+  static std::optional<int> waitForExit(pid_t pid, const std::function<bool()>& stopWhen) {
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    bool stopping = false;
+    while (std::chrono::steady_clock::now() < deadline) {
+      int status = 0;
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        if (stopping) return 0;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      if (!stopping && stopWhen && stopWhen()) {
+        stopping = true;
+        kill(pid, SIGTERM);
+      }
+      std::this_thread::sleep_for(50ms);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return std::nullopt;
+  }
+
+  TempDir dir_;
+  std::string host_;
+};
+
+// Removes what a test made outside its own folder, also when the test fails early.
+class RemovedAtEnd {
+ public:
+  explicit RemovedAtEnd(std::string path) : path_(std::move(path)) {}
+  RemovedAtEnd(const RemovedAtEnd&) = delete;
+  RemovedAtEnd& operator=(const RemovedAtEnd&) = delete;
+  ~RemovedAtEnd() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+
+ private:
+  std::string path_;
+};
+
+class RuntimeDiscoveryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0) {
+      GTEST_SKIP() << "needs root to run the host as an unprivileged player";
+    }
+  }
+
+  // The host went past its runtime check with the browser at `executable`: it asked that
+  // browser for its version, and showed no missing-runtime message.
+  static void ExpectChosen(const PlayerGame& game, const std::string& executable) {
+    EXPECT_NE(game.browserLog().find(executable + " --product-version"), std::string::npos)
+        << game.browserLog() << game.standardError();
+    EXPECT_EQ(game.standardError().find(kInstallMessage), std::string::npos)
+        << game.standardError();
+    EXPECT_EQ(game.standardError().find(kFixedMessage), std::string::npos);
+  }
+};
+
+TEST_F(RuntimeDiscoveryTest, BrowserFolderOverrideIsUsed) {
+  PlayerGame game;
+  game.packageJson(R"({"name": "override-game"})");
+  InstallWrapperBrowser(game.pathOf("dev-browser/chrome"), game.pathOf("browser.log"));
+  game.run({{"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER", game.pathOf("dev-browser")}});
+  ExpectChosen(game, game.pathOf("dev-browser/chrome"));
+}
+
+TEST_F(RuntimeDiscoveryTest, BrowserFolderOverrideToAnEmptyFolderGivesTheInstallMessage) {
+  PlayerGame game;
+  game.packageJson(R"({"name": "override-game"})");
+  fs::create_directories(game.pathOf("empty"));
+  EXPECT_EQ(game.run({{"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER", game.pathOf("empty")}}), 1);
+  const std::string errors = game.standardError();
+  EXPECT_NE(errors.find(kInstallMessage), std::string::npos) << errors;
+  EXPECT_NE(errors.find("WebView2: Failed to find the WebView2 client dll at: " +
+                        game.pathOf("empty/chrome") + "\n"),
+            std::string::npos)
+      << errors;
+  EXPECT_EQ(ReadFile(game.pathOf("opened.log")), std::string(kDownloadPage) + "\n");
+}
+
+TEST_F(RuntimeDiscoveryTest, UserPolicyChoosesTheFolder) {
+  PlayerGame game;
+  game.packageJson(R"({"name": "policy-game"})");
+  InstallWrapperBrowser(game.pathOf("user-browser/chromium"), game.pathOf("browser.log"));
+  fs::create_directories(game.pathOf("config/tavrelle/policies"));
+  std::ofstream(game.pathOf("config/tavrelle/policies/BrowserExecutableFolder.json"))
+      << R"({"*": ")" << game.pathOf("user-browser") << R"("})";
+  game.run({{"TAVRELLE_LOCATOR_TRACE", "1"}});
+  ExpectChosen(game, game.pathOf("user-browser/chromium"));
+}
+
+// The machine root is the real /etc/tavrelle/policies. The policy names only this test's
+// own executable name, so hosts of other tests running meanwhile are not affected.
+TEST_F(RuntimeDiscoveryTest, MachinePolicyChoosesTheFolder) {
+  const std::string hostName = "tavrelle-policy-e2e-" + std::to_string(getpid());
+  const std::string policy = "/etc/tavrelle/policies/BrowserExecutableFolder.json";
+  if (fs::exists(policy)) GTEST_SKIP() << policy << " exists already; not touching it";
+  RemovedAtEnd made(fs::exists("/etc/tavrelle") ? policy : "/etc/tavrelle");
+  PlayerGame game(hostName);
+  game.packageJson(R"({"name": "machine-policy-game"})");
+  InstallWrapperBrowser(game.pathOf("machine-browser/msedge"), game.pathOf("browser.log"));
+  fs::create_directories("/etc/tavrelle/policies");
+  std::ofstream(policy) << R"({")" << hostName << R"(": ")" << game.pathOf("machine-browser")
+                        << R"("})";
+  chmod(policy.c_str(), 0644);
+  game.run({});
+  ExpectChosen(game, game.pathOf("machine-browser/msedge"));
+}
+
+// A beta install made for the test in the beta channel's place.
+TEST_F(RuntimeDiscoveryTest, ReleaseChannelsPickTheBetaInstall) {
+  const std::string betaFolder = "/opt/microsoft/msedge-beta";
+  if (fs::exists(betaFolder)) GTEST_SKIP() << betaFolder << " exists already; not touching it";
+  RemovedAtEnd made(fs::exists("/opt/microsoft") ? betaFolder : "/opt/microsoft");
+  PlayerGame game;
+  game.packageJson(R"({"name": "beta-game"})");
+  chmod(game.pathOf("browser.log").c_str(), 0666);
+  InstallWrapperBrowser(betaFolder + "/msedge", game.pathOf("browser.log"), "157.0.1.2");
+  chmod("/opt/microsoft", 0755);
+  chmod(betaFolder.c_str(), 0755);
+  game.run({{"WEBVIEW2_RELEASE_CHANNELS", "1"}});
+  ExpectChosen(game, betaFolder + "/msedge");
+}
+
+TEST_F(RuntimeDiscoveryTest, FixedDistributionUsesTheWebview2Folder) {
+  PlayerGame game;
+  game.packageJson(R"({"name": "fixed-game", "settings": {"distribution-mode": "fixed"}})");
+  InstallWrapperBrowser(game.pathOf("webview2/chrome"), game.pathOf("browser.log"));
+  game.run({});
+  ExpectChosen(game, game.pathOf("webview2/chrome"));
+}
+
+TEST_F(RuntimeDiscoveryTest, FixedDistributionWithoutABrowserGivesTheFixedMessage) {
+  PlayerGame game;
+  game.packageJson(R"({"name": "fixed-game", "settings": {"distribution-mode": "fixed"}})");
+  fs::create_directories(game.pathOf("webview2"));
+  EXPECT_EQ(game.run({}), 1);
+  EXPECT_NE(game.standardError().find(kFixedMessage), std::string::npos) << game.standardError();
+  EXPECT_EQ(ReadFile(game.pathOf("opened.log")), "");
+}
+
+// With a display the chosen browser is the one the game runs in.
+TEST_F(RuntimeDiscoveryTest, OverriddenBrowserRunsTheGame) {
+  XvfbSession display;
+  ASSERT_TRUE(display.ready()) << display.error();
+  PlayerGame game;
+  game.packageJson(R"({"name": "override-game"})");
+  InstallWrapperBrowser(game.pathOf("dev-browser/chromium"), game.pathOf("browser.log"));
+  game.run({{"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER", game.pathOf("dev-browser")}}, display.display(),
+           [&] { return game.browserLog().find("--remote-debugging-pipe") != std::string::npos; });
+  const std::string log = game.browserLog();
+  EXPECT_NE(log.find(game.pathOf("dev-browser/chromium") + " "), std::string::npos) << log;
+  EXPECT_NE(log.find("--remote-debugging-pipe"), std::string::npos) << log << game.standardError();
+}
+
+}  // namespace
+}  // namespace tavrelle::test

@@ -1,0 +1,77 @@
+// Version texts, the exact-version rule, channel lists and the order of the channel search.
+
+#include <gtest/gtest.h>
+
+#include "runtime/ReleaseChannels.h"
+#include "runtime/RuntimeVersion.h"
+
+namespace tavrelle::runtime {
+namespace {
+
+using enum ReleaseChannel;
+
+TEST(RuntimeVersionTest, PartsParseUpToTheFirstOtherCharacter) {
+  EXPECT_EQ(ParseRuntimeVersion("120.0.2210.91"), (RuntimeVersion{120, 0, 2210, 91}));
+  EXPECT_EQ(ParseRuntimeVersion("110"), (RuntimeVersion{110, 0, 0, 0}));
+  EXPECT_EQ(ParseRuntimeVersion("120.1 beta"), (RuntimeVersion{120, 1, 0, 0}));
+  EXPECT_EQ(ParseRuntimeVersion("1.2.3.4.5"), (RuntimeVersion{1, 2, 3, 4}));
+  EXPECT_EQ(ParseRuntimeVersion("99999999999.1"), (RuntimeVersion{0xFFFFFFFF, 1, 0, 0}));
+  EXPECT_FALSE(ParseRuntimeVersion(""));
+  EXPECT_FALSE(ParseRuntimeVersion("chrome"));
+  EXPECT_FALSE(ParseRuntimeVersion(".120"));
+  EXPECT_FALSE(ParseRuntimeVersion(" 120"));
+}
+
+TEST(RuntimeVersionTest, CompatibilityStartsAt86_0_616_0) {
+  EXPECT_FALSE(IsCompatibleRuntimeVersion(*ParseRuntimeVersion("86.0.615.99")));
+  EXPECT_TRUE(IsCompatibleRuntimeVersion(*ParseRuntimeVersion("86.0.616.0")));
+  EXPECT_TRUE(IsCompatibleRuntimeVersion(*ParseRuntimeVersion("110")));
+  EXPECT_TRUE(IsCompatibleRuntimeVersion(*ParseRuntimeVersion("87")));
+  EXPECT_FALSE(IsCompatibleRuntimeVersion(*ParseRuntimeVersion("85.9.9999.9999")));
+}
+
+TEST(RuntimeVersionTest, ExactVersionsHaveFourNumbers) {
+  EXPECT_TRUE(IsExactVersionText("120.0.2210.91"));
+  EXPECT_FALSE(IsExactVersionText("120.0.2210"));
+  EXPECT_FALSE(IsExactVersionText("120.0.2210.91.1"));
+  EXPECT_FALSE(IsExactVersionText(".120.0.2210"));
+  EXPECT_FALSE(IsExactVersionText("120.0.2210."));
+  EXPECT_FALSE(IsExactVersionText("120..2210.91"));
+  EXPECT_FALSE(IsExactVersionText("120.0.22a.91"));
+  EXPECT_FALSE(IsExactVersionText(""));
+}
+
+TEST(ReleaseChannelsTest, ListsBecomeMasks) {
+  EXPECT_EQ(ParseReleaseChannelList("1, 3"), 0x2u | 0x8u);
+  EXPECT_EQ(ParseReleaseChannelList("0,1,2,3"), 0xFu);
+  EXPECT_EQ(ParseReleaseChannelList("x,7"), 0x1u);
+  EXPECT_EQ(ParseReleaseChannelList(","), 0u);
+  EXPECT_EQ(ParseReleaseChannelList(" 4 ,\t2"), 0x10u | 0x4u);
+  EXPECT_EQ(ParseReleaseChannelList("99999999999999999999999"), 0x1u);
+  EXPECT_EQ(ParseReleaseChannelList("-1"), 0x1u);
+}
+
+TEST(ReleaseChannelsTest, SearchOrderFollowsMaskAndKind) {
+  using Order = std::vector<ReleaseChannel>;
+  EXPECT_EQ(ChannelSearchOrder(true, ParseReleaseChannelList("1, 3"), false),
+            (Order{Beta, Canary}));
+  EXPECT_EQ(ChannelSearchOrder(true, 0xF, false), (Order{Stable, Beta, Dev, Canary, Internal}));
+  EXPECT_EQ(ChannelSearchOrder(true, 0x1, false), (Order{Stable}));
+  EXPECT_TRUE(ChannelSearchOrder(true, 0, false).empty());
+  EXPECT_EQ(ChannelSearchOrder(false, 0, true), (Order{Internal, Canary, Dev, Beta, Stable}));
+  EXPECT_EQ(ChannelSearchOrder(true, 0x7, true), (Order{Dev, Beta, Stable}));
+}
+
+TEST(ReleaseChannelsTest, InstallLocationsPerChannel) {
+  EXPECT_EQ(InstallLocationsOf(Stable, false).front(), "/opt/google/chrome");
+  EXPECT_EQ(InstallLocationsOf(Stable, false).size(), 5u);
+  EXPECT_EQ(InstallLocationsOf(Stable, true),
+            std::vector<std::string_view>{"/opt/microsoft/msedge"});
+  EXPECT_EQ(InstallLocationsOf(Beta, true).back(), "/opt/microsoft/msedge-beta");
+  EXPECT_TRUE(InstallLocationsOf(Internal, false).empty());
+  EXPECT_EQ(NameSuffixOf(Beta), "beta");
+  EXPECT_EQ(NameSuffixOf(Stable), "");
+}
+
+}  // namespace
+}  // namespace tavrelle::runtime
