@@ -10,6 +10,8 @@
 
 #include "app/AppConfig.h"
 #include "content/BundleArchive.h"
+#include "extensions/ExtensionManager.h"
+#include "extensions/ExtensionUnpacker.h"
 #include "platform/Dialogs.h"
 #include "platform/EventLoop.h"
 #include "platform/Files.h"
@@ -18,7 +20,6 @@
 
 namespace tavrelle {
 
-class ExtensionManager;
 class ZephyxWebView;
 
 // The platform services start-up uses. main() wires the real ones; tests use fakes.
@@ -45,6 +46,9 @@ struct StartupPorts {
   // Connects to the display; nullptr when it cannot. The window system stays owned by
   // the caller and must outlive the run.
   std::function<WindowSystem*()> connectWindowSystem;
+  // The extension folder of a single-file game and the extension-manager library.
+  ExtensionFileWriter extensionFiles;
+  LibraryLoader loadLibrary;
 };
 
 // The decisions of start-up, each on its own.
@@ -84,6 +88,7 @@ class Startup {
   void loadIcon();
   void checkRuntime();
   void createExtensionManager();
+  void unpackExtensions();
   void connectWindowSystem();
   void createMainWindow();
   void createWebViewHost();

@@ -7,9 +7,11 @@
 #include "platform/Dialogs.h"
 #include "platform/ExecutableResources.h"
 #include "platform/Files.h"
+#include "platform/FolderWriting.h"
 #include "platform/Folders.h"
 #include "platform/ImageDecoder.h"
 #include "platform/ProcessEnvironment.h"
+#include "platform/SharedLibrary.h"
 #include "platform/Shell.h"
 #include "platform/chromium/ChromiumRuntime.h"
 #include "platform/linux/PollEventLoop.h"
@@ -32,6 +34,8 @@ StartupPorts LinuxPorts(webview::WebViewRuntime& runtime, EventLoop& loop) {
   ports.setEnvironmentVariable = SetProcessEnvironmentVariable;
   ports.decodeImage = DecodeImage;
   ports.decodeImageFile = DecodeImageFile;
+  ports.extensionFiles = {.recreateFolder = RecreateFolder, .writeFileBelow = WriteFileBelow};
+  ports.loadLibrary = LoadSharedLibrary;
   return ports;
 }
 
