@@ -16,8 +16,10 @@
 #include <tavrelle/Keelbridge.h>
 
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 
 #include <nlohmann/json.hpp>
 
@@ -36,8 +38,11 @@ SampleState state;
 
 const char* const kComponentIds[] = {"echo", "folders", nullptr};
 
+// On a game's first start the app data folder may not exist yet.
 void LogCall(const std::string& line) {
   if (state.callLog.empty()) return;
+  std::error_code ignored;
+  std::filesystem::create_directories(state.appDataFolder, ignored);
   std::ofstream out(state.callLog, std::ios::app);
   out << line << '\n';
 }

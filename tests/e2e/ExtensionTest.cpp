@@ -28,7 +28,8 @@ using namespace std::chrono_literals;
 using json = nlohmann::json;
 
 // Keeps every host message in `received` and runs the commands the test writes to
-// cmd.json (polled; the host serves it uncached). Its title shows the last type.
+// cmd.json (polled; the host serves it uncached). Its title says "started" once the
+// host has answered "wrapper-init", then acknowledges each command.
 constexpr const char* kDriverPage = R"(<!doctype html>
 <html><head><title>driver</title></head><body>
 <script>
@@ -36,13 +37,16 @@ const host = window.chrome.webview;
 window.received = [];
 host.addEventListener('message', e => {
   window.received.push(e.data);
-  document.title = 'event:' + e.data.type;
+  if (e.data.type === 'wrapper-init-response') document.title = 'started';
 });
 host.postMessage(JSON.stringify({type: 'wrapper-init'}));
 // What the test reads back: the extension traffic, in arrival order, as one title.
-window.report = () => {
-  document.title = 'report:' + JSON.stringify(window.received.filter(
+window.report = (seq) => {
+  const seen = JSON.stringify(window.received.filter(
       m => m.type === 'wrapper-init-response' || m.type === 'extension-message'));
+  // ASCII only, so the window title carries it unchanged.
+  document.title = 'report:' + seq + ':' + seen.replace(/[\u007f-\uffff]/g,
+      c => '\\u' + c.charCodeAt(0).toString(16).padStart(4, '0'));
 };
 let lastSeq = 0;
 async function poll() {
@@ -53,7 +57,9 @@ async function poll() {
       if (command.seq > lastSeq) {
         lastSeq = command.seq;
         if (command.post) host.postMessage(JSON.stringify(command.post));
+        if (command.posts) command.posts.forEach(p => host.postMessage(JSON.stringify(p)));
         if (command.eval) (0, eval)(command.eval);
+        else document.title = 'done:' + command.seq;
       }
     }
   } catch (e) {}
@@ -80,7 +86,7 @@ std::set<std::string> FilesUnder(const std::string& folder) {
 class ExtensionTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    display_ = std::make_unique<XvfbSession>(XvfbSession::Options{true, 1024, 768});
+    display_ = std::make_unique<XvfbSession>(XvfbSession::Options{false, 1024, 768});
   }
   static void TearDownTestSuite() { display_.reset(); }
 
@@ -100,6 +106,7 @@ class ExtensionTest : public ::testing::Test {
   void packSingleFile(const std::string& name) {
     source_.writeFile("package.json", packageJson(name, true));
     source_.writeFile("www/index.html", kDriverPage);
+    source_.makeFolder("extensions");
     std::filesystem::copy_file(TAVRELLE_SAMPLE_LIBRARY, source_.pathOf("extensions/Keelbridge.so"),
                                std::filesystem::copy_options::overwrite_existing);
     source_.writeFile("extensions/data/sub/readme.txt", "unpacked");
@@ -126,20 +133,26 @@ class ExtensionTest : public ::testing::Test {
     return window.value_or(0);
   }
 
+  // Writes the next command and waits until the page has run it (the page reads only
+  // the latest command, so each must be taken before the next is written).
+  bool send(Window window, int& seq, const std::string& member) {
+    command(++seq, member);
+    return X11Probe::waitFor(
+        [&] { return probe_->title(window) == "done:" + std::to_string(seq); });
+  }
+
   // The extension traffic the page has seen, once `done` holds for it.
   json waitForReport(Window window, int& seq, const std::function<bool(const json&)>& done) {
     json report;
     X11Probe::waitFor([&] {
-      command(++seq, R"("eval": "window.report()") ");
-          if (!X11Probe::waitFor([&] { return probe_->title(window).starts_with("report:"); },
-                                 5s)) {
+      ++seq;
+      command(seq, "\"eval\": \"window.report(" + std::to_string(seq) + ")\"");
+      const std::string prefix = "report:" + std::to_string(seq) + ":";
+      if (!X11Probe::waitFor([&] { return probe_->title(window).starts_with(prefix); }, 10s)) {
         return false;
       }
-      report = json::parse(probe_->title(window).substr(7), nullptr, false);
-      const bool finished = report.is_array() && done(report);
-      command(++seq, R"("eval": "document.title = 'waiting'")");
-      X11Probe::waitFor([&] { return probe_->title(window) == "waiting"; }, 5s);
-      return finished;
+      report = json::parse(probe_->title(window).substr(prefix.size()), nullptr, false);
+      return report.is_array() && done(report);
     });
     return report;
   }
@@ -164,15 +177,14 @@ class ExtensionTest : public ::testing::Test {
     HostProcess host(game_, display_->display());
     const Window window = waitForWindow(host);
     ASSERT_NE(window, 0u) << host.standardError();
-    ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->title(window).starts_with("event:"); }))
+    ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->title(window) == "started"; }))
         << host.standardError();
     int seq = 0;
-    command(++seq,
-            R"("post": {"type": "extension-message", "component": "echo", "requestId": 7,
-                        "payload": {"words": ["grüße", 1.5, null]}})");
-    command(++seq,
-            R"("post": {"type": "extension-message", "component": "folders", "requestId": 8,
-                        "name": "<documents>"})");
+    ASSERT_TRUE(send(window, seq, R"("posts": [
+        {"type": "extension-message", "component": "echo", "requestId": 7,
+         "payload": {"words": ["grüße", 1.5, null]}},
+        {"type": "extension-message", "component": "folders", "requestId": 8,
+         "name": "<documents>"}])"));
     const json report = waitForReport(window, seq, [](const json& seen) {
       return HasAnswer(seen, "echo") && HasAnswer(seen, "folders");
     });
@@ -200,9 +212,8 @@ class ExtensionTest : public ::testing::Test {
     EXPECT_EQ(folders.value("name", ""), "<documents>");
     documentsPath_ = folders.value("path", "?");
 
-    command(++seq, R"("eval": "window.close()") ");
-        EXPECT_EQ(host.waitForExit(20s), 0)
-        << host.standardError();
+    command(++seq, R"js("eval": "window.close()")js");
+    EXPECT_EQ(host.waitForExit(20s), 0) << host.standardError();
     EXPECT_EQ(ReadText(game_.dataHome() + "/" + name + "/calls.log"),
               "Init\nOnMainWindowCreated " + std::to_string(window) +
                   "\nOnExtensionMessage echo\nOnExtensionMessage folders\nRelease\n");
@@ -231,7 +242,6 @@ TEST_F(ExtensionTest, SingleFileGameUnpacksItsExtensionsAfreshAndWritesNothingBe
   const std::string name = "e2e-ext-single";
   packSingleFile(name);
   const std::string extensionFolder = game_.dataHome() + "/" + name + "/zxext/";
-  std::filesystem::create_directories(extensionFolder + "old");
   game_.write("data/" + name + "/zxext/old/stale.so", "from an earlier version");
   command(0, R"("eval": "0")");
   game_.write("stderr.log", "");
