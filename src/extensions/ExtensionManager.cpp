@@ -3,6 +3,8 @@
 #include <utility>
 
 #include "extensions/HostFolders.h"
+#include "messaging/HostMessages.h"
+#include "messaging/MessageChannel.h"
 #include "webview/ZephyxWebView.h"
 
 namespace tavrelle {
@@ -104,13 +106,31 @@ void ExtensionManager::shutDown() {
   library_.reset();
 }
 
+void ExtensionManager::attachWebViewHost(ZephyxWebView* host) {
+  webViewHost_ = host;
+  if (webViewHost_ != nullptr) {
+    for (const std::string& text : postedBeforeHost_) {
+      webViewHost_->PostMessageToPage(text);
+    }
+    postedBeforeHost_.clear();
+  }
+}
+
+void ExtensionManager::AddHandlersTo(MessageChannel& channel) {
+  channel.addHandler(
+      host_messages::kExtensionMessage,
+      [this](const nlohmann::json&, const std::string& text) { forwardExtensionMessage(text); });
+  channel.setComponentIdsSource([this] { return registeredComponentIds_; });
+}
+
+// Until the page has started, the channel holds the messages back.
 void ExtensionManager::PostMessageToPage(const char* json) {
   std::string text = json != nullptr ? json : "";
-  if (isPageReady_ && webViewHost_ != nullptr) {
-    webViewHost_->PostJsonToPage(text);
+  if (webViewHost_ == nullptr) {
+    postedBeforeHost_.push_back(std::move(text));
     return;
   }
-  pendingMessages_.push_back(std::move(text));
+  webViewHost_->PostMessageToPage(text);
 }
 
 const char* ExtensionManager::GetFolderPath(const char* name) {
@@ -119,11 +139,6 @@ const char* ExtensionManager::GetFolderPath(const char* name) {
   }
   const std::string* path = FindHostFolder(*webViewHost_, name);
   return path != nullptr ? path->c_str() : "";
-}
-
-void ExtensionManager::markPageReady() {
-  isPageReady_ = true;
-  pendingMessages_.clear();
 }
 
 }  // namespace tavrelle

@@ -11,6 +11,7 @@
 
 namespace tavrelle {
 
+class MessageChannel;
 class ZephyxWebView;
 
 struct ExtensionFolders {
@@ -35,9 +36,8 @@ using ExtensionWindowFunction = void (*)(unsigned long x11Window);
 using ExtensionMessageFunction = void (*)(const char* json);
 
 // The host's side of the extension-manager library: the library and its exports, the
-// paths and texts it hands out, the component ids the library registered, and the
-// messages for the page that wait until the page has sent "wrapper-init".
-// One instance, main thread only.
+// paths and texts it hands out, the component ids the library registered, and its
+// messages to and from the page. One instance, main thread only.
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"  // see the public header
@@ -55,8 +55,10 @@ class ExtensionManager final : public IWrapperApp {
   void loadLibrary(const LibraryLoader& load);
   // The main window exists: "OnMainWindowCreated".
   void notifyMainWindowCreated(uint64_t x11Window);
-  // From now on messages can reach the page through this host.
-  void attachWebViewHost(ZephyxWebView* host) { webViewHost_ = host; }
+  // From now on messages go through this host's channel, those posted before first.
+  void attachWebViewHost(ZephyxWebView* host);
+  // Registers "extension-message" and the component ids of the start handshake.
+  void AddHandlersTo(MessageChannel& channel);
   // A page message of type "extension-message", the page's text unchanged.
   void forwardExtensionMessage(const std::string& messageText);
   // "Release", then the library is unloaded. Does nothing the second time.
@@ -70,10 +72,6 @@ class ExtensionManager final : public IWrapperApp {
   [[nodiscard]] const std::vector<std::string>& registeredComponentIds() const {
     return registeredComponentIds_;
   }
-  [[nodiscard]] bool isPageReady() const { return isPageReady_; }
-  [[nodiscard]] const std::vector<std::string>& pendingMessages() const { return pendingMessages_; }
-  // The page has started: later messages are posted at once. Never undone.
-  void markPageReady();
 
   [[nodiscard]] const ExtensionFolders& folders() const { return folders_; }
 
@@ -91,8 +89,7 @@ class ExtensionManager final : public IWrapperApp {
   std::string packageJson_;
   ZephyxWebView* webViewHost_ = nullptr;
   std::vector<std::string> registeredComponentIds_;
-  bool isPageReady_ = false;
-  std::vector<std::string> pendingMessages_;
+  std::vector<std::string> postedBeforeHost_;
 };
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop

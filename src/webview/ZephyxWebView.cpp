@@ -4,6 +4,7 @@
 
 #include "app/DefaultCaption.h"
 #include "content/ResourceServer.h"
+#include "extensions/ExtensionManager.h"
 
 namespace tavrelle {
 
@@ -33,7 +34,15 @@ ZephyxWebView::ZephyxWebView(WebViewHostSetup setup, webview::WebViewRuntime& ru
       runtime_(runtime),
       ports_(std::move(ports)),
       resourceServer_(std::make_unique<ResourceServer>(contentOrigin_, appFolder_ + webRoot_,
-                                                       *bundle_, std::move(setup.bundleFile))) {}
+                                                       *bundle_, std::move(setup.bundleFile))),
+      channel_(contentOrigin_),
+      windowCommands_(*window_, channel_, [this] { FocusPage(); }),
+      pointerLock_(*window_, channel_) {
+  // Compared in this order: the handshake, window commands, pointer lock, extensions.
+  windowCommands_.AddHandlersTo(channel_);
+  pointerLock_.AddHandlersTo(channel_);
+  extensionManager_->AddHandlersTo(channel_);
+}
 
 // The web view belongs to the controller and goes first; the controller is never closed
 // explicitly, releasing it is enough.
@@ -99,6 +108,7 @@ void ZephyxWebView::FailCreation(const webview::CreationResult& result) {
 
 void ZephyxWebView::InitWithController() {
   webView_ = &controller_->get_CoreWebView2();
+  channel_.attachWebView(webView_);
   ApplySettings();
   TakeOverAcceleratorKeys();
   ApplyInputSettings();
@@ -152,7 +162,7 @@ void ZephyxWebView::RegisterPageEventHandlers() {
   webView_->add_NewWindowRequested(
       [this](webview::NewWindowRequestedEventArgs& args) { OnNewWindowRequested(args); });
   webView_->add_WebMessageReceived(
-      [this](webview::WebMessageReceivedEventArgs& args) { OnWebMessageReceived(args); });
+      [this](webview::WebMessageReceivedEventArgs& args) { channel_.OnWebMessageReceived(args); });
   webView_->add_DOMContentLoaded([this] { OnDOMContentLoaded(); });
   webView_->add_ProcessFailed(
       [this](webview::ProcessFailedEventArgs& args) { OnProcessFailed(args); });

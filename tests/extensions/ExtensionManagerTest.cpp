@@ -192,7 +192,7 @@ TEST_F(ExtensionPageTest, AfterAReloadExtensionMessagesGoOutAtOnce) {
   harness.webView().fireDOMContentLoaded();
   bridge.app->PostMessageToPage(R"({"type":"extension-message","late":true})");
   EXPECT_EQ(harness.posted().back(), R"({"type":"extension-message","late":true})");
-  EXPECT_TRUE(extensions().isPageReady());
+  EXPECT_TRUE(harness.host().messageChannel().isPageReady());
 }
 
 }  // namespace
