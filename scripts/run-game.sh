@@ -5,7 +5,9 @@
 #
 # The host reads package.json and www/ from the folder that holds its executable,
 # so this stages build/run/<game-name>/ with a copy of the host named `tavrelle`
-# next to links to the game's files, then runs it. GAME_DIR defaults to examples/demo.
+# next to links to the game's files (and to an extension-manager library: the game's
+# Keelbridge.so, else the sample built beside the host), then runs it. GAME_DIR
+# defaults to examples/demo.
 set -euo pipefail
 
 usage() {
@@ -78,7 +80,7 @@ RUN_DIR="$ROOT/build/run/$NAME"
 mkdir -p "$RUN_DIR"
 
 # Replace what an earlier run staged.
-rm -rf -- "$RUN_DIR/tavrelle" "$RUN_DIR/package.json" "$RUN_DIR/www"
+rm -rf -- "$RUN_DIR/tavrelle" "$RUN_DIR/package.json" "$RUN_DIR/www" "$RUN_DIR/Keelbridge.so"
 ln -f -- "$HOST" "$RUN_DIR/tavrelle" 2>/dev/null || cp -f -- "$HOST" "$RUN_DIR/tavrelle"
 chmod +x "$RUN_DIR/tavrelle"
 ln -s -- "$GAME/package.json" "$RUN_DIR/package.json"
@@ -86,6 +88,14 @@ if [ -d "$GAME/www" ]; then
   ln -s -- "$GAME/www" "$RUN_DIR/www"
 else
   echo "warning: $GAME has no www/ folder" >&2
+fi
+
+# The extension-manager library: the game's own, else the sample built beside the host.
+SAMPLE_LIBRARY="$(dirname "$HOST")/examples/keelbridge-sample/Keelbridge.so"
+if [ -f "$GAME/Keelbridge.so" ]; then
+  ln -s -- "$GAME/Keelbridge.so" "$RUN_DIR/Keelbridge.so"
+elif [ -f "$SAMPLE_LIBRARY" ]; then
+  ln -s -- "$SAMPLE_LIBRARY" "$RUN_DIR/Keelbridge.so"
 fi
 
 ASSETS="$(package_field bundle.assets-path)"

@@ -20,6 +20,7 @@ namespace {
 constexpr const char* kResourceType = "ZephyxData";
 constexpr const char* kPackageJsonResource = "PackageJson";
 constexpr const char* kAssetBundleResource = "AssetBundle";
+constexpr const char* kExtensionsResource = "Extensions";
 constexpr const char* kPackageJsonFile = "package.json";
 constexpr const char* kWebRoot = "www/";
 constexpr const char* kExtensionSubfolder = "/zxext/";
@@ -39,6 +40,7 @@ constexpr const char* kNotBundledYet =
     "This app was exported for bundling in to a single file, but it has not been bundled yet. "
     "Run 'fusepack' first to bundle this app.";
 constexpr const char* kBundleReadFailed = "Error reading asset bundle";
+constexpr const char* kExtensionsReadFailed = "Error reading extensions asset bundle";
 constexpr const char* kFixedRuntimeMissing =
     "This app is set to \"fixed\" distribution mode, but the Chromium web view failed to "
     "initialize. Check there is a valid fixed distribution of a Chromium-family browser in the "
@@ -136,11 +138,13 @@ void Startup::start() {
   checkRuntime();
   extensionFolder_ = ExtensionFolderFor(fromResource_, appFolder_, appDataFolder_);
   createExtensionManager();
-  // The packed extension files are unpacked and the extension-manager library is loaded
-  // here, once that library exists.
+  if (fromResource_) {
+    unpackExtensions();
+  }
+  extensionManager_->loadLibrary(ports_.loadLibrary);
   connectWindowSystem();
   createMainWindow();
-  // Here the library hears of the new window ("OnMainWindowCreated").
+  extensionManager_->notifyMainWindowCreated(window_->nativeHandle());
   createWebViewHost();
   SetCurrentWebViewHost(webViewHost_.get());
   webViewHost_->Init();
@@ -251,6 +255,17 @@ void Startup::createExtensionManager() {
       ExtensionFolders{appFolder_, kWebRoot, appDataFolder_, extensionFolder_}, packageText_);
 }
 
+// A single-file game carries its extension files; they are unpacked afresh at every
+// start so that nothing of an earlier version or a tampered copy is loaded.
+void Startup::unpackExtensions() {
+  try {
+    UnpackExtensions(ports_.loadResourceData(kResourceType, kExtensionsResource), extensionFolder_,
+                     ports_.extensionFiles);
+  } catch (const std::exception&) {
+    throw StartupFailure(kExtensionsReadFailed);
+  }
+}
+
 void Startup::connectWindowSystem() {
   windowSystem_ = ports_.connectWindowSystem();
   if (windowSystem_ == nullptr) {
@@ -313,7 +328,7 @@ int Startup::runMainLoop() { return ports_.loop.run(); }
 void Startup::shutDown() {
   webViewHost_->ReleaseMappedFiles();
   SetCurrentWebViewHost(nullptr);
-  // The extension-manager library's "Release" and its unloading belong here.
+  extensionManager_->shutDown();
   extensionManager_.reset();
   bundle_.close();
   bundleFile_.reset();

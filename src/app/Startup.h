@@ -11,6 +11,8 @@
 #include "app/AppConfig.h"
 #include "visual/CaptureRenderer.h"
 #include "content/BundleArchive.h"
+#include "extensions/ExtensionManager.h"
+#include "extensions/ExtensionUnpacker.h"
 #include "platform/Dialogs.h"
 #include "platform/EventLoop.h"
 #include "platform/Files.h"
@@ -19,7 +21,6 @@
 
 namespace tavrelle {
 
-class ExtensionManager;
 class ZephyxWebView;
 
 // The platform services start-up uses. main() wires the real ones; tests use fakes.
@@ -47,6 +48,9 @@ struct StartupPorts {
   std::function<WindowSystem*()> connectWindowSystem;
   // Makes the capture renderer's device (visual capture mode), on the renderer thread.
   CaptureRenderer::DeviceFactory makeCaptureDevice;
+  // The extension folder of a single-file game and the extension-manager library.
+  ExtensionFileWriter extensionFiles;
+  LibraryLoader loadLibrary;
 };
 
 // The decisions of start-up, each on its own.
@@ -86,6 +90,7 @@ class Startup {
   void loadIcon();
   void checkRuntime();
   void createExtensionManager();
+  void unpackExtensions();
   void connectWindowSystem();
   void createMainWindow();
   void createWebViewHost();

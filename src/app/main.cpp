@@ -6,9 +6,11 @@
 #include "app/Startup.h"
 #include "platform/ExecutableResources.h"
 #include "platform/Files.h"
+#include "platform/FolderWriting.h"
 #include "platform/Folders.h"
 #include "platform/ImageDecoder.h"
 #include "platform/ProcessEnvironment.h"
+#include "platform/SharedLibrary.h"
 #include "platform/Shell.h"
 #include "platform/chromium/LocatedChromiumRuntime.h"
 #include "platform/linux/Dialogs.h"
@@ -33,6 +35,8 @@ StartupPorts LinuxPorts(webview::WebViewRuntime& runtime, EventLoop& loop) {
   ports.setEnvironmentVariable = SetProcessEnvironmentVariable;
   ports.decodeImage = DecodeImage;
   ports.decodeImageFile = DecodeImageFile;
+  ports.extensionFiles = {.recreateFolder = RecreateFolder, .writeFileBelow = WriteFileBelow};
+  ports.loadLibrary = LoadSharedLibrary;
   return ports;
 }
 

@@ -279,7 +279,8 @@ TEST(StartupIcon, ComesFromTheOpenBundleOrElseTheWebRoot) {
 TEST_F(StartupTest, PackedBuildWithoutBundleTypeNeverAsksForTheBundleResource) {
   fake.addResource("PackageJson", kMinimalPackage);
   RunStartup(fake);
-  EXPECT_EQ(fake.resourceQueries, std::vector<std::string>{"ZephyxData/PackageJson"});
+  EXPECT_EQ(fake.resourceQueries,
+            (std::vector<std::string>{"ZephyxData/PackageJson", "ZephyxData/Extensions"}));
 }
 
 // ----- Runtime check -----

@@ -74,6 +74,21 @@ class FakeStartupPorts {
       imagesDecodedFromFiles.push_back(path);
       return files.contains(path) ? decode(files.at(path)) : std::nullopt;
     };
+    ports_.extensionFiles.recreateFolder = [this](const std::string& folder) {
+      log->add("recreateFolder:" + folder);
+      std::erase_if(writtenFiles, [&](const auto& file) { return file.first.starts_with(folder); });
+      return true;
+    };
+    ports_.extensionFiles.writeFileBelow = [this](const std::string& folder,
+                                                  const std::string& name,
+                                                  std::span<const std::byte> bytes) {
+      if (failWrites) return false;
+      writtenFiles[folder + name].assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+      return true;
+    };
+    ports_.loadLibrary = [this](const std::string& path) -> std::unique_ptr<SharedLibrary> {
+      return libraryLoader ? libraryLoader(path) : nullptr;
+    };
     ports_.connectWindowSystem = [this]() -> WindowSystem* {
       log->add("windowSystem.connect");
       return failConnect ? nullptr : &windowSystem;
@@ -101,6 +116,9 @@ class FakeStartupPorts {
   std::map<std::string, std::string> files;      // full path -> content
   std::set<std::string> folders;
   bool failConnect = false;
+  bool failWrites = false;
+  std::map<std::string, std::string> writtenFiles;  // unpacked extension files
+  LibraryLoader libraryLoader;                      // none: no library loads
 
   std::vector<std::string> resourceQueries;  // "type/name"
   std::vector<std::string> filesRead;

@@ -29,12 +29,34 @@
     else if (hostConnected) text = "host: connected";
     else text = "host: waiting…";
     if (windowState) text += " · window " + windowState;
+    if (extensionNote) text += " · " + extensionNote;
     statusEl.textContent = text;
   }
 
   function setFullscreenLabel(on) {
     isFullscreen = on;
     fullscreenButton.textContent = on ? "Exit fullscreen" : "Fullscreen";
+  }
+
+  // The sample extension-manager library (examples/keelbridge-sample), when the game
+  // runs with it: its echo component and its folder query.
+  let extensionNote = "";
+  function greetExtensions(componentIds) {
+    if (!Array.isArray(componentIds) || componentIds.length === 0) return;
+    extensionNote = "extensions: " + componentIds.join(", ");
+    if (componentIds.includes("echo")) {
+      sendToHost({ type: "extension-message", component: "echo", payload: "hello" });
+    }
+    if (componentIds.includes("folders")) {
+      sendToHost({ type: "extension-message", component: "folders", name: "<documents>" });
+    }
+  }
+  function onExtensionMessage(data) {
+    if (data.component === "echo" && data.payload === "hello") {
+      extensionNote += " · echo ok";
+    } else if (data.component === "folders") {
+      extensionNote += " · documents: " + (data.path || "(not known yet)");
+    }
   }
 
   function onHostMessage(event) {
@@ -52,6 +74,10 @@
         hostConnected = true;
         document.getElementById("window-buttons").hidden = false;
         sendToHost({ type: "focus-window" });
+        greetExtensions(data.registeredComponentIds);
+        break;
+      case "extension-message":
+        onExtensionMessage(data);
         break;
       case "fullscreen-change":
         setFullscreenLabel(!!data.isFullscreen);

@@ -1,0 +1,199 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "extensions/ExtensionManager.h"
+#include "support/FakeKeelbridge.h"
+#include "support/WebViewHostHarness.h"
+#include "webview/ZephyxWebView.h"
+
+namespace tavrelle {
+namespace {
+
+using ::testing::ElementsAre;
+using Posts = std::vector<std::string>;
+
+const ExtensionFolders kFolders{"/opt/game/", "www/", "/home/player/.local/share/game",
+                                "/home/player/.local/share/game/zxext/"};
+
+class ExtensionLibraryTest : public ::testing::Test {
+ protected:
+  test::FakeKeelbridge bridge;  // outlives the manager, which calls "Release" when destroyed
+  ExtensionManager manager{kFolders, R"({"name":"game"})"};
+};
+
+TEST_F(ExtensionLibraryTest, LoadsFromTheExtensionFolderAndInitGetsTheFoldersAndItself) {
+  manager.loadLibrary(bridge.loader());
+  EXPECT_THAT(bridge.log->entries(),
+              ElementsAre("load:/home/player/.local/share/game/zxext/Keelbridge.so", "Init"));
+  EXPECT_THAT(bridge.initArguments,
+              ElementsAre("/opt/game/", "www/", "/home/player/.local/share/game",
+                          "/home/player/.local/share/game/zxext/"));
+  EXPECT_EQ(bridge.app, static_cast<IWrapperApp*>(&manager));
+  EXPECT_STREQ(bridge.app->GetPackageJson(), R"({"name":"game"})");
+  // The ids are copies: the library may reuse its array afterwards.
+  bridge.componentIds = {"other"};
+  EXPECT_THAT(manager.registeredComponentIds(), ElementsAre("echo", "folders"));
+}
+
+TEST_F(ExtensionLibraryTest, WithoutInitOrWithNothingFromItThereAreNoComponentIds) {
+  struct Case {
+    const char* name;
+    void (*arrange)(test::FakeKeelbridge&);
+  };
+  const Case cases[] = {
+      {"null array", [](test::FakeKeelbridge& b) { b.initReturnsNull = true; }},
+      {"empty array", [](test::FakeKeelbridge& b) { b.componentIds.clear(); }},
+      {"Init throws", [](test::FakeKeelbridge& b) { b.initThrows = true; }},
+      {"not loadable", [](test::FakeKeelbridge& b) { b.loads = false; }},
+  };
+  for (const Case& c : cases) {
+    test::FakeKeelbridge fake;
+    c.arrange(fake);
+    ExtensionManager subject(kFolders, "{}");
+    subject.loadLibrary(fake.loader());
+    EXPECT_TRUE(subject.registeredComponentIds().empty()) << c.name;
+    EXPECT_EQ(subject.hasLibrary(), fake.loads) << c.name;
+  }
+}
+
+// Init needs all four exports; the others are still called at their moments.
+TEST_F(ExtensionLibraryTest, AMissingExportSkipsInitButNotTheOthers) {
+  const std::vector<std::string> all{"Init", "Release", "OnMainWindowCreated",
+                                     "OnExtensionMessage"};
+  for (const std::string& missing : all) {
+    test::FakeKeelbridge fake;
+    fake.exports.erase(missing);
+    {
+      ExtensionManager subject(kFolders, "{}");
+      subject.loadLibrary(fake.loader());
+      subject.notifyMainWindowCreated(0x2a00007);
+      subject.forwardExtensionMessage(R"({"type":"extension-message"})");
+      subject.shutDown();
+      EXPECT_TRUE(subject.registeredComponentIds().empty()) << missing;
+    }
+    std::vector<std::string> expected{"load:" + kFolders.extensionFolder + "Keelbridge.so"};
+    for (const std::string& call : {std::string("OnMainWindowCreated:44040199"),
+                                    std::string("OnExtensionMessage"), std::string("Release")}) {
+      if (!call.starts_with(missing)) expected.push_back(call);
+    }
+    expected.emplace_back("unload");
+    EXPECT_EQ(fake.log->entries(), expected) << missing;
+  }
+}
+
+TEST_F(ExtensionLibraryTest, WithoutALibraryNothingIsCalledAndNothingFails) {
+  bridge.loads = false;
+  manager.loadLibrary(bridge.loader());
+  manager.notifyMainWindowCreated(7);
+  manager.forwardExtensionMessage(R"({"type":"extension-message"})");
+  manager.shutDown();
+  EXPECT_EQ(bridge.log->entries().size(), 1u);  // only the attempt to load
+}
+
+TEST_F(ExtensionLibraryTest, MessageTextGoesOnUnchangedAndAThrowingHandlerIsContained) {
+  manager.loadLibrary(bridge.loader());
+  bridge.messageThrows = true;
+  const std::string first = "{ \"type\" : \"extension-message\", \"n\": 1.50, \"s\":\"\\u00e9\" }";
+  EXPECT_NO_THROW(manager.forwardExtensionMessage(first));
+  EXPECT_NO_THROW(manager.forwardExtensionMessage(R"({"type":"extension-message","n":2})"));
+  EXPECT_THAT(bridge.messages, ElementsAre(first, R"({"type":"extension-message","n":2})"));
+}
+
+TEST_F(ExtensionLibraryTest, ReleaseComesBeforeUnloadingAndOnlyOnce) {
+  manager.loadLibrary(bridge.loader());
+  manager.shutDown();
+  manager.shutDown();
+  manager.forwardExtensionMessage(R"({"type":"extension-message"})");
+  EXPECT_THAT(bridge.log->entries(),
+              ElementsAre(::testing::StartsWith("load:"), "Init", "Release", "unload"));
+  EXPECT_FALSE(manager.hasLibrary());
+}
+
+TEST_F(ExtensionLibraryTest, DestructionShutsDownALibraryThatIsStillLoaded) {
+  {
+    ExtensionManager subject(kFolders, "{}");
+    subject.loadLibrary(bridge.loader());
+  }
+  EXPECT_THAT(bridge.log->entries(),
+              ElementsAre(::testing::StartsWith("load:"), "Init", "Release", "unload"));
+}
+
+// The library together with the web view host, as start-up wires them.
+class ExtensionPageTest : public ::testing::Test {
+ protected:
+  void pageStarts() { harness.host().HandleWebMessage(R"({"type":"wrapper-init"})"); }
+  ExtensionManager& extensions() { return harness.extensions; }
+
+  test::FakeKeelbridge bridge;
+  test::WebViewHostHarness harness;
+};
+
+TEST_F(ExtensionPageTest, MessagesPostedDuringInitFollowTheAnswerInOrderAndAreNotReplayed) {
+  bridge.postDuringInit = {R"({"type":"extension-message","n":1})",
+                           R"({"type":"extension-message","n":2})"};
+  extensions().loadLibrary(bridge.loader());
+  harness.createAndComplete();
+  harness.host().LogToConsole("host line", "normal");
+  EXPECT_TRUE(harness.posted().empty());
+  pageStarts();
+  bridge.app->PostMessageToPage(R"({"type":"extension-message","n":3})");
+  pageStarts();
+  EXPECT_EQ(
+      harness.posted(),
+      (Posts{R"({"registeredComponentIds":["echo","folders"],"type":"wrapper-init-response"})",
+             R"({"type":"extension-message","n":1})", R"({"type":"extension-message","n":2})",
+             R"({"logType":"normal","message":"host line","type":"log-to-console"})",
+             R"({"type":"extension-message","n":3})",
+             R"({"registeredComponentIds":["echo","folders"],"type":"wrapper-init-response"})"}));
+}
+
+TEST_F(ExtensionPageTest, OnlyExtensionMessagesReachTheLibraryAsThePagePostedThem) {
+  extensions().loadLibrary(bridge.loader());
+  harness.createAndComplete();
+  const std::string text = R"({"payload":{"b":1,"a":[true,null]},"type":"extension-message"})";
+  harness.host().HandleWebMessage(text);
+  harness.host().HandleWebMessage(R"({"type":"Extension-Message"})");
+  harness.host().HandleWebMessage(R"({"type":"extension-messages"})");
+  harness.host().HandleWebMessage(R"(["extension-message"])");
+  EXPECT_THAT(bridge.messages, ElementsAre(text));
+}
+
+TEST_F(ExtensionPageTest, AThrowingLibraryLeavesTheChannelWorking) {
+  bridge.messageThrows = true;
+  extensions().loadLibrary(bridge.loader());
+  harness.createAndComplete();
+  harness.host().HandleWebMessage(R"({"type":"extension-message"})");
+  pageStarts();
+  EXPECT_EQ(bridge.messages.size(), 1u);
+  EXPECT_EQ(harness.posted().size(), 1u);  // the answer to "wrapper-init"
+}
+
+TEST_F(ExtensionPageTest, FolderQueriesAnswerEmptyUntilTheHostHasTheFolder) {
+  extensions().loadLibrary(bridge.loader());
+  EXPECT_STREQ(bridge.app->GetFolderPath("<documents>"), "");  // no web view host yet
+  harness.createAndComplete();
+  EXPECT_STREQ(bridge.app->GetFolderPath("<documents>"), "");
+  EXPECT_STREQ(bridge.app->GetFolderPath(nullptr), "");
+  pageStarts();
+  const auto& table = harness.host().folderTable();
+  const auto documents = table.find("<documents>");
+  EXPECT_STREQ(bridge.app->GetFolderPath("<documents>"),
+               documents == table.end() ? "" : documents->second.c_str());
+  EXPECT_STREQ(bridge.app->GetFolderPath("<no-such-folder>"), "");
+}
+
+TEST_F(ExtensionPageTest, AfterAReloadExtensionMessagesGoOutAtOnce) {
+  extensions().loadLibrary(bridge.loader());
+  harness.createAndComplete();
+  pageStarts();
+  harness.webView().fireDOMContentLoaded();
+  bridge.app->PostMessageToPage(R"({"type":"extension-message","late":true})");
+  EXPECT_EQ(harness.posted().back(), R"({"type":"extension-message","late":true})");
+  EXPECT_TRUE(harness.host().messageChannel().isPageReady());
+}
+
+}  // namespace
+}  // namespace tavrelle

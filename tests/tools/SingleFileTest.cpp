@@ -1,0 +1,184 @@
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/ResourceDirectory.h"
+#include "content/BundleArchive.h"
+#include "fusepack/HostLocator.h"
+#include "support/TempDir.h"
+#include "tools/CommandRun.h"
+
+namespace tavrelle {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using Files = std::map<std::string, std::string>;
+
+constexpr const char* kPackage = R"({"name":"one","bundle":{"type":"single-file"}})";
+constexpr const char* kFakeHost = "#!/bin/sh\necho host\nexit 0\n";
+
+std::string Text(std::span<const std::byte> bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+Files BundleFiles(std::span<const std::byte> bytes) {
+  BundleArchive archive;
+  archive.openMemory(bytes.data(), bytes.size());
+  Files files;
+  for (const std::string& name : archive.listPaths()) {
+    const BundleFileInfo info = archive.lookup(name);
+    files[name] = Text({archive.dataPointer(info.offset), info.size});
+  }
+  return files;
+}
+
+class SingleFileTest : public ::testing::Test {
+ protected:
+  void writeGame() const {
+    dir_.writeFile("game/package.json", kPackage);
+    dir_.writeFile("game/www/index.html", "<p>one</p>");
+    dir_.writeFile("game/www/img/a.png", "PNG");
+    dir_.writeFile("game/extensions/Keelbridge.so", "ELF");
+    dir_.writeFile("game/extensions/steam/api.so", "API");
+    dir_.writeFile("game/Keelbridge.so", "a loose copy, not packed");
+  }
+  test::CommandResult pack(const std::vector<std::string>& extra,
+                           const std::string& fusepack = TAVRELLE_FUSEPACK) const {
+    std::vector<std::string> arguments{"single-file", dir_.pathOf("game"), "-o",
+                                       dir_.pathOf("out/one")};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    return test::RunCommand(scratch_, fusepack, arguments);
+  }
+
+  test::TempDir dir_;
+  test::TempDir scratch_;
+};
+
+TEST_F(SingleFileTest, WritesAnExecutableHostCarryingTheGame) {
+  writeGame();
+  dir_.makeFolder("out");
+  const std::string host = dir_.writeFile("host/tavrelle", kFakeHost);
+  const test::CommandResult run = pack({"--host", host});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const std::string output = test::ReadAll(dir_.pathOf("out/one"));
+  const auto bytes = std::as_bytes(std::span(output));
+  const ResourceDirectory resources = ResourceDirectory::parse(bytes);
+  EXPECT_EQ(Text(bytes.first(resources.programSize())), kFakeHost);
+  EXPECT_EQ(Text(resources.find("ZephyxData", "PackageJson").value()), kPackage);
+  EXPECT_EQ(BundleFiles(resources.find("ZephyxData", "AssetBundle").value()),
+            (Files{{"index.html", "<p>one</p>"}, {"img/a.png", "PNG"}}));
+  EXPECT_EQ(BundleFiles(resources.find("ZephyxData", "Extensions").value()),
+            (Files{{"Keelbridge.so", "ELF"}, {"steam/api.so", "API"}}));
+  struct stat status {};
+  ASSERT_EQ(::stat(dir_.pathOf("out/one").c_str(), &status), 0);
+  EXPECT_NE(status.st_mode & S_IXUSR, 0u);
+  EXPECT_EQ(test::RunCommand(scratch_, dir_.pathOf("out/one"), {}).out, "host\n");
+}
+
+TEST_F(SingleFileTest, AGameWithoutExtensionsCarriesNoExtensionsResource) {
+  writeGame();
+  std::filesystem::remove_all(dir_.pathOf("game/extensions"));
+  dir_.makeFolder("out");
+  ASSERT_EQ(pack({"--host", dir_.writeFile("tavrelle", kFakeHost)}).exitCode, 0);
+  const std::string output = test::ReadAll(dir_.pathOf("out/one"));
+  const ResourceDirectory resources = ResourceDirectory::parse(std::as_bytes(std::span(output)));
+  EXPECT_TRUE(resources.find("ZephyxData", "AssetBundle"));
+  EXPECT_FALSE(resources.find("ZephyxData", "Extensions"));
+}
+
+TEST_F(SingleFileTest, EachMissingPieceIsOneSentenceAndExitOne) {
+  writeGame();
+  dir_.makeFolder("out");
+  const std::string host = dir_.writeFile("tavrelle", kFakeHost);
+  struct Case {
+    const char* name;
+    void (*breakIt)(const test::TempDir&);
+    const char* sentence;
+  };
+  const Case cases[] = {
+      {"no package.json",
+       [](const test::TempDir& d) { std::filesystem::remove(d.pathOf("game/package.json")); },
+       "There is no readable package.json in the game folder"},
+      {"not a configuration",
+       [](const test::TempDir& d) { d.writeFile("game/package.json", "{\"name\": 3}"); },
+       "is not a valid configuration"},
+      {"no bundle type",
+       [](const test::TempDir& d) { d.writeFile("game/package.json", R"({"name":"one"})"); },
+       R"(must set "bundle": {"type": "single-file"})"},
+      {"no www", [](const test::TempDir& d) { std::filesystem::remove_all(d.pathOf("game/www")); },
+       "There is no www folder in the game folder"},
+  };
+  for (const Case& c : cases) {
+    writeGame();
+    c.breakIt(dir_);
+    const test::CommandResult run = pack({"--host", host});
+    EXPECT_EQ(run.exitCode, 1) << c.name;
+    EXPECT_THAT(run.err, HasSubstr(c.sentence)) << c.name;
+    EXPECT_FALSE(std::filesystem::exists(dir_.pathOf("out/one"))) << c.name;
+  }
+  writeGame();
+  const test::CommandResult named = pack({"--host", dir_.pathOf("no-such-host")});
+  EXPECT_EQ(named.exitCode, 1);
+  EXPECT_THAT(named.err, HasSubstr("named with --host is not a file"));
+}
+
+// A copy of fusepack with no host beside it and none beside where it was started.
+TEST_F(SingleFileTest, WithoutAHostNearbyItSaysWhereItLooked) {
+  writeGame();
+  dir_.makeFolder("out");
+  const std::string lonely = dir_.pathOf("lonely/fusepack");
+  dir_.makeFolder("lonely");
+  std::filesystem::copy_file(TAVRELLE_FUSEPACK, lonely);
+  std::filesystem::permissions(lonely, std::filesystem::perms::owner_all);
+  const test::CommandResult run = pack({}, lonely);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_THAT(run.err, HasSubstr("The host executable 'tavrelle' was not found (looked at '" +
+                                 dir_.pathOf("lonely/tavrelle") + "')"));
+  EXPECT_THAT(run.err, HasSubstr("--host PATH"));
+}
+
+TEST_F(SingleFileTest, TheHostIsFoundBesideTheStartPathThenBesideTheRealProgram) {
+  writeGame();
+  dir_.makeFolder("out");
+  dir_.makeFolder("real");
+  dir_.makeFolder("linked");
+  std::filesystem::copy_file(TAVRELLE_FUSEPACK, dir_.pathOf("real/fusepack"));
+  std::filesystem::permissions(dir_.pathOf("real/fusepack"), std::filesystem::perms::owner_all);
+  dir_.makeSymlink(dir_.pathOf("real/fusepack"), "linked/fusepack");
+  dir_.writeFile("real/tavrelle", "#!/bin/sh\necho real\nexit 0\n");
+  ASSERT_EQ(pack({}, dir_.pathOf("linked/fusepack")).exitCode, 0);
+  EXPECT_EQ(test::RunCommand(scratch_, dir_.pathOf("out/one"), {}).out, "real\n");
+  dir_.writeFile("linked/tavrelle", "#!/bin/sh\necho linked\nexit 0\n");
+  ASSERT_EQ(pack({}, dir_.pathOf("linked/fusepack")).exitCode, 0);
+  EXPECT_EQ(test::RunCommand(scratch_, dir_.pathOf("out/one"), {}).out, "linked\n");
+
+  EXPECT_THAT(fusepack::HostCandidates("/a/bin/fusepack", "/b/fusepack"),
+              ElementsAre("/a/bin/tavrelle", "/b/tavrelle"));
+  EXPECT_THAT(fusepack::HostCandidates("fusepack", "/b/fusepack"), ElementsAre("/b/tavrelle"));
+  EXPECT_THAT(fusepack::HostCandidates("/b/fusepack", "/b/fusepack"), ElementsAre("/b/tavrelle"));
+}
+
+TEST_F(SingleFileTest, HelpDescribesTheCommand) {
+  const test::CommandResult overview = test::RunCommand(scratch_, TAVRELLE_FUSEPACK, {"--help"});
+  EXPECT_EQ(overview.exitCode, 0);
+  EXPECT_THAT(overview.out, HasSubstr("single-file APPDIR -o OUTPUT [--host PATH]"));
+  const test::CommandResult detail =
+      test::RunCommand(scratch_, TAVRELLE_FUSEPACK, {"single-file", "--help"});
+  EXPECT_EQ(detail.exitCode, 0);
+  EXPECT_THAT(detail.out, HasSubstr("\"Extensions\""));
+  EXPECT_THAT(detail.out, HasSubstr("--host PATH"));
+  const test::CommandResult missing =
+      test::RunCommand(scratch_, TAVRELLE_FUSEPACK, {"single-file", dir_.path()});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_THAT(missing.err, HasSubstr("name it with -o OUTPUT"));
+}
+
+}  // namespace
+}  // namespace tavrelle
