@@ -4,18 +4,14 @@
 #include <X11/Xlib.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <thread>
+#include <utility>
 #include <vector>
 
-extern char** environ;
+#include "platform/linux/ChildProcess.h"
 
 namespace tavrelle::test {
 
@@ -24,50 +20,15 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto kStartTimeout = std::chrono::seconds(30);
 
-// The current environment with DISPLAY replaced.
-std::vector<std::string> EnvironmentWithDisplay(const std::string& display) {
-  std::vector<std::string> env;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    if (std::strncmp(*entry, "DISPLAY=", 8) != 0) env.emplace_back(*entry);
-  }
-  env.push_back("DISPLAY=" + display);
-  return env;
+pid_t Spawn(const std::vector<std::string>& argv, const std::string& display,
+            std::vector<int> passed = {}) {
+  return linux_platform::StartProgram(
+      argv, {.quiet = true,
+             .environment = linux_platform::EnvironmentWith({{"DISPLAY", display}}),
+             .passedDescriptors = std::move(passed)});
 }
 
-std::vector<char*> Pointers(std::vector<std::string>& strings) {
-  std::vector<char*> pointers;
-  for (std::string& s : strings) pointers.push_back(s.data());
-  pointers.push_back(nullptr);
-  return pointers;
-}
-
-pid_t Spawn(std::vector<std::string> argv, std::vector<std::string> env, int keepFd) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  if (keepFd < 0) posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-  std::vector<char*> args = Pointers(argv);
-  std::vector<char*> envp = Pointers(env);
-  pid_t pid = -1;
-  int failed = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  return failed == 0 ? pid : -1;
-}
-
-// SIGTERM, then SIGKILL when the process does not end within a few seconds.
-void Stop(pid_t pid) {
-  if (pid <= 0) return;
-  kill(pid, SIGTERM);
-  auto deadline = Clock::now() + std::chrono::seconds(5);
-  while (Clock::now() < deadline) {
-    if (waitpid(pid, nullptr, WNOHANG) == pid) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-}
+void Stop(pid_t pid) { linux_platform::StopProgram(pid); }
 
 // Reads the display number Xvfb writes once it accepts connections.
 std::string ReadDisplayNumber(int fd) {
@@ -108,9 +69,10 @@ bool XvfbSession::startServer(const Options& options) {
   }
   fcntl(fds[0], F_SETFD, FD_CLOEXEC);
   std::string screen = std::to_string(options.width) + "x" + std::to_string(options.height) + "x24";
-  server_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
-                   "-nolisten", "tcp", "-noreset"},
-                  EnvironmentWithDisplay(""), fds[1]);
+  // The write end becomes the server's descriptor 3.
+  server_ =
+      Spawn({"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp", "-noreset"}, "",
+            {fds[1]});
   close(fds[1]);
   if (server_ < 0) {
     close(fds[0]);
@@ -140,7 +102,7 @@ bool XvfbSession::startWindowManager() {
 }
 
 bool XvfbSession::startWindowManagerOnce() {
-  windowManager_ = Spawn({"openbox", "--sm-disable"}, EnvironmentWithDisplay(display_), -1);
+  windowManager_ = Spawn({"openbox", "--sm-disable"}, display_);
   if (windowManager_ < 0) {
     error_ = "openbox could not be started";
     return false;
@@ -191,10 +153,11 @@ bool XvfbSession::windowManagerAnnounced() const {
   unsigned long count = 0;
   unsigned long after = 0;
   unsigned char* data = nullptr;
-  bool announced = XGetSelectionOwner(display, selection) != None &&
-                   XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False,
-                                      XA_WINDOW, &type, &format, &count, &after, &data) == Success &&
-                   data != nullptr && count == 1;
+  bool announced =
+      XGetSelectionOwner(display, selection) != None &&
+      XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type,
+                         &format, &count, &after, &data) == Success &&
+      data != nullptr && count == 1;
   if (data != nullptr) XFree(data);
   XCloseDisplay(display);
   return announced;

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/chromium/ChromiumSettings.h"
+#include "platform/chromium/PageReports.h"
 #include "platform/chromium/ExecutionContexts.h"
 #include "webview/WebViewRuntime.h"
 
@@ -84,6 +85,7 @@ class ChromiumWebView final : public webview::WebView {
   void listenToBrowser();
   void onPageReport(const std::string& payload, const ExecutionContexts::CallingDocument& caller,
                     bool fromTopDocument);
+  void onDocumentReport(PageReport kind, std::string_view data);
   void onAcceleratorReport(std::string_view report);
   void onTopFrameNavigated();
   void onTargetCreated(const nlohmann::json& targetInfo);

@@ -2,7 +2,8 @@
 // Gives the page window.chrome.webview and reports what the host must know (title,
 // fullscreen, close and new-window requests, accelerator keys) through the host's
 // binding. Everything the page could tamper with is captured before the page runs.
-// Reports are one string: a kind letter followed by its data.
+// Reports are one string: the code of its kind (the Report table, which the host's
+// PageReports.h mirrors) followed by its data.
 (function (config) {
   'use strict';
   const binding = globalThis[config.binding];
@@ -23,7 +24,16 @@
   const nativeOpen = window.open;
   const doc = document;
   const isTop = window === window.top;
-  const report = (text) => { binding(text); };
+  const Report = freeze({
+    message: 'm',
+    nonStringMessage: 'x',
+    newWindow: 'n',
+    acceleratorKey: 'k',
+    title: 't',
+    fullscreen: 'f',
+    close: 'c',
+  });
+  const report = (kind, data) => { binding(kind + (data === undefined ? '' : data)); };
   const on = (target, type, listener, capture) =>
       apply(addListener, target, [type, listener, { capture: capture, passive: false }]);
 
@@ -41,7 +51,11 @@
   const webview = {
     postMessage(message) {
       if (!config.messages) return;
-      report(typeof message === 'string' ? 'm' + message : 'x');
+      if (typeof message === 'string') {
+        report(Report.message, message);
+      } else {
+        report(Report.nonStringMessage);
+      }
     },
     addEventListener(type, listener, options) {
       apply(addListener, listeners, [type, listener, options]);
@@ -79,7 +93,7 @@
   defineProperty(window, 'open', {
     value: function open(url, target, features) {
       if (namesThisWindow(target)) return apply(nativeOpen, window, [url, target, features]);
-      report('n' + absoluteUrl(url));
+      report(Report.newWindow, absoluteUrl(url));
       return null;
     },
     writable: true, configurable: true,
@@ -101,7 +115,7 @@
     const modified = event.ctrlKey || event.shiftKey || event.metaKey || event.button === 1;
     if (!modified && opensInPlace(link.target || baseTarget())) return;
     event.preventDefault();
-    report('n' + link.href);
+    report(Report.newWindow, link.href);
   };
   on(window, 'click', onLinkActivated, false);
   on(window, 'auxclick', onLinkActivated, false);
@@ -113,8 +127,8 @@
         (form.target || baseTarget());
     if (opensInPlace(target)) return;
     event.preventDefault();
-    report('n' + absoluteUrl(submitter && submitter.hasAttribute('formaction') ?
-                             submitter.formAction : form.action));
+    report(Report.newWindow, absoluteUrl(submitter && submitter.hasAttribute('formaction') ?
+                                         submitter.formAction : form.action));
   }, false);
 
   // ----- Keys: accelerators reported, browser shortcuts blocked -----
@@ -148,8 +162,8 @@
   const onKey = (event) => {
     if (!event.isTrusted) return;
     if (isAccelerator(event)) {
-      report('k' + (event.type === 'keydown' ? 'd' : 'u') + (event.altKey ? 's' : 'n') +
-             event.keyCode);
+      report(Report.acceleratorKey,
+             (event.type === 'keydown' ? 'd' : 'u') + (event.altKey ? 's' : 'n') + event.keyCode);
     }
     if ((!config.devTools && isDevToolsKey(event)) || (!config.browserKeys && isBrowserKey(event)) ||
         (!config.zoomControl && isZoomKey(event))) {
@@ -171,17 +185,17 @@
     const title = apply(titleOf, doc, []);
     if (title === lastTitle) return;
     lastTitle = title;
-    report('t' + title);
+    report(Report.title, title);
   };
   new MutationObserver(reportTitle).observe(doc, { childList: true, subtree: true, characterData: true });
   on(doc, 'DOMContentLoaded', reportTitle, true);
 
   on(doc, 'fullscreenchange', () => {
-    report('f' + (apply(fullscreenElementOf, doc, []) ? '1' : '0'));
+    report(Report.fullscreen, (apply(fullscreenElementOf, doc, []) ? '1' : '0'));
   }, true);
 
   defineProperty(window, 'close', {
-    value: function close() { report('c'); },
+    value: function close() { report(Report.close); },
     writable: true, configurable: true,
   });
 })
