@@ -69,6 +69,7 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 lint: build
+	scripts/check-layering.sh
 	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 	git ls-files 'src/*.cpp' 'tools/*.cpp' | xargs clang-tidy -p $(BUILD) --quiet --extra-arg=-Wno-unknown-warning-option
 

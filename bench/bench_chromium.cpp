@@ -3,12 +3,9 @@
 // bursts, and browser spawn to DOMContentLoaded. Headless, Debian's chromium.
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,9 +23,8 @@
 
 #include "BenchSummary.h"
 #include "platform/chromium/LocatedChromiumRuntime.h"
+#include "platform/linux/ChildProcess.h"
 #include "platform/linux/PollEventLoop.h"
-
-extern char** environ;
 
 namespace {
 
@@ -189,20 +185,13 @@ class Nginx {
                         << "; location / { add_header Access-Control-Allow-Origin * always;"
                         << " add_header Cache-Control no-store always; } }\n}\n";
     std::string binary = "/usr/sbin/nginx";
-    char* argv[] = {binary.data(),           const_cast<char*>("-c"),        conf.data(),
-                    const_cast<char*>("-e"), const_cast<char*>("/dev/null"), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    if (posix_spawn(&pid_, binary.c_str(), &actions, nullptr, argv, environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
+    pid_ = linux_platform::StartProgram({binary, "-c", conf, "-e", "/dev/null"}, true);
     waitUntilListening();
   }
   ~Nginx() {
     if (pid_ > 0) {
       kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
+      linux_platform::WaitForProgram(pid_);
     }
   }
   bool running() const { return pid_ > 0; }

@@ -6,28 +6,19 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include "platform/linux/PollEventLoop.h"
 #include "platform/linux/X11MainWindow.h"
 #include "platform/linux/X11WindowSystem.h"
 #include "support/XvfbSession.h"
-
-extern char** environ;
 
 namespace tavrelle::linux_platform {
 namespace {
@@ -719,108 +710,6 @@ TEST_F(X11WindowWithoutWm, AdoptsWithoutAWindowManagerAndSendsParentMoves) {
     }
     return told;
   }));
-}
-
-// ---- The real browser -------------------------------------------------------------
-
-// Chromium in its own process group, so that every browser process can be ended together.
-class Chromium {
- public:
-  Chromium(const std::string& display, int width, int height)
-      : profile_(std::filesystem::temp_directory_path() /
-                 ("tavrelle-x11-test-" + std::to_string(getpid()))) {
-    std::filesystem::create_directories(profile_ / "Default");
-    std::ofstream(profile_ / "Default" / "Preferences")
-        << R"({"net":{"network_prediction_options":2},"signin":{"allowed":false}})";
-    std::vector<std::string> args{
-        "chromium",
-        "--no-sandbox",
-        "--test-type",
-        "--ozone-platform=x11",
-        "--user-data-dir=" + profile_.string(),
-        "--no-first-run",
-        "--no-default-browser-check",
-        "--disable-background-networking",
-        "--disable-component-update",
-        "--disable-sync",
-        "--disable-features=MediaRouter,NetworkTimeServiceQuerying",
-        "--host-resolver-rules=MAP update.googleapis.com ~NOTFOUND",
-        "--app=data:text/html,<h1>hi</h1>",
-        "--window-size=" + std::to_string(width) + "," + std::to_string(height),
-        "--window-position=-3000,-3000"};
-    std::vector<std::string> env{"DISPLAY=" + display};
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-      if (std::strncmp(*entry, "DISPLAY=", 8) != 0) env.emplace_back(*entry);
-    }
-    auto pointers = [](std::vector<std::string>& strings) {
-      std::vector<char*> result;
-      for (auto& s : strings) result.push_back(s.data());
-      result.push_back(nullptr);
-      return result;
-    };
-    std::vector<char*> argv = pointers(args), envp = pointers(env);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-    if (posix_spawnp(&pid_, "chromium", &actions, &attributes, argv.data(), envp.data()) != 0) {
-      pid_ = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-  }
-  ~Chromium() {
-    if (pid_ > 0) {
-      kill(-pid_, SIGTERM);
-      auto deadline = std::chrono::steady_clock::now() + 10s;
-      while (waitpid(pid_, nullptr, WNOHANG) != pid_) {
-        if (std::chrono::steady_clock::now() > deadline) {
-          kill(-pid_, SIGKILL);
-          waitpid(pid_, nullptr, 0);
-          break;
-        }
-        std::this_thread::sleep_for(20ms);
-      }
-      kill(-pid_, SIGKILL);  // stragglers of the group
-    }
-    std::error_code ignored;
-    std::filesystem::remove_all(profile_, ignored);
-  }
-  Chromium(const Chromium&) = delete;
-  Chromium& operator=(const Chromium&) = delete;
-  bool started() const { return pid_ > 0; }
-
- private:
-  pid_t pid_ = -1;
-  std::filesystem::path profile_;
-};
-
-TEST_F(X11WindowWithOpenbox, AdoptsTheRealBrowserWindow) {
-  if (access("/usr/bin/chromium", X_OK) != 0) GTEST_SKIP() << "chromium is not installed";
-  createWindow(window_style::kOverlappedWindow, 400, 300);
-  auto embedded = system_->expectBrowserWindow(window_->nativeHandle(), 400, 300);
-  bool adopted = false;
-  embedded->setOnAdopted([&] { adopted = true; });
-  Chromium chromium(display_, 400, 300);
-  ASSERT_TRUE(chromium.started());
-  ASSERT_TRUE(pumpUntil([&] { return adopted; }, 60s));
-  Window child = system_->adoptedChildOf(xid());
-  ASSERT_NE(child, None);
-  ASSERT_TRUE(pumpUntil([&] { return observer_->parentOf(child) == xid(); }));
-  showAndWait();
-  ASSERT_TRUE(pumpUntil([&] { return observer_->mapState(child) == IsViewable; }, 60s));
-  EXPECT_FALSE(observer_->inClientList(child));
-  embedded->setBounds(Rect{0, 0, 320, 200});
-  ASSERT_TRUE(pumpUntil([&] { return observer_->geometry(child) == Rect{0, 0, 320, 200}; }));
-  // Still there after the browser had time to react to the new size.
-  for (int i = 0; i < 20; ++i) loop_.runOnce(10ms);
-  EXPECT_EQ(observer_->geometry(child), (Rect{0, 0, 320, 200}));
-  EXPECT_EQ(observer_->parentOf(child), xid());
 }
 
 }  // namespace

@@ -1,44 +1,26 @@
 #include "support/HostProcess.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstring>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 #include <vector>
 
-extern char** environ;
+#include "platform/linux/ChildProcess.h"
 
 namespace tavrelle::test {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // An "xdg-open" that only records its argument, so links never reach a real browser.
 constexpr const char* kFakeXdgOpen =
     "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$(dirname \"$0\")/../opened.log\"\n";
 
 std::vector<std::string> HostEnvironment(const StagedGame& game, const std::string& display) {
-  std::vector<std::string> env;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    std::string_view item(*entry);
-    if (item.starts_with("DISPLAY=") || item.starts_with("XDG_DATA_HOME=") ||
-        item.starts_with("PATH=")) {
-      continue;
-    }
-    env.emplace_back(item);
-  }
   const char* path = std::getenv("PATH");
-  env.push_back("PATH=" + game.fakeBin() + ":" + (path != nullptr ? path : "/usr/bin:/bin"));
-  if (!display.empty()) env.push_back("DISPLAY=" + display);
-  env.push_back("XDG_DATA_HOME=" + game.dataHome());
-  return env;
+  return linux_platform::EnvironmentWith(
+      {{"PATH", game.fakeBin() + ":" + (path != nullptr ? path : "/usr/bin:/bin")},
+       {"DISPLAY", display},
+       {"XDG_DATA_HOME", game.dataHome()}});
 }
 
 }  // namespace
@@ -55,46 +37,21 @@ void StagedGame::write(const std::string& relativePath, const std::string& bytes
 
 HostProcess::HostProcess(const StagedGame& game, const std::string& display)
     : stderrPath_(game.folder() + "/stderr.log") {
-  std::vector<std::string> env = HostEnvironment(game, display);
-  std::vector<char*> envp;
-  for (auto& entry : env) envp.push_back(entry.data());
-  envp.push_back(nullptr);
-  std::string host = game.hostPath();
-  char* argv[] = {host.data(), nullptr};
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, stderrPath_.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
   // A different working folder proves the host finds its files beside its executable.
-  posix_spawn_file_actions_addchdir_np(&actions, "/");
-  if (posix_spawn(&pid_, host.c_str(), &actions, nullptr, argv, envp.data()) != 0) pid_ = -1;
-  posix_spawn_file_actions_destroy(&actions);
+  pid_ = linux_platform::StartProgram({game.hostPath()},
+                                      {.quiet = true,
+                                       .stderrFile = stderrPath_,
+                                       .environment = HostEnvironment(game, display),
+                                       .workingFolder = "/"});
 }
 
 HostProcess::~HostProcess() {
-  if (pid_ <= 0 || exitCode_) return;
-  kill(pid_, SIGTERM);
-  if (!waitForExit(std::chrono::seconds(30))) {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
+  if (pid_ > 0 && !exitCode_) linux_platform::StopProgram(pid_, std::chrono::seconds(30));
 }
 
 std::optional<int> HostProcess::waitForExit(std::chrono::milliseconds timeout) {
-  if (exitCode_ || pid_ <= 0) return exitCode_;
-  auto deadline = Clock::now() + timeout;
-  while (Clock::now() < deadline) {
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      return exitCode_;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return std::nullopt;
+  if (!exitCode_ && pid_ > 0) exitCode_ = linux_platform::WaitForProgramFor(pid_, timeout);
+  return exitCode_;
 }
 
 std::string HostProcess::standardError() const {

@@ -4,9 +4,6 @@
 #include <X11/Xlib.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,9 +12,10 @@
 #include <cstdint>
 #include <cstring>
 #include <thread>
+#include <utility>
 #include <vector>
 
-extern char** environ;
+#include "platform/linux/ChildProcess.h"
 
 namespace tavrelle::test {
 
@@ -28,50 +26,15 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kStartTimeout = std::chrono::seconds(60);
 constexpr auto kWindowManagerTimeout = std::chrono::seconds(60);
 
-// The current environment with DISPLAY replaced.
-std::vector<std::string> EnvironmentWithDisplay(const std::string& display) {
-  std::vector<std::string> env;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    if (std::strncmp(*entry, "DISPLAY=", 8) != 0) env.emplace_back(*entry);
-  }
-  env.push_back("DISPLAY=" + display);
-  return env;
+pid_t Spawn(const std::vector<std::string>& argv, const std::string& display,
+            std::vector<int> passed = {}) {
+  return linux_platform::StartProgram(
+      argv, {.quiet = true,
+             .environment = linux_platform::EnvironmentWith({{"DISPLAY", display}}),
+             .passedDescriptors = std::move(passed)});
 }
 
-std::vector<char*> Pointers(std::vector<std::string>& strings) {
-  std::vector<char*> pointers;
-  for (std::string& s : strings) pointers.push_back(s.data());
-  pointers.push_back(nullptr);
-  return pointers;
-}
-
-pid_t Spawn(std::vector<std::string> argv, std::vector<std::string> env, int keepFd) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  if (keepFd < 0) posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-  std::vector<char*> args = Pointers(argv);
-  std::vector<char*> envp = Pointers(env);
-  pid_t pid = -1;
-  int failed = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  return failed == 0 ? pid : -1;
-}
-
-// SIGTERM, then SIGKILL when the process does not end within a few seconds.
-void Stop(pid_t pid) {
-  if (pid <= 0) return;
-  kill(pid, SIGTERM);
-  auto deadline = Clock::now() + std::chrono::seconds(5);
-  while (Clock::now() < deadline) {
-    if (waitpid(pid, nullptr, WNOHANG) == pid) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-}
+void Stop(pid_t pid) { linux_platform::StopProgram(pid); }
 
 // Reads the display number Xvfb writes once it accepts connections.
 std::string ReadDisplayNumber(int fd) {
@@ -112,13 +75,13 @@ bool XvfbSession::startServer(const Options& options) {
   }
   fcntl(fds[0], F_SETFD, FD_CLOEXEC);
   std::string screen = std::to_string(options.width) + "x" + std::to_string(options.height) + "x24";
-  std::vector<std::string> arguments{"Xvfb",      "-displayfd", std::to_string(fds[1]),
-                                     "-screen",   "0",          screen,
+  // The write end becomes the server's descriptor 3.
+  std::vector<std::string> arguments{"Xvfb",      "-displayfd", "3",   "-screen", "0", screen,
                                      "-nolisten", "tcp",        "-noreset"};
   for (const std::string& extension : options.disabledExtensions) {
     arguments.insert(arguments.end(), {"-extension", extension});
   }
-  server_ = Spawn(arguments, EnvironmentWithDisplay(""), fds[1]);
+  server_ = Spawn(arguments, "", {fds[1]});
   close(fds[1]);
   if (server_ < 0) {
     close(fds[0]);
@@ -157,7 +120,7 @@ bool XvfbSession::startWindowManagerOnce() {
   }
   XSelectInput(watcher, DefaultRootWindow(watcher), PropertyChangeMask);
   XSync(watcher, False);
-  windowManager_ = Spawn({"openbox", "--sm-disable"}, EnvironmentWithDisplay(display_), -1);
+  windowManager_ = Spawn({"openbox", "--sm-disable"}, display_);
   bool ready = false;
   if (windowManager_ < 0) {
     error_ = "openbox could not be started";

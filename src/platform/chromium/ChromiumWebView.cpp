@@ -13,6 +13,7 @@
 #include "platform/chromium/RequestInterception.h"
 #include "platform/IoEventLoop.h"
 #include "webview/UrlOrigin.h"
+#include "platform/chromium/PageReports.h"
 
 namespace tavrelle::chromium {
 
@@ -258,45 +259,53 @@ void ChromiumWebView::onPageReport(const std::string& payload,
                                    const ExecutionContexts::CallingDocument& caller,
                                    bool fromTopDocument) {
   if (payload.empty()) return;
+  const std::optional<PageReport> kind = PageReportOf(payload.front());
+  if (!kind) return;
   std::string_view data = std::string_view(payload).substr(1);
-  switch (payload.front()) {
-    case 'm':
-    case 'x': {
+  switch (*kind) {
+    case PageReport::Message:
+    case PageReport::NonStringMessage: {
       // Frames, even of the app's own origin, do not drive the host.
       if (!fromTopDocument) return;
       std::optional<std::string> message;
-      if (payload.front() == 'm') message = std::string(data);
+      if (*kind == PageReport::Message) message = std::string(data);
       webview::WebMessageReceivedEventArgs args(caller.source, std::move(message));
       raise(webMessageReceived_, args);
       return;
     }
-    case 'n':
+    case PageReport::NewWindow:
       // "1" or "0" (with or without a user gesture), then the address.
       if (data.empty()) return;
       raiseNewWindow(std::string(data.substr(1)),
                      webview::NewWindowRequester{caller.source, fromTopDocument, data[0] == '1'});
       return;
-    case 'k':
+    case PageReport::AcceleratorKey:
       onAcceleratorReport(data);
       return;
-    default:
-      break;
+    case PageReport::Title:
+    case PageReport::Fullscreen:
+    case PageReport::Close:
+      // These speak for the whole web view: only the top document's count.
+      if (fromTopDocument) onDocumentReport(*kind, data);
+      return;
   }
-  if (!fromTopDocument) return;  // the rest speaks for the whole web view
-  switch (payload.front()) {
-    case 't':
+}
+
+void ChromiumWebView::onDocumentReport(PageReport kind, std::string_view data) {
+  switch (kind) {
+    case PageReport::Title:
       if (title_ == data) return;
       title_ = std::string(data);
       raise(documentTitleChanged_);
       return;
-    case 'f': {
+    case PageReport::Fullscreen: {
       bool fullscreen = data == "1";
       if (fullscreen_ == fullscreen) return;
       fullscreen_ = fullscreen;
       raise(fullScreenElementChanged_);
       return;
     }
-    case 'c':
+    case PageReport::Close:
       raise(windowCloseRequested_);
       return;
     default:

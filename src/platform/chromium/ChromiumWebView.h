@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/chromium/ChromiumSettings.h"
+#include "platform/chromium/PageReports.h"
 #include "platform/chromium/ExecutionContexts.h"
 #include "webview/WebViewRuntime.h"
 
@@ -86,6 +87,7 @@ class ChromiumWebView final : public webview::WebView {
   void listenToBrowser();
   void onPageReport(const std::string& payload, const ExecutionContexts::CallingDocument& caller,
                     bool fromTopDocument);
+  void onDocumentReport(PageReport kind, std::string_view data);
   void onAcceleratorReport(std::string_view report);
   void onTopFrameNavigated(const std::string& url);
   void onTopFrameStartedNavigating(const std::string& url);

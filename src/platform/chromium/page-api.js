@@ -2,7 +2,8 @@
 // Gives the page window.chrome.webview and reports what the host must know (title,
 // fullscreen, close and new-window requests, accelerator keys) through the host's
 // binding. Everything the page could tamper with is captured before the page runs.
-// Reports are one string: a kind letter followed by its data.
+// Reports are one string: the code of its kind (the Report table, which the host's
+// PageReports.h mirrors) followed by its data.
 (function (config) {
   'use strict';
   const defineProperty = Object.defineProperty;
@@ -41,9 +42,20 @@
   const nativeOpen = window.open;
   const doc = document;
   const isTop = window === window.top;
+  const Report = freeze({
+    message: 'm',
+    nonStringMessage: 'x',
+    newWindow: 'n',
+    acceleratorKey: 'k',
+    title: 't',
+    fullscreen: 'f',
+    close: 'c',
+  });
   // Every report carries the key of this browser run: a page that reaches a bare
   // binding (in a document this script never ran in) cannot speak for it.
-  const report = (text) => { if (binding !== null) binding(config.key + text); };
+  const report = (kind, data) => {
+    if (binding !== null) binding(config.key + kind + (data === undefined ? '' : data));
+  };
   const hasUserGesture = () => {
     try { return apply(isActiveOf, userActivation, []); } catch (e) { return false; }
   };
@@ -83,7 +95,11 @@
         throw new RangeErrorClass('chrome.webview.postMessage: the message is larger than ' +
                                   (config.messageCeiling / 1048576) + ' MiB');
       }
-      report(typeof message === 'string' ? 'm' + message : 'x');
+      if (typeof message === 'string') {
+        report(Report.message, message);
+      } else {
+        report(Report.nonStringMessage);
+      }
     },
     addEventListener(type, listener, options) {
       apply(addListener, listeners, [type, listener, options]);
@@ -141,7 +157,7 @@
   };
   const opensInPlace = (target) => target === undefined || target === null || target === '' ||
       namesThisWindow(target) || namesAFrame('' + target);
-  const reportNewWindow = (url) => { report('n' + (hasUserGesture() ? '1' : '0') + url); };
+  const reportNewWindow = (url) => { report(Report.newWindow, (hasUserGesture() ? '1' : '0') + url); };
   const baseTarget = () => {
     const base = doc.querySelector('base[target]');
     return base === null ? '' : base.target;
@@ -237,8 +253,8 @@
   const onKey = (event) => {
     if (!event.isTrusted) return;
     if (isAccelerator(event)) {
-      report('k' + (event.type === 'keydown' ? 'd' : 'u') + (event.altKey ? 's' : 'n') +
-             event.keyCode);
+      report(Report.acceleratorKey,
+             (event.type === 'keydown' ? 'd' : 'u') + (event.altKey ? 's' : 'n') + event.keyCode);
     }
     if ((!config.devTools && isDevToolsKey(event)) || (!config.browserKeys && isBrowserKey(event)) ||
         (!config.zoomControl && isZoomKey(event))) {
@@ -260,17 +276,17 @@
     const title = apply(titleOf, doc, []);
     if (title === lastTitle) return;
     lastTitle = title;
-    report('t' + title);
+    report(Report.title, title);
   };
   new MutationObserver(reportTitle).observe(doc, { childList: true, subtree: true, characterData: true });
   on(doc, 'DOMContentLoaded', reportTitle, true);
 
   on(doc, 'fullscreenchange', () => {
-    report('f' + (apply(fullscreenElementOf, doc, []) ? '1' : '0'));
+    report(Report.fullscreen, (apply(fullscreenElementOf, doc, []) ? '1' : '0'));
   }, true);
 
   defineProperty(window, 'close', {
-    value: function close() { report('c'); },
+    value: function close() { report(Report.close); },
     writable: true, configurable: true,
   });
 })

@@ -8,8 +8,11 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <string_view>
+#include <thread>
 
 #include "platform/linux/ChildReaper.h"
 
@@ -37,6 +40,15 @@ struct SpawnSetup {
 };
 
 void WriteBlocked(int fd, const std::string& text);
+
+// The strings as a null-terminated vector of pointers, as the exec functions take them.
+std::vector<char*> Pointers(const std::vector<std::string>& strings) {
+  std::vector<char*> pointers;
+  pointers.reserve(strings.size() + 1);
+  for (const std::string& s : strings) pointers.push_back(const_cast<char*>(s.c_str()));
+  pointers.push_back(nullptr);
+  return pointers;
+}
 
 void ResetSignals(posix_spawnattr_t& attributes) {
   sigset_t none;
@@ -78,36 +90,98 @@ void WriteBlocked(int fd, const std::string& text) {
 }  // namespace
 
 pid_t StartProgram(const std::vector<std::string>& argv, bool quiet, const std::string* stdinText) {
+  return StartProgram(argv, ProgramOptions{.stdinText = stdinText, .quiet = quiet});
+}
+
+pid_t StartProgram(const std::vector<std::string>& argv, const ProgramOptions& options) {
   if (argv.empty()) return -1;
-  std::vector<char*> args;
-  args.reserve(argv.size() + 1);
-  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-  args.push_back(nullptr);
+  std::vector<char*> args = Pointers(argv);
+  std::vector<char*> env;
+  if (options.environment) env = Pointers(*options.environment);
 
   int input[2] = {-1, -1};
-  if (stdinText != nullptr && pipe2(input, O_CLOEXEC) != 0) return -1;
+  if (options.stdinText != nullptr && pipe2(input, O_CLOEXEC) != 0) return -1;
+  // Copies of the passed descriptors above their targets, so that no target overwrites
+  // a source still to be moved.
+  const int firstFree = STDERR_FILENO + 1 + static_cast<int>(options.passedDescriptors.size());
+  std::vector<int> passed;
+  for (int fd : options.passedDescriptors) passed.push_back(fcntl(fd, F_DUPFD_CLOEXEC, firstFree));
 
   SpawnSetup setup;
-  if (stdinText != nullptr) {
+  if (options.stdinText != nullptr) {
     posix_spawn_file_actions_adddup2(&setup.actions, input[0], STDIN_FILENO);
   } else {
     posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   }
-  if (quiet) {
-    posix_spawn_file_actions_addopen(&setup.actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&setup.actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  auto redirect = [&](int fd, const std::optional<std::string>& file) {
+    if (file) {
+      posix_spawn_file_actions_addopen(&setup.actions, fd, file->c_str(),
+                                       O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    } else if (options.quiet) {
+      posix_spawn_file_actions_addopen(&setup.actions, fd, "/dev/null", O_WRONLY, 0);
+    }
+  };
+  redirect(STDOUT_FILENO, options.stdoutFile);
+  redirect(STDERR_FILENO, options.stderrFile);
+  for (size_t i = 0; i < passed.size(); ++i) {
+    posix_spawn_file_actions_adddup2(&setup.actions, passed[i],
+                                     STDERR_FILENO + 1 + static_cast<int>(i));
   }
-  posix_spawn_file_actions_addclosefrom_np(&setup.actions, STDERR_FILENO + 1);
+  posix_spawn_file_actions_addclosefrom_np(&setup.actions, firstFree);
+  if (options.workingFolder) {
+    posix_spawn_file_actions_addchdir_np(&setup.actions, options.workingFolder->c_str());
+  }
   ResetSignals(setup.attributes);
 
   pid_t pid = -1;
-  int failed = posix_spawnp(&pid, args[0], &setup.actions, &setup.attributes, args.data(), environ);
-  if (stdinText != nullptr) {
+  int failed = posix_spawnp(&pid, args[0], &setup.actions, &setup.attributes, args.data(),
+                            options.environment ? env.data() : environ);
+  for (int fd : passed) {
+    if (fd >= 0) close(fd);
+  }
+  if (options.stdinText != nullptr) {
     close(input[0]);
-    if (failed == 0) WriteAll(input[1], *stdinText);
+    if (failed == 0) WriteAll(input[1], *options.stdinText);
     close(input[1]);
   }
   return failed == 0 ? pid : -1;
+}
+
+std::optional<int> WaitForProgramFor(pid_t pid, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    int status = 0;
+    pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (done < 0 && errno != EINTR) return std::nullopt;
+    if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+void StopProgram(pid_t pid, std::chrono::milliseconds grace) {
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  if (!WaitForProgramFor(pid, grace)) {
+    kill(pid, SIGKILL);
+    WaitForProgram(pid);
+  }
+}
+
+std::vector<std::string> EnvironmentWith(
+    const std::vector<std::pair<std::string, std::string>>& overrides) {
+  std::vector<std::string> entries;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string_view item(*entry);
+    const bool replaced = std::any_of(overrides.begin(), overrides.end(), [&](const auto& o) {
+      return item.starts_with(o.first + "=");
+    });
+    if (!replaced) entries.emplace_back(item);
+  }
+  for (const auto& [name, value] : overrides) {
+    if (!value.empty()) entries.push_back(name + "=" + value);
+  }
+  return entries;
 }
 
 int WaitForProgram(pid_t pid) {

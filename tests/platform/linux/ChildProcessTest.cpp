@@ -1,6 +1,9 @@
 #include "platform/linux/ChildProcess.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
 
 namespace tavrelle::linux_platform {
 namespace {
@@ -29,6 +32,39 @@ TEST(ChildProcess, MissingProgram) {
   EXPECT_FALSE(ProgramInPath("tavrelle-no-such-program"));
   EXPECT_TRUE(ProgramInPath("sh"));
   EXPECT_FALSE(ProgramInPath(""));
+}
+
+TEST(ChildProcess, OptionsSetTheChildsWorldAndStopEndsIt) {
+  const std::string out = ::testing::TempDir() + "tavrelle-child.out";
+  const std::string err = ::testing::TempDir() + "tavrelle-child.err";
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  pid_t pid = StartProgram(
+      {"sh", "-c", "pwd; printf \"$TAVRELLE_CHILD\" >&2; printf x >&3; test -z \"$HOME\""},
+      {.stdoutFile = out,
+       .stderrFile = err,
+       .environment = EnvironmentWith({{"TAVRELLE_CHILD", "seen"}, {"HOME", ""}}),
+       .workingFolder = "/",
+       .passedDescriptors = {fds[1]}});
+  close(fds[1]);
+  ASSERT_GT(pid, 0);
+  EXPECT_EQ(WaitForProgramFor(pid, std::chrono::seconds(60)), 0);
+  char passed = 0;
+  EXPECT_EQ(read(fds[0], &passed, 1), 1);
+  EXPECT_EQ(passed, 'x');
+  close(fds[0]);
+  std::ifstream outFile(out), errFile(err);
+  std::string folder, variable;
+  std::getline(outFile, folder);
+  std::getline(errFile, variable);
+  EXPECT_EQ(folder, "/");
+  EXPECT_EQ(variable, "seen");
+
+  pid = StartProgram({"sleep", "600"}, {.quiet = true});
+  ASSERT_GT(pid, 0);
+  EXPECT_EQ(WaitForProgramFor(pid, std::chrono::milliseconds(50)), std::nullopt);
+  StopProgram(pid);
+  EXPECT_EQ(WaitForProgramFor(pid, std::chrono::milliseconds(0)), std::nullopt);  // reaped
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 
 #include "app/ResourceDirectory.h"
 #include "support/TempDir.h"
-#include "tools/CommandRun.h"
+#include "support/CommandRun.h"
 
 namespace tavrelle::fusepack {
 namespace {

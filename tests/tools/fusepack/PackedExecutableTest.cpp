@@ -6,7 +6,7 @@
 #include "fusepack/ResourceAppender.h"
 #include "platform/ExecutableResources.h"
 #include "support/TempDir.h"
-#include "tools/CommandRun.h"
+#include "support/CommandRun.h"
 
 namespace tavrelle {
 namespace {
