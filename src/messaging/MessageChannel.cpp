@@ -8,6 +8,7 @@
 
 #include "app/JsonReaders.h"
 #include "extensions/ExtensionManager.h"
+#include "messaging/DirectoryHandles.h"
 #include "messaging/HostMessages.h"
 #include "webview/ZephyxWebView.h"
 
@@ -104,9 +105,10 @@ void ZephyxWebView::HandleWebMessage(const std::string& text) {
   }
 }
 
-// The folder handles are posted ahead of this once they exist; the answer and the
-// queued messages go out directly, so nothing is queued twice.
+// The folder handles go first; the answer and the queued messages go out directly, so
+// nothing is queued twice.
 void ZephyxWebView::HandleWrapperInit() {
+  if (webView_ != nullptr) directoryHandles_->send(*webView_);
   PostJsonToPage(host_messages::WrapperInitResponse(extensionManager_->registeredComponentIds()));
   for (const auto& pending : extensionManager_->pendingMessages()) {
     PostJsonToPage(pending);

@@ -2,8 +2,11 @@
 
 #include <utility>
 
+#include "app/AppOrigin.h"
 #include "app/DefaultCaption.h"
 #include "content/ResourceServer.h"
+#include "messaging/DirectoryHandles.h"
+#include "platform/Folders.h"
 
 namespace tavrelle {
 
@@ -16,6 +19,19 @@ constexpr const char* kTargetCompatibleBrowserVersion = "152.0.4191.47";
 constexpr const char* kCreationFailedText = "Failed to start the web view runtime: ";
 constexpr const char* kCreationFailedWithoutReason = "no web view was created";
 constexpr int kCreationFailedExitCode = 1;
+// Where the bodies of files the page reads through its handles are served.
+constexpr std::string_view kFileBodyPath = "__tavrelle/file/";
+
+DirectoryHandles::Setup DirectoryHandlesSetup(const std::string& appFolder,
+                                              const std::string& webRoot,
+                                              const std::string& userDataFolder,
+                                              const std::string& contentOrigin) {
+  DirectoryHandles::Setup handles;
+  handles.folders = {appFolder, webRoot, userDataFolder, GetKnownFolderPath};
+  handles.contentOrigin = contentOrigin;
+  handles.bodyAddressPrefix = std::string(AppOrigin) + std::string(kFileBodyPath);
+  return handles;
+}
 
 }  // namespace
 
@@ -33,11 +49,15 @@ ZephyxWebView::ZephyxWebView(WebViewHostSetup setup, webview::WebViewRuntime& ru
       runtime_(runtime),
       ports_(std::move(ports)),
       resourceServer_(std::make_unique<ResourceServer>(contentOrigin_, appFolder_ + webRoot_,
-                                                       *bundle_, std::move(setup.bundleFile))) {}
+                                                       *bundle_, std::move(setup.bundleFile))),
+      directoryHandles_(std::make_unique<DirectoryHandles>(
+          DirectoryHandlesSetup(appFolder_, webRoot_, userDataFolder_, contentOrigin_),
+          folderTable_)) {}
 
 // The web view belongs to the controller and goes first; the controller is never closed
 // explicitly, releasing it is enough.
 ZephyxWebView::~ZephyxWebView() {
+  directoryHandles_.reset();
   folderTable_.clear();
   resourceServer_.reset();
   webView_ = nullptr;
@@ -154,6 +174,9 @@ void ZephyxWebView::RegisterPageEventHandlers() {
   webView_->add_WebMessageReceived(
       [this](webview::WebMessageReceivedEventArgs& args) { OnWebMessageReceived(args); });
   webView_->add_DOMContentLoaded([this] { OnDOMContentLoaded(); });
+  webView_->add_FileSystemCallReceived([this](webview::FileSystemCallReceivedEventArgs& args) {
+    directoryHandles_->handleCall(args, *webView_);
+  });
   webView_->add_ProcessFailed(
       [this](webview::ProcessFailedEventArgs& args) { OnProcessFailed(args); });
 }

@@ -17,6 +17,7 @@
 namespace tavrelle {
 
 class BundleArchive;
+class DirectoryHandles;
 class ExtensionManager;
 class ResourceServer;
 
@@ -139,19 +140,21 @@ class ZephyxWebView {
   std::optional<std::string> browserExecutableFolder_;
   webview::WebViewRuntime& runtime_;
   WebViewHostPorts ports_;
+  FolderTable folderTable_;
 
   std::shared_ptr<webview::WebViewEnvironment> environment_;
   std::shared_ptr<webview::WebViewController> controller_;
   webview::WebView* webView_ = nullptr;  // owned by the controller
 
   std::unique_ptr<ResourceServer> resourceServer_;  // holds the cache of mapped files
+  std::unique_ptr<DirectoryHandles> directoryHandles_;
 
   bool isFullscreen_ = false;
   uint32_t savedStyle_ = 0;
   uint32_t savedExStyle_ = 0;
   Rect savedRect_;
 
-  FolderTable folderTable_;
+  // Filled by the directory handles; declared before them, as they write into it.
 };
 
 }  // namespace tavrelle

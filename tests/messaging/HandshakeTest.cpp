@@ -13,6 +13,7 @@ using Posts = std::vector<std::string>;
 constexpr const char* kInitResponse =
     R"({"registeredComponentIds":[],"type":"wrapper-init-response"})";
 constexpr const char* kExtA = R"({"type":"ext-a"})";
+constexpr const char* kHandles = R"({"type":"directory-handles"})";
 
 class HandshakeTest : public ::testing::Test {
  protected:
@@ -33,7 +34,7 @@ TEST_F(HandshakeTest, QueuedMessagesFollowTheAnswerInOrderThenGoOutAtOnce) {
   EXPECT_TRUE(extensions().pendingMessages().empty());
   extensions().PostMessageToPage(R"({"type":"ext-c"})");
   EXPECT_EQ(harness.posted(),
-            (Posts{kInitResponse, kExtA,
+            (Posts{kHandles, kInitResponse, kExtA,
                    R"({"logType":"normal","message":"loading","type":"log-to-console"})",
                    R"({"type":"ext-c"})"}));
 }
@@ -42,7 +43,12 @@ TEST_F(HandshakeTest, SecondHandshakeRepeatsTheAnswerButNoQueuedMessage) {
   extensions().PostMessageToPage(kExtA);
   pageStarts();
   pageStarts();
-  EXPECT_EQ(harness.posted(), (Posts{kInitResponse, kExtA, kInitResponse}));
+  EXPECT_EQ(harness.posted(), (Posts{kHandles, kInitResponse, kExtA, kHandles, kInitResponse}));
+  // Thirteen slots each time; the game folder of the harness does not exist.
+  ASSERT_EQ(harness.webView().postedHandles.size(), 2u);
+  EXPECT_EQ(harness.webView().postedHandles.back().size(), 13u);
+  EXPECT_FALSE(harness.webView().postedHandles.back().front());
+  EXPECT_STREQ(extensions().GetFolderPath("<app>"), "");
 }
 
 TEST_F(HandshakeTest, AfterAReloadMessagesStillGoOutBeforeTheNewHandshake) {

@@ -24,7 +24,10 @@ using Clock = std::chrono::steady_clock;
 constexpr const char* kFakeXdgOpen =
     "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$(dirname \"$0\")/../opened.log\"\n";
 
-std::vector<std::string> HostEnvironment(const StagedGame& game, const std::string& display) {
+std::string_view VariableName(std::string_view entry) { return entry.substr(0, entry.find('=')); }
+
+std::vector<std::string> HostEnvironment(const StagedGame& game, const std::string& display,
+                                         const std::vector<std::string>& overrides) {
   std::vector<std::string> env;
   for (char** entry = environ; *entry != nullptr; ++entry) {
     std::string_view item(*entry);
@@ -32,7 +35,13 @@ std::vector<std::string> HostEnvironment(const StagedGame& game, const std::stri
         item.starts_with("PATH=")) {
       continue;
     }
-    env.emplace_back(item);
+    bool overridden = false;
+    for (const auto& replacement : overrides)
+      overridden = overridden || VariableName(replacement) == VariableName(item);
+    if (!overridden) env.emplace_back(item);
+  }
+  for (const auto& replacement : overrides) {
+    if (replacement.find('=') != std::string::npos) env.push_back(replacement);
   }
   const char* path = std::getenv("PATH");
   env.push_back("PATH=" + game.fakeBin() + ":" + (path != nullptr ? path : "/usr/bin:/bin"));
@@ -53,9 +62,10 @@ void StagedGame::write(const std::string& relativePath, const std::string& bytes
   dir_.writeFile(relativePath, bytes);
 }
 
-HostProcess::HostProcess(const StagedGame& game, const std::string& display)
+HostProcess::HostProcess(const StagedGame& game, const std::string& display,
+                         const std::vector<std::string>& environment)
     : stderrPath_(game.folder() + "/stderr.log") {
-  std::vector<std::string> env = HostEnvironment(game, display);
+  std::vector<std::string> env = HostEnvironment(game, display, environment);
   std::vector<char*> envp;
   for (auto& entry : env) envp.push_back(entry.data());
   envp.push_back(nullptr);

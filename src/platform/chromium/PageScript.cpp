@@ -2,18 +2,25 @@
 
 #include <nlohmann/json.hpp>
 
+#include "embedded/directory-handles.h"
 #include "embedded/page-api.h"
 
 namespace tavrelle::chromium {
 
 std::string pageScriptSource(const PageScriptConfig& config) {
   nlohmann::json settings = {
-      {"binding", kPageBindingName},       {"dispatcher", kPageDispatcherName},
-      {"messages", config.webMessages},    {"devTools", config.devTools},
-      {"browserKeys", config.browserKeys}, {"zoomControl", config.zoomControl},
-      {"pinchZoom", config.pinchZoom},     {"contextMenus", config.contextMenus},
+      {"binding", kPageBindingName},
+      {"dispatcher", kPageDispatcherName},
+      {"fileSystemReplies", kFileSystemReplyName},
+      {"messages", config.webMessages},
+      {"devTools", config.devTools},
+      {"browserKeys", config.browserKeys},
+      {"zoomControl", config.zoomControl},
+      {"pinchZoom", config.pinchZoom},
+      {"contextMenus", config.contextMenus},
   };
-  return std::string(kEmbedded_page_api) + "(" + settings.dump() + ");\n";
+  return std::string(kEmbedded_page_api) + "(" + settings.dump() + ",\n" +
+         std::string(kEmbedded_directory_handles) + ");\n";
 }
 
 }  // namespace tavrelle::chromium

@@ -22,6 +22,10 @@ inline constexpr const char* kPageBindingName = "__tavrelleHostBinding";
 // messages to chrome.webview's listeners.
 inline constexpr const char* kPageDispatcherName = "__tavrelleDeliverHostMessage";
 
+// The global function, fixed like the dispatcher, that delivers the host's replies to
+// the calls of the page's folder handles.
+inline constexpr const char* kFileSystemReplyName = "__tavrelleDeliverFileSystemReply";
+
 // The source evaluated in every new document: the page API with its settings applied.
 std::string pageScriptSource(const PageScriptConfig& config);
 

@@ -3,7 +3,7 @@
 // fullscreen, close and new-window requests, accelerator keys) through the host's
 // binding. Everything the page could tamper with is captured before the page runs.
 // Reports are one string: a kind letter followed by its data.
-(function (config) {
+(function (config, makeDirectoryHandles) {
   'use strict';
   const binding = globalThis[config.binding];
   if (typeof binding !== 'function') return;
@@ -36,6 +36,12 @@
     }
   };
 
+  // The folder handles the host grants: for the top-level document only.
+  const directoryHandles = isTop && typeof makeDirectoryHandles === 'function' ?
+      makeDirectoryHandles((text) => { report('d' + text); }) : null;
+  const arrayMap = Array.prototype.map;
+  const isArray = Array.isArray;
+
   // ----- window.chrome.webview -----
   const listeners = new EventTarget();
   const webview = {
@@ -60,11 +66,21 @@
 
   // The host's way in: called by the host in this document's context.
   defineProperty(window, config.dispatcher, {
-    value: function (data) {
+    value: function (data, objects) {
       if (!config.messages) return;
       const event = new MessageEventClass('message', { data: data });
-      defineProperty(event, 'additionalObjects', { value: freeze([]), enumerable: true });
+      const additional = directoryHandles !== null && isArray(objects) ?
+          apply(arrayMap, objects, [directoryHandles.handleFor]) : [];
+      defineProperty(event, 'additionalObjects', { value: freeze(additional), enumerable: true });
       apply(dispatchEvent, listeners, [event]);
+    },
+    writable: false, configurable: false, enumerable: false,
+  });
+
+  // The host's replies to the folder handles' calls.
+  defineProperty(window, config.fileSystemReplies, {
+    value: function (reply) {
+      if (directoryHandles !== null) directoryHandles.receiveReply(reply);
     },
     writable: false, configurable: false, enumerable: false,
   });
