@@ -1,4 +1,4 @@
-// fuzz-sources: src/app/AppConfig.cpp src/app/JsonReaders.cpp src/app/TruncatedBits.cpp
+// fuzz-sources: src/app/AppConfig.cpp src/common/JsonReaders.cpp src/common/TruncatedBits.cpp
 // Any text as "package.json": ParsePackageJson may only fail with the exceptions it
 // documents (the JSON library's, or std::runtime_error with a short text).
 #include <cstddef>

@@ -6,7 +6,7 @@
 #
 # A target names the project sources it needs in one comment line, paths from the
 # repository root:
-#   // fuzz-sources: src/app/AppConfig.cpp src/app/JsonReaders.cpp
+#   // fuzz-sources: src/app/AppConfig.cpp src/common/JsonReaders.cpp
 set -euo pipefail
 
 usage="usage: fuzz/run.sh BUILD_DIR RUNS"

@@ -7,8 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/JsonReaders.h"
-#include "app/TruncatedBits.h"
+#include "common/JsonReaders.h"
+#include "common/TruncatedBits.h"
 
 namespace tavrelle {
 

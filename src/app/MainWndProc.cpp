@@ -1,6 +1,7 @@
 #include "app/MainWndProc.h"
 
 #include "app/CurrentWebViewHost.h"
+#include "messaging/PointerLock.h"
 #include "messaging/HostMessages.h"
 #include "webview/ZephyxWebView.h"
 

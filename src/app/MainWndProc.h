@@ -6,7 +6,6 @@
 namespace tavrelle {
 
 // Timer ids used with the main window.
-inline constexpr int32_t kPointerLockTimerId = 1000;    // every 10 ms while pointer lock is on
 inline constexpr int32_t kVisualHostingTimerId = 1001;  // every 100 ms in visual capture mode
 
 // The main window's procedure: keeps the web view in step with the window (bounds,

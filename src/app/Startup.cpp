@@ -8,7 +8,7 @@
 #include "app/AppOrigin.h"
 #include "app/CurrentWebViewHost.h"
 #include "app/DefaultCaption.h"
-#include "app/Dpi.h"
+#include "common/Dpi.h"
 #include "app/MainWndProc.h"
 #include "extensions/ExtensionManager.h"
 #include "webview/ZephyxWebView.h"

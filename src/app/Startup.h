@@ -36,8 +36,7 @@ struct StartupPorts {
   std::function<bool(const std::string& path)> fileExists;
   std::function<std::shared_ptr<const MappedFile>(const std::string& path)> mapFile;
   std::function<std::string()> localAppDataFolder;
-  std::function<void(const std::string& text, const std::string& caption, MessageBoxIcon icon)>
-      showMessageBox;
+  ShowMessageBoxPort showMessageBox;
   std::function<void(const std::string& target)> shellOpen;
   std::function<void(const std::string& name, const std::string& value)> setEnvironmentVariable;
   std::function<std::optional<Image>(std::span<const std::byte> bytes)> decodeImage;

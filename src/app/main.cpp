@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "app/Startup.h"
-#include "platform/Dialogs.h"
 #include "platform/ExecutableResources.h"
 #include "platform/Files.h"
 #include "platform/Folders.h"
@@ -12,6 +11,7 @@
 #include "platform/ProcessEnvironment.h"
 #include "platform/Shell.h"
 #include "platform/chromium/ChromiumRuntime.h"
+#include "platform/linux/Dialogs.h"
 #include "platform/linux/PollEventLoop.h"
 #include "platform/linux/X11WindowSystem.h"
 
@@ -27,7 +27,7 @@ StartupPorts LinuxPorts(webview::WebViewRuntime& runtime, EventLoop& loop) {
   ports.fileExists = FileExists;
   ports.mapFile = MappedFile::open;
   ports.localAppDataFolder = LocalAppDataFolder;
-  ports.showMessageBox = ShowMessageBox;
+  ports.showMessageBox = linux_platform::ShowMessageBox;
   ports.shellOpen = ShellOpen;
   ports.setEnvironmentVariable = SetProcessEnvironmentVariable;
   ports.decodeImage = DecodeImage;

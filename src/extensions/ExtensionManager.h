@@ -7,6 +7,7 @@
 
 namespace tavrelle {
 
+class MessageChannel;
 class ZephyxWebView;
 
 struct ExtensionFolders {
@@ -17,8 +18,8 @@ struct ExtensionFolders {
 };
 
 // The host's side of the extension-manager library: the paths and texts it hands
-// out, the component ids the library registered, and the messages for the page that
-// wait until the page has sent "wrapper-init". One instance, main thread only.
+// out, the component ids the library registered, and its messages to and from the
+// page. One instance, main thread only.
 class ExtensionManager final : public IWrapperApp {
  public:
   ExtensionManager(ExtensionFolders folders, std::string packageJson);
@@ -26,8 +27,10 @@ class ExtensionManager final : public IWrapperApp {
   ExtensionManager& operator=(const ExtensionManager&) = delete;
   ~ExtensionManager() = default;
 
-  // From now on messages can reach the page through this host.
-  void attachWebViewHost(ZephyxWebView* host) { webViewHost_ = host; }
+  // From now on messages go through this host's channel, those posted before first.
+  void attachWebViewHost(ZephyxWebView* host);
+  // Registers "extension-message" and the component ids of the start handshake.
+  void AddHandlersTo(MessageChannel& channel);
 
   void PostMessageToPage(const char* json) override;
   const char* GetFolderPath(const char* name) override;
@@ -36,10 +39,6 @@ class ExtensionManager final : public IWrapperApp {
   [[nodiscard]] const std::vector<std::string>& registeredComponentIds() const {
     return registeredComponentIds_;
   }
-  [[nodiscard]] bool isPageReady() const { return isPageReady_; }
-  [[nodiscard]] const std::vector<std::string>& pendingMessages() const { return pendingMessages_; }
-  // The page has started: later messages are posted at once. Never undone.
-  void markPageReady();
 
   [[nodiscard]] const ExtensionFolders& folders() const { return folders_; }
 
@@ -55,8 +54,7 @@ class ExtensionManager final : public IWrapperApp {
   std::string packageJson_;
   ZephyxWebView* webViewHost_ = nullptr;
   std::vector<std::string> registeredComponentIds_;
-  bool isPageReady_ = false;
-  std::vector<std::string> pendingMessages_;
+  std::vector<std::string> postedBeforeHost_;
 };
 
 }  // namespace tavrelle

@@ -1,123 +1,95 @@
-// The page's messages to the host and the host's messages to the page.
+#include "messaging/MessageChannel.h"
 
-#include <array>
-#include <string>
-#include <string_view>
+#include <utility>
 
-#include <nlohmann/json.hpp>
-
-#include "app/JsonReaders.h"
-#include "extensions/ExtensionManager.h"
-#include "messaging/DirectoryHandles.h"
+#include "common/JsonReaders.h"
 #include "messaging/HostMessages.h"
-#include "webview/ZephyxWebView.h"
+#include "webview/WebViewRuntime.h"
 
 namespace tavrelle {
 
-namespace {
-
-using json = nlohmann::json;
-
-// One action a page message can ask for: the parsed message and, for messages that
-// travel on unchanged, the text as the page posted it.
-using MessageAction = void (*)(ZephyxWebView& host, const json& message, const std::string& text);
-
-struct IncomingMessage {
-  std::string_view type;
-  MessageAction action;
-};
-
-void WrapperInit(ZephyxWebView& host, const json&, const std::string&) { host.HandleWrapperInit(); }
-
-void SetFullscreen(ZephyxWebView& host, const json& message, const std::string&) {
-  host.SetFullscreen(GetBoolOr(message, "fullscreen", false));
+MessageChannel::MessageChannel(std::string contentOrigin)
+    : contentOrigin_(std::move(contentOrigin)) {
+  addHandler(host_messages::kWrapperInit,
+             [this](const nlohmann::json&, const std::string&) { HandleWrapperInit(); });
 }
 
-void SetWindowSize(ZephyxWebView& host, const json& message, const std::string&) {
-  const int32_t height = GetIntOr(message, "windowHeight", 0);
-  const int32_t width = GetIntOr(message, "windowWidth", 0);
-  host.SetWindowSize(width, height);
+void MessageChannel::addHandler(std::string_view type, Handler handler) {
+  routes_.push_back(Route{std::string(type), std::move(handler)});
 }
 
-void SetWindowPosition(ZephyxWebView& host, const json& message, const std::string&) {
-  const int32_t y = GetIntOr(message, "windowY", 0);
-  const int32_t x = GetIntOr(message, "windowX", 0);
-  host.SetWindowPosition(x, y);
+void MessageChannel::addHandshakeStep(HandshakeStep step) {
+  handshakeSteps_.push_back(std::move(step));
 }
 
-void MaximizeWindow(ZephyxWebView& host, const json&, const std::string&) {
-  host.ShowWindowCommand(ShowCommand::Maximize);
+void MessageChannel::setComponentIdsSource(ComponentIdsSource source) {
+  componentIds_ = std::move(source);
 }
 
-void MinimizeWindow(ZephyxWebView& host, const json&, const std::string&) {
-  host.ShowWindowCommand(ShowCommand::Minimize);
+bool MessageChannel::IsAcceptedSource(const std::string& source) const {
+  return source.starts_with(contentOrigin_);
 }
 
-void RestoreWindow(ZephyxWebView& host, const json&, const std::string&) {
-  host.ShowWindowCommand(ShowCommand::Restore);
+void MessageChannel::OnWebMessageReceived(const webview::WebMessageReceivedEventArgs& args) {
+  if (!IsAcceptedSource(args.get_Source())) {
+    return;
+  }
+  const auto& text = args.TryGetWebMessageAsString();
+  if (text) {
+    HandleWebMessage(*text);
+  }
 }
 
-void FocusWindow(ZephyxWebView& host, const json&, const std::string&) { host.FocusWindow(); }
-
-void SetPointerLockEnabled(ZephyxWebView& host, const json& message, const std::string&) {
-  host.SetPointerLockEnabled(GetBoolOr(message, "isEnabled", false));
+void MessageChannel::HandleWebMessage(const std::string& text) {
+  try {
+    const nlohmann::json message = nlohmann::json::parse(text);
+    Dispatch(GetStringOr(message, "type", ""), message, text);
+  } catch (...) {
+    // A message that cannot be parsed or fails in its handler is abandoned; the page
+    // hears nothing and the host carries on with the next one.
+  }
 }
 
-void ExtensionMessage(ZephyxWebView& host, const json&, const std::string& text) {
-  host.extensionManager()->forwardExtensionMessage(text);
+void MessageChannel::Dispatch(const std::string& type, const nlohmann::json& message,
+                              const std::string& text) {
+  for (const Route& route : routes_) {
+    if (route.type == type) {
+      route.handler(message, text);
+      return;
+    }
+  }
 }
 
-// Compared in this order, whole and case-sensitive; the first match runs.
-constexpr std::array kIncomingMessages{
-    IncomingMessage{host_messages::kWrapperInit, WrapperInit},
-    IncomingMessage{host_messages::kSetFullscreen, SetFullscreen},
-    IncomingMessage{host_messages::kSetWindowSize, SetWindowSize},
-    IncomingMessage{host_messages::kSetWindowPosition, SetWindowPosition},
-    IncomingMessage{host_messages::kMaximizeWindow, MaximizeWindow},
-    IncomingMessage{host_messages::kMinimizeWindow, MinimizeWindow},
-    IncomingMessage{host_messages::kRestoreWindow, RestoreWindow},
-    IncomingMessage{host_messages::kFocusWindow, FocusWindow},
-    IncomingMessage{host_messages::kSetPointerLockEnabled, SetPointerLockEnabled},
-    IncomingMessage{host_messages::kExtensionMessage, ExtensionMessage},
-};
+// The answer and the queued messages go out directly, so nothing is queued twice.
+void MessageChannel::HandleWrapperInit() {
+  for (const HandshakeStep& step : handshakeSteps_) {
+    step();
+  }
+  const std::vector<std::string> ids = componentIds_ ? componentIds_() : std::vector<std::string>{};
+  PostJsonToPage(host_messages::WrapperInitResponse(ids));
+  for (const std::string& pending : pendingMessages_) {
+    PostJsonToPage(pending);
+  }
+  isPageReady_ = true;
+  pendingMessages_.clear();
+}
 
-}  // namespace
+void MessageChannel::LogToConsole(const std::string& message, const std::string& logType) {
+  PostMessageToPage(host_messages::LogToConsole(message, logType));
+}
 
-void ZephyxWebView::PostJsonToPage(const std::string& json) {
+void MessageChannel::PostJsonToPage(const std::string& json) {
   if (webView_ != nullptr) {
     webView_->PostWebMessageAsJson(json);
   }
 }
 
-void ZephyxWebView::HandleWebMessage(const std::string& text) {
-  try {
-    const json message = json::parse(text);
-    const std::string type = GetStringOr(message, "type", "");
-    for (const auto& incoming : kIncomingMessages) {
-      if (incoming.type == type) {
-        incoming.action(*this, message, text);
-        return;
-      }
-    }
-  } catch (...) {
-    // A message that cannot be parsed or fails in its action is abandoned; the page
-    // hears nothing and the host carries on with the next one.
+void MessageChannel::PostMessageToPage(const std::string& json) {
+  if (isPageReady_) {
+    PostJsonToPage(json);
+    return;
   }
-}
-
-// The folder handles go first; the answer and the queued messages go out directly, so
-// nothing is queued twice.
-void ZephyxWebView::HandleWrapperInit() {
-  if (webView_ != nullptr) directoryHandles_->send(*webView_);
-  PostJsonToPage(host_messages::WrapperInitResponse(extensionManager_->registeredComponentIds()));
-  for (const auto& pending : extensionManager_->pendingMessages()) {
-    PostJsonToPage(pending);
-  }
-  extensionManager_->markPageReady();
-}
-
-void ZephyxWebView::LogToConsole(const std::string& message, const std::string& logType) {
-  extensionManager_->PostMessageToPage(host_messages::LogToConsole(message, logType).c_str());
+  pendingMessages_.push_back(json);
 }
 
 }  // namespace tavrelle

@@ -1,18 +1,21 @@
-// The page's commands to the main window, and the one fullscreen state shared by the
-// page's requests and the web view's element fullscreen.
+#include "messaging/WindowCommands.h"
 
-#include "app/Dpi.h"
+#include <string>
+#include <utility>
+
+#include "common/Dpi.h"
+#include "common/JsonReaders.h"
 #include "messaging/HostMessages.h"
-#include "webview/ZephyxWebView.h"
+#include "messaging/MessageChannel.h"
 
 namespace tavrelle {
 
 namespace {
 
+using json = nlohmann::json;
+
 // Title bar and sizing border go while fullscreen.
 constexpr uint32_t kFramedStyleMask = window_style::kCaption | window_style::kThickFrame;
-// Dialog-modal frame, window edge, client edge and static edge.
-constexpr uint32_t kEdgeExStyleMask = 0x00020301;
 
 constexpr uint32_t kFullscreenPosFlags =
     window_pos::kNoZOrder | window_pos::kNoActivate | window_pos::kFrameChanged;
@@ -23,54 +26,81 @@ constexpr uint32_t kMovePosFlags =
 
 }  // namespace
 
-void ZephyxWebView::SetFullscreen(bool enable) {
+WindowCommands::WindowCommands(MainWindow& window, PagePoster& page, FocusPage focusPage)
+    : window_(window), page_(page), focusPage_(std::move(focusPage)) {}
+
+void WindowCommands::AddHandlersTo(MessageChannel& channel) {
+  channel.addHandler(host_messages::kSetFullscreen,
+                     [this](const json& message, const std::string&) {
+                       SetFullscreen(GetBoolOr(message, "fullscreen", false));
+                     });
+  channel.addHandler(host_messages::kSetWindowSize,
+                     [this](const json& message, const std::string&) {
+                       const int32_t height = GetIntOr(message, "windowHeight", 0);
+                       const int32_t width = GetIntOr(message, "windowWidth", 0);
+                       SetWindowSize(width, height);
+                     });
+  channel.addHandler(host_messages::kSetWindowPosition,
+                     [this](const json& message, const std::string&) {
+                       const int32_t y = GetIntOr(message, "windowY", 0);
+                       const int32_t x = GetIntOr(message, "windowX", 0);
+                       SetWindowPosition(x, y);
+                     });
+  const auto show = [this](ShowCommand command) {
+    return [this, command](const json&, const std::string&) { ShowWindowCommand(command); };
+  };
+  channel.addHandler(host_messages::kMaximizeWindow, show(ShowCommand::Maximize));
+  channel.addHandler(host_messages::kMinimizeWindow, show(ShowCommand::Minimize));
+  channel.addHandler(host_messages::kRestoreWindow, show(ShowCommand::Restore));
+  channel.addHandler(host_messages::kFocusWindow,
+                     [this](const json&, const std::string&) { FocusWindow(); });
+}
+
+void WindowCommands::SetFullscreen(bool enable) {
   if (enable == isFullscreen_) {
     return;
   }
   isFullscreen_ = enable;
   Rect target;
   if (enable) {
-    savedStyle_ = window_->style();
-    savedExStyle_ = window_->exStyle();
-    savedRect_ = window_->windowRect();
-    window_->setStyle(savedStyle_ & ~kFramedStyleMask);
-    window_->setExStyle(savedExStyle_ & ~kEdgeExStyleMask);
-    target = window_->monitorRectNearest();
+    savedStyle_ = window_.style();
+    savedRect_ = window_.windowRect();
+    window_.setStyle(savedStyle_ & ~kFramedStyleMask);
+    target = window_.monitorRectNearest();
   } else {
-    window_->setStyle(savedStyle_);
-    window_->setExStyle(savedExStyle_);
+    window_.setStyle(savedStyle_);
     target = savedRect_;
   }
-  window_->setWindowPos(target.left, target.top, target.width(), target.height(),
-                        kFullscreenPosFlags);
-  window_->markFullscreen(enable);
-  PostJsonToPage(host_messages::FullscreenChange(enable));
+  window_.setWindowPos(target.left, target.top, target.width(), target.height(),
+                       kFullscreenPosFlags);
+  window_.markFullscreen(enable);
+  page_.PostJsonToPage(host_messages::FullscreenChange(enable));
 }
 
 // Requests made while fullscreen are dropped, not remembered for later.
-void ZephyxWebView::SetWindowSize(int32_t width, int32_t height) {
+void WindowCommands::SetWindowSize(int32_t width, int32_t height) {
   if (isFullscreen_ || width < 1 || height < 1) {
     return;
   }
   const Rect client{0, 0, ScaleForDpi(width), ScaleForDpi(height)};
-  const Rect outer = window_->adjustWindowRect(client, window_->style());
-  window_->setWindowPos(0, 0, outer.width(), outer.height(), kResizePosFlags);
+  const Rect outer = window_.adjustWindowRect(client, window_.style());
+  window_.setWindowPos(0, 0, outer.width(), outer.height(), kResizePosFlags);
 }
 
 // Negative positions are fine: monitors may lie left of or above the primary one.
-void ZephyxWebView::SetWindowPosition(int32_t x, int32_t y) {
+void WindowCommands::SetWindowPosition(int32_t x, int32_t y) {
   if (isFullscreen_) {
     return;
   }
-  window_->setWindowPos(ScaleForDpi(x), ScaleForDpi(y), 0, 0, kMovePosFlags);
+  window_.setWindowPos(ScaleForDpi(x), ScaleForDpi(y), 0, 0, kMovePosFlags);
 }
 
-void ZephyxWebView::ShowWindowCommand(ShowCommand command) { window_->showCommand(command); }
+void WindowCommands::ShowWindowCommand(ShowCommand command) { window_.showCommand(command); }
 
-void ZephyxWebView::FocusWindow() {
-  window_->setForeground();
-  if (controller_) {
-    controller_->MoveFocus(webview::MoveFocusReason::Programmatic);
+void WindowCommands::FocusWindow() {
+  window_.setForeground();
+  if (focusPage_) {
+    focusPage_();
   }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace tavrelle {
@@ -7,7 +8,9 @@ namespace tavrelle {
 enum class MessageBoxIcon { Error, Warning };
 
 // Shows a modal message with one OK button and no owner window, and waits until it is
-// dismissed. Always also written to standard error, so it is seen without a display.
-void ShowMessageBox(const std::string& text, const std::string& caption, MessageBoxIcon icon);
+// dismissed. Implementations also write it to standard error, so that it is seen
+// without a display.
+using ShowMessageBoxPort =
+    std::function<void(const std::string& text, const std::string& caption, MessageBoxIcon icon)>;
 
 }  // namespace tavrelle

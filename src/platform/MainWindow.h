@@ -102,8 +102,6 @@ class MainWindow {
   [[nodiscard]] virtual uint32_t style() const = 0;
   // Applies the decoration bits; the state bits restore maximized or normal state.
   virtual void setStyle(uint32_t style) = 0;
-  [[nodiscard]] virtual uint32_t exStyle() const = 0;
-  virtual void setExStyle(uint32_t exStyle) = 0;
 
   // Outer rectangle in screen coordinates, frame included.
   [[nodiscard]] virtual Rect windowRect() const = 0;

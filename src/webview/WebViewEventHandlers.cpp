@@ -37,6 +37,12 @@ void ZephyxWebView::OnDOMContentLoaded() {
   controller_->MoveFocus(webview::MoveFocusReason::Programmatic);
 }
 
+void ZephyxWebView::FocusPage() {
+  if (controller_) {
+    controller_->MoveFocus(webview::MoveFocusReason::Programmatic);
+  }
+}
+
 void ZephyxWebView::OnDocumentTitleChanged() { window_->setTitle(webView_->get_DocumentTitle()); }
 
 // The app stays on its own origin; a cancelled address is not opened anywhere else.
@@ -73,16 +79,6 @@ void ZephyxWebView::OnAcceleratorKeyPressed(webview::AcceleratorKeyPressedEventA
 void ZephyxWebView::OnWebResourceRequested(webview::WebResourceRequestedEventArgs& args) {
   if (directoryHandles_->answerBodyRequest(args)) return;
   resourceServer_->handleRequest(args);
-}
-
-void ZephyxWebView::OnWebMessageReceived(webview::WebMessageReceivedEventArgs& args) {
-  if (!IsAcceptedSource(args.get_Source())) {
-    return;
-  }
-  const auto& text = args.TryGetWebMessageAsString();
-  if (text) {
-    HandleWebMessage(*text);
-  }
 }
 
 // Without its browser the window shows nothing and can do nothing. A renderer that

@@ -5,6 +5,7 @@
 #include "app/AppOrigin.h"
 #include "app/DefaultCaption.h"
 #include "content/ResourceServer.h"
+#include "extensions/ExtensionManager.h"
 #include "messaging/DirectoryHandles.h"
 #include "platform/Folders.h"
 
@@ -52,7 +53,19 @@ ZephyxWebView::ZephyxWebView(WebViewHostSetup setup, webview::WebViewRuntime& ru
                                                        *bundle_, std::move(setup.bundleFile))),
       directoryHandles_(std::make_unique<DirectoryHandles>(
           DirectoryHandlesSetup(appFolder_, webRoot_, userDataFolder_, contentOrigin_),
-          folderTable_)) {}
+          folderTable_)),
+      channel_(contentOrigin_),
+      windowCommands_(*window_, channel_, [this] { FocusPage(); }),
+      pointerLock_(*window_, channel_) {
+  // The folder handles are the first message of every handshake.
+  channel_.addHandshakeStep([this] {
+    if (webView_ != nullptr) directoryHandles_->send(*webView_);
+  });
+  // Compared in this order: the handshake, window commands, pointer lock, extensions.
+  windowCommands_.AddHandlersTo(channel_);
+  pointerLock_.AddHandlersTo(channel_);
+  extensionManager_->AddHandlersTo(channel_);
+}
 
 // The web view belongs to the controller and goes first; the controller is never closed
 // explicitly, releasing it is enough.
@@ -119,6 +132,7 @@ void ZephyxWebView::FailCreation(const webview::CreationResult& result) {
 
 void ZephyxWebView::InitWithController() {
   webView_ = &controller_->get_CoreWebView2();
+  channel_.attachWebView(webView_);
   ApplySettings();
   TakeOverAcceleratorKeys();
   ApplyInputSettings();
@@ -172,7 +186,7 @@ void ZephyxWebView::RegisterPageEventHandlers() {
   webView_->add_NewWindowRequested(
       [this](webview::NewWindowRequestedEventArgs& args) { OnNewWindowRequested(args); });
   webView_->add_WebMessageReceived(
-      [this](webview::WebMessageReceivedEventArgs& args) { OnWebMessageReceived(args); });
+      [this](webview::WebMessageReceivedEventArgs& args) { channel_.OnWebMessageReceived(args); });
   webView_->add_DOMContentLoaded([this] { OnDOMContentLoaded(); });
   webView_->add_FileSystemCallReceived([this](webview::FileSystemCallReceivedEventArgs& args) {
     directoryHandles_->handleCall(args, *webView_);

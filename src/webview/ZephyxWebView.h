@@ -8,6 +8,9 @@
 #include <string>
 
 #include "app/AppConfig.h"
+#include "messaging/MessageChannel.h"
+#include "messaging/PointerLock.h"
+#include "messaging/WindowCommands.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
 #include "platform/Geometry.h"
@@ -25,8 +28,7 @@ class ResourceServer;
 struct WebViewHostPorts {
   std::function<void(const std::string& target)> shellOpen;
   std::function<void(const std::string& name, const std::string& value)> setEnvironmentVariable;
-  std::function<void(const std::string& text, const std::string& caption, MessageBoxIcon icon)>
-      showMessageBox;
+  ShowMessageBoxPort showMessageBox;
   // Ends the main loop; the process then exits with the code.
   std::function<void(int exitCode)> endMainLoop;
 };
@@ -66,28 +68,27 @@ class ZephyxWebView {
   void InitWithController();
 
   // ----- Message channel -----
-  // Posts one JSON text to the page at once (dropped while no web view exists).
-  void PostJsonToPage(const std::string& json);
-  // Parses and dispatches one page message; a message that fails in any way is dropped.
-  void HandleWebMessage(const std::string& text);
-  // The answer to "wrapper-init".
-  void HandleWrapperInit();
-  // A "log-to-console" line for the page, queued until the page has started.
-  void LogToConsole(const std::string& message, const std::string& logType);
+  void PostJsonToPage(const std::string& json) { channel_.PostJsonToPage(json); }
+  void PostMessageToPage(const std::string& json) { channel_.PostMessageToPage(json); }
+  void HandleWebMessage(const std::string& text) { channel_.HandleWebMessage(text); }
+  void HandleWrapperInit() { channel_.HandleWrapperInit(); }
+  void LogToConsole(const std::string& message, const std::string& logType) {
+    channel_.LogToConsole(message, logType);
+  }
 
   // ----- Window commands -----
-  void SetFullscreen(bool enable);
-  // Client size in logical pixels; ignored while fullscreen or when either is below 1.
-  void SetWindowSize(int32_t width, int32_t height);
-  // Outer top-left corner in logical pixels; ignored while fullscreen.
-  void SetWindowPosition(int32_t x, int32_t y);
-  void ShowWindowCommand(ShowCommand command);
-  void FocusWindow();
+  void SetFullscreen(bool enable) { windowCommands_.SetFullscreen(enable); }
+  void SetWindowSize(int32_t width, int32_t height) {
+    windowCommands_.SetWindowSize(width, height);
+  }
+  void SetWindowPosition(int32_t x, int32_t y) { windowCommands_.SetWindowPosition(x, y); }
+  void ShowWindowCommand(ShowCommand command) { windowCommands_.ShowWindowCommand(command); }
+  void FocusWindow() { windowCommands_.FocusWindow(); }
 
   // ----- Pointer lock -----
-  void SetPointerLockEnabled(bool enabled);
-  void OnRawMouseMovement(int32_t dx, int32_t dy);
-  void OnPointerLockTimer();
+  void SetPointerLockEnabled(bool enabled) { pointerLock_.SetEnabled(enabled); }
+  void OnRawMouseMovement(int32_t dx, int32_t dy) { pointerLock_.OnRawMouseMovement(dx, dy); }
+  void OnPointerLockTimer() { pointerLock_.OnTimer(); }
 
   // Drops the resource server's cached file mappings (at shutdown).
   void ReleaseMappedFiles();
@@ -97,7 +98,8 @@ class ZephyxWebView {
   [[nodiscard]] webview::WebView* webView() const { return webView_; }
   [[nodiscard]] ExtensionManager* extensionManager() const { return extensionManager_; }
   [[nodiscard]] const std::string& contentOrigin() const { return contentOrigin_; }
-  [[nodiscard]] bool isFullscreen() const { return isFullscreen_; }
+  [[nodiscard]] bool isFullscreen() const { return windowCommands_.isFullscreen(); }
+  [[nodiscard]] MessageChannel& messageChannel() { return channel_; }
   [[nodiscard]] const FolderTable& folderTable() const { return folderTable_; }
 
  private:
@@ -117,13 +119,14 @@ class ZephyxWebView {
   // Event handlers.
   void OnAcceleratorKeyPressed(webview::AcceleratorKeyPressedEventArgs& args);
   void OnDocumentTitleChanged();
+  // Gives the keyboard to the page, once the controller exists.
+  void FocusPage();
   void OnWebResourceRequested(webview::WebResourceRequestedEventArgs& args);
   void OnNavigationStarting(webview::NavigationStartingEventArgs& args);
   void OnPermissionRequested(webview::PermissionRequestedEventArgs& args);
   void OnContainsFullScreenElementChanged();
   void OnWindowCloseRequested();
   void OnNewWindowRequested(webview::NewWindowRequestedEventArgs& args);
-  void OnWebMessageReceived(webview::WebMessageReceivedEventArgs& args);
   void OnDOMContentLoaded();
   void OnProcessFailed(webview::ProcessFailedEventArgs& args);
 
@@ -149,10 +152,9 @@ class ZephyxWebView {
   std::unique_ptr<ResourceServer> resourceServer_;  // holds the cache of mapped files
   std::unique_ptr<DirectoryHandles> directoryHandles_;
 
-  bool isFullscreen_ = false;
-  uint32_t savedStyle_ = 0;
-  uint32_t savedExStyle_ = 0;
-  Rect savedRect_;
+  MessageChannel channel_;
+  WindowCommands windowCommands_;
+  PointerLock pointerLock_;
 
   // Filled by the directory handles; declared before them, as they write into it.
 };

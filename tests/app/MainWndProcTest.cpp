@@ -27,10 +27,7 @@ class MainWndProcTest : public ::testing::Test {
     EXPECT_EQ(deliver({.kind = Kind::Size, .sizeType = SizeType::Maximized}), Handled);
     EXPECT_EQ(deliver({.kind = Kind::Move}), Handled);
     EXPECT_EQ(deliver({.kind = Kind::SetFocus}), Default);
-    EXPECT_EQ(deliver({.kind = Kind::RawInput, .rawDx = -4, .rawDy = 7}), Handled);
-    for (const int32_t id : {1000, 1001, 7}) {
-      EXPECT_EQ(deliver({.kind = Kind::Timer, .timerId = id}), Handled);
-    }
+    EXPECT_EQ(deliver({.kind = Kind::Timer, .timerId = 7}), Handled);
   }
 
   test::WebViewHostHarness harness;
@@ -76,10 +73,6 @@ TEST_F(MainWndProcTest, MoveTellsTheControllerAndFocusGoesIntoThePage) {
   harness.log->clear();
   EXPECT_EQ(deliver({.kind = Kind::SetFocus}), Default);
   EXPECT_EQ(harness.log->entries(), std::vector<std::string>{"controller.MoveFocus"});
-  harness.log->clear();
-  EXPECT_EQ(deliver({.kind = Kind::RawInput, .rawDx = -4, .rawDy = 7}), Handled);
-  EXPECT_EQ(deliver({.kind = Kind::Timer, .timerId = 1000}), Handled);
-  EXPECT_TRUE(harness.log->entries().empty());
 }
 
 }  // namespace

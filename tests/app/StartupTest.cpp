@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/CurrentWebViewHost.h"
-#include "app/Dpi.h"
+#include "common/Dpi.h"
 #include "extensions/ExtensionManager.h"
 #include "support/BundleBuilder.h"
 #include "support/FakeStartupPorts.h"

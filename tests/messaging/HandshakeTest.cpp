@@ -2,6 +2,7 @@
 
 #include "extensions/ExtensionManager.h"
 #include "messaging/HostMessages.h"
+#include "messaging/MessageChannel.h"
 #include "support/WebViewHostHarness.h"
 #include "webview/ZephyxWebView.h"
 
@@ -20,6 +21,7 @@ class HandshakeTest : public ::testing::Test {
   void SetUp() override { harness.createAndComplete(); }
   void pageStarts() { harness.host().HandleWebMessage(R"({"type":"wrapper-init"})"); }
   ExtensionManager& extensions() { return harness.extensions; }
+  MessageChannel& channel() { return harness.host().messageChannel(); }
 
   test::WebViewHostHarness harness;
 };
@@ -28,10 +30,10 @@ TEST_F(HandshakeTest, QueuedMessagesFollowTheAnswerInOrderThenGoOutAtOnce) {
   extensions().PostMessageToPage(kExtA);
   harness.host().LogToConsole("loading", "normal");
   EXPECT_TRUE(harness.posted().empty());
-  EXPECT_FALSE(extensions().isPageReady());
+  EXPECT_FALSE(channel().isPageReady());
   pageStarts();
-  EXPECT_TRUE(extensions().isPageReady());
-  EXPECT_TRUE(extensions().pendingMessages().empty());
+  EXPECT_TRUE(channel().isPageReady());
+  EXPECT_TRUE(channel().pendingMessages().empty());
   extensions().PostMessageToPage(R"({"type":"ext-c"})");
   EXPECT_EQ(harness.posted(),
             (Posts{kHandles, kInitResponse, kExtA,
@@ -62,7 +64,7 @@ TEST_F(HandshakeTest, AfterAReloadMessagesStillGoOutBeforeTheNewHandshake) {
 TEST_F(HandshakeTest, WindowNoticesBypassTheQueue) {
   harness.host().SetFullscreen(true);
   EXPECT_EQ(harness.posted(), Posts{R"({"isFullscreen":true,"type":"fullscreen-change"})"});
-  EXPECT_FALSE(extensions().isPageReady());
+  EXPECT_FALSE(channel().isPageReady());
 }
 
 TEST(HostMessagesTest, CompactSortedAndUnescapedWithBadBytesReplaced) {
@@ -72,13 +74,6 @@ TEST(HostMessagesTest, CompactSortedAndUnescapedWithBadBytesReplaced) {
             R"({"logType":"normal","message":"Grüße \"x\"\n","type":"log-to-console"})");
   EXPECT_EQ(host_messages::LogToConsole("a\xff", "error"),
             "{\"logType\":\"error\",\"message\":\"a\xEF\xBF\xBD\",\"type\":\"log-to-console\"}");
-}
-
-TEST(ExtensionManagerTest, PackageTextAndUnknownFolders) {
-  ExtensionManager manager({"/opt/game/", "www/", "/data/game", "/opt/game/"}, R"({"name":"g"})");
-  EXPECT_STREQ(manager.GetPackageJson(), R"({"name":"g"})");
-  EXPECT_STREQ(manager.GetFolderPath("<documents>"), "");
-  EXPECT_TRUE(manager.registeredComponentIds().empty());
 }
 
 }  // namespace

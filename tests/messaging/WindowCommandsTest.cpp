@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/Dpi.h"
+#include "common/Dpi.h"
 #include "support/WebViewHostHarness.h"
 #include "webview/ZephyxWebView.h"
 
@@ -34,11 +34,9 @@ class WindowCommandsTest : public ::testing::Test {
 };
 
 TEST_F(WindowCommandsTest, EnteringFullscreenOnceDropsTheFrameAndCoversTheMonitor) {
-  window().setExStyle(0x00020301 | 0x8);  // every edge bit, and topmost, which stays
   send(kFullscreenOn);
   send(kFullscreenOn);
   EXPECT_EQ(window().style(), window_style::kOverlappedWindow & ~0x00C40000u);
-  EXPECT_EQ(window().exStyle(), 0x8u);
   EXPECT_EQ(positions(), (Calls{{0, 0, 1920, 1080, 0x34}}));
   EXPECT_EQ(window().fullscreenMarks, std::vector<bool>{true});
   EXPECT_EQ(harness.posted(),
@@ -57,11 +55,9 @@ TEST_F(WindowCommandsTest, LeavingRestoresAMaximizedWindowExactly) {
       window_style::kOverlappedWindow | window_style::kMaximize | window_style::kVisible;
   const Rect maximizedRect{-8, -8, 1928, 1048};
   window().setState(maximized, maximizedRect);
-  window().setExStyle(0x100);
   harness.host().SetFullscreen(true);
   harness.host().SetFullscreen(false);
   EXPECT_EQ(window().style(), maximized);
-  EXPECT_EQ(window().exStyle(), 0x100u);
   EXPECT_EQ(window().windowRect(), maximizedRect);
   EXPECT_EQ(positions().back(), (SetWindowPosCall{-8, -8, 1936, 1056, 0x34}));
   EXPECT_EQ(window().fullscreenMarks, (std::vector<bool>{true, false}));

@@ -56,8 +56,6 @@ class FakeMainWindow final : public MainWindow {
     styleWrites.push_back(style);
     style_ = style;
   }
-  [[nodiscard]] uint32_t exStyle() const override { return exStyle_; }
-  void setExStyle(uint32_t exStyle) override { exStyle_ = exStyle; }
   [[nodiscard]] Rect windowRect() const override { return windowRect_; }
   [[nodiscard]] Rect clientRect() const override { return clientRect_; }
   [[nodiscard]] Rect adjustWindowRect(Rect client, uint32_t style) const override {
@@ -107,7 +105,6 @@ class FakeMainWindow final : public MainWindow {
   WindowProc proc_;
   std::shared_ptr<CallLog> log_;
   uint32_t style_;
-  uint32_t exStyle_ = 0;
   Rect windowRect_;
   Rect clientRect_;
 };

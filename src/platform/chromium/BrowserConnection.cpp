@@ -12,7 +12,7 @@
 #include "platform/chromium/BrowserProcess.h"
 #include "platform/chromium/ChromiumQuirks.h"
 #include "platform/chromium/DevToolsPipe.h"
-#include "platform/linux/PollEventLoop.h"
+#include "platform/IoEventLoop.h"
 
 namespace tavrelle::chromium {
 
@@ -47,7 +47,7 @@ bool prepareProfile(const std::string& userDataFolder, std::string& error) {
 
 }  // namespace
 
-std::unique_ptr<BrowserConnection> BrowserConnection::launch(linux_platform::PollEventLoop& loop,
+std::unique_ptr<BrowserConnection> BrowserConnection::launch(IoEventLoop& loop,
                                                              const BrowserLaunchSettings& settings,
                                                              std::string& error) {
   if (!prepareProfile(settings.userDataFolder, error)) return nullptr;
@@ -61,9 +61,8 @@ std::unique_ptr<BrowserConnection> BrowserConnection::launch(linux_platform::Pol
       loop, std::move(launched.process), launched.toBrowserFd, launched.fromBrowserFd));
 }
 
-BrowserConnection::BrowserConnection(linux_platform::PollEventLoop& loop,
-                                     std::unique_ptr<BrowserProcess> process, int toBrowserFd,
-                                     int fromBrowserFd)
+BrowserConnection::BrowserConnection(IoEventLoop& loop, std::unique_ptr<BrowserProcess> process,
+                                     int toBrowserFd, int fromBrowserFd)
     : loop_(loop),
       process_(std::move(process)),
       pipe_(std::make_unique<DevToolsPipe>(loop, toBrowserFd, fromBrowserFd)),

@@ -8,9 +8,9 @@
 #include "platform/chromium/DevToolsClient.h"
 #include "webview/WebViewRuntime.h"
 
-namespace tavrelle::linux_platform {
-class PollEventLoop;
-}
+namespace tavrelle {
+class IoEventLoop;
+}  // namespace tavrelle
 
 namespace tavrelle::chromium {
 
@@ -30,7 +30,7 @@ class BrowserConnection {
 
   // Launches the browser (from the main thread: the child's death signal is tied to
   // the launching thread). Nothing and a reason in `error` when it could not start.
-  static std::unique_ptr<BrowserConnection> launch(linux_platform::PollEventLoop& loop,
+  static std::unique_ptr<BrowserConnection> launch(IoEventLoop& loop,
                                                    const BrowserLaunchSettings& settings,
                                                    std::string& error);
   ~BrowserConnection();
@@ -48,14 +48,14 @@ class BrowserConnection {
   void close();
 
  private:
-  BrowserConnection(linux_platform::PollEventLoop& loop, std::unique_ptr<BrowserProcess> process,
-                    int toBrowserFd, int fromBrowserFd);
+  BrowserConnection(IoEventLoop& loop, std::unique_ptr<BrowserProcess> process, int toBrowserFd,
+                    int fromBrowserFd);
   void watchProcess();
   void onProcessExited();
   void onConnectionClosed(const std::string& reason);
   void fail(webview::ProcessFailedKind kind, std::string description);
 
-  linux_platform::PollEventLoop& loop_;
+  IoEventLoop& loop_;
   std::unique_ptr<BrowserProcess> process_;
   std::unique_ptr<DevToolsPipe> pipe_;
   std::unique_ptr<DevToolsClient> client_;

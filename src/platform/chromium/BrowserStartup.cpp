@@ -4,8 +4,8 @@
 #include "platform/chromium/ChromiumController.h"
 #include "platform/chromium/ChromiumWebView.h"
 #include "platform/chromium/DevToolsClient.h"
-#include "platform/linux/BrowserWindowEmbedder.h"
-#include "platform/linux/PollEventLoop.h"
+#include "platform/BrowserWindowEmbedder.h"
+#include "platform/IoEventLoop.h"
 
 namespace tavrelle::chromium {
 
@@ -13,7 +13,7 @@ namespace {
 
 class StartupSequence : public std::enable_shared_from_this<StartupSequence> {
  public:
-  StartupSequence(linux_platform::PollEventLoop& loop, BrowserStartup::Request request,
+  StartupSequence(IoEventLoop& loop, BrowserStartup::Request request,
                   webview::ControllerCompletedHandler onCompleted)
       : loop_(loop), request_(std::move(request)), onCompleted_(std::move(onCompleted)) {}
 
@@ -121,7 +121,7 @@ class StartupSequence : public std::enable_shared_from_this<StartupSequence> {
   struct Leftovers {
     std::unique_ptr<ChromiumWebView> webView;
     std::unique_ptr<BrowserConnection> browser;
-    std::unique_ptr<linux_platform::EmbeddedBrowserWindow> window;
+    std::unique_ptr<EmbeddedBrowserWindow> window;
   };
 
   void complete(webview::CreationResult result,
@@ -141,20 +141,20 @@ class StartupSequence : public std::enable_shared_from_this<StartupSequence> {
     timer_.reset();
   }
 
-  linux_platform::PollEventLoop& loop_;
+  IoEventLoop& loop_;
   BrowserStartup::Request request_;
   webview::ControllerCompletedHandler onCompleted_;
-  std::unique_ptr<linux_platform::EmbeddedBrowserWindow> window_;
+  std::unique_ptr<EmbeddedBrowserWindow> window_;
   std::unique_ptr<BrowserConnection> browser_;
   std::unique_ptr<ChromiumWebView> webView_;
-  std::optional<linux_platform::PollEventLoop::TimerId> timer_;
+  std::optional<IoEventLoop::TimerId> timer_;
   bool attaching_ = false;
   std::shared_ptr<StartupSequence> self_;
 };
 
 }  // namespace
 
-void BrowserStartup::begin(linux_platform::PollEventLoop& loop, Request request,
+void BrowserStartup::begin(IoEventLoop& loop, Request request,
                            webview::ControllerCompletedHandler onCompleted) {
   auto sequence =
       std::make_shared<StartupSequence>(loop, std::move(request), std::move(onCompleted));

@@ -7,10 +7,10 @@
 #include "platform/chromium/BrowserCommandLine.h"
 #include "webview/WebViewRuntime.h"
 
-namespace tavrelle::linux_platform {
-class PollEventLoop;
+namespace tavrelle {
+class IoEventLoop;
 class BrowserWindowEmbedder;
-}  // namespace tavrelle::linux_platform
+}  // namespace tavrelle
 
 namespace tavrelle::chromium {
 
@@ -22,10 +22,10 @@ class BrowserStartup {
   struct Request {
     BrowserLaunchSettings launch;
     uint64_t parentWindow = 0;
-    linux_platform::BrowserWindowEmbedder* embedder = nullptr;  // null: headless
+    BrowserWindowEmbedder* embedder = nullptr;  // null: headless
   };
 
-  static void begin(linux_platform::PollEventLoop& loop, Request request,
+  static void begin(IoEventLoop& loop, Request request,
                     webview::ControllerCompletedHandler onCompleted);
 
   // How long the browser may take to show its app page and accept the setup.

@@ -2,13 +2,12 @@
 
 #include "platform/chromium/ChromiumWebView.h"
 #include "platform/chromium/DevToolsClient.h"
-#include "platform/linux/BrowserWindowEmbedder.h"
+#include "platform/BrowserWindowEmbedder.h"
 
 namespace tavrelle::chromium {
 
-ChromiumController::ChromiumController(
-    std::unique_ptr<linux_platform::EmbeddedBrowserWindow> window,
-    std::unique_ptr<ChromiumWebView> webView)
+ChromiumController::ChromiumController(std::unique_ptr<EmbeddedBrowserWindow> window,
+                                       std::unique_ptr<ChromiumWebView> webView)
     : window_(std::move(window)), webView_(std::move(webView)) {
   webView_->setAcceleratorKeyListener([this](webview::KeyEventKind kind, uint32_t key) {
     webview::AcceleratorKeyPressedEventArgs args(kind, key);

@@ -5,9 +5,9 @@
 
 #include "webview/WebViewRuntime.h"
 
-namespace tavrelle::linux_platform {
+namespace tavrelle {
 class EmbeddedBrowserWindow;
-}
+}  // namespace tavrelle
 
 namespace tavrelle::chromium {
 
@@ -18,7 +18,7 @@ class ChromiumWebView;
 class ChromiumController final : public webview::WebViewController {
  public:
   // window: the adopted browser window; null when headless.
-  ChromiumController(std::unique_ptr<linux_platform::EmbeddedBrowserWindow> window,
+  ChromiumController(std::unique_ptr<EmbeddedBrowserWindow> window,
                      std::unique_ptr<ChromiumWebView> webView);
   ~ChromiumController() override;
 
@@ -32,7 +32,7 @@ class ChromiumController final : public webview::WebViewController {
 
  private:
   // Declared first, so the browser closes before its window is let go.
-  std::unique_ptr<linux_platform::EmbeddedBrowserWindow> window_;
+  std::unique_ptr<EmbeddedBrowserWindow> window_;
   std::unique_ptr<ChromiumWebView> webView_;
   std::vector<webview::EventHandler<webview::AcceleratorKeyPressedEventArgs>>
       acceleratorKeyPressed_;

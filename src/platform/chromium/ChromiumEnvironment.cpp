@@ -3,7 +3,7 @@
 #include <unistd.h>
 
 #include "platform/chromium/BrowserStartup.h"
-#include "platform/linux/PollEventLoop.h"
+#include "platform/IoEventLoop.h"
 
 namespace tavrelle::chromium {
 

@@ -4,10 +4,10 @@
 
 #include "webview/WebViewRuntime.h"
 
-namespace tavrelle::linux_platform {
-class PollEventLoop;
+namespace tavrelle {
+class IoEventLoop;
 class BrowserWindowEmbedder;
-}  // namespace tavrelle::linux_platform
+}  // namespace tavrelle
 
 namespace tavrelle::chromium {
 
@@ -22,10 +22,10 @@ class ChromiumEnvironment final : public webview::WebViewEnvironment {
     std::string userDataFolder;
     std::string additionalBrowserArguments;
     bool headless = false;
-    linux_platform::BrowserWindowEmbedder* embedder = nullptr;
+    BrowserWindowEmbedder* embedder = nullptr;
   };
 
-  ChromiumEnvironment(linux_platform::PollEventLoop& loop, Settings settings)
+  ChromiumEnvironment(IoEventLoop& loop, Settings settings)
       : loop_(loop), settings_(std::move(settings)) {}
 
   // Without a parent window (0) or an embedder the browser runs headless.
@@ -40,7 +40,7 @@ class ChromiumEnvironment final : public webview::WebViewEnvironment {
   static constexpr int32_t kLaunchHeight = 600;
 
  private:
-  linux_platform::PollEventLoop& loop_;
+  IoEventLoop& loop_;
   Settings settings_;
   bool controllerRequested_ = false;
 };

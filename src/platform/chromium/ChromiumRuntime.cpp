@@ -4,7 +4,7 @@
 #include "platform/chromium/ChromiumEnvironment.h"
 #include "platform/chromium/ChromiumQuirks.h"
 #include "platform/chromium/PosixExecutableLookup.h"
-#include "platform/linux/PollEventLoop.h"
+#include "platform/IoEventLoop.h"
 #include "runtime/RuntimeLocator.h"
 
 namespace tavrelle::chromium {
@@ -15,8 +15,7 @@ constexpr auto kVersionProbeTimeout = std::chrono::seconds(10);
 
 }  // namespace
 
-ChromiumRuntime::ChromiumRuntime(linux_platform::PollEventLoop& loop,
-                                 ChromiumRuntimeOptions options)
+ChromiumRuntime::ChromiumRuntime(IoEventLoop& loop, ChromiumRuntimeOptions options)
     : loop_(loop), options_(std::move(options)) {}
 
 std::optional<ChromiumRuntime::Located> ChromiumRuntime::locate(

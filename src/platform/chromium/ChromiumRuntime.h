@@ -6,24 +6,24 @@
 
 #include "webview/WebViewRuntime.h"
 
-namespace tavrelle::linux_platform {
-class PollEventLoop;
+namespace tavrelle {
+class IoEventLoop;
 class BrowserWindowEmbedder;
-}  // namespace tavrelle::linux_platform
+}  // namespace tavrelle
 
 namespace tavrelle::chromium {
 
 struct ChromiumRuntimeOptions {
   bool headless = false;
-  linux_platform::BrowserWindowEmbedder* embedder = nullptr;  // null: headless
-  std::string appFolder;  // relative fixed runtime folders are found here
+  BrowserWindowEmbedder* embedder = nullptr;  // null: headless
+  std::string appFolder;                      // relative fixed runtime folders are found here
 };
 
 // The web view runtime of the Linux host: an installed Chromium-family browser (or a
 // fixed copy in a folder), driven over its DevTools pipe.
 class ChromiumRuntime final : public webview::WebViewRuntime {
  public:
-  ChromiumRuntime(linux_platform::PollEventLoop& loop, ChromiumRuntimeOptions options);
+  ChromiumRuntime(IoEventLoop& loop, ChromiumRuntimeOptions options);
 
   // Runs the browser once with --product-version; the answer is kept for the process.
   [[nodiscard]] std::optional<std::string> GetAvailableBrowserVersionString(
@@ -31,9 +31,7 @@ class ChromiumRuntime final : public webview::WebViewRuntime {
 
   // The embedder exists only once the display is connected, after the runtime check;
   // environments created from then on adopt their browser window through it.
-  void setEmbedder(linux_platform::BrowserWindowEmbedder* embedder) {
-    options_.embedder = embedder;
-  }
+  void setEmbedder(BrowserWindowEmbedder* embedder) { options_.embedder = embedder; }
 
   void CreateEnvironmentWithOptions(const std::optional<std::string>& browserExecutableFolder,
                                     const std::string& userDataFolder,
@@ -47,7 +45,7 @@ class ChromiumRuntime final : public webview::WebViewRuntime {
   };
   std::optional<Located> locate(const std::optional<std::string>& browserExecutableFolder);
 
-  linux_platform::PollEventLoop& loop_;
+  IoEventLoop& loop_;
   ChromiumRuntimeOptions options_;
   std::map<std::string, std::string> versions_;  // by executable
 };

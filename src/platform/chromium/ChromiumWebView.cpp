@@ -11,7 +11,7 @@
 #include "platform/chromium/PageSessions.h"
 #include "platform/chromium/PermissionNames.h"
 #include "platform/chromium/RequestInterception.h"
-#include "platform/linux/PollEventLoop.h"
+#include "platform/IoEventLoop.h"
 
 namespace tavrelle::chromium {
 
@@ -32,9 +32,8 @@ std::optional<std::string> failureText(const DevToolsReply& reply, const char* s
 
 }  // namespace
 
-ChromiumWebView::ChromiumWebView(linux_platform::PollEventLoop& loop,
-                                 std::unique_ptr<BrowserConnection> browser, Target page,
-                                 Rgb background)
+ChromiumWebView::ChromiumWebView(IoEventLoop& loop, std::unique_ptr<BrowserConnection> browser,
+                                 Target page, Rgb background)
     : loop_(loop),
       browser_(std::move(browser)),
       page_(std::move(page)),

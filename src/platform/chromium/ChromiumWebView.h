@@ -12,9 +12,9 @@
 #include "platform/chromium/ExecutionContexts.h"
 #include "webview/WebViewRuntime.h"
 
-namespace tavrelle::linux_platform {
-class PollEventLoop;
-}
+namespace tavrelle {
+class IoEventLoop;
+}  // namespace tavrelle
 
 namespace tavrelle::chromium {
 
@@ -34,8 +34,8 @@ class ChromiumWebView final : public webview::WebView {
     std::string sessionId;  // its flat DevTools session
   };
 
-  ChromiumWebView(linux_platform::PollEventLoop& loop, std::unique_ptr<BrowserConnection> browser,
-                  Target page, Rgb background);
+  ChromiumWebView(IoEventLoop& loop, std::unique_ptr<BrowserConnection> browser, Target page,
+                  Rgb background);
   ~ChromiumWebView() override;
   ChromiumWebView(const ChromiumWebView&) = delete;
   ChromiumWebView& operator=(const ChromiumWebView&) = delete;
@@ -108,7 +108,7 @@ class ChromiumWebView final : public webview::WebView {
   void grantGamePermissions();
   void whenNavigable(std::function<void()> then);
 
-  linux_platform::PollEventLoop& loop_;
+  IoEventLoop& loop_;
   std::unique_ptr<BrowserConnection> browser_;
   Target page_;
   Rgb background_;

@@ -1,4 +1,4 @@
-#include "platform/Dialogs.h"
+#include "platform/linux/Dialogs.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -6,9 +6,7 @@
 #include "platform/linux/ChildProcess.h"
 #include "platform/linux/DialogCommand.h"
 
-namespace tavrelle {
-
-using namespace linux_platform;
+namespace tavrelle::linux_platform {
 
 void ShowMessageBox(const std::string& text, const std::string& caption, MessageBoxIcon icon) {
   std::string line = DialogLogLine(text, caption);
@@ -25,4 +23,4 @@ void ShowMessageBox(const std::string& text, const std::string& caption, Message
   if (pid > 0) WaitForProgram(pid);
 }
 
-}  // namespace tavrelle
+}  // namespace tavrelle::linux_platform

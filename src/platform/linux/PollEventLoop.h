@@ -7,17 +7,15 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/EventLoop.h"
+#include "platform/IoEventLoop.h"
 
 namespace tavrelle::linux_platform {
 
 // The main loop on Linux: one poll() over the watched descriptors (the X11
 // connection, the browser pipe's wake-up), a queue of posted tasks woken through an
 // eventfd, and timers kept as deadlines.
-class PollEventLoop final : public EventLoop {
+class PollEventLoop final : public IoEventLoop {
  public:
-  using TimerId = uint64_t;
-
   PollEventLoop();
   ~PollEventLoop() override;
   PollEventLoop(const PollEventLoop&) = delete;
@@ -27,14 +25,11 @@ class PollEventLoop final : public EventLoop {
   int run() override;
   void quit(int exitCode) override;
 
-  // Calls onReadable on the loop's thread whenever fd is readable (or hung up).
-  void watchReadable(int fd, std::function<void()> onReadable);
-  void unwatch(int fd);
-
-  // Calls onFire after interval, then again every interval while repeating.
+  void watchReadable(int fd, std::function<void()> onReadable) override;
+  void unwatch(int fd) override;
   TimerId addTimer(std::chrono::milliseconds interval, bool repeating,
-                   std::function<void()> onFire);
-  void cancelTimer(TimerId id);
+                   std::function<void()> onFire) override;
+  void cancelTimer(TimerId id) override;
 
   // Runs ready work once, waiting at most `timeout` for something to happen
   // (tests use it to drive the loop step by step). Returns false once quit.

@@ -47,10 +47,6 @@ void X11EmbeddedBrowserWindow::setOnAdopted(std::function<void()> onAdopted) {
   onAdopted_ = std::move(onAdopted);
 }
 
-void X11EmbeddedBrowserWindow::setOnFullscreenRequest(std::function<void(bool)> onRequest) {
-  onFullscreenRequest_ = std::move(onRequest);
-}
-
 bool X11EmbeddedBrowserWindow::adopted() const { return state_ == State::InParent; }
 
 void X11EmbeddedBrowserWindow::flush() { system_.flush(); }
@@ -238,9 +234,7 @@ void X11EmbeddedBrowserWindow::handleStateRequest(const XClientMessageEvent& req
   if (wanted) state.push_back(fullscreenAtom);
   WriteAtomProperty(display_, child_, atoms.netWmState, state);
   flush();
-  if (wanted == fullscreen_) return;
   fullscreen_ = wanted;
-  if (onFullscreenRequest_) onFullscreenRequest_(wanted);
 }
 
 void X11EmbeddedBrowserWindow::release() {

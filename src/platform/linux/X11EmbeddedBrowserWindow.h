@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "platform/linux/BrowserWindowEmbedder.h"
+#include "platform/BrowserWindowEmbedder.h"
 
 namespace tavrelle::linux_platform {
 
@@ -19,6 +19,8 @@ class X11WindowSystem;
 // already, it is withdrawn first and adopted once the manager has let go.
 // Towards the browser the host plays its window manager: the browser's fullscreen
 // requests come as _NET_WM_STATE client messages and are answered on its property.
+// The host's own fullscreen follows the page's element fullscreen, which the web view
+// reports; these requests only keep the browser's view of its state true.
 class X11EmbeddedBrowserWindow final : public EmbeddedBrowserWindow {
  public:
   X11EmbeddedBrowserWindow(X11WindowSystem& system, Window parent, int32_t width, int32_t height);
@@ -27,7 +29,6 @@ class X11EmbeddedBrowserWindow final : public EmbeddedBrowserWindow {
   X11EmbeddedBrowserWindow& operator=(const X11EmbeddedBrowserWindow&) = delete;
 
   void setOnAdopted(std::function<void()> onAdopted) override;
-  void setOnFullscreenRequest(std::function<void(bool)> onRequest) override;
   [[nodiscard]] bool adopted() const override;
   void setBounds(Rect bounds) override;
   void setVisible(bool visible) override;
@@ -77,7 +78,6 @@ class X11EmbeddedBrowserWindow final : public EmbeddedBrowserWindow {
   int corrections_ = 0;
   bool announced_ = false;
   std::function<void()> onAdopted_;
-  std::function<void(bool)> onFullscreenRequest_;
   std::shared_ptr<bool> alive_;
 };
 

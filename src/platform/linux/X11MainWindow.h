@@ -42,8 +42,6 @@ class X11MainWindow final : public MainWindow {
   void setTitle(const std::string& utf8Title) override;
   [[nodiscard]] uint32_t style() const override;
   void setStyle(uint32_t style) override;
-  [[nodiscard]] uint32_t exStyle() const override { return exStyle_; }
-  void setExStyle(uint32_t exStyle) override { exStyle_ = exStyle; }
   [[nodiscard]] Rect windowRect() const override;
   [[nodiscard]] Rect clientRect() const override;
   [[nodiscard]] Rect adjustWindowRect(Rect client, uint32_t style) const override;
@@ -94,7 +92,6 @@ class X11MainWindow final : public MainWindow {
   Window window_;
   WindowProc proc_;
   uint32_t decorationStyle_;
-  uint32_t exStyle_ = 0;
   bool shown_ = false;
   bool destroyed_ = false;
   bool positioned_ = false;

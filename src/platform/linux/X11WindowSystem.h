@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/MainWindow.h"
-#include "platform/linux/BrowserWindowEmbedder.h"
+#include "platform/BrowserWindowEmbedder.h"
 #include "platform/linux/PollEventLoop.h"
 #include "platform/linux/X11Atoms.h"
 

@@ -1,4 +1,4 @@
-#include "app/Dpi.h"
+#include "common/Dpi.h"
 
 #include <cmath>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "app/TruncatedBits.h"
+#include "common/TruncatedBits.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "app/JsonReaders.h"
+#include "common/JsonReaders.h"
 
 #include <limits>
 

@@ -6,7 +6,7 @@
 
 #include "platform/Geometry.h"
 
-namespace tavrelle::linux_platform {
+namespace tavrelle {
 
 // The browser's app window, adopted as the child window of the host's main window.
 // Calls made before the window is adopted are remembered and applied on adoption.
@@ -16,9 +16,6 @@ class EmbeddedBrowserWindow {
 
   // Called once when the browser's window has been found and reparented.
   virtual void setOnAdopted(std::function<void()> onAdopted) = 0;
-  // Called when the browser asks the desktop to make its window fullscreen (true) or
-  // not (false): the page entered or left element fullscreen.
-  virtual void setOnFullscreenRequest(std::function<void(bool)> onRequest) = 0;
 
   [[nodiscard]] virtual bool adopted() const = 0;
   // Position and size inside the parent's client area.
@@ -43,4 +40,4 @@ class BrowserWindowEmbedder {
                                                                      int32_t height) = 0;
 };
 
-}  // namespace tavrelle::linux_platform
+}  // namespace tavrelle

@@ -1,6 +1,6 @@
-#include "app/JsonReaders.h"
+#include "common/JsonReaders.h"
 
-#include "app/TruncatedBits.h"
+#include "common/TruncatedBits.h"
 
 namespace tavrelle {
 
