@@ -130,7 +130,7 @@ std::string UserDirPath(KnownFolder folder, const std::string& home, const XdgSo
 }  // namespace
 
 std::string KnownFolderPathFrom(KnownFolder folder, const XdgSources& sources) {
-  const std::string home = HomeFolderFrom(sources.home, sources.userDatabaseHome);
+  std::string home = HomeFolderFrom(sources.home, sources.userDatabaseHome);
   switch (folder) {
     case KnownFolder::LocalAppData:
       return LocalAppDataFolderFrom(sources.xdgDataHome, sources.home, sources.userDatabaseHome);
