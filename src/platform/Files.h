@@ -65,6 +65,7 @@ class FileReader {
   size_t readAt(uint64_t offset, std::span<std::byte> out) const;
 
  private:
+  friend class ConfinedFolder;
   FileReader(int handle, uint64_t size) : handle_(handle), size_(size) {}
   int handle_;
   uint64_t size_;

@@ -5,6 +5,7 @@
 
 #include "app/DefaultCaption.h"
 #include "content/ResourceServer.h"
+#include "messaging/DirectoryHandles.h"
 #include "webview/UrlOrigin.h"
 #include "webview/ZephyxWebView.h"
 
@@ -82,6 +83,7 @@ void ZephyxWebView::OnAcceleratorKeyPressed(webview::AcceleratorKeyPressedEventA
 }
 
 void ZephyxWebView::OnWebResourceRequested(webview::WebResourceRequestedEventArgs& args) {
+  if (directoryHandles_->answerBodyRequest(args)) return;
   resourceServer_->handleRequest(args);
 }
 

@@ -191,6 +191,47 @@ class WebMessageReceivedEventArgs {
   std::optional<std::string> message_;
 };
 
+// A call of the page's file-system handles to the host: the request as the page
+// script wrote it and whether it came from the top-level document. The reply put on
+// the arguments before the handler returns goes back to the calling document.
+class FileSystemCallReceivedEventArgs {
+ public:
+  FileSystemCallReceivedEventArgs(std::string source, bool fromTopDocument, std::string request)
+      : source_(std::move(source)),
+        fromTopDocument_(fromTopDocument),
+        request_(std::move(request)) {}
+  [[nodiscard]] const std::string& get_Source() const { return source_; }
+  [[nodiscard]] bool get_IsFromTopDocument() const { return fromTopDocument_; }
+  [[nodiscard]] const std::string& get_Request() const { return request_; }
+  void put_Reply(std::string reply) { reply_ = std::move(reply); }
+  [[nodiscard]] const std::string& get_Reply() const { return reply_; }
+
+ private:
+  std::string source_;
+  bool fromTopDocument_;
+  std::string request_;
+  std::string reply_;
+};
+
+// A folder handed to the page as a directory handle: the runtime builds the page's
+// handle object from it, and the handle's operations come back as file-system calls
+// naming the grant.
+struct WebFileSystemDirectoryHandle {
+  std::string grant;  // the host's unguessable name for the folder
+  std::string name;   // the handle's name in the page: the folder's own name
+};
+
+// Receives the body of a request the page sends to an upload address. Called on a
+// thread of the runtime's, never on the main thread.
+class RequestBodySink {
+ public:
+  virtual ~RequestBodySink() = default;
+  // The length the body must have; a request with any other length is refused.
+  [[nodiscard]] virtual uint64_t size() const = 0;
+  // The bytes at `offset` of the body, in order; false refuses the rest.
+  virtual bool write(uint64_t offset, std::span<const std::byte> bytes) = 0;
+};
+
 enum class KeyEventKind { KeyDown, KeyUp, SystemKeyDown, SystemKeyUp };
 inline constexpr uint32_t kVirtualKeyF12 = 0x7B;
 
@@ -256,6 +297,15 @@ class WebView {
   virtual void AddWebResourceRequestedFilter(const std::string& uriPattern,
                                              WebResourceContext context) = 0;
   virtual void PostWebMessageAsJson(const std::string& json) = 0;
+  // Posts to the top-level document only; the message event's additionalObjects holds
+  // one directory handle, or null, for each entry, in order.
+  virtual void PostWebMessageAsJsonWithAdditionalObjects(
+      const std::string& json,
+      const std::vector<std::optional<WebFileSystemDirectoryHandle>>& objects) = 0;
+  // A one-time address the page can POST exactly sink->size() bytes to; empty when the
+  // runtime cannot receive them. The page learns the outcome from the response status.
+  [[nodiscard]] virtual std::string OfferRequestBodyUpload(
+      std::shared_ptr<RequestBodySink> sink) = 0;
   virtual void OpenDevToolsWindow() = 0;
   [[nodiscard]] virtual std::string get_DocumentTitle() const = 0;
   [[nodiscard]] virtual bool get_ContainsFullScreenElement() const = 0;
@@ -265,6 +315,8 @@ class WebView {
   virtual void add_NewWindowRequested(EventHandler<NewWindowRequestedEventArgs> handler) = 0;
   virtual void add_PermissionRequested(EventHandler<PermissionRequestedEventArgs> handler) = 0;
   virtual void add_WebMessageReceived(EventHandler<WebMessageReceivedEventArgs> handler) = 0;
+  virtual void add_FileSystemCallReceived(
+      EventHandler<FileSystemCallReceivedEventArgs> handler) = 0;
   virtual void add_ProcessFailed(EventHandler<ProcessFailedEventArgs> handler) = 0;
   virtual void add_DocumentTitleChanged(SimpleEventHandler handler) = 0;
   virtual void add_ContainsFullScreenElementChanged(SimpleEventHandler handler) = 0;

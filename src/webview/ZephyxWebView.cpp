@@ -2,10 +2,13 @@
 
 #include <utility>
 
+#include "app/AppOrigin.h"
 #include "app/DefaultCaption.h"
 #include "content/ResourceServer.h"
 #include "extensions/ExtensionManager.h"
 #include "visual/VisualHostingManager.h"
+#include "messaging/DirectoryHandles.h"
+#include "platform/Folders.h"
 
 namespace tavrelle {
 
@@ -18,6 +21,19 @@ constexpr const char* kTargetCompatibleBrowserVersion = "152.0.4191.47";
 constexpr const char* kCreationFailedText = "Failed to start the web view runtime: ";
 constexpr const char* kCreationFailedWithoutReason = "no web view was created";
 constexpr int kCreationFailedExitCode = 1;
+// Where the bodies of files the page reads through its handles are served.
+constexpr std::string_view kFileBodyPath = "__tavrelle/file/";
+
+DirectoryHandles::Setup DirectoryHandlesSetup(const std::string& appFolder,
+                                              const std::string& webRoot,
+                                              const std::string& userDataFolder,
+                                              const std::string& contentOrigin) {
+  DirectoryHandles::Setup handles;
+  handles.folders = {appFolder, webRoot, userDataFolder, GetKnownFolderPath};
+  handles.contentOrigin = contentOrigin;
+  handles.bodyAddressPrefix = std::string(AppOrigin) + std::string(kFileBodyPath);
+  return handles;
+}
 
 }  // namespace
 
@@ -36,9 +52,16 @@ ZephyxWebView::ZephyxWebView(WebViewHostSetup setup, webview::WebViewRuntime& ru
       ports_(std::move(ports)),
       resourceServer_(std::make_unique<ResourceServer>(contentOrigin_, appFolder_ + webRoot_,
                                                        *bundle_, std::move(setup.bundleFile))),
+      directoryHandles_(std::make_unique<DirectoryHandles>(
+          DirectoryHandlesSetup(appFolder_, webRoot_, userDataFolder_, contentOrigin_),
+          folderTable_)),
       channel_(contentOrigin_),
       windowCommands_(*window_, channel_, [this] { FocusPage(); }),
       pointerLock_(*window_, channel_) {
+  // The folder handles are the first message of every handshake.
+  channel_.addHandshakeStep([this] {
+    if (webView_ != nullptr) directoryHandles_->send(*webView_);
+  });
   // Compared in this order: the handshake, window commands, pointer lock, extensions.
   windowCommands_.AddHandlersTo(channel_);
   pointerLock_.AddHandlersTo(channel_);
@@ -48,6 +71,7 @@ ZephyxWebView::ZephyxWebView(WebViewHostSetup setup, webview::WebViewRuntime& ru
 // The web view belongs to the controller and goes first; the controller is never closed
 // explicitly, releasing it is enough.
 ZephyxWebView::~ZephyxWebView() {
+  directoryHandles_.reset();
   folderTable_.clear();
   resourceServer_.reset();
   webView_ = nullptr;
@@ -170,6 +194,9 @@ void ZephyxWebView::RegisterPageEventHandlers() {
   webView_->add_WebMessageReceived(
       [this](webview::WebMessageReceivedEventArgs& args) { channel_.OnWebMessageReceived(args); });
   webView_->add_DOMContentLoaded([this] { OnDOMContentLoaded(); });
+  webView_->add_FileSystemCallReceived([this](webview::FileSystemCallReceivedEventArgs& args) {
+    directoryHandles_->handleCall(args, *webView_);
+  });
   webView_->add_ProcessFailed(
       [this](webview::ProcessFailedEventArgs& args) { OnProcessFailed(args); });
 }

@@ -23,6 +23,7 @@
 namespace tavrelle {
 
 class BundleArchive;
+class DirectoryHandles;
 class ExtensionManager;
 class ResourceServer;
 class VisualHostingManager;
@@ -156,6 +157,7 @@ class ZephyxWebView {
   std::optional<std::string> browserExecutableFolder_;
   webview::WebViewRuntime& runtime_;
   WebViewHostPorts ports_;
+  FolderTable folderTable_;
 
   std::shared_ptr<webview::WebViewEnvironment> environment_;
   std::shared_ptr<webview::WebViewController> controller_;
@@ -164,12 +166,12 @@ class ZephyxWebView {
   std::shared_ptr<webview::CompositionController> compositionController_;
 
   std::unique_ptr<ResourceServer> resourceServer_;  // holds the cache of mapped files
+  std::unique_ptr<DirectoryHandles> directoryHandles_;
 
   MessageChannel channel_;
   WindowCommands windowCommands_;
   PointerLock pointerLock_;
 
-  FolderTable folderTable_;
   NewWindowPolicy newWindowPolicy_;
 };
 

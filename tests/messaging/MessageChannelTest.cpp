@@ -15,6 +15,7 @@ using Posts = std::vector<std::string>;
 constexpr const char* kInitResponse =
     R"({"registeredComponentIds":[],"type":"wrapper-init-response"})";
 constexpr const char* kExtA = R"({"type":"ext-a"})";
+constexpr const char* kHandles = R"({"type":"directory-handles"})";
 
 class MessageChannelTest : public ::testing::Test {
  protected:
@@ -78,7 +79,7 @@ TEST_F(MessageChannelTest, QueuedMessagesFollowTheAnswerInOrderThenGoOutAtOnce) 
   EXPECT_TRUE(channel().pendingMessages().empty());
   extensions().PostMessageToPage(R"({"type":"ext-c"})");
   EXPECT_EQ(harness.posted(),
-            (Posts{kInitResponse, kExtA,
+            (Posts{kHandles, kInitResponse, kExtA,
                    R"({"logType":"normal","message":"loading","type":"log-to-console"})",
                    R"({"type":"ext-c"})"}));
 }
@@ -87,7 +88,12 @@ TEST_F(MessageChannelTest, SecondHandshakeRepeatsTheAnswerButNoQueuedMessage) {
   extensions().PostMessageToPage(kExtA);
   pageStarts();
   pageStarts();
-  EXPECT_EQ(harness.posted(), (Posts{kInitResponse, kExtA, kInitResponse}));
+  EXPECT_EQ(harness.posted(), (Posts{kHandles, kInitResponse, kExtA, kHandles, kInitResponse}));
+  // Thirteen slots each time; the game folder of the harness does not exist.
+  ASSERT_EQ(harness.webView().postedHandles.size(), 2u);
+  EXPECT_EQ(harness.webView().postedHandles.back().size(), 13u);
+  EXPECT_FALSE(harness.webView().postedHandles.back().front());
+  EXPECT_STREQ(extensions().GetFolderPath("<app>"), "");
 }
 
 TEST_F(MessageChannelTest, AfterAReloadMessagesStillGoOutBeforeTheNewHandshake) {
@@ -102,13 +108,6 @@ TEST_F(MessageChannelTest, WindowNoticesBypassTheQueue) {
   harness.host().SetFullscreen(true);
   EXPECT_EQ(harness.posted(), Posts{R"({"isFullscreen":true,"type":"fullscreen-change"})"});
   EXPECT_FALSE(channel().isPageReady());
-}
-
-TEST_F(MessageChannelTest, HandshakeStepsSpeakBeforeTheAnswer) {
-  channel().addHandshakeStep(
-      [this] { channel().PostJsonToPage(R"({"type":"directory-handles"})"); });
-  pageStarts();
-  EXPECT_EQ(harness.posted(), (Posts{R"({"type":"directory-handles"})", kInitResponse}));
 }
 
 }  // namespace

@@ -80,6 +80,17 @@ class FakeWebView final : public webview::WebView {
     log_->add("webView.PostWebMessageAsJson");
     posted.push_back(json);
   }
+  void PostWebMessageAsJsonWithAdditionalObjects(
+      const std::string& json,
+      const std::vector<std::optional<webview::WebFileSystemDirectoryHandle>>& objects) override {
+    log_->add("webView.PostWebMessageAsJsonWithAdditionalObjects");
+    posted.push_back(json);
+    postedHandles.push_back(objects);
+  }
+  std::string OfferRequestBodyUpload(std::shared_ptr<webview::RequestBodySink> sink) override {
+    uploads.push_back(std::move(sink));
+    return "http://127.0.0.1:1/upload-" + std::to_string(uploads.size());
+  }
   void OpenDevToolsWindow() override { ++devToolsOpened; }
   [[nodiscard]] std::string get_DocumentTitle() const override { return documentTitle; }
   [[nodiscard]] bool get_ContainsFullScreenElement() const override {
@@ -96,6 +107,8 @@ class FakeWebView final : public webview::WebView {
                       webview::EventHandler<webview::PermissionRequestedEventArgs>)
   TAVRELLE_FAKE_EVENT(WebMessageReceived,
                       webview::EventHandler<webview::WebMessageReceivedEventArgs>)
+  TAVRELLE_FAKE_EVENT(FileSystemCallReceived,
+                      webview::EventHandler<webview::FileSystemCallReceivedEventArgs>)
   TAVRELLE_FAKE_EVENT(ProcessFailed, webview::EventHandler<webview::ProcessFailedEventArgs>)
   TAVRELLE_FAKE_EVENT(DocumentTitleChanged, webview::SimpleEventHandler)
   TAVRELLE_FAKE_EVENT(ContainsFullScreenElementChanged, webview::SimpleEventHandler)
@@ -144,6 +157,9 @@ class FakeWebView final : public webview::WebView {
   bool containsFullScreenElement = false;
   std::vector<std::string> navigations;
   std::vector<std::string> posted;  // every PostWebMessageAsJson text, in order
+  // The handles of each message posted with additional objects.
+  std::vector<std::vector<std::optional<webview::WebFileSystemDirectoryHandle>>> postedHandles;
+  std::vector<std::shared_ptr<webview::RequestBodySink>> uploads;  // every offered upload
   std::vector<std::string> filters;
   int devToolsOpened = 0;
   std::function<void()> onDestroyed;

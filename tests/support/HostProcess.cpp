@@ -15,12 +15,21 @@ namespace {
 constexpr const char* kFakeXdgOpen =
     "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$(dirname \"$0\")/../opened.log\"\n";
 
-std::vector<std::string> HostEnvironment(const StagedGame& game, const std::string& display) {
+std::vector<std::string> HostEnvironment(const StagedGame& game, const std::string& display,
+                                         const std::vector<std::string>& overrides) {
   const char* path = std::getenv("PATH");
-  return linux_platform::EnvironmentWith(
-      {{"PATH", game.fakeBin() + ":" + (path != nullptr ? path : "/usr/bin:/bin")},
-       {"DISPLAY", display},
-       {"XDG_DATA_HOME", game.dataHome()}});
+  std::vector<std::pair<std::string, std::string>> variables{
+      {"PATH", game.fakeBin() + ":" + (path != nullptr ? path : "/usr/bin:/bin")},
+      {"DISPLAY", display},
+      {"XDG_DATA_HOME", game.dataHome()}};
+  // "NAME=value" sets a variable, a bare "NAME" removes it; a later entry wins.
+  for (const std::string& entry : overrides) {
+    const size_t equals = entry.find('=');
+    const std::string name = entry.substr(0, equals);
+    std::erase_if(variables, [&](const auto& variable) { return variable.first == name; });
+    variables.emplace_back(name, equals == std::string::npos ? "" : entry.substr(equals + 1));
+  }
+  return linux_platform::EnvironmentWith(variables);
 }
 
 }  // namespace
@@ -35,13 +44,14 @@ void StagedGame::write(const std::string& relativePath, const std::string& bytes
   dir_.writeFile(relativePath, bytes);
 }
 
-HostProcess::HostProcess(const StagedGame& game, const std::string& display)
+HostProcess::HostProcess(const StagedGame& game, const std::string& display,
+                         const std::vector<std::string>& environment)
     : stderrPath_(game.folder() + "/stderr.log") {
   // A different working folder proves the host finds its files beside its executable.
   pid_ = linux_platform::StartProgram({game.hostPath()},
                                       {.quiet = true,
                                        .stderrFile = stderrPath_,
-                                       .environment = HostEnvironment(game, display),
+                                       .environment = HostEnvironment(game, display, environment),
                                        .workingFolder = "/"});
 }
 

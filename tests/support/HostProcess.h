@@ -5,6 +5,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "support/TempDir.h"
 
@@ -31,7 +32,10 @@ class StagedGame {
 // go to standard error only, no dialog waits for a click), with standard error captured.
 class HostProcess {
  public:
-  HostProcess(const StagedGame& game, const std::string& display);
+  // environment: "NAME=value" entries that replace the inherited ones, and bare "NAME"
+  // entries that remove a variable.
+  HostProcess(const StagedGame& game, const std::string& display,
+              const std::vector<std::string>& environment = {});
   ~HostProcess();
   HostProcess(const HostProcess&) = delete;
   HostProcess& operator=(const HostProcess&) = delete;

@@ -7,6 +7,7 @@
 #include "platform/chromium/ChromiumQuirks.h"
 #include "platform/chromium/DevToolsClient.h"
 #include "platform/chromium/HostMessageBatch.h"
+#include "platform/chromium/LoopbackUploadReceiver.h"
 #include "platform/chromium/PageScript.h"
 #include "platform/chromium/PageSessions.h"
 #include "platform/chromium/PermissionNames.h"
@@ -243,6 +244,18 @@ void ChromiumWebView::add_NavigationStarting(
 
 // ----- Messages -----
 
+void ChromiumWebView::callTopDocument(const std::string& function, Json arguments) {
+  auto context = sessions_->topDocumentContext();
+  if (!context) return;  // no document yet: the message has no one to reach
+  Json values = Json::array();
+  for (auto& argument : arguments) values.push_back(Json{{"value", std::move(argument)}});
+  client().send("Runtime.callFunctionOn",
+                {{"functionDeclaration", function},
+                 {"executionContextId", *context},
+                 {"arguments", std::move(values)}},
+                page_.sessionId);
+}
+
 void ChromiumWebView::PostWebMessageAsJson(const std::string& json) {
   // Checked, not parsed: the text goes to the browser as it stands (valid JSON is valid
   // UTF-8 too).
@@ -253,6 +266,39 @@ void ChromiumWebView::PostWebMessageAsJson(const std::string& json) {
   auto context = sessions_->topDocumentContext();
   if (!context) return;  // no document yet: the message has no one to reach
   hostMessages_->add(*context, json);
+}
+
+void ChromiumWebView::PostWebMessageAsJsonWithAdditionalObjects(
+    const std::string& json,
+    const std::vector<std::optional<webview::WebFileSystemDirectoryHandle>>& objects) {
+  Json value = Json::parse(json, nullptr, false);
+  if (value.is_discarded()) return;
+  // The page script makes the handles from these grants.
+  Json grants = Json::array();
+  for (const auto& object : objects) {
+    grants.push_back(object ? Json{{"grant", object->grant}, {"name", object->name}} : Json());
+  }
+  callTopDocument(
+      std::string("function (data, objects) { ") + kPageDispatcherName + "(data, objects); }",
+      Json::array({std::move(value), std::move(grants)}));
+}
+
+std::string ChromiumWebView::OfferRequestBodyUpload(
+    std::shared_ptr<webview::RequestBodySink> sink) {
+  if (!uploads_) uploads_ = LoopbackUploadReceiver::start();
+  return uploads_ ? uploads_->offer(std::move(sink)) : std::string();
+}
+
+void ChromiumWebView::onFileSystemCall(const std::string& call, const std::string& source,
+                                       bool fromTopDocument) {
+  webview::FileSystemCallReceivedEventArgs args(source, fromTopDocument, call);
+  raise(fileSystemCalls_, args);
+  // Only the top-level document holds handles that wait for replies.
+  if (!fromTopDocument || args.get_Reply().empty()) return;
+  Json reply = Json::parse(args.get_Reply(), nullptr, false);
+  if (reply.is_discarded()) return;
+  callTopDocument(std::string("function (reply) { ") + kFileSystemReplyName + "(reply); }",
+                  Json::array({std::move(reply)}));
 }
 
 void ChromiumWebView::onPageReport(const std::string& payload,
@@ -278,6 +324,9 @@ void ChromiumWebView::onPageReport(const std::string& payload,
       if (data.empty()) return;
       raiseNewWindow(std::string(data.substr(1)),
                      webview::NewWindowRequester{caller.source, fromTopDocument, data[0] == '1'});
+      return;
+    case PageReport::FileSystemCall:
+      onFileSystemCall(std::string(data), caller.source, fromTopDocument);
       return;
     case PageReport::AcceleratorKey:
       onAcceleratorReport(data);
@@ -455,6 +504,11 @@ void ChromiumWebView::add_NewWindowRequested(
 void ChromiumWebView::add_WebMessageReceived(
     webview::EventHandler<webview::WebMessageReceivedEventArgs> handler) {
   webMessageReceived_.push_back(std::move(handler));
+}
+
+void ChromiumWebView::add_FileSystemCallReceived(
+    webview::EventHandler<webview::FileSystemCallReceivedEventArgs> handler) {
+  fileSystemCalls_.push_back(std::move(handler));
 }
 
 void ChromiumWebView::add_ProcessFailed(

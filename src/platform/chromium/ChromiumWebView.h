@@ -21,6 +21,7 @@ class IoEventLoop;
 namespace tavrelle::chromium {
 
 class BrowserConnection;
+class LoopbackUploadReceiver;
 class DevToolsClient;
 class HostMessageBatch;
 class PageSessions;
@@ -61,6 +62,11 @@ class ChromiumWebView final : public webview::WebView {
   void AddWebResourceRequestedFilter(const std::string& uriPattern,
                                      webview::WebResourceContext context) override;
   void PostWebMessageAsJson(const std::string& json) override;
+  void PostWebMessageAsJsonWithAdditionalObjects(
+      const std::string& json,
+      const std::vector<std::optional<webview::WebFileSystemDirectoryHandle>>& objects) override;
+  [[nodiscard]] std::string OfferRequestBodyUpload(
+      std::shared_ptr<webview::RequestBodySink> sink) override;
   // Opens the browser's developer tools for the page in a window of their own, when
   // the settings allow them; does nothing otherwise.
   void OpenDevToolsWindow() override;
@@ -77,6 +83,8 @@ class ChromiumWebView final : public webview::WebView {
       webview::EventHandler<webview::PermissionRequestedEventArgs> handler) override;
   void add_WebMessageReceived(
       webview::EventHandler<webview::WebMessageReceivedEventArgs> handler) override;
+  void add_FileSystemCallReceived(
+      webview::EventHandler<webview::FileSystemCallReceivedEventArgs> handler) override;
   void add_ProcessFailed(webview::EventHandler<webview::ProcessFailedEventArgs> handler) override;
   void add_DocumentTitleChanged(webview::SimpleEventHandler handler) override;
   void add_ContainsFullScreenElementChanged(webview::SimpleEventHandler handler) override;
@@ -93,6 +101,8 @@ class ChromiumWebView final : public webview::WebView {
   void onTopFrameStartedNavigating(const std::string& url);
   // Whether NavigationStarting's handlers cancel a top-level navigation to url.
   bool isCancelledNavigation(const std::string& url);
+  void onFileSystemCall(const std::string& call, const std::string& source, bool fromTopDocument);
+  void callTopDocument(const std::string& function, nlohmann::json arguments);
   void onTargetCreated(const nlohmann::json& targetInfo);
   void onPageClosed();
   void raiseNewWindow(const std::string& uri, webview::NewWindowRequester requester);
@@ -135,6 +145,8 @@ class ChromiumWebView final : public webview::WebView {
   std::vector<webview::EventHandler<webview::PermissionRequestedEventArgs>> permissionRequested_;
   std::vector<webview::EventHandler<webview::WebMessageReceivedEventArgs>> webMessageReceived_;
   std::vector<webview::EventHandler<webview::ProcessFailedEventArgs>> processFailed_;
+  std::vector<webview::EventHandler<webview::FileSystemCallReceivedEventArgs>> fileSystemCalls_;
+  std::unique_ptr<LoopbackUploadReceiver> uploads_;  // started with the first upload
   std::vector<webview::SimpleEventHandler> documentTitleChanged_;
   std::vector<webview::SimpleEventHandler> fullScreenElementChanged_;
   std::vector<webview::SimpleEventHandler> windowCloseRequested_;

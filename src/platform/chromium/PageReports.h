@@ -16,6 +16,7 @@ enum class PageReport {
   Title,             // data: the document's title
   Fullscreen,        // data: "1" when an element is fullscreen, else "0"
   Close,             // window.close(); no data
+  FileSystemCall,    // data: a call of the page's folder handles, as JSON
 };
 
 struct PageReportCode {
@@ -32,6 +33,7 @@ inline constexpr std::array kPageReportCodes{
     PageReportCode{"title", 't', PageReport::Title},
     PageReportCode{"fullscreen", 'f', PageReport::Fullscreen},
     PageReportCode{"close", 'c', PageReport::Close},
+    PageReportCode{"fileSystemCall", 'd', PageReport::FileSystemCall},
 };
 
 // The kind of a report by its first character; nothing for an unknown code.

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "embedded/directory-handles.h"
 #include "embedded/page-api.h"
 
 namespace tavrelle::chromium {
@@ -12,6 +13,7 @@ std::string pageScriptSource(const PageScriptConfig& config, const std::string& 
       {"messageCeiling", kPageMessageCeiling},
       {"binding", kPageBindingName},
       {"dispatcher", kPageDispatcherName},
+      {"fileSystemReplies", kFileSystemReplyName},
       {"messages", config.webMessages},
       {"devTools", config.devTools},
       {"browserKeys", config.browserKeys},
@@ -19,7 +21,8 @@ std::string pageScriptSource(const PageScriptConfig& config, const std::string& 
       {"pinchZoom", config.pinchZoom},
       {"contextMenus", config.contextMenus},
   };
-  return std::string(kEmbedded_page_api) + "(" + settings.dump() + ");\n";
+  return std::string(kEmbedded_page_api) + "(" + settings.dump() + ",\n" +
+         std::string(kEmbedded_directory_handles) + ");\n";
 }
 
 }  // namespace tavrelle::chromium

@@ -27,6 +27,10 @@ inline constexpr const char* kPageDispatcherName = "__tavrelleDeliverHostMessage
 // an exception, before anything crosses to the host.
 inline constexpr size_t kPageMessageCeiling = size_t{64} << 20;
 
+// The global function, fixed like the dispatcher, that delivers the host's replies to
+// the calls of the page's folder handles.
+inline constexpr const char* kFileSystemReplyName = "__tavrelleDeliverFileSystemReply";
+
 // The source evaluated in every new document: the page API with its settings applied.
 // reportKey: the secret that begins every report of the script (see PageSessions).
 std::string pageScriptSource(const PageScriptConfig& config, const std::string& reportKey);

@@ -4,7 +4,7 @@
 // binding. Everything the page could tamper with is captured before the page runs.
 // Reports are one string: the code of its kind (the Report table, which the host's
 // PageReports.h mirrors) followed by its data.
-(function (config) {
+(function (config, makeDirectoryHandles) {
   'use strict';
   const defineProperty = Object.defineProperty;
   // The binding is taken off the global object before any page script runs. Where the
@@ -50,6 +50,7 @@
     title: 't',
     fullscreen: 'f',
     close: 'c',
+    fileSystemCall: 'd',
   });
   // Every report carries the key of this browser run: a page that reaches a bare
   // binding (in a document this script never ran in) cannot speak for it.
@@ -70,6 +71,12 @@
       return '' + url;
     }
   };
+
+  // The folder handles the host grants: for the top-level document only.
+  const directoryHandles = isTop && typeof makeDirectoryHandles === 'function' ?
+      makeDirectoryHandles((text) => { report(Report.fileSystemCall, text); }) : null;
+  const arrayMap = Array.prototype.map;
+  const isArray = Array.isArray;
 
   // ----- window.chrome.webview -----
   const listeners = new EventTarget();
@@ -118,11 +125,21 @@
 
   // The host's way in: called by the host in this document's context.
   defineProperty(window, config.dispatcher, {
-    value: function (data) {
+    value: function (data, objects) {
       if (!config.messages) return;
       const event = new MessageEventClass('message', { data: data });
-      defineProperty(event, 'additionalObjects', { value: freeze([]), enumerable: true });
+      const additional = directoryHandles !== null && isArray(objects) ?
+          apply(arrayMap, objects, [directoryHandles.handleFor]) : [];
+      defineProperty(event, 'additionalObjects', { value: freeze(additional), enumerable: true });
       apply(dispatchEvent, listeners, [event]);
+    },
+    writable: false, configurable: false, enumerable: false,
+  });
+
+  // The host's replies to the folder handles' calls.
+  defineProperty(window, config.fileSystemReplies, {
+    value: function (reply) {
+      if (directoryHandles !== null) directoryHandles.receiveReply(reply);
     },
     writable: false, configurable: false, enumerable: false,
   });

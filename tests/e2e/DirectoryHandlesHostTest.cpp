@@ -1,0 +1,211 @@
+// The page's folder handles in the whole host, with the player's folders in a home
+// folder of the test's own.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "platform/Files.h"
+#include "support/HostProcess.h"
+#include "support/TempDir.h"
+#include "support/X11Probe.h"
+#include "support/XvfbSession.h"
+
+namespace tavrelle::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr uint64_t kBigFileSize = uint64_t{100} << 20;
+
+// Each step runs when the test writes its name to www/cmd.json and shows its result in
+// the title as "<step>:<result>".
+constexpr const char* kHandlesPage = R"(<!doctype html>
+<html><head><title>handles</title></head><body><script>
+const host = window.chrome.webview;
+const order = [];
+const grants = [];
+host.addEventListener('message', (e) => {
+  order.push(e.data.type);
+  if (e.data.type === 'directory-handles') grants.push(e.additionalObjects);
+  if (e.data.type === 'wrapper-init-response' && grants.length === 1) {
+    document.title = 'init:' + order.join(',') + ':' +
+        grants[0].map((h) => h === null ? '-' : h.kind[0]).join('') + ':' + grants[0][6].name;
+  }
+});
+host.postMessage(JSON.stringify({type: 'wrapper-init'}));
+const docs = () => grants[grants.length - 1][6];
+const nameOf = async (promise) => { try { await promise; return 'ok'; } catch (e) { return e.name; } };
+const until = (test) => new Promise((resolve) => {
+  const check = () => test() ? resolve() : setTimeout(check, 20);
+  check();
+});
+const steps = {
+  async save() {
+    const file = await docs().getFileHandle('save.json', {create: true});
+    const stream = await file.createWritable();
+    await stream.write('{"gold":');
+    await stream.write({type: 'write', data: new TextEncoder().encode('5}')});
+    await stream.close();
+    const read = await file.getFile();
+    return read.name + '=' + await read.text() + '=' + read.type + '=' + (read instanceof File);
+  },
+  async abort() {
+    const file = await docs().getFileHandle('save.json');
+    const stream = await file.createWritable({keepExistingData: true});
+    await stream.seek(1);
+    await stream.write('lost');
+    await stream.abort();
+    return await (await file.getFile()).text();
+  },
+  async listing() {
+    const slots = await docs().getDirectoryHandle('slots', {create: true});
+    const one = await slots.getFileHandle('1.sav', {create: true});
+    const names = [];
+    for await (const [name, handle] of docs().entries()) names.push(name + '=' + handle.kind);
+    names.sort();
+    const keys = [];
+    for await (const key of slots.keys()) keys.push(key);
+    return names.join(',') + ';' + keys.join(',') + ';' + (await docs().resolve(one)).join('/');
+  },
+  async removal() {
+    const busy = await nameOf(docs().removeEntry('slots'));
+    await docs().removeEntry('save.json');
+    await docs().removeEntry('slots', {recursive: true});
+    return busy + ',' + await nameOf(docs().getFileHandle('save.json')) + ',' +
+        await nameOf(docs().getDirectoryHandle('slots'));
+  },
+  async names() {
+    const results = [];
+    for (const name of ['', '.', '..', 'a/b', '../escape', 'a\0b']) {
+      results.push(await nameOf(docs().getFileHandle(name, {create: true})));
+    }
+    return results.join(',');
+  },
+  async link() {
+    return await nameOf(docs().getFileHandle('escape')) + ',' +
+        await nameOf(docs().getDirectoryHandle('outside')) + ',' +
+        await nameOf(docs().removeEntry('escape'));
+  },
+  async again() {
+    const old = docs();
+    host.postMessage(JSON.stringify({type: 'wrapper-init'}));
+    await until(() => order.length === 4);
+    const stale = await nameOf(old.getFileHandle('big.bin'));
+    return order.join(',') + ';' + stale + ';' + await old.isSameEntry(docs()) + ';' +
+        await docs().queryPermission({mode: 'readwrite'}) + ';' +
+        await nameOf(docs().getFileHandle('big.bin'));
+  },
+  async big() {
+    const file = await (await docs().getFileHandle('big.bin')).getFile();
+    const tail = new Uint8Array(await file.slice(file.size - 4).arrayBuffer());
+    return file.size + ',' + tail.join('.');
+  },
+};
+let lastSeq = 0;
+async function poll() {
+  try {
+    const response = await fetch('cmd.json', {cache: 'no-store'});
+    if (response.ok) {
+      const command = await response.json();
+      if (command.seq > lastSeq) {
+        lastSeq = command.seq;
+        let result;
+        try { result = await steps[command.step](); } catch (e) { result = 'threw ' + e.name + ' ' + e.message; }
+        document.title = command.step + ':' + result;
+      }
+    }
+  } catch (e) {}
+  setTimeout(poll, 50);
+}
+poll();
+</script></body></html>)";
+
+class DirectoryHandlesHostTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    display_ = std::make_unique<XvfbSession>(XvfbSession::Options{false, 1024, 768});
+  }
+  static void TearDownTestSuite() { display_.reset(); }
+
+  void SetUp() override {
+    ASSERT_TRUE(display_->ready()) << display_->error();
+    probe_ = std::make_unique<X11Probe>(display_->display());
+    ASSERT_TRUE(probe_->connected());
+    game_.write("package.json", R"({"name": "handles-e2e", "window": {"title": "handles"}})");
+    game_.write("www/index.html", kHandlesPage);
+  }
+
+  // Runs one step of the page and returns its result, or what the title was.
+  std::string step(const std::string& name) {
+    ++seq_;
+    const std::string path = game_.folder() + "/www/cmd.json";
+    {
+      std::ofstream out(path + ".tmp");
+      out << R"({"seq":)" << seq_ << R"(,"step":")" << name << R"("})";
+    }
+    std::filesystem::rename(path + ".tmp", path);
+    const std::string prefix = name + ":";
+    std::string title;
+    X11Probe::waitFor([&] { return (title = probe_->title(window_)).starts_with(prefix); }, 60s);
+    return title.starts_with(prefix) ? title.substr(prefix.size()) : "(title " + title + ")";
+  }
+
+  static std::unique_ptr<XvfbSession> display_;
+  std::unique_ptr<X11Probe> probe_;
+  StagedGame game_{TAVRELLE_HOST};
+  TempDir home_;
+  Window window_ = 0;
+  int seq_ = 0;
+};
+
+std::unique_ptr<XvfbSession> DirectoryHandlesHostTest::display_;
+
+TEST_F(DirectoryHandlesHostTest, ThePageSavesListsRemovesAndReadsWithinItsFolders) {
+  // Documents come from the user-dirs file; Desktop, Downloads and the rest are missing.
+  home_.writeFile(".config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Saves\"\n");
+  home_.makeFolder("Saves");
+  home_.writeFile("outside/secret.txt", "not for the page");
+  home_.makeSymlink("../outside/secret.txt", "Saves/escape");
+  home_.makeSymlink(home_.pathOf("outside"), "Saves/outside");
+  home_.writeSparseFile("Saves/big.bin", kBigFileSize, "\x01\x02\x03\x04");
+
+  HostProcess host(game_, display_->display(), {"HOME=" + home_.path(), "XDG_CONFIG_HOME"});
+  ASSERT_TRUE(X11Probe::waitFor([&] {
+    auto found = probe_->findHostWindow(host.pid());
+    window_ = found.value_or(0);
+    return found.has_value() && probe_->title(window_).starts_with("init:");
+  })) << host.standardError();
+
+  // The handles come first, one per folder in slot order; missing folders are null.
+  EXPECT_EQ(probe_->title(window_),
+            "init:directory-handles,wrapper-init-response:ddddd-d--d---:Saves");
+
+  EXPECT_EQ(step("save"), "save.json={\"gold\":5}=application/json=true");
+  EXPECT_EQ(ReadWholeFile(home_.pathOf("Saves/save.json")).value_or(""), "{\"gold\":5}");
+  EXPECT_EQ(step("abort"), "{\"gold\":5}");
+  EXPECT_EQ(step("listing"), "big.bin=file,save.json=file,slots=directory;1.sav;slots/1.sav");
+  EXPECT_EQ(step("removal"), "InvalidModificationError,NotFoundError,NotFoundError");
+  EXPECT_FALSE(FileExists(home_.pathOf("Saves/save.json")));
+  EXPECT_EQ(step("names"), "TypeError,TypeError,TypeError,TypeError,TypeError,TypeError");
+  EXPECT_EQ(step("link"), "NotAllowedError,NotAllowedError,ok");
+  EXPECT_EQ(ReadWholeFile(home_.pathOf("outside/secret.txt")).value_or(""), "not for the page");
+  EXPECT_EQ(step("again"),
+            "directory-handles,wrapper-init-response,directory-handles,wrapper-init-response;"
+            "NotFoundError;false;granted;ok");
+  EXPECT_EQ(step("big"), std::to_string(kBigFileSize) + ",1.2.3.4");
+
+  // Nothing of the unfinished writes stays behind.
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto& entry :
+       std::filesystem::directory_iterator(home_.pathOf("Saves")))
+    ++entries;
+  EXPECT_EQ(entries, 2u);  // big.bin and the link to the outside folder
+}
+
+}  // namespace
+}  // namespace tavrelle::test

@@ -1,0 +1,224 @@
+#include "messaging/DirectoryHandles.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/Files.h"
+#include "support/FakeWebViewRuntime.h"
+#include "support/TempDir.h"
+
+namespace tavrelle {
+namespace {
+
+using Json = nlohmann::json;
+constexpr const char* kOrigin = "https://tavrelle.localhost/";
+constexpr const char* kBodies = "https://tavrelle.localhost/__tavrelle/file/";
+
+std::span<const std::byte> Bytes(std::string_view text) {
+  return std::as_bytes(std::span(text.data(), text.size()));
+}
+
+class DirectoryHandlesTest : public ::testing::Test {
+ protected:
+  DirectoryHandlesTest() : webView(std::make_shared<test::CallLog>()) {
+    home.makeFolder("game/www");
+    home.makeFolder("data/Tavrelle Demo");
+    home.makeFolder("Documents");
+    home.makeFolder("Pictures");
+    DirectoryHandles::Setup setup;
+    setup.folders.appFolder = home.pathOf("game/");
+    setup.folders.webRoot = "www/";
+    setup.folders.userDataFolder = home.pathOf("data/Tavrelle Demo");
+    setup.folders.knownFolderPath = [this](KnownFolder folder) {
+      switch (folder) {
+        case KnownFolder::Documents:
+          return home.pathOf("Documents");
+        case KnownFolder::Pictures:
+          return home.pathOf("Pictures");
+        case KnownFolder::Screenshots:
+          return home.pathOf("Pictures/Screenshots");  // not there
+        case KnownFolder::Profile:
+          return home.path();
+        default:
+          return std::string();  // unknown
+      }
+    };
+    setup.contentOrigin = kOrigin;
+    setup.bodyAddressPrefix = kBodies;
+    handles = std::make_unique<DirectoryHandles>(std::move(setup), table);
+  }
+
+  // The grant of a slot in the latest "directory-handles".
+  std::string grantOf(size_t slot) const {
+    const auto& handle = webView.postedHandles.back().at(slot);
+    return handle ? handle->grant : std::string();
+  }
+
+  Json call(Json request, bool top = true,
+            const std::string& source = "https://tavrelle.localhost/index.html") {
+    webview::FileSystemCallReceivedEventArgs args(source, top, request.dump());
+    handles->handleCall(args, webView);
+    return Json::parse(args.get_Reply());
+  }
+  Json documents(Json request) {
+    request["grant"] = grantOf(6);
+    if (!request.contains("path")) request["path"] = Json::array();
+    return call(std::move(request));
+  }
+
+  test::TempDir home;
+  test::FakeWebView webView;
+  DirectoryHandles::FolderTable table;
+  std::unique_ptr<DirectoryHandles> handles;
+};
+
+TEST_F(DirectoryHandlesTest, SlotsInOrderMissingFoldersNullAndOutOfTheTable) {
+  handles->send(webView);
+  ASSERT_EQ(webView.posted, std::vector<std::string>{R"({"type":"directory-handles"})"});
+  const auto& slots = webView.postedHandles.back();
+  ASSERT_EQ(slots.size(), 13u);
+  const std::vector<bool> present = {true,  true, true, false, false, false, true,
+                                     false, true, true, false, false, false};
+  for (size_t slot = 0; slot < slots.size(); ++slot)
+    EXPECT_EQ(slots[slot].has_value(), present[slot]) << slot;
+  EXPECT_EQ(slots[0]->name, "game");
+  EXPECT_EQ(slots[1]->name, "www");
+  EXPECT_EQ(slots[6]->name, "Documents");
+  EXPECT_EQ(table, (DirectoryHandles::FolderTable{
+                       {"<app>", home.pathOf("game/")},
+                       {"<web-resource>", home.pathOf("game/www/")},
+                       {"<current-app-data>", home.pathOf("data/Tavrelle Demo")},
+                       {"<documents>", home.pathOf("Documents")},
+                       {"<pictures>", home.pathOf("Pictures")},
+                       {"<profile>", home.path()},
+                   }));
+}
+
+TEST_F(DirectoryHandlesTest, EveryHandshakeGivesFreshGrantsAndRetiresTheOldOnes) {
+  handles->send(webView);
+  const std::string first = grantOf(6);
+  home.makeFolder("Pictures/Screenshots");
+  handles->send(webView);
+  EXPECT_NE(grantOf(6), first);
+  EXPECT_TRUE(webView.postedHandles.back()[11].has_value());
+  EXPECT_EQ(table.at("<screenshots>"), home.pathOf("Pictures/Screenshots"));
+  Json stale = call({{"id", 4}, {"op", "list"}, {"grant", first}, {"path", Json::array()}});
+  EXPECT_EQ(stale["id"], 4);
+  EXPECT_EQ(stale["error"], "NotFoundError");
+  EXPECT_EQ(documents({{"op", "list"}})["ok"], true);
+}
+
+TEST_F(DirectoryHandlesTest, EntriesAreMadeListedAndRemoved) {
+  handles->send(webView);
+  EXPECT_EQ(documents({{"op", "get-directory"}, {"name", "saves"}, {"create", true}})["ok"], true);
+  EXPECT_EQ(
+      documents(
+          {{"op", "get-file"}, {"path", {"saves"}}, {"name", "a.sav"}, {"create", true}})["ok"],
+      true);
+  EXPECT_TRUE(FileExists(home.pathOf("Documents/saves/a.sav")));
+  EXPECT_EQ(documents({{"op", "get-file"}, {"name", "saves"}})["error"], "TypeMismatchError");
+  EXPECT_EQ(documents({{"op", "get-directory"}, {"name", "nope"}})["error"], "NotFoundError");
+  EXPECT_EQ(documents({{"op", "list"}, {"path", {"saves"}}})["entries"],
+            Json::parse(R"([{"kind":"file","name":"a.sav"}])"));
+  EXPECT_EQ(documents({{"op", "remove"}, {"name", "saves"}})["error"], "InvalidModificationError");
+  EXPECT_EQ(documents({{"op", "remove"}, {"name", "saves"}, {"recursive", true}})["ok"], true);
+  EXPECT_FALSE(FileExists(home.pathOf("Documents/saves")));
+}
+
+TEST_F(DirectoryHandlesTest, NamesAndPathsOfMoreThanOneComponentAreRefused) {
+  home.writeFile("secret", "x");
+  handles->send(webView);
+  for (const char* name : {"", ".", "..", "a/b", "..\\x", "/etc"}) {
+    EXPECT_EQ(documents({{"op", "get-file"}, {"name", name}})["error"], "TypeError") << name;
+  }
+  EXPECT_EQ(documents({{"op", "get-file"}, {"name", std::string("a\0b", 3)}})["error"],
+            "TypeError");
+  EXPECT_EQ(documents({{"op", "read"}, {"path", {"..", "secret"}}})["error"], "TypeError");
+  EXPECT_EQ(documents({{"op", "read"}, {"path", {"sub/../../secret"}}})["error"], "TypeError");
+  EXPECT_EQ(documents({{"op", "list"}, {"path", {1}}})["error"], "TypeError");
+}
+
+TEST_F(DirectoryHandlesTest, OnlyTheAppsTopDocumentIsAnswered) {
+  handles->send(webView);
+  Json request = {{"op", "list"}, {"grant", grantOf(6)}, {"path", Json::array()}};
+  EXPECT_EQ(call(request, false)["error"], "NotAllowedError");
+  EXPECT_EQ(call(request, true, "https://elsewhere.example/")["error"], "NotAllowedError");
+  EXPECT_EQ(call(request)["ok"], true);
+}
+
+TEST_F(DirectoryHandlesTest, AReadOffersTheBodyOnceUnderTheBodyAddress) {
+  home.writeFile("Documents/level.json", R"({"level":3})");
+  handles->send(webView);
+  Json read = documents({{"op", "read"}, {"path", {"level.json"}}});
+  ASSERT_EQ(read["ok"], true);
+  EXPECT_EQ(read["size"], 11);
+  EXPECT_EQ(read["type"], "application/json");
+  const std::string url = read["url"];
+  ASSERT_TRUE(url.starts_with(kBodies));
+  webview::WebResourceRequestedEventArgs request({url, "GET", {}},
+                                                 webview::WebResourceContext::Fetch);
+  ASSERT_TRUE(handles->answerBodyRequest(request));
+  ASSERT_TRUE(request.get_Response());
+  const auto& body = request.get_Response()->content;
+  ASSERT_TRUE(body);
+  std::string text(body->size(), '\0');
+  body->read(0, std::as_writable_bytes(std::span(text.data(), text.size())));
+  EXPECT_EQ(text, R"({"level":3})");
+  webview::WebResourceRequestedEventArgs again({url, "GET", {}},
+                                               webview::WebResourceContext::Fetch);
+  ASSERT_TRUE(handles->answerBodyRequest(again));
+  EXPECT_EQ(again.get_Response()->statusCode, 404);
+  webview::WebResourceRequestedEventArgs game({std::string(kOrigin) + "index.html", "GET", {}},
+                                              webview::WebResourceContext::Document);
+  EXPECT_FALSE(handles->answerBodyRequest(game));
+}
+
+TEST_F(DirectoryHandlesTest, AWriteArrivesThroughUploadsAndShowsOnClose) {
+  home.writeFile("Documents/save.json", "old");
+  handles->send(webView);
+  Json opened =
+      documents({{"op", "open-writable"}, {"path", {"save.json"}}, {"keepExistingData", true}});
+  ASSERT_EQ(opened["ok"], true);
+  EXPECT_EQ(opened["size"], 3);
+  const std::string writer = opened["writer"];
+  Json offered = call({{"op", "write"}, {"writer", writer}, {"position", 3}, {"size", 4}});
+  ASSERT_EQ(offered["ok"], true);
+  ASSERT_EQ(webView.uploads.size(), 1u);
+  auto& sink = *webView.uploads.back();
+  EXPECT_EQ(sink.size(), 4u);
+  EXPECT_FALSE(sink.write(2, Bytes("xyz")));  // past the announced length
+  EXPECT_TRUE(sink.write(0, Bytes("+ne")));
+  EXPECT_TRUE(sink.write(3, Bytes("w")));
+  EXPECT_EQ(*ReadWholeFile(home.pathOf("Documents/save.json")), "old");
+  EXPECT_EQ(call({{"op", "close"}, {"writer", writer}})["ok"], true);
+  EXPECT_EQ(*ReadWholeFile(home.pathOf("Documents/save.json")), "old+new");
+  EXPECT_EQ(call({{"op", "close"}, {"writer", writer}})["error"], "TypeError");
+}
+
+TEST_F(DirectoryHandlesTest, AnAbortedOrAbandonedWriteLeavesTheOldFile) {
+  home.writeFile("Documents/save.json", "old");
+  handles->send(webView);
+  for (bool abort : {true, false}) {
+    Json opened = documents({{"op", "open-writable"}, {"path", {"save.json"}}});
+    const std::string writer = opened["writer"];
+    EXPECT_EQ(call({{"op", "truncate"}, {"writer", writer}, {"size", 0}})["ok"], true);
+    if (abort) {
+      EXPECT_EQ(call({{"op", "abort"}, {"writer", writer}})["ok"], true);
+    }
+  }
+  handles->send(webView);  // the page went away and came back
+  webView.uploads.clear();
+  EXPECT_EQ(*ReadWholeFile(home.pathOf("Documents/save.json")), "old");
+  // No unfinished version stays behind.
+  size_t files = 0;
+  for ([[maybe_unused]] const auto& entry :
+       std::filesystem::directory_iterator(home.pathOf("Documents")))
+    ++files;
+  EXPECT_EQ(files, 1u);
+}
+
+}  // namespace
+}  // namespace tavrelle

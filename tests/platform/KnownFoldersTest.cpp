@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "platform/linux/FolderRules.h"
+
+namespace tavrelle::linux_platform {
+namespace {
+
+XdgSources HomeOnly(const char* home, std::string userDirs = {}) {
+  XdgSources sources;
+  sources.home = home;
+  sources.userDirsText = std::move(userDirs);
+  return sources;
+}
+
+TEST(KnownFolderRules, DefaultsUnderTheHomeFolder) {
+  const XdgSources sources = HomeOnly("/home/p");
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Profile, sources), "/home/p");
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::LocalAppData, sources), "/home/p/.local/share");
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::RoamingAppData, sources), "/home/p/.config");
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Desktop, sources), "/home/p/Desktop");
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Documents, sources), "/home/p/Documents");
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Downloads, sources), "/home/p/Downloads");
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Pictures, sources), "/home/p/Pictures");
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Videos, sources), "/home/p/Videos");
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::SavedGames, sources),
+            "/home/p/.local/share/Saved Games");
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Screenshots, sources), "/home/p/Pictures/Screenshots");
+}
+
+TEST(KnownFolderRules, BaseDirectoriesFromTheEnvironmentWhenAbsolute) {
+  XdgSources sources = HomeOnly("/home/p/");
+  sources.xdgDataHome = "/data/";
+  sources.xdgConfigHome = "/conf";
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Profile, sources), "/home/p");
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::LocalAppData, sources), "/data");
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::RoamingAppData, sources), "/conf");
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::SavedGames, sources), "/data/Saved Games");
+  sources.xdgConfigHome = "relative/conf";
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::RoamingAppData, sources), "/home/p/.config");
+}
+
+TEST(KnownFolderRules, UserDirectoriesFromTheFile) {
+  const std::string file =
+      "# written by xdg-user-dirs-update\n"
+      "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n"
+      "  XDG_DOCUMENTS_DIR=\"$HOME/Mes \\\"Docs\\\"\"\r\n"
+      "XDG_DOWNLOAD_DIR=\"/mnt/big/downloads/\"\n"
+      "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n"
+      "XDG_VIDEOS_DIR=\"$HOME\"\n";
+  const XdgSources sources = HomeOnly("/home/p", file);
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Desktop, sources), "/home/p/Bureau");
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Documents, sources), "/home/p/Mes \"Docs\"");
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Downloads, sources), "/mnt/big/downloads");
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Pictures, sources), "/home/p/Bilder");
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Screenshots, sources), "/home/p/Bilder/Screenshots");
+  // A folder set to the home folder itself is the home folder, as xdg-user-dir says.
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Videos, sources), "/home/p");
+}
+
+TEST(KnownFolderRules, UnusableLinesFallBackToTheDefault) {
+  const std::string home = "/home/p";
+  EXPECT_EQ(UserDirFrom("XDG_DOCUMENTS_DIR=\"Documents\"\n", "XDG_DOCUMENTS_DIR", home),
+            std::nullopt);  // relative
+  EXPECT_EQ(UserDirFrom("XDG_DOCUMENTS_DIR=$HOME/Docs\n", "XDG_DOCUMENTS_DIR", home),
+            std::nullopt);  // unquoted
+  EXPECT_EQ(UserDirFrom("XDG_DOCUMENTS_DIR=\"$HOMEWORK/x\"\n", "XDG_DOCUMENTS_DIR", home),
+            std::nullopt);  // not the $HOME variable
+  EXPECT_EQ(UserDirFrom("#XDG_DOCUMENTS_DIR=\"/a\"\n", "XDG_DOCUMENTS_DIR", home), std::nullopt);
+  EXPECT_EQ(UserDirFrom("XDG_DOCUMENTS_DIRS=\"/a\"\n", "XDG_DOCUMENTS_DIR", home), std::nullopt);
+  // The last usable line wins, as when a shell reads the file.
+  EXPECT_EQ(
+      UserDirFrom("XDG_DOCUMENTS_DIR=\"/a\"\nXDG_DOCUMENTS_DIR=\"/b\"", "XDG_DOCUMENTS_DIR", home),
+      "/b");
+  const XdgSources sources = HomeOnly("/home/p", "XDG_DOCUMENTS_DIR=\"Documents\"\n");
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Documents, sources), "/home/p/Documents");
+}
+
+TEST(KnownFolderRules, NoHomeMeansNoFolderBelowIt) {
+  XdgSources sources;
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Profile, sources), "");
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Documents, sources), "");
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Screenshots, sources), "");
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::SavedGames, sources), "");
+  // An absolute user directory and base directory still stand on their own.
+  sources.userDirsText = "XDG_DOCUMENTS_DIR=\"/srv/docs\"\n";
+  sources.xdgDataHome = "/data";
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Documents, sources), "/srv/docs");
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::SavedGames, sources), "/data/Saved Games");
+  // The user database stands in for a missing $HOME.
+  sources.userDatabaseHome = "/var/home/p";
+  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Pictures, sources), "/var/home/p/Pictures");
+}
+
+}  // namespace
+}  // namespace tavrelle::linux_platform

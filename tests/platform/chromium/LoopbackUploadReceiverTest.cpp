@@ -1,0 +1,106 @@
+#include "platform/chromium/LoopbackUploadReceiver.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "support/LoopbackHttpClient.h"
+
+namespace tavrelle::chromium {
+namespace {
+
+using test::LoopbackHttpClient;
+
+// Collects what the receiver hands over; refuses everything past `refuseFrom`.
+class CollectingSink final : public webview::RequestBodySink {
+ public:
+  explicit CollectingSink(uint64_t size, uint64_t refuseFrom = UINT64_MAX)
+      : size_(size), refuseFrom_(refuseFrom) {}
+  [[nodiscard]] uint64_t size() const override { return size_; }
+  bool write(uint64_t offset, std::span<const std::byte> bytes) override {
+    std::lock_guard lock(mutex_);
+    if (offset != received_.size() || offset + bytes.size() > refuseFrom_) return false;
+    received_.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return true;
+  }
+  std::string received() {
+    std::lock_guard lock(mutex_);
+    return received_;
+  }
+
+ private:
+  uint64_t size_;
+  uint64_t refuseFrom_;
+  std::mutex mutex_;
+  std::string received_;
+};
+
+int StatusOf(const std::string& head) {
+  return head.size() > 12 ? std::stoi(head.substr(9, 3)) : 0;
+}
+
+class LoopbackUploadReceiverTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(receiver); }
+
+  // POSTs the body with the given Content-Length; returns the response head.
+  std::string post(const std::string& url, const std::string& body, size_t length) {
+    LoopbackHttpClient client(receiver->port());
+    client.sendRequest(
+        "POST", test::pathOfUrl(url),
+        "Origin: https://tavrelle.localhost\r\nContent-Length: " + std::to_string(length) + "\r\n");
+    client.send(body);
+    return client.readHead();
+  }
+
+  std::unique_ptr<LoopbackUploadReceiver> receiver = LoopbackUploadReceiver::start();
+};
+
+TEST_F(LoopbackUploadReceiverTest, TheBodyReachesTheSinkOnceAndTheOriginMayReadTheAnswer) {
+  const std::string body(3 << 20, 'x');
+  auto sink = std::make_shared<CollectingSink>(body.size());
+  const std::string url = receiver->offer(sink);
+  ASSERT_TRUE(url.starts_with("http://127.0.0.1:")) << url;
+  const std::string head = post(url, body, body.size());
+  EXPECT_EQ(StatusOf(head), 204) << head;
+  EXPECT_NE(head.find("Access-Control-Allow-Origin: https://tavrelle.localhost\r\n"),
+            std::string::npos);
+  EXPECT_EQ(sink->received(), body);
+  EXPECT_EQ(StatusOf(post(url, "y", 1)), 404);  // used up
+}
+
+TEST_F(LoopbackUploadReceiverTest, WrongLengthsUnknownTokensAndRefusalsFail) {
+  auto sink = std::make_shared<CollectingSink>(10);
+  EXPECT_EQ(StatusOf(post(receiver->offer(sink), "0123456789a", 11)), 400);
+  EXPECT_EQ(StatusOf(post("http://127.0.0.1:1/0123456789abcdef0123456789abcdef", "x", 1)), 404);
+  auto refusing = std::make_shared<CollectingSink>(10, 4);
+  EXPECT_EQ(StatusOf(post(receiver->offer(refusing), "0123456789", 10)), 500);
+  EXPECT_TRUE(refusing->received().empty());
+  LoopbackHttpClient client(receiver->port());
+  client.sendRequest("GET", test::pathOfUrl(receiver->offer(sink)));
+  EXPECT_EQ(StatusOf(client.readHead()), 405);
+  EXPECT_TRUE(sink->received().empty());
+}
+
+TEST_F(LoopbackUploadReceiverTest, AStalledUploadDoesNotHoldUpStopping) {
+  auto sink = std::make_shared<CollectingSink>(100);
+  LoopbackHttpClient client(receiver->port());
+  client.sendRequest("POST", test::pathOfUrl(receiver->offer(sink)), "Content-Length: 100\r\n");
+  client.send("only a part");
+  const auto started = std::chrono::steady_clock::now();
+  while (sink->received().empty() &&
+         std::chrono::steady_clock::now() - started < std::chrono::seconds(20)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  receiver.reset();  // returns without waiting for the rest
+  EXPECT_EQ(sink->received(), "only a part");
+  EXPECT_TRUE(client.waitForClose());
+}
+
+}  // namespace
+}  // namespace tavrelle::chromium
