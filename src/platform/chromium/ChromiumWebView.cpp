@@ -245,6 +245,8 @@ void ChromiumWebView::add_NavigationStarting(
 // ----- Messages -----
 
 void ChromiumWebView::callTopDocument(const std::string& function, Json arguments) {
+  // Messages batched earlier in this turn reach the page first, in the order posted.
+  hostMessages_->flush();
   auto context = sessions_->topDocumentContext();
   if (!context) return;  // no document yet: the message has no one to reach
   Json values = Json::array();
