@@ -80,21 +80,22 @@
 
   // ----- window.chrome.webview -----
   const listeners = new EventTarget();
-  // UTF-8 length, counted only for texts that might pass the ceiling.
-  const utf8Length = (text) => {
+  // The size of the text as the browser hands it to the host: escaped inside a JSON
+  // string, characters outside printable ASCII as \uXXXX. Counted only for texts that
+  // might pass the ceiling, so that no message the page may send is too large for the
+  // host to read.
+  const wireLength = (text) => {
     let bytes = 0;
     for (let i = 0; i < text.length; i++) {
       const unit = apply(charCodeAt, text, [i]);
-      if (unit < 0x80) bytes += 1;
-      else if (unit < 0x800) bytes += 2;
-      else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.length &&
-               (apply(charCodeAt, text, [i + 1]) & 0xFC00) === 0xDC00) { bytes += 4; i++; }
-      else bytes += 3;
+      if (unit === 0x22 || unit === 0x5C) bytes += 2;
+      else if (unit >= 0x20 && unit < 0x7F) bytes += 1;
+      else bytes += 6;
     }
     return bytes;
   };
   const exceedsCeiling = (text) => text.length > config.messageCeiling ||
-      (text.length * 3 > config.messageCeiling && utf8Length(text) > config.messageCeiling);
+      (text.length * 6 > config.messageCeiling && wireLength(text) > config.messageCeiling);
   const webview = {
     postMessage(message) {
       if (!config.messages) return;
