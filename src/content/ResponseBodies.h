@@ -31,6 +31,9 @@ class MemoryBody final : public webview::ResponseBody {
 class FileBody final : public webview::ResponseBody {
  public:
   FileBody(std::string path, uint64_t length) : path_(std::move(path)), length_(length) {}
+  // A file opened already (one that must not be opened again by its path).
+  FileBody(std::unique_ptr<FileReader> reader, uint64_t length)
+      : length_(length), reader_(std::move(reader)), openFailed_(!reader_) {}
 
   [[nodiscard]] uint64_t size() const override { return length_; }
   size_t read(uint64_t offset, std::span<std::byte> out) const override;
