@@ -124,8 +124,8 @@ void CaptureRenderer::Draw() {
             Smallest(targetSize_.width, static_cast<uint32_t>(frame->contentWidth), buffer.width,
                      frame->surfaceSize.width);
         const uint32_t bottom =
-            Smallest(targetSize_.height, static_cast<uint32_t>(frame->contentHeight),
-                     buffer.height, frame->surfaceSize.height);
+            Smallest(targetSize_.height, static_cast<uint32_t>(frame->contentHeight), buffer.height,
+                     frame->surfaceSize.height);
         device_->copyFrame(right, bottom);
         hasFrame_ = true;
       }

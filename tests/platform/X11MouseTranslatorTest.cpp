@@ -1,6 +1,7 @@
-#include "platform/linux/X11MouseTranslator.h"
-
+// gtest first: Xlib's macros (None) would break its declarations.
 #include <gtest/gtest.h>
+
+#include "platform/linux/X11MouseTranslator.h"
 
 namespace tavrelle::linux_platform {
 namespace {

@@ -20,7 +20,7 @@ class XvfbSession {
     bool windowManager = false;  // start openbox and wait until it manages the screen
     int width = 1280;
     int height = 1024;
-    std::vector<std::string> disabledExtensions;  // server extensions turned off
+    std::vector<std::string> disabledExtensions{};  // server extensions turned off
   };
 
   XvfbSession();

@@ -129,13 +129,18 @@ TEST_F(CaptureRendererTest, AFailingResizeIsTriedAndLoggedOnEveryPass) {
   startAt(800, 600);
   ASSERT_NE(renderer_.WaitForDevice(), nullptr);
   renderer_.TakeLogEntries();
+  int clearsBefore = 0;
   renderer_.SetPendingSize(900, 700);
-  EXPECT_TRUE(record_.waitFor([&] { return record_.resizes.size() >= 3; }));
+  EXPECT_TRUE(record_.waitFor([&] {
+    clearsBefore = record_.clears;
+    return record_.resizes.size() >= 2;
+  }));
+  EXPECT_TRUE(record_.waitFor([&] { return record_.resizes.size() >= 4; }));
   renderer_.Stop();
   const std::vector<Entry> entries = renderer_.TakeLogEntries();
   EXPECT_EQ(entries.size(), record_.resizes.size());
   EXPECT_EQ(entries.front(), (Entry{"Failed to resize back buffer pixmap (11)", "error"}));
-  EXPECT_EQ(record_.clears, 0);  // no pass drew
+  EXPECT_EQ(record_.clears, clearsBefore);  // no pass drew since
 }
 
 TEST_F(CaptureRendererTest, StopWithoutStartAndTwiceIsHarmless) {

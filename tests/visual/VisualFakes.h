@@ -26,8 +26,6 @@ class FakeVisualWindow final : public MainWindow, public WindowPointer {
   void setTitle(const std::string&) override {}
   [[nodiscard]] uint32_t style() const override { return 0; }
   void setStyle(uint32_t) override {}
-  [[nodiscard]] uint32_t exStyle() const override { return 0; }
-  void setExStyle(uint32_t) override {}
   [[nodiscard]] Rect windowRect() const override { return client; }
   [[nodiscard]] Rect clientRect() const override { return client; }
   [[nodiscard]] Rect adjustWindowRect(Rect rect, uint32_t) const override { return rect; }
@@ -56,7 +54,7 @@ class FakeVisualWindow final : public MainWindow, public WindowPointer {
   std::vector<SystemCursor> cursors;
 };
 
-class FakeWebViewController final : public webview::WebViewController {
+class FakeBoundsController final : public webview::WebViewController {
  public:
   webview::WebView& get_CoreWebView2() override { throw std::logic_error("no web view"); }
   void put_Bounds(Rect rect) override { bounds.push_back(rect); }
@@ -97,7 +95,7 @@ class FakeCompositionController final : public webview::CompositionController {
     for (const auto& handler : cursorChanged) handler();
   }
 
-  FakeWebViewController controllerPart;
+  FakeBoundsController controllerPart;
   std::vector<webview::VisualTarget> targets;
   webview::VisualStatus captureStatus = webview::kVisualOk;
   webview::VisualStatus windowStatus = webview::kVisualOk;
