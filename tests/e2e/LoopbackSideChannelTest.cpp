@@ -152,5 +152,26 @@ TEST(LoopbackSideChannelTest, GameFetchesSucceedWhileAnotherProcessHammersTheCha
   EXPECT_EQ(hammer.bytesAnswered(), 0u);
 }
 
+TEST(LoopbackSideChannelTest, EveryMethodGetsTheFileLikeGet) {
+  ChromiumTestHost host;
+  serveTestSite(host);
+  std::string error;
+  ASSERT_TRUE(host.create(error)) << error;
+  host.webView->Navigate("https://tavrelle.localhost/index.html");
+  ASSERT_TRUE(host.runUntil([&] { return host.webView->get_DocumentTitle() == "Ready"; },
+                            std::chrono::seconds(30)));
+  std::string bytes = patternBytes();
+  json expected = json::array({200, kBodySize, checksumOf(bytes)});
+  host.serve("https://tavrelle.localhost/big.bin", "application/octet-stream", std::move(bytes));
+  for (const char* method : {"POST", "PUT", "DELETE", "PATCH"}) {
+    SCOPED_TRACE(method);
+    std::string fetch = std::string(kFetchAndSum);
+    fetch.replace(fetch.find("{ cache: 'no-store' }"), 21,
+                  std::string("{ cache: 'no-store', method: '") + method +
+                      "', body: 'level=3', headers: { 'Content-Type': 'application/json' } }");
+    EXPECT_EQ(host.evaluate(fetch), expected);
+  }
+}
+
 }  // namespace
 }  // namespace tavrelle::e2e
