@@ -143,11 +143,13 @@ TEST(LoopbackSideChannelTest, GameFetchesSucceedWhileAnotherProcessHammersTheCha
   ASSERT_EQ(fresh.size(), 1u);
 
   Hammer hammer(fresh.front());
+  // Every connection taken, and taken again as the channel drops them.
+  ASSERT_TRUE(
+      host.runUntil([&] { return hammer.connectionsMade() > 300; }, std::chrono::seconds(60)));
   for (int fetch = 0; fetch < 5; ++fetch) {
     SCOPED_TRACE(fetch);
     EXPECT_EQ(host.evaluate(kFetchAndSum), expected);
   }
-  EXPECT_GT(hammer.connectionsMade(), 150u);
   // Guessed tokens and unfinished heads get no answer, not even "not found".
   EXPECT_EQ(hammer.bytesAnswered(), 0u);
 }
