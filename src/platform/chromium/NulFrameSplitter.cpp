@@ -7,13 +7,13 @@ void NulFrameSplitter::feed(std::string_view bytes, const MessageSink& onMessage
   while (!bytes.empty()) {
     size_t end = bytes.find('\0');
     std::string_view piece = bytes.substr(0, end);
-    if (!skipping_ && partial_.size() + piece.size() > largestMessage_) startSkipping(piece);
+    if (!skipping_ && partial_.size() + piece.size() > largestMessage_) startSkipping();
     if (skipping_) {
-      if (end == std::string_view::npos) {
-        skippedLength_ += piece.size();
-        return;
+      if (skippedStart_.size() < kKeptStartOfOversized) {
+        skippedStart_.append(piece.substr(0, kKeptStartOfOversized - skippedStart_.size()));
       }
       skippedLength_ += piece.size();
+      if (end == std::string_view::npos) return;
       skipping_ = false;
       bytes.remove_prefix(end + 1);
       std::string start = std::move(skippedStart_);
@@ -37,14 +37,11 @@ void NulFrameSplitter::feed(std::string_view bytes, const MessageSink& onMessage
   }
 }
 
-// The bytes held so far and `piece` (which the caller then counts) begin a message
-// that is too long.
-void NulFrameSplitter::startSkipping(std::string_view piece) {
+// The bytes held so far begin a message that is too long; the caller counts the piece
+// that made it so, and every later one, as skipped.
+void NulFrameSplitter::startSkipping() {
   skipping_ = true;
   skippedStart_ = partial_.substr(0, kKeptStartOfOversized);
-  if (skippedStart_.size() < kKeptStartOfOversized) {
-    skippedStart_.append(piece.substr(0, kKeptStartOfOversized - skippedStart_.size()));
-  }
   skippedLength_ = partial_.size();
   std::string().swap(partial_);
 }

@@ -34,7 +34,7 @@ class NulFrameSplitter {
   [[nodiscard]] size_t pendingBytes() const { return partial_.size(); }
 
  private:
-  void startSkipping(std::string_view piece);
+  void startSkipping();
 
   size_t largestMessage_;
   std::string partial_;

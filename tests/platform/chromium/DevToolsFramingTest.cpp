@@ -83,8 +83,8 @@ TEST(NulFrameSplitterTest, AMessageOverTheCeilingIsSkippedWithoutBeingHeld) {
   feed(std::string(300, 'x'));
   EXPECT_EQ(splitter.pendingBytes(), 0u);  // nothing of the long one is held
   EXPECT_TRUE(oversized.empty());          // reported once it has ended
-  feed(std::string("}\0{\"exactly16bytes\"\0", 21));
-  EXPECT_EQ(messages, (std::vector<std::string>{"{\"id\":1}", "{\"exactly16bytes\""}));
+  feed(std::string("}\0{\"exactly16byte\"\0", 19));
+  EXPECT_EQ(messages, (std::vector<std::string>{"{\"id\":1}", "{\"exactly16byte\""}));
   ASSERT_EQ(oversized.size(), 1u);
   EXPECT_EQ(oversized[0].first.size(), NulFrameSplitter::kKeptStartOfOversized);
   EXPECT_TRUE(oversized[0].first.starts_with("{\"id\":22,\"result\":xxx"));
