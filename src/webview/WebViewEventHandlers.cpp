@@ -5,7 +5,7 @@
 
 #include "app/DefaultCaption.h"
 #include "content/ResourceServer.h"
-#include "webview/UrlOrigin.h"
+#include "common/UrlOrigin.h"
 #include "webview/ZephyxWebView.h"
 
 namespace tavrelle {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "messaging/MessageChannel.h"
 #include "support/WebViewHostHarness.h"
 #include "webview/ZephyxWebView.h"
 
@@ -53,6 +54,18 @@ TEST_F(MessageDispatchTest, FullscreenFlagReadsOnlyBooleans) {
   EXPECT_TRUE(harness.host().isFullscreen());
   send(R"({"type":"set-fullscreen"})");
   EXPECT_FALSE(harness.host().isFullscreen());
+}
+
+TEST(MessageChannelSource, BareRemoteOriginAcceptsOnlyThatOrigin) {
+  MessageChannel channel("https://game.example.com");
+  int handled = 0;
+  channel.addHandler("ping", [&](const nlohmann::json&, const std::string&) { ++handled; });
+  for (const char* source : {"https://game.example.com.evil.net/", "https://game.example.com:8443/",
+                             "http://game.example.com/", "https://game.example.com/play/"}) {
+    channel.OnWebMessageReceived(
+        webview::WebMessageReceivedEventArgs(source, std::string(R"({"type":"ping"})")));
+  }
+  EXPECT_EQ(handled, 1);
 }
 
 }  // namespace

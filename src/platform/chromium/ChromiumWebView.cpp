@@ -11,7 +11,7 @@
 #include "platform/chromium/PermissionNames.h"
 #include "platform/chromium/RequestInterception.h"
 #include "platform/IoEventLoop.h"
-#include "webview/UrlOrigin.h"
+#include "common/UrlOrigin.h"
 
 namespace tavrelle::chromium {
 
