@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "common/JsonReaders.h"
+#include "common/UrlOrigin.h"
 #include "messaging/HostMessages.h"
 #include "webview/WebViewRuntime.h"
 
@@ -27,7 +28,7 @@ void MessageChannel::setComponentIdsSource(ComponentIdsSource source) {
 }
 
 bool MessageChannel::IsAcceptedSource(const std::string& source) const {
-  return source.starts_with(contentOrigin_);
+  return IsAcceptedSourceFor(contentOrigin_, source);
 }
 
 void MessageChannel::OnWebMessageReceived(const webview::WebMessageReceivedEventArgs& args) {

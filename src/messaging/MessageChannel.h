@@ -30,7 +30,7 @@ class MessageChannel final : public PagePoster {
   using HandshakeStep = std::function<void()>;
   using ComponentIdsSource = std::function<std::vector<std::string>()>;
 
-  // Pages whose address begins with contentOrigin may drive the host.
+  // Pages that pass the source check against contentOrigin may drive the host.
   explicit MessageChannel(std::string contentOrigin);
 
   // Messages can be posted from now on.

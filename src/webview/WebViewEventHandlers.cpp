@@ -5,8 +5,8 @@
 
 #include "app/DefaultCaption.h"
 #include "content/ResourceServer.h"
+#include "common/UrlOrigin.h"
 #include "messaging/DirectoryHandles.h"
-#include "webview/UrlOrigin.h"
 #include "webview/ZephyxWebView.h"
 
 namespace tavrelle {

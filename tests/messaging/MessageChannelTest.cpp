@@ -110,5 +110,17 @@ TEST_F(MessageChannelTest, WindowNoticesBypassTheQueue) {
   EXPECT_FALSE(channel().isPageReady());
 }
 
+TEST(MessageChannelSource, BareRemoteOriginAcceptsOnlyThatOrigin) {
+  MessageChannel channel("https://game.example.com");
+  int handled = 0;
+  channel.addHandler("ping", [&](const nlohmann::json&, const std::string&) { ++handled; });
+  for (const char* source : {"https://game.example.com.evil.net/", "https://game.example.com:8443/",
+                             "http://game.example.com/", "https://game.example.com/play/"}) {
+    channel.OnWebMessageReceived(
+        webview::WebMessageReceivedEventArgs(source, std::string(R"({"type":"ping"})")));
+  }
+  EXPECT_EQ(handled, 1);
+}
+
 }  // namespace
 }  // namespace tavrelle

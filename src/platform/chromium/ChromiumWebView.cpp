@@ -13,7 +13,7 @@
 #include "platform/chromium/PermissionNames.h"
 #include "platform/chromium/RequestInterception.h"
 #include "platform/IoEventLoop.h"
-#include "webview/UrlOrigin.h"
+#include "common/UrlOrigin.h"
 #include "platform/chromium/PageReports.h"
 
 namespace tavrelle::chromium {

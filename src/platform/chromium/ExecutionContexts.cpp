@@ -1,7 +1,7 @@
 #include "platform/chromium/ExecutionContexts.h"
 
 #include "platform/chromium/ChromiumQuirks.h"
-#include "webview/UrlOrigin.h"
+#include "common/UrlOrigin.h"
 
 namespace tavrelle::chromium {
 

@@ -6,7 +6,7 @@
 #include "platform/chromium/ChromiumQuirks.h"
 #include "platform/chromium/LoopbackBodyServer.h"
 #include "platform/chromium/ResponseHeaders.h"
-#include "webview/UrlOrigin.h"
+#include "common/UrlOrigin.h"
 
 namespace tavrelle::chromium {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/chromium/ExecutionContexts.h"
-#include "webview/UrlOrigin.h"
+#include "common/UrlOrigin.h"
 
 namespace tavrelle::chromium {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "webview/UrlOrigin.h"
+#include "common/UrlOrigin.h"
 
 namespace tavrelle {
 namespace {

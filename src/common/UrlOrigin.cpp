@@ -1,4 +1,4 @@
-#include "webview/UrlOrigin.h"
+#include "common/UrlOrigin.h"
 
 #include <cctype>
 
