@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "platform/Geometry.h"
+#include "platform/PointerInput.h"
+#include "platform/RawMouseSample.h"
 
 namespace tavrelle {
 
@@ -49,7 +51,7 @@ struct WindowEvent {
     Move,      // the window moved on screen
     Size,      // the client area changed size or the window changed state (sizeType)
     SetFocus,  // the window received the keyboard focus
-    RawInput,  // raw relative mouse movement (rawDx, rawDy), delivered while selected
+    RawInput,  // one raw mouse sample (raw), delivered while registered
     Timer,     // a timer set with MainWindow::setTimer fired (timerId)
   };
   Kind kind = Kind::Close;
@@ -57,8 +59,7 @@ struct WindowEvent {
   int32_t clientWidth = 0;
   int32_t clientHeight = 0;
   int32_t timerId = 0;
-  int32_t rawDx = 0;
-  int32_t rawDy = 0;
+  RawMouseSample raw{};
 };
 
 // What the window procedure did with an event.
@@ -123,6 +124,9 @@ class MainWindow {
   [[nodiscard]] virtual bool isActive() const = 0;
   // Asks the window to close, as the user's close action does (a Close event).
   virtual void close() = 0;
+
+  // Raw mouse input and the cursor (pointer lock).
+  [[nodiscard]] virtual PointerInput& pointerInput() = 0;
 
   // Timers deliver Timer events with the id until killed; setting an existing id restarts it.
   virtual void setTimer(int32_t id, int32_t intervalMs) = 0;
