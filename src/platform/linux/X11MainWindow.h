@@ -54,13 +54,11 @@ class X11MainWindow final : public MainWindow {
   void close() override;
   void setTimer(int32_t id, int32_t intervalMs) override;
   void killTimer(int32_t id) override;
-
-  // Delivers raw pointer movement as RawInput events while enabled (pointer lock).
-  void setRawInputEnabled(bool enabled);
+  [[nodiscard]] PointerInput& pointerInput() override { return *pointerInput_; }
 
   // From the window system's event dispatch.
   void handleEvent(const XEvent& event);
-  void handleRawMotion(RawDelta delta);
+  void handleRawSample(const RawMouseSample& sample);
 
  private:
   X11MainWindow(X11WindowSystem& system, Window window, const MainWindowParams& params,
@@ -101,7 +99,6 @@ class X11MainWindow final : public MainWindow {
   bool positioned_ = false;
   bool fullscreen_ = false;
   bool wantMaximized_ = false;
-  bool rawInput_ = false;
   FrameExtents currentFrame_;
   FrameExtents decoratedFrame_;
   ClientGeometry reported_;
@@ -115,9 +112,9 @@ class X11MainWindow final : public MainWindow {
   std::optional<Rect> unmaximizedClient_;
   // The client size a window that cannot be resized is pinned to while not maximized.
   std::pair<int32_t, int32_t> fixedClientSize_{1, 1};
-  RawMotionAccumulator rawMotion_;
   std::map<int32_t, PollEventLoop::TimerId> timers_;
   std::shared_ptr<bool> alive_;
+  std::unique_ptr<PointerInput> pointerInput_;
 };
 
 }  // namespace tavrelle::linux_platform
