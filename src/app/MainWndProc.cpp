@@ -44,7 +44,7 @@ void OnSetFocus() {
 
 void OnRawInput(const WindowEvent& event) {
   if (ZephyxWebView* host = CurrentWebViewHost()) {
-    host->OnRawMouseMovement(event.rawDx, event.rawDy);
+    host->OnRawInput(event.raw);
   }
 }
 

@@ -10,6 +10,8 @@
 #include "platform/Geometry.h"
 #include "platform/MouseInput.h"
 #include "platform/WindowPointer.h"
+#include "platform/PointerInput.h"
+#include "platform/RawMouseSample.h"
 
 namespace tavrelle {
 
@@ -51,7 +53,7 @@ struct WindowEvent {
     Move,      // the window moved on screen
     Size,      // the client area changed size or the window changed state (sizeType)
     SetFocus,  // the window received the keyboard focus
-    RawInput,  // raw relative mouse movement (rawDx, rawDy), delivered while selected
+    RawInput,  // one raw mouse sample (raw), delivered while registered
     Timer,     // a timer set with MainWindow::setTimer fired (timerId)
     Mouse,     // a mouse message (mouse), delivered while the window relays its pointer
     Pointer,   // a touch or pen message (pointerMessage, pointer), likewise
@@ -61,11 +63,10 @@ struct WindowEvent {
   int32_t clientWidth = 0;
   int32_t clientHeight = 0;
   int32_t timerId = 0;
-  int32_t rawDx = 0;
-  int32_t rawDy = 0;
   MouseMessage mouse{};
   uint32_t pointerMessage = 0;
   PointerInfo pointer{};
+  RawMouseSample raw{};
 };
 
 // What the window procedure did with an event.
@@ -130,6 +131,9 @@ class MainWindow {
   [[nodiscard]] virtual bool isActive() const = 0;
   // Asks the window to close, as the user's close action does (a Close event).
   virtual void close() = 0;
+
+  // Raw mouse input and the cursor (pointer lock).
+  [[nodiscard]] virtual PointerInput& pointerInput() = 0;
 
   // Timers deliver Timer events with the id until killed; setting an existing id restarts it.
   virtual void setTimer(int32_t id, int32_t intervalMs) = 0;

@@ -93,7 +93,7 @@ class ZephyxWebView {
 
   // ----- Pointer lock -----
   void SetPointerLockEnabled(bool enabled) { pointerLock_.SetEnabled(enabled); }
-  void OnRawMouseMovement(int32_t dx, int32_t dy) { pointerLock_.OnRawMouseMovement(dx, dy); }
+  void OnRawInput(const RawMouseSample& sample) { pointerLock_.OnRawInput(sample); }
   void OnPointerLockTimer() { pointerLock_.OnTimer(); }
 
   // Drops the resource server's cached file mappings (at shutdown).

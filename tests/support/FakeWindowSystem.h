@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,36 @@ inline Rect AdjustForFrame(Rect client, uint32_t style) {
   return client;
 }
 
+// Records pointer lock's calls in the shared log.
+class FakePointerInput final : public PointerInput {
+ public:
+  explicit FakePointerInput(std::shared_ptr<CallLog> log) : log_(std::move(log)) {}
+
+  [[nodiscard]] uint32_t registerRawMouse(bool enabled) override {
+    log_->add(std::string("input.registerRawMouse(") + (enabled ? "true" : "false") + ")");
+    return registrationError;
+  }
+  void clipCursor(std::optional<Rect> area) override {
+    log_->add(area ? "input.clipCursor(" + std::to_string(area->left) + "," +
+                         std::to_string(area->top) + "," + std::to_string(area->right) + "," +
+                         std::to_string(area->bottom) + ")"
+                   : std::string("input.clipCursor(none)"));
+  }
+  void setCursorPos(int32_t x, int32_t y) override {
+    log_->add("input.setCursorPos(" + std::to_string(x) + "," + std::to_string(y) + ")");
+  }
+  void showCursor(bool show) override {
+    log_->add(std::string("input.showCursor(") + (show ? "true" : "false") + ")");
+  }
+  [[nodiscard]] Rect primaryScreen() const override { return {0, 0, 1920, 1080}; }
+  [[nodiscard]] Rect virtualDesktop() const override { return {-1280, 0, 1920, 1080}; }
+
+  uint32_t registrationError = 0;
+
+ private:
+  std::shared_ptr<CallLog> log_;
+};
+
 // A window at (100, 50) of the outer size asked for, on a 1920 x 1080 monitor.
 class FakeMainWindow final : public MainWindow {
  public:
@@ -34,6 +65,7 @@ class FakeMainWindow final : public MainWindow {
 
   FakeMainWindow(MainWindowParams windowParams, WindowProc proc, std::shared_ptr<CallLog> log)
       : params(std::move(windowParams)),
+        input(log),
         proc_(std::move(proc)),
         log_(std::move(log)),
         style_(params.style),
@@ -80,8 +112,11 @@ class FakeMainWindow final : public MainWindow {
   }
   [[nodiscard]] bool isActive() const override { return active; }
   void close() override { ++closeCount; }
-  void setTimer(int32_t, int32_t) override {}
-  void killTimer(int32_t) override {}
+  [[nodiscard]] PointerInput& pointerInput() override { return input; }
+  void setTimer(int32_t id, int32_t intervalMs) override {
+    log_->add("window.setTimer(" + std::to_string(id) + "," + std::to_string(intervalMs) + ")");
+  }
+  void killTimer(int32_t id) override { log_->add("window.killTimer(" + std::to_string(id) + ")"); }
 
   // Hands an event to the window procedure, as the window system does.
   WindowProcResult deliver(const WindowEvent& event) { return proc_(event); }
@@ -101,7 +136,8 @@ class FakeMainWindow final : public MainWindow {
   std::vector<bool> fullscreenMarks;
   int foregroundCount = 0;
   int closeCount = 0;
-  bool active = true;  // another application holds the focus when false
+  bool active = true;      // another application holds the focus when false
+  FakePointerInput input;  // before log_, built from the same log
 
  private:
   WindowProc proc_;

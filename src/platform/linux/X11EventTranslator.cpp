@@ -1,5 +1,6 @@
 #include "platform/linux/X11EventTranslator.h"
 
+#include <array>
 #include <cmath>
 
 namespace tavrelle::linux_platform {
@@ -82,35 +83,52 @@ std::vector<WindowEvent> GeometryChangeEvents(const ClientGeometry& reported,
   return events;
 }
 
-std::optional<RawDelta> RawMotionDelta(const XIRawEvent& event) {
-  RawDelta delta;
-  bool moved = false;
-  const double* value = event.raw_values;
-  for (int axis = 0; axis < 2 && axis < event.valuators.mask_len * 8; ++axis) {
-    if (!XIMaskIsSet(event.valuators.mask, axis)) continue;
-    // Values are packed: one per set bit, in axis order.
-    double amount = *value++;
-    if (amount == 0) continue;
-    (axis == 0 ? delta.dx : delta.dy) = amount;
-    moved = true;
-  }
-  if (!moved) return std::nullopt;
-  return delta;
+namespace {
+
+AxisRange RangeOf(double min, double max, int32_t rootExtent) {
+  if (max > min)
+    return AxisRange{static_cast<int32_t>(std::lround(min)),
+                     static_cast<int32_t>(std::lround(max))};
+  return AxisRange{0, rootExtent};
 }
 
-std::optional<WindowEvent> RawMotionAccumulator::add(RawDelta delta) {
-  remainderX_ += delta.dx;
-  remainderY_ += delta.dy;
-  double wholeX = std::trunc(remainderX_);
-  double wholeY = std::trunc(remainderY_);
-  if (wholeX == 0 && wholeY == 0) return std::nullopt;
-  remainderX_ -= wholeX;
-  remainderY_ -= wholeY;
-  WindowEvent event;
-  event.kind = WindowEvent::Kind::RawInput;
-  event.rawDx = static_cast<int32_t>(wholeX);
-  event.rawDy = static_cast<int32_t>(wholeY);
-  return event;
+// The whole units of movement so far; the rest stays in the fraction.
+int32_t TakeWholeUnits(double& fraction, double amount) {
+  const double total = fraction + amount;
+  const double whole = std::trunc(total);
+  fraction = total - whole;
+  return static_cast<int32_t>(whole);
+}
+
+}  // namespace
+
+std::optional<RawMouseSample> RawMouseSampleFrom(const XIRawEvent& event, const PointerAxes& axes,
+                                                 RawAxisCarry& carry, Rect desktop) {
+  std::array<std::optional<double>, 2> values;
+  const double* value = event.raw_values;
+  for (int axis = 0; axis < event.valuators.mask_len * 8; ++axis) {
+    if (!XIMaskIsSet(event.valuators.mask, axis)) continue;
+    // Values are packed: one per set bit, in axis order.
+    const double amount = *value++;
+    if (axis < 2) values[axis] = amount;
+    if (axis >= 1) break;
+  }
+  if (!values[0] && !values[1]) return std::nullopt;
+  RawMouseSample sample;
+  if (!axes.absolute) {
+    sample.x = TakeWholeUnits(carry.fractionX, values[0].value_or(0));
+    sample.y = TakeWholeUnits(carry.fractionY, values[1].value_or(0));
+    return sample;
+  }
+  if (values[0]) carry.lastX = *values[0];
+  if (values[1]) carry.lastY = *values[1];
+  sample.absolute = true;
+  sample.virtualDesktop = true;
+  sample.x = static_cast<int32_t>(std::lround(carry.lastX));
+  sample.y = static_cast<int32_t>(std::lround(carry.lastY));
+  sample.rangeX = RangeOf(axes.minX, axes.maxX, desktop.width());
+  sample.rangeY = RangeOf(axes.minY, axes.maxY, desktop.height());
+  return sample;
 }
 
 }  // namespace tavrelle::linux_platform

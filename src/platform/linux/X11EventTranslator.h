@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/MainWindow.h"
+#include "platform/RawMouseSample.h"
 #include "platform/linux/X11Atoms.h"
 
 namespace tavrelle::linux_platform {
@@ -46,23 +47,34 @@ struct ClientGeometry {
 [[nodiscard]] std::vector<WindowEvent> GeometryChangeEvents(const ClientGeometry& reported,
                                                             const ClientGeometry& now);
 
-// Raw relative movement of the first two axes of an XI_RawMotion event; nothing when
-// neither axis moved.
-struct RawDelta {
-  double dx = 0;
-  double dy = 0;
+// How the first two valuators of a pointer device report: movement (mice), or a
+// position within each axis's range (tablets, virtual machines' pointers). An absolute
+// axis without a range (max not above min) reports root window coordinates.
+struct PointerAxes {
+  bool absolute = false;
+  double minX = 0;
+  double maxX = 0;
+  double minY = 0;
+  double maxY = 0;
 };
-[[nodiscard]] std::optional<RawDelta> RawMotionDelta(const XIRawEvent& event);
 
-// Splits accumulated movement into whole pixels, keeping the fractions for later.
-class RawMotionAccumulator {
- public:
-  // Whole pixels moved so far (and taken out of the remainder); nothing while below one.
-  std::optional<WindowEvent> add(RawDelta delta);
-
- private:
-  double remainderX_ = 0;
-  double remainderY_ = 0;
+// What a device's earlier samples leave for its next: the fractions of relative
+// movement not yet sent, and the last position of each absolute axis (an event carries
+// only the axes that changed).
+struct RawAxisCarry {
+  double fractionX = 0;
+  double fractionY = 0;
+  double lastX = 0;
+  double lastY = 0;
 };
+
+// The sample of one XI_RawMotion event (unaccelerated values) from a device with these
+// axes; nothing when the event carries neither of the first two axes. Relative
+// movement is sent in whole units, each fraction carried into the device's next event.
+// X maps absolute devices across the whole root window, so absolute samples span the
+// desktop.
+[[nodiscard]] std::optional<RawMouseSample> RawMouseSampleFrom(const XIRawEvent& event,
+                                                               const PointerAxes& axes,
+                                                               RawAxisCarry& carry, Rect desktop);
 
 }  // namespace tavrelle::linux_platform

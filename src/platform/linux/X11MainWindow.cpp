@@ -11,6 +11,7 @@
 
 #include "platform/linux/X11Icon.h"
 #include "platform/linux/X11Monitors.h"
+#include "platform/linux/X11PointerInput.h"
 #include "platform/linux/X11Properties.h"
 #include "platform/linux/X11WindowSystem.h"
 
@@ -75,7 +76,8 @@ X11MainWindow::X11MainWindow(X11WindowSystem& system, Window window, const MainW
       proc_(std::move(proc)),
       decorationStyle_(params.style & ~kStateBits),
       cursors_(system.display()),
-      alive_(std::make_shared<bool>(true)) {
+      alive_(std::make_shared<bool>(true)),
+      pointerInput_(std::make_unique<X11PointerInput>(system, *this)) {
   setWindowProperties(params);
   reported_ = queryGeometry();
 }
@@ -83,7 +85,7 @@ X11MainWindow::X11MainWindow(X11WindowSystem& system, Window window, const MainW
 X11MainWindow::~X11MainWindow() {
   *alive_ = false;
   for (const auto& [id, timer] : timers_) system_.loop().cancelTimer(timer);
-  if (rawInput_) system_.setRawMotionWanted(this, false);
+  pointerInput_.reset();
   system_.unregisterMainWindow(this);
   if (!destroyed_) {
     system_.releaseChildrenOf(window_);
@@ -526,12 +528,6 @@ void X11MainWindow::killTimer(int32_t id) {
   timers_.erase(timer);
 }
 
-void X11MainWindow::setRawInputEnabled(bool enabled) {
-  if (enabled == rawInput_) return;
-  rawInput_ = enabled;
-  system_.setRawMotionWanted(this, enabled);
-}
-
 bool X11MainWindow::dispatch(const WindowEvent& event) {
   if (!proc_) return true;
   auto alive = alive_;
@@ -621,19 +617,18 @@ void X11MainWindow::onDestroyed() {
   destroyed_ = true;
   for (const auto& [id, timer] : timers_) system_.loop().cancelTimer(timer);
   timers_.clear();
-  if (rawInput_) {
-    rawInput_ = false;
-    system_.setRawMotionWanted(this, false);
-  }
+  static_cast<void>(system_.selectRawMotionFor(this, false));
   WindowEvent event;
   event.kind = WindowEvent::Kind::Destroy;
   dispatch(event);
 }
 
-void X11MainWindow::handleRawMotion(RawDelta delta) {
-  if (destroyed_ || !rawInput_) return;
-  std::optional<WindowEvent> event = rawMotion_.add(delta);
-  if (event) dispatch(*event);
+void X11MainWindow::handleRawSample(const RawMouseSample& sample) {
+  if (destroyed_) return;
+  WindowEvent event;
+  event.kind = WindowEvent::Kind::RawInput;
+  event.raw = sample;
+  dispatch(event);
 }
 
 }  // namespace tavrelle::linux_platform

@@ -69,13 +69,11 @@ class X11MainWindow final : public MainWindow, public WindowPointer {
   void setCapture() override { mouseCaptured_ = true; }
   void releaseCapture() override { mouseCaptured_ = false; }
   void setCursor(SystemCursor cursor) override;
-
-  // Delivers raw pointer movement as RawInput events while enabled (pointer lock).
-  void setRawInputEnabled(bool enabled);
+  [[nodiscard]] PointerInput& pointerInput() override { return *pointerInput_; }
 
   // From the window system's event dispatch.
   void handleEvent(const XEvent& event);
-  void handleRawMotion(RawDelta delta);
+  void handleRawSample(const RawMouseSample& sample);
 
  private:
   X11MainWindow(X11WindowSystem& system, Window window, const MainWindowParams& params,
@@ -118,7 +116,6 @@ class X11MainWindow final : public MainWindow, public WindowPointer {
   bool positioned_ = false;
   bool fullscreen_ = false;
   bool wantMaximized_ = false;
-  bool rawInput_ = false;
   FrameExtents currentFrame_;
   FrameExtents decoratedFrame_;
   ClientGeometry reported_;
@@ -132,7 +129,6 @@ class X11MainWindow final : public MainWindow, public WindowPointer {
   std::optional<Rect> unmaximizedClient_;
   // The client size a window that cannot be resized is pinned to while not maximized.
   std::pair<int32_t, int32_t> fixedClientSize_{1, 1};
-  RawMotionAccumulator rawMotion_;
   bool relayingPointer_ = false;
   bool trackingMouseLeave_ = false;
   bool mouseCaptured_ = false;
@@ -140,6 +136,7 @@ class X11MainWindow final : public MainWindow, public WindowPointer {
   X11Cursors cursors_;
   std::map<int32_t, PollEventLoop::TimerId> timers_;
   std::shared_ptr<bool> alive_;
+  std::unique_ptr<PointerInput> pointerInput_;
 };
 
 }  // namespace tavrelle::linux_platform

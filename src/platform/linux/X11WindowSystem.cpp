@@ -15,9 +15,16 @@ namespace tavrelle::linux_platform {
 
 namespace {
 
+// While set, the next X error is recorded here instead of being handled.
+int* trappedError = nullptr;
+
 // Windows of other clients (the browser's) can vanish between a request and its
 // processing; such errors are expected. Xlib's default handler would end the process.
 int OnXError(Display* display, XErrorEvent* error) {
+  if (trappedError != nullptr && *trappedError == 0) {
+    *trappedError = error->error_code;
+    return 0;
+  }
   if (error->error_code == BadWindow || error->error_code == BadMatch ||
       error->error_code == BadDrawable) {
     return 0;
@@ -28,6 +35,8 @@ int OnXError(Display* display, XErrorEvent* error) {
                error->minor_code);
   return 0;
 }
+
+constexpr uint32_t kNoXInput2 = BadRequest;
 
 int QueryXInputOpcode(Display* display) {
   int opcode = 0;
@@ -151,21 +160,49 @@ void X11WindowSystem::dispatch(XEvent& event) {
 void X11WindowSystem::dispatchGeneric(XEvent& event) {
   XGenericEventCookie* cookie = &event.xcookie;
   if (cookie->extension != xinputOpcode_ || !XGetEventData(display_, cookie)) return;
-  std::optional<RawDelta> delta;
-  if (cookie->evtype == XI_RawMotion) {
-    delta = RawMotionDelta(*static_cast<const XIRawEvent*>(cookie->data));
-  }
+  if (cookie->evtype == XI_RawMotion)
+    deliverRawMotion(*static_cast<const XIRawEvent*>(cookie->data));
   XFreeEventData(display_, cookie);
-  if (!delta) return;
-  std::vector<X11MainWindow*> receivers = rawMotionWindows_;
-  for (X11MainWindow* window : receivers) {
-    // An earlier receiver may have destroyed a later one.
-    if (std::find(rawMotionWindows_.begin(), rawMotionWindows_.end(), window) ==
-        rawMotionWindows_.end()) {
-      continue;
-    }
-    window->handleRawMotion(*delta);
+}
+
+// One sample per event, handed on at once. A device is asked about its axes once
+// per registration; nothing else is allocated here.
+void X11WindowSystem::deliverRawMotion(const XIRawEvent& event) {
+  if (rawMotionWindows_.empty()) return;
+  auto device = rawDevices_.find(event.sourceid);
+  if (device == rawDevices_.end()) {
+    device =
+        rawDevices_.emplace(event.sourceid, RawDevice{queryPointerAxes(event.sourceid), {}}).first;
   }
+  const Rect desktop{0, 0, DisplayWidth(display_, screen_), DisplayHeight(display_, screen_)};
+  std::optional<RawMouseSample> sample =
+      RawMouseSampleFrom(event, device->second.axes, device->second.carry, desktop);
+  if (!sample) return;
+  // A receiver may unregister itself, or another one, while it handles the sample.
+  for (size_t i = 0; i < rawMotionWindows_.size(); ++i)
+    rawMotionWindows_[i]->handleRawSample(*sample);
+}
+
+PointerAxes X11WindowSystem::queryPointerAxes(int deviceId) const {
+  PointerAxes axes;
+  int count = 0;
+  XIDeviceInfo* info = XIQueryDevice(display_, deviceId, &count);
+  if (info == nullptr) return axes;
+  for (int i = 0; i < info[0].num_classes && count > 0; ++i) {
+    const XIAnyClassInfo* any = info[0].classes[i];
+    if (any->type != XIValuatorClass) continue;
+    const auto* valuator = reinterpret_cast<const XIValuatorClassInfo*>(any);
+    if (valuator->number == 0) {
+      axes.absolute = valuator->mode == XIModeAbsolute;
+      axes.minX = valuator->min;
+      axes.maxX = valuator->max;
+    } else if (valuator->number == 1) {
+      axes.minY = valuator->min;
+      axes.maxY = valuator->max;
+    }
+  }
+  XIFreeDeviceInfo(info);
+  return axes;
 }
 
 void X11WindowSystem::offerNewWindow(const XCreateWindowEvent& created) {
@@ -211,24 +248,36 @@ void X11WindowSystem::releaseChildrenOf(Window parent) {
   }
 }
 
-void X11WindowSystem::setRawMotionWanted(X11MainWindow* window, bool wanted) {
+uint32_t X11WindowSystem::selectRawMotionFor(X11MainWindow* window, bool wanted) {
+  if (xinputOpcode_ < 0) return kNoXInput2;
   Erase(rawMotionWindows_, window);
   if (wanted) rawMotionWindows_.push_back(window);
-  selectRawMotion(!rawMotionWindows_.empty());
+  const uint32_t error = selectRawMotion(!rawMotionWindows_.empty());
+  if (error != 0) Erase(rawMotionWindows_, window);
+  return error;
 }
 
-// Raw motion is only ever reported on the root window.
-void X11WindowSystem::selectRawMotion(bool enabled) {
-  if (xinputOpcode_ < 0 || enabled == rawMotionSelected_) return;
-  rawMotionSelected_ = enabled;
+// Raw motion is only ever reported on the root window. The request is answered before
+// returning, so that its error (if any) is known.
+uint32_t X11WindowSystem::selectRawMotion(bool enabled) {
+  if (xinputOpcode_ < 0) return kNoXInput2;
+  if (enabled == rawMotionSelected_) return 0;
+  if (enabled) rawDevices_.clear();  // devices may have come, gone or changed meanwhile
   std::array<unsigned char, XIMaskLen(XI_LASTEVENT)> bits{};
   if (enabled) XISetMask(bits.data(), XI_RawMotion);
   XIEventMask mask{};
   mask.deviceid = XIAllMasterDevices;
   mask.mask_len = static_cast<int>(bits.size());
   mask.mask = bits.data();
+  XSync(display_, False);
+  int error = 0;
+  trappedError = &error;
   XISelectEvents(display_, root_, &mask, 1);
+  XSync(display_, False);
+  trappedError = nullptr;
+  if (error == 0) rawMotionSelected_ = enabled;
   flush();
+  return static_cast<uint32_t>(error);
 }
 
 void X11WindowSystem::registerMainWindow(X11MainWindow* window) { mainWindows_.push_back(window); }
@@ -236,7 +285,7 @@ void X11WindowSystem::registerMainWindow(X11MainWindow* window) { mainWindows_.p
 void X11WindowSystem::unregisterMainWindow(X11MainWindow* window) {
   Erase(mainWindows_, window);
   Erase(rawMotionWindows_, window);
-  selectRawMotion(!rawMotionWindows_.empty());
+  static_cast<void>(selectRawMotion(!rawMotionWindows_.empty()));
 }
 
 void X11WindowSystem::registerEmbedded(X11EmbeddedBrowserWindow* embedded) {

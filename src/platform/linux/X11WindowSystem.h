@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "platform/BrowserWindowEmbedder.h"
 #include "platform/linux/PollEventLoop.h"
 #include "platform/linux/X11Atoms.h"
+#include "platform/linux/X11EventTranslator.h"
 
 namespace tavrelle::linux_platform {
 
@@ -56,8 +58,10 @@ class X11WindowSystem final : public WindowSystem, public BrowserWindowEmbedder 
   // The parent is about to be destroyed: its adopted browser window moves out first, so
   // that the browser can still be closed in an orderly way.
   void releaseChildrenOf(Window parent);
-  // Raw pointer motion (XInput2) is delivered to the window while enabled.
-  void setRawMotionWanted(X11MainWindow* window, bool wanted);
+  // Raw pointer motion (XInput2) is delivered to the window while enabled. 0 on
+  // success; else 1 when the display lacks XInput 2.0 (what a server answers to a
+  // request it does not know, BadRequest), or the X error code of the selection.
+  [[nodiscard]] uint32_t selectRawMotionFor(X11MainWindow* window, bool wanted);
   [[nodiscard]] bool rawMotionAvailable() const { return xinputOpcode_ >= 0; }
 
   void registerMainWindow(X11MainWindow* window);
@@ -72,7 +76,9 @@ class X11WindowSystem final : public WindowSystem, public BrowserWindowEmbedder 
   void dispatchGeneric(XEvent& event);
   void offerNewWindow(const XCreateWindowEvent& created);
   void selectRootEvents();
-  void selectRawMotion(bool enabled);
+  uint32_t selectRawMotion(bool enabled);
+  [[nodiscard]] PointerAxes queryPointerAxes(int deviceId) const;
+  void deliverRawMotion(const XIRawEvent& event);
   [[nodiscard]] X11MainWindow* mainWindowFor(Window window) const;
   [[nodiscard]] X11EmbeddedBrowserWindow* embeddedFor(Window child) const;
 
@@ -88,6 +94,12 @@ class X11WindowSystem final : public WindowSystem, public BrowserWindowEmbedder 
   std::shared_ptr<bool> alive_;
   std::vector<X11MainWindow*> mainWindows_;
   std::vector<X11MainWindow*> rawMotionWindows_;
+  // Per source device: how its axes report and what its last event left over.
+  struct RawDevice {
+    PointerAxes axes;
+    RawAxisCarry carry;
+  };
+  std::map<int, RawDevice> rawDevices_;
   std::vector<X11EmbeddedBrowserWindow*> embedded_;
 };
 

@@ -152,38 +152,54 @@ struct RawEventData {
   }
 };
 
-TEST(X11RawMotion, AxesZeroAndZeroMovement) {
+TEST(X11RawMotion, RelativeSamplesCarryTheirFractionsAndSkipOtherAxes) {
+  PointerAxes mouse;
+  RawAxisCarry carry;
+  const Rect desktop{0, 0, 1280, 1024};
   RawEventData both({0, 1}, {3.0, -2.0});
-  auto delta = RawMotionDelta(both.event);
-  ASSERT_TRUE(delta);
-  EXPECT_EQ(delta->dx, 3.0);
-  EXPECT_EQ(delta->dy, -2.0);
-  RawEventData secondOnly({1}, {7.0});  // packed first
-  delta = RawMotionDelta(secondOnly.event);
-  ASSERT_TRUE(delta);
-  EXPECT_EQ(delta->dx, 0.0);
-  EXPECT_EQ(delta->dy, 7.0);
+  auto sample = RawMouseSampleFrom(both.event, mouse, carry, desktop);
+  ASSERT_TRUE(sample);
+  EXPECT_FALSE(sample->absolute);
+  EXPECT_EQ(std::make_pair(sample->x, sample->y), std::make_pair(3, -2));
+  RawEventData secondOnly({1, 3}, {7.0, 1.0});  // packed in axis order; the wheel ignored
+  sample = RawMouseSampleFrom(secondOnly.event, mouse, carry, desktop);
+  ASSERT_TRUE(sample);
+  EXPECT_EQ(std::make_pair(sample->x, sample->y), std::make_pair(0, 7));
+  RawEventData fraction({0, 1}, {0.6, -0.5});
+  sample = RawMouseSampleFrom(fraction.event, mouse, carry, desktop);
+  ASSERT_TRUE(sample);  // a sample still, of no whole unit: the page is not told
+  EXPECT_EQ(std::make_pair(sample->x, sample->y), std::make_pair(0, 0));
+  sample = RawMouseSampleFrom(fraction.event, mouse, carry, desktop);
+  EXPECT_EQ(std::make_pair(sample->x, sample->y), std::make_pair(1, -1));
   RawEventData wheel({3}, {1.0});
-  EXPECT_FALSE(RawMotionDelta(wheel.event));
-  RawEventData still({0, 1}, {0.0, 0.0});
-  EXPECT_FALSE(RawMotionDelta(still.event));
+  EXPECT_FALSE(RawMouseSampleFrom(wheel.event, mouse, carry, desktop));
   RawEventData empty({}, {});
   empty.event.valuators.mask_len = 0;
-  EXPECT_FALSE(RawMotionDelta(empty.event));
+  EXPECT_FALSE(RawMouseSampleFrom(empty.event, mouse, carry, desktop));
 }
 
-TEST(X11RawMotion, AccumulatorKeepsFractionsUntilWhole) {
-  RawMotionAccumulator accumulator;
-  EXPECT_FALSE(accumulator.add({0.4, -0.6}));
-  auto event = accumulator.add({0.7, -0.6});
-  ASSERT_TRUE(event);
-  EXPECT_EQ(event->kind, WindowEvent::Kind::RawInput);
-  EXPECT_EQ(event->rawDx, 1);
-  EXPECT_EQ(event->rawDy, -1);
-  auto next = accumulator.add({-0.2, -0.9});  // remainders 0.1 and -0.2 carried over
-  ASSERT_TRUE(next);
-  EXPECT_EQ(next->rawDx, 0);
-  EXPECT_EQ(next->rawDy, -1);
+TEST(X11RawMotion, AbsoluteSamplesKeepUnchangedAxesAndTheirRanges) {
+  PointerAxes tablet{.absolute = true, .minX = 0, .maxX = 32767, .minY = 100, .maxY = 4195};
+  RawAxisCarry carry;
+  const Rect desktop{0, 0, 1280, 1024};
+  RawEventData both({0, 1}, {16000.4, 300.0});
+  auto sample = RawMouseSampleFrom(both.event, tablet, carry, desktop);
+  ASSERT_TRUE(sample);
+  EXPECT_TRUE(sample->absolute);
+  EXPECT_TRUE(sample->virtualDesktop);
+  EXPECT_EQ(std::make_pair(sample->x, sample->y), std::make_pair(16000, 300));
+  EXPECT_EQ(sample->rangeX.max, 32767);
+  EXPECT_EQ(sample->rangeY.min, 100);
+  RawEventData xOnly({0}, {20000.0});
+  sample = RawMouseSampleFrom(xOnly.event, tablet, carry, desktop);
+  EXPECT_EQ(std::make_pair(sample->x, sample->y), std::make_pair(20000, 300));
+
+  // Without a range the values are root window coordinates.
+  PointerAxes unranged{.absolute = true, .minX = -1, .maxX = -1, .minY = -1, .maxY = -1};
+  sample = RawMouseSampleFrom(both.event, unranged, carry, desktop);
+  EXPECT_EQ(sample->rangeX.min, 0);
+  EXPECT_EQ(sample->rangeX.max, 1280);
+  EXPECT_EQ(sample->rangeY.max, 1024);
 }
 
 }  // namespace

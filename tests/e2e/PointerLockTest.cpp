@@ -1,0 +1,189 @@
+// Pointer lock in the whole host: XTest relative motion on a private display with a
+// window manager, the real browser, a page that lists what it received in its title.
+
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "support/HostProcess.h"
+#include "support/X11Probe.h"
+#include "support/XvfbSession.h"
+
+namespace tavrelle::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Title: "r=<responses>|m=<movements>|c=<mouse downs>". Commands come from www/cmd.json.
+constexpr const char* kLockPage = R"(<!doctype html>
+<html><head><title>start</title></head>
+<body style="margin:0;width:100vw;height:100vh"><script>
+const host = window.chrome.webview;
+const seen = {responses: [], moves: [], clicks: 0};
+function show() {
+  document.title = 'r=' + seen.responses.join(',') + '|m=' + seen.moves.join(';') + '|c=' + seen.clicks;
+}
+host.addEventListener('message', e => {
+  const m = e.data;
+  if (m.type === 'set-pointer-lock-enabled-response') {
+    seen.responses.push(m.isOk ? 'ok-' + m.isEnabled : 'error-' + m.error);
+  } else if (m.type === 'pointer-lock-movement') {
+    seen.moves.push(m.movementX + ',' + m.movementY);
+  } else {
+    return;
+  }
+  show();
+});
+document.addEventListener('mousedown', () => { seen.clicks++; show(); });
+function lock(on) { host.postMessage(JSON.stringify({type: 'set-pointer-lock-enabled', isEnabled: on})); }
+host.postMessage(JSON.stringify({type: 'wrapper-init'}));
+let lastSeq = 0;
+async function poll() {
+  try {
+    const response = await fetch('cmd.json');
+    if (response.ok) {
+      const command = await response.json();
+      if (command.seq > lastSeq) { lastSeq = command.seq; (0, eval)(command.eval); }
+    }
+  } catch (e) {}
+  setTimeout(poll, 50);
+}
+show();
+poll();
+</script></body></html>)";
+
+class PointerLockEndToEnd : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    display_ = std::make_unique<XvfbSession>(XvfbSession::Options{true, 1280, 1024});
+  }
+  static void TearDownTestSuite() { display_.reset(); }
+
+  void SetUp() override {
+    ASSERT_TRUE(display_->ready()) << display_->error();
+    probe_ = std::make_unique<X11Probe>(display_->display());
+    x_ = XOpenDisplay(display_->display().c_str());
+    ASSERT_TRUE(probe_->connected());
+    ASSERT_NE(x_, nullptr);
+    game_.write("package.json", R"({"name": "e2e-pointer-lock", "window": {"width": 640,
+                                    "height": 480}})");
+    game_.write("www/index.html", kLockPage);
+  }
+  void TearDown() override {
+    if (x_ != nullptr) XCloseDisplay(x_);
+  }
+
+  void command(int seq, const std::string& script) {
+    std::string path = game_.folder() + "/www/cmd.json";
+    {
+      std::ofstream out(path + ".tmp");
+      out << R"({"seq":)" << seq << R"(,"eval":")" << script << R"("})";
+    }
+    std::filesystem::rename(path + ".tmp", path);
+  }
+
+  void xdotool(const std::string& arguments) {
+    std::string line = "DISPLAY=" + display_->display() + " xdotool " + arguments;
+    ASSERT_EQ(std::system(line.c_str()), 0) << line;
+  }
+
+  bool waitForTitle(Window window, const std::string& title) {
+    return X11Probe::waitFor([&] { return probe_->title(window) == title; });
+  }
+
+  // The centre of the window's outer rectangle, its frame included.
+  std::pair<int, int> outerCentre(Window window) {
+    int x = 0;
+    int y = 0;
+    Window child = None;
+    XTranslateCoordinates(x_, window, DefaultRootWindow(x_), 0, 0, &x, &y, &child);
+    auto [width, height] = probe_->clientSize(window);
+    long extents[4] = {0, 0, 0, 0};  // left, right, top, bottom
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(x_, window, XInternAtom(x_, "_NET_FRAME_EXTENTS", False), 0, 4, False,
+                           XA_CARDINAL, &type, &format, &count, &after, &data) == Success &&
+        data != nullptr && count == 4) {
+      for (int i = 0; i < 4; ++i) extents[i] = reinterpret_cast<long*>(data)[i];
+    }
+    if (data != nullptr) XFree(data);
+    const int left = x - static_cast<int>(extents[0]);
+    const int top = y - static_cast<int>(extents[2]);
+    const int right = x + width + static_cast<int>(extents[1]);
+    const int bottom = y + height + static_cast<int>(extents[3]);
+    return {left + (right - left) / 2, top + (bottom - top) / 2};
+  }
+
+  std::pair<int, int> pointer() {
+    Window root = None;
+    Window child = None;
+    int x = 0;
+    int y = 0;
+    int wx = 0;
+    int wy = 0;
+    unsigned int mask = 0;
+    XQueryPointer(x_, DefaultRootWindow(x_), &root, &child, &x, &y, &wx, &wy, &mask);
+    return {x, y};
+  }
+
+  static std::unique_ptr<XvfbSession> display_;
+  std::unique_ptr<X11Probe> probe_;
+  Display* x_ = nullptr;
+  StagedGame game_{TAVRELLE_HOST};
+};
+
+std::unique_ptr<XvfbSession> PointerLockEndToEnd::display_;
+
+TEST_F(PointerLockEndToEnd, RawMovementReachesThePageWhileTheCursorStaysCentred) {
+  HostProcess host(game_, display_->display());
+  std::optional<Window> found;
+  ASSERT_TRUE(X11Probe::waitFor([&] { return (found = probe_->findHostWindow(host.pid())); }))
+      << host.standardError();
+  const Window window = *found;
+  ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->isViewable(window); }));
+  ASSERT_TRUE(waitForTitle(window, "r=|m=|c=0")) << probe_->title(window);
+
+  command(1, "lock(true)");
+  ASSERT_TRUE(waitForTitle(window, "r=ok-true|m=|c=0")) << probe_->title(window);
+  ASSERT_TRUE(X11Probe::waitFor([&] { return pointer() == outerCentre(window); }));
+
+  // Exactly the deltas given, one message each, however far the barriers let it go.
+  xdotool("mousemove_relative -- 7 -4");
+  xdotool("mousemove_relative -- -3 5");
+  xdotool("mousemove_relative -- 2000 0");
+  EXPECT_TRUE(waitForTitle(window, "r=ok-true|m=7,-4;-3,5;2000,0|c=0")) << probe_->title(window);
+  EXPECT_TRUE(X11Probe::waitFor([&] { return pointer() == outerCentre(window); }));
+
+  // Nothing grabs the pointer: a click reaches the page.
+  xdotool("click 1");
+  EXPECT_TRUE(waitForTitle(window, "r=ok-true|m=7,-4;-3,5;2000,0|c=1")) << probe_->title(window);
+
+  // A second enable is silent; after disabling no movement arrives, the next lock
+  // starts afresh.
+  command(2, "lock(true); lock(false)");
+  ASSERT_TRUE(waitForTitle(window, "r=ok-true,ok-false|m=7,-4;-3,5;2000,0|c=1"))
+      << probe_->title(window);
+  xdotool("mousemove_relative -- 5 5");
+  command(3, "lock(true)");
+  ASSERT_TRUE(waitForTitle(window, "r=ok-true,ok-false,ok-true|m=7,-4;-3,5;2000,0|c=1"))
+      << probe_->title(window);
+  xdotool("mousemove_relative -- 9 9");
+  EXPECT_TRUE(waitForTitle(window, "r=ok-true,ok-false,ok-true|m=7,-4;-3,5;2000,0;9,9|c=1"))
+      << probe_->title(window);
+
+  command(4, "window.close()");
+  EXPECT_EQ(host.waitForExit(60s), 0) << host.standardError();
+}
+
+}  // namespace
+}  // namespace tavrelle::test
