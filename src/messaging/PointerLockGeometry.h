@@ -7,12 +7,6 @@
 
 namespace tavrelle {
 
-struct Point {
-  int32_t x = 0;
-  int32_t y = 0;
-  friend bool operator==(const Point&, const Point&) = default;
-};
-
 // number * numerator / denominator in 64 bits, rounded half away from zero; -1 when
 // the denominator is 0 or the result does not fit, as the classic MulDiv answers.
 [[nodiscard]] int32_t MulDiv(int64_t number, int64_t numerator, int64_t denominator);

@@ -4,6 +4,13 @@
 
 namespace tavrelle {
 
+// A point in pixels.
+struct Point {
+  int32_t x = 0;
+  int32_t y = 0;
+  friend bool operator==(const Point&, const Point&) = default;
+};
+
 // A rectangle in pixels, right and bottom exclusive, as window systems report them.
 struct Rect {
   int32_t left = 0;

@@ -6,12 +6,6 @@
 
 namespace tavrelle {
 
-struct Point {
-  int32_t x = 0;
-  int32_t y = 0;
-  friend bool operator==(const Point&, const Point&) = default;
-};
-
 // Mouse messages of the main window, with the classic message numbers: a web view's
 // mouse event kinds use the very same numbers.
 namespace mouse_message {
