@@ -82,7 +82,8 @@ void BM_RawSampleToPageMessage(benchmark::State& state) {
     game.write("www/index.html", kPage);
     HostProcess host(game, display.display());
     std::optional<Window> window;
-    if (!X11Probe::waitFor([&] { return (window = probe.findHostWindow(host.pid())); }) ||
+    if (!X11Probe::waitFor(
+            [&] { return (window = probe.findHostWindow(host.pid())).has_value(); }) ||
         !X11Probe::waitFor([&] { return probe.title(*window) == "locked"; })) {
       return state.SkipWithError("the host did not lock the pointer");
     }
