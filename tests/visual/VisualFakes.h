@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "platform/MainWindow.h"
+#include "support/CallLog.h"
+#include "support/FakeWindowSystem.h"
 #include "visual/CaptureDevice.h"
 #include "webview/CompositionController.h"
 
@@ -33,7 +35,9 @@ class FakeVisualWindow final : public MainWindow, public WindowPointer {
   [[nodiscard]] Rect monitorRectNearest() const override { return {0, 0, 1920, 1080}; }
   void markFullscreen(bool) override {}
   void setForeground() override {}
+  [[nodiscard]] bool isActive() const override { return true; }
   void close() override {}
+  [[nodiscard]] PointerInput& pointerInput() override { return input; }
   void setTimer(int32_t id, int32_t intervalMs) override { timers.emplace_back(id, intervalMs); }
   void killTimer(int32_t) override {}
   WindowPointer* relayPointer() override { return this; }
@@ -48,6 +52,7 @@ class FakeVisualWindow final : public MainWindow, public WindowPointer {
   void setCursor(SystemCursor cursor) override { cursors.push_back(cursor); }
 
   Rect client{0, 0, 800, 600};
+  FakePointerInput input{std::make_shared<CallLog>()};
   std::vector<std::pair<int32_t, int32_t>> timers;
   std::vector<bool> leaveTracking;
   bool captured = false;
