@@ -1,5 +1,3 @@
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <map>
 #include <string>
@@ -76,9 +74,8 @@ TEST_F(SingleFileTest, WritesAnExecutableHostCarryingTheGame) {
             (Files{{"index.html", "<p>one</p>"}, {"img/a.png", "PNG"}}));
   EXPECT_EQ(BundleFiles(resources.find("ZephyxData", "Extensions").value()),
             (Files{{"Keelbridge.so", "ELF"}, {"steam/api.so", "API"}}));
-  struct stat status {};
-  ASSERT_EQ(::stat(dir_.pathOf("out/one").c_str(), &status), 0);
-  EXPECT_NE(status.st_mode & S_IXUSR, 0u);
+  const auto permissions = std::filesystem::status(dir_.pathOf("out/one")).permissions();
+  EXPECT_NE(permissions & std::filesystem::perms::owner_exec, std::filesystem::perms::none);
   EXPECT_EQ(test::RunCommand(scratch_, dir_.pathOf("out/one"), {}).out, "host\n");
 }
 
