@@ -509,8 +509,6 @@ TEST_F(X11WindowWithOpenbox, FramedWindowKeepsItsClientSizeAndOuterPosition) {
   EXPECT_EQ(window_->clientRect(), (Rect{0, 0, 800, 600}));
 }
 
-TEST_F(X11WindowWithOpenbox, MaximizeRestoreAndMinimize) { maximizeRestoreMinimize(); }
-
 // A game that cannot be resized (or has no caption) may still maximize itself, and
 // returns to its pinned size.
 TEST_F(X11WindowWithOpenbox, FixedSizeWindowsMaximizeAndRestoreToTheirSize) {
@@ -563,20 +561,6 @@ TEST_F(X11WindowWithOpenbox, MaximizeBeforeShowStartsMaximized) {
   EXPECT_TRUE(pumpUntil([&] { return observer_->mapState(xid()) == IsViewable; }));
 }
 
-TEST_F(X11WindowWithOpenbox, FullscreenCoversTheMonitorAndLeavesBack) {
-  createWindow();
-  showAndWait();
-  enterFullscreen();
-  ASSERT_TRUE(pumpUntil([&] {
-    int x = 0, y = 0;
-    Window child = None;
-    XTranslateCoordinates(observer_->display(), xid(), observer_->root(), 0, 0, &x, &y, &child);
-    return window_->clientRect() == Rect{0, 0, 1280, 1024} && x == 0 && y == 0;
-  }));
-  ASSERT_TRUE(pumpUntil([&] { return log_.lastSize().clientWidth == 1280; }));
-  leaveFullscreen();
-}
-
 TEST_F(X11WindowWithOpenbox, CloseFromTheWindowManager) {
   createWindow();
   showAndWait();
@@ -584,14 +568,6 @@ TEST_F(X11WindowWithOpenbox, CloseFromTheWindowManager) {
                            SubstructureNotifyMask | SubstructureRedirectMask);
   ASSERT_TRUE(pumpUntil([&] { return log_.count(Kind::Destroy) == 1; }));
   EXPECT_EQ(log_.count(Kind::Close), 1u);
-}
-
-TEST_F(X11WindowWithOpenbox, ActivationHandsTheFocusOn) {
-  createWindow();
-  showAndWait();
-  window_->setForeground();
-  ASSERT_TRUE(pumpUntil([&] { return observer_->focus() == xid(); }));
-  ASSERT_TRUE(pumpUntil([&] { return log_.count(Kind::SetFocus) >= 1; }));
 }
 
 // ---- Adoption of the browser's window ---------------------------------------------
