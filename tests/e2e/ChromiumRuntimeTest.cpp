@@ -349,26 +349,6 @@ TEST_F(ChromiumRuntimeTest, TopNavigationWithoutARequestNeverLeavesTheApp) {
   }
 }
 
-TEST_F(ChromiumRuntimeTest, LargeBodyArrivesIntact) {
-  constexpr size_t kSize = 80'000'000;
-  std::string big(kSize, '\0');
-  uint32_t sum = 0;
-  for (size_t i = 0; i < kSize; ++i) {
-    big[i] = static_cast<char>((i * 31 + i / 4099) & 0xFF);
-    sum = (sum * 31 + static_cast<uint8_t>(big[i])) & 0xFFFFFF;
-  }
-  host().serve("https://tavrelle.localhost/big.bin", "application/octet-stream", std::move(big));
-  auto result = host().evaluate(R"(
-    const response = await fetch('big.bin');
-    const bytes = new Uint8Array(await response.arrayBuffer());
-    let sum = 0;
-    for (let i = 0; i < bytes.length; i++) sum = (sum * 31 + bytes[i]) & 0xFFFFFF;
-    return [response.status, response.url, bytes.length, sum];)");
-  host().files.erase("https://tavrelle.localhost/big.bin");
-  ASSERT_TRUE(result);
-  EXPECT_EQ(*result, json::array({200, "https://tavrelle.localhost/big.bin", kSize, sum}));
-}
-
 // ----- Failures -----
 
 TEST(ChromiumRuntimeLifetimeTest, BrowserDeathIsReportedAsProcessFailed) {
