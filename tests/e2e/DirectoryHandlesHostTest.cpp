@@ -142,13 +142,7 @@ class DirectoryHandlesHostTest : public ::testing::Test {
 
   // Runs one step of the page and returns its result, or what the title was.
   std::string step(const std::string& name) {
-    ++seq_;
-    const std::string path = game_.folder() + "/www/cmd.json";
-    {
-      std::ofstream out(path + ".tmp");
-      out << R"({"seq":)" << seq_ << R"(,"step":")" << name << R"("})";
-    }
-    std::filesystem::rename(path + ".tmp", path);
+    game_.command(++seq_, R"("step":")" + name + R"(")");
     const std::string prefix = name + ":";
     std::string title;
     X11Probe::waitFor([&] { return (title = probe_->title(window_)).starts_with(prefix); }, 60s);

@@ -117,21 +117,8 @@ class ExtensionTest : public ::testing::Test {
 
   // The page's commands go to www/cmd.json beside the executable. A single-file game
   // serves what its bundle lacks from there too, so both kinds are driven alike.
-  void command(int seq, const std::string& member) {
-    std::filesystem::create_directories(commandFolder_);
-    const std::string path = commandFolder_ + "/cmd.json";
-    {
-      std::ofstream out(path + ".tmp");
-      out << "{\"seq\":" << seq << "," << member << "}";
-    }
-    std::filesystem::rename(path + ".tmp", path);
-  }
-
-  Window waitForWindow(HostProcess& host) {
-    std::optional<Window> window;
-    X11Probe::waitFor([&] { return (window = probe_->findHostWindow(host.pid())).has_value(); });
-    return window.value_or(0);
-  }
+  void command(int seq, const std::string& member) { WriteCommand(commandFolder_, seq, member); }
+  Window waitForWindow(HostProcess& host) { return probe_->waitForHostWindow(host.pid()); }
 
   // Writes the next command and waits until the page has run it (the page reads only
   // the latest command, so each must be taken before the next is written).

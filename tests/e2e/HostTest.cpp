@@ -73,24 +73,10 @@ class HostTest : public ::testing::Test {
     game_.write("www/index.html", kDriverPage);
   }
 
-  // Replaces www/cmd.json in one step, so the page never reads half a command.
-  void command(int seq, const std::string& member) {
-    std::string path = game_.folder() + "/www/cmd.json";
-    {
-      std::ofstream out(path + ".tmp");
-      out << "{\"seq\":" << seq << "," << member << "}";
-    }
-    std::filesystem::rename(path + ".tmp", path);
-  }
-
-  Window waitForWindow(HostProcess& host) {
-    std::optional<Window> window;
-    X11Probe::waitFor([&] { return (window = probe_->findHostWindow(host.pid())).has_value(); });
-    return window.value_or(0);
-  }
-
+  void command(int seq, const std::string& member) { game_.command(seq, member); }
+  Window waitForWindow(HostProcess& host) { return probe_->waitForHostWindow(host.pid()); }
   bool waitForTitle(Window window, const std::string& title) {
-    return X11Probe::waitFor([&] { return probe_->title(window) == title; });
+    return probe_->waitForTitle(window, title);
   }
 
   static std::unique_ptr<XvfbSession> display_;
@@ -153,12 +139,7 @@ TEST_F(HostTest, GameRunsAndObeysWindowCommandsThenClosesWithCodeZero) {
   command(8,
           R"js("eval": "window.open('https://example.org/popup'); document.title = 'opened'")js");
   EXPECT_TRUE(waitForTitle(window, "opened"));
-  EXPECT_TRUE(X11Probe::waitFor([&] {
-    std::ifstream log(game_.openedLog());
-    std::stringstream text;
-    text << log.rdbuf();
-    return text.str() == "https://example.org/popup\n";
-  }));
+  EXPECT_TRUE(X11Probe::waitFor([&] { return game_.opened() == "https://example.org/popup\n"; }));
 
   command(9, R"js("eval": "window.close()")js");
   EXPECT_EQ(host.waitForExit(60s), 0) << host.standardError();

@@ -81,12 +81,7 @@ class PointerLockEndToEnd : public ::testing::Test {
   }
 
   void command(int seq, const std::string& script) {
-    std::string path = game_.folder() + "/www/cmd.json";
-    {
-      std::ofstream out(path + ".tmp");
-      out << R"({"seq":)" << seq << R"(,"eval":")" << script << R"("})";
-    }
-    std::filesystem::rename(path + ".tmp", path);
+    game_.command(seq, R"("eval":")" + script + R"(")");
   }
 
   void xdotool(const std::string& arguments) {
@@ -95,7 +90,7 @@ class PointerLockEndToEnd : public ::testing::Test {
   }
 
   bool waitForTitle(Window window, const std::string& title) {
-    return X11Probe::waitFor([&] { return probe_->title(window) == title; });
+    return probe_->waitForTitle(window, title);
   }
 
   // The centre of the window's outer rectangle, its frame included.
@@ -146,10 +141,8 @@ std::unique_ptr<XvfbSession> PointerLockEndToEnd::display_;
 
 TEST_F(PointerLockEndToEnd, RawMovementReachesThePageWhileTheCursorStaysCentred) {
   HostProcess host(game_, display_->display());
-  std::optional<Window> found;
-  ASSERT_TRUE(X11Probe::waitFor([&] { return (found = probe_->findHostWindow(host.pid())); }))
-      << host.standardError();
-  const Window window = *found;
+  const Window window = probe_->waitForHostWindow(host.pid());
+  ASSERT_NE(window, 0u) << host.standardError();
   ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->isViewable(window); }));
   ASSERT_TRUE(waitForTitle(window, "r=|m=|c=0")) << probe_->title(window);
 

@@ -118,21 +118,8 @@ class ThirdPartyContentTest : public ::testing::Test {
                 "<!doctype html><script>parent.postMessage('level2', '*');</script>");
   }
 
-  void command(int seq, const std::string& member) {
-    std::string path = game_.folder() + "/www/cmd.json";
-    {
-      std::ofstream out(path + ".tmp");
-      out << "{\"seq\":" << seq << "," << member << "}";
-    }
-    std::filesystem::rename(path + ".tmp", path);
-  }
-
-  std::string opened() {
-    std::ifstream log(game_.openedLog());
-    std::stringstream text;
-    text << log.rdbuf();
-    return text.str();
-  }
+  void command(int seq, const std::string& member) { game_.command(seq, member); }
+  std::string opened() { return game_.opened(); }
 
   static std::unique_ptr<XvfbSession> display_;
   std::unique_ptr<X11Probe> probe_;
@@ -145,10 +132,8 @@ std::unique_ptr<XvfbSession> ThirdPartyContentTest::display_;
 
 TEST_F(ThirdPartyContentTest, EveryAttemptIsRefusedAndTheGameKeepsRunning) {
   HostProcess host(game_, display_->display());
-  std::optional<Window> found;
-  X11Probe::waitFor([&] { return (found = probe_->findHostWindow(host.pid())).has_value(); });
-  ASSERT_TRUE(found) << host.standardError();
-  Window window = *found;
+  const Window window = probe_->waitForHostWindow(host.pid());
+  ASSERT_NE(window, 0u) << host.standardError();
   ASSERT_TRUE(X11Probe::waitFor([&] {
     return probe_->title(window) == "event:wrapper-init-response";
   })) << probe_->title(window)

@@ -173,15 +173,7 @@ class VisualHostingTest : public ::testing::Test {
     game_.write("www/index.html", kVisualPage);
   }
 
-  void command(const std::string& member) {
-    ++seq_;
-    std::string path = game_.folder() + "/www/cmd.json";
-    {
-      std::ofstream out(path + ".tmp");
-      out << "{\"seq\":" << seq_ << "," << member << "}";
-    }
-    std::filesystem::rename(path + ".tmp", path);
-  }
+  void command(const std::string& member) { game_.command(++seq_, member); }
 
   // Puts the value of a page expression (no double quotes in it) into the title, again
   // and again, until the value satisfies the test.
@@ -206,12 +198,11 @@ class VisualHostingTest : public ::testing::Test {
   }
 
   Window startHost(HostProcess& host) {
-    std::optional<Window> window;
-    X11Probe::waitFor([&] { return (window = probe_->findHostWindow(host.pid())).has_value(); });
-    if (!window) return 0;
-    X11Probe::waitFor([&] { return probe_->isViewable(*window); });
-    X11Probe::waitFor([&] { return probe_->title(*window) == "ready"; });
-    return *window;
+    const Window window = probe_->waitForHostWindow(host.pid());
+    if (window == 0) return 0;
+    X11Probe::waitFor([&] { return probe_->isViewable(window); });
+    probe_->waitForTitle(window, "ready");
+    return window;
   }
 
   // The page's blue fills the client area's far corner, and its bar moves.
