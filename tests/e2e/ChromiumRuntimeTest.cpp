@@ -186,21 +186,6 @@ TEST_F(ChromiumRuntimeTest, NonStringMessageHasNoStringValue) {
   EXPECT_TRUE(found);
 }
 
-TEST_F(ChromiumRuntimeTest, OnlyTheTopDocumentsMessagesReachTheHost) {
-  // Cross-site, same-origin and sandboxed frames all post, then tell the page so.
-  auto notes = host().evaluate(R"(
-    for (let i = 0; i < 500 && window.frameNotes.length < 3; i++) await new Promise(r => setTimeout(r, 20));
-    return window.frameNotes.slice().sort();)");
-  ASSERT_TRUE(notes);
-  // The sandboxed frame has the page API, and its binding is out of reach.
-  EXPECT_EQ(*notes, json::array({"other:posted", "same:posted", "sandboxed:object,undefined"}));
-  ASSERT_TRUE(host().evaluate("return 1;"));  // one more round trip through the top page
-  for (const auto& [source, text] : host().messages) {
-    EXPECT_FALSE(text && text->starts_with("from the")) << *text << " from " << source;
-  }
-  for (const auto& uri : host().newWindows) EXPECT_NE(uri, "https://example.org/from-the-sandbox");
-}
-
 TEST_F(ChromiumRuntimeTest, PageMessageAboveTheCeilingThrows) {
   auto result = host().evaluate(R"(
     const outcomes = [];
