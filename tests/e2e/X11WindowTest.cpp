@@ -561,15 +561,6 @@ TEST_F(X11WindowWithOpenbox, MaximizeBeforeShowStartsMaximized) {
   EXPECT_TRUE(pumpUntil([&] { return observer_->mapState(xid()) == IsViewable; }));
 }
 
-TEST_F(X11WindowWithOpenbox, CloseFromTheWindowManager) {
-  createWindow();
-  showAndWait();
-  observer_->clientMessage(observer_->root(), xid(), "_NET_CLOSE_WINDOW", {0, 1},
-                           SubstructureNotifyMask | SubstructureRedirectMask);
-  ASSERT_TRUE(pumpUntil([&] { return log_.count(Kind::Destroy) == 1; }));
-  EXPECT_EQ(log_.count(Kind::Close), 1u);
-}
-
 // ---- Adoption of the browser's window ---------------------------------------------
 
 TEST_F(X11WindowWithOpenbox, AdoptsTheBrowserWindowBeforeItIsManaged) {
