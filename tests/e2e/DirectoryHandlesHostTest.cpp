@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/Files.h"
+#include "support/HostOnDisplayTest.h"
 #include "support/HostProcess.h"
 #include "support/TempDir.h"
 #include "support/X11Probe.h"
@@ -125,17 +126,11 @@ async function poll() {
 poll();
 </script></body></html>)";
 
-class DirectoryHandlesHostTest : public ::testing::Test {
+class DirectoryHandlesHostTest : public HostOnDisplayTest<false, 1024, 768> {
  protected:
-  static void SetUpTestSuite() {
-    display_ = std::make_unique<XvfbSession>(XvfbSession::Options{false, 1024, 768});
-  }
-  static void TearDownTestSuite() { display_.reset(); }
-
   void SetUp() override {
-    ASSERT_TRUE(display_->ready()) << display_->error();
-    probe_ = std::make_unique<X11Probe>(display_->display());
-    ASSERT_TRUE(probe_->connected());
+    HostOnDisplayTest<false, 1024, 768>::SetUp();
+    if (HasFatalFailure()) return;
     game_.write("package.json", R"({"name": "handles-e2e", "window": {"title": "handles"}})");
     game_.write("www/index.html", kHandlesPage);
   }
@@ -149,15 +144,10 @@ class DirectoryHandlesHostTest : public ::testing::Test {
     return title.starts_with(prefix) ? title.substr(prefix.size()) : "(title " + title + ")";
   }
 
-  static std::unique_ptr<XvfbSession> display_;
-  std::unique_ptr<X11Probe> probe_;
-  StagedGame game_{TAVRELLE_HOST};
   TempDir home_;
   Window window_ = 0;
   int seq_ = 0;
 };
-
-std::unique_ptr<XvfbSession> DirectoryHandlesHostTest::display_;
 
 TEST_F(DirectoryHandlesHostTest, ThePageSavesListsRemovesAndReadsWithinItsFolders) {
   // Documents come from the user-dirs file; Desktop, Downloads and the rest are missing.

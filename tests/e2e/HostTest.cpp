@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "support/HostOnDisplayTest.h"
 #include "support/HostProcess.h"
 #include "support/X11Probe.h"
 #include "support/XvfbSession.h"
@@ -55,19 +56,8 @@ async function poll() {
 poll();
 </script></body></html>)";
 
-class HostTest : public ::testing::Test {
+class HostTest : public HostOnDisplayTest<true> {
  protected:
-  static void SetUpTestSuite() {
-    display_ = std::make_unique<XvfbSession>(XvfbSession::Options{true, 1280, 1024});
-  }
-  static void TearDownTestSuite() { display_.reset(); }
-
-  void SetUp() override {
-    ASSERT_TRUE(display_->ready()) << display_->error();
-    probe_ = std::make_unique<X11Probe>(display_->display());
-    ASSERT_TRUE(probe_->connected());
-  }
-
   void stageDriverGame(const std::string& packageJson) {
     game_.write("package.json", packageJson);
     game_.write("www/index.html", kDriverPage);
@@ -78,13 +68,7 @@ class HostTest : public ::testing::Test {
   bool waitForTitle(Window window, const std::string& title) {
     return probe_->waitForTitle(window, title);
   }
-
-  static std::unique_ptr<XvfbSession> display_;
-  std::unique_ptr<X11Probe> probe_;
-  StagedGame game_{TAVRELLE_HOST};
 };
-
-std::unique_ptr<XvfbSession> HostTest::display_;
 
 int64_t MillisecondsSinceEpoch() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "support/HostOnDisplayTest.h"
 #include "support/HostProcess.h"
 #include "support/X11Probe.h"
 #include "support/XvfbSession.h"
@@ -59,18 +60,12 @@ show();
 poll();
 </script></body></html>)";
 
-class PointerLockEndToEnd : public ::testing::Test {
+class PointerLockEndToEnd : public HostOnDisplayTest<true> {
  protected:
-  static void SetUpTestSuite() {
-    display_ = std::make_unique<XvfbSession>(XvfbSession::Options{true, 1280, 1024});
-  }
-  static void TearDownTestSuite() { display_.reset(); }
-
   void SetUp() override {
-    ASSERT_TRUE(display_->ready()) << display_->error();
-    probe_ = std::make_unique<X11Probe>(display_->display());
+    HostOnDisplayTest<true>::SetUp();
+    if (HasFatalFailure()) return;
     x_ = XOpenDisplay(display_->display().c_str());
-    ASSERT_TRUE(probe_->connected());
     ASSERT_NE(x_, nullptr);
     game_.write("package.json", R"({"name": "e2e-pointer-lock", "window": {"width": 640,
                                     "height": 480}})");
@@ -131,13 +126,8 @@ class PointerLockEndToEnd : public ::testing::Test {
     return {x, y};
   }
 
-  static std::unique_ptr<XvfbSession> display_;
-  std::unique_ptr<X11Probe> probe_;
   Display* x_ = nullptr;
-  StagedGame game_{TAVRELLE_HOST};
 };
-
-std::unique_ptr<XvfbSession> PointerLockEndToEnd::display_;
 
 TEST_F(PointerLockEndToEnd, RawMovementReachesThePageWhileTheCursorStaysCentred) {
   HostProcess host(game_, display_->display());

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "support/HostOnDisplayTest.h"
 #include "support/HostProcess.h"
 #include "support/LocalWebServer.h"
 #include "support/X11Probe.h"
@@ -97,17 +98,11 @@ window.open('https://example.org/from-the-same-origin-frame');
 parent.postMessage('same:posted', '*');
 </script>)";
 
-class ThirdPartyContentTest : public ::testing::Test {
+class ThirdPartyContentTest : public HostOnDisplayTest<false> {
  protected:
-  static void SetUpTestSuite() {
-    display_ = std::make_unique<XvfbSession>(XvfbSession::Options{false, 1280, 1024});
-  }
-  static void TearDownTestSuite() { display_.reset(); }
-
   void SetUp() override {
-    ASSERT_TRUE(display_->ready()) << display_->error();
-    probe_ = std::make_unique<X11Probe>(display_->display());
-    ASSERT_TRUE(probe_->connected());
+    HostOnDisplayTest<false>::SetUp();
+    if (HasFatalFailure()) return;
     ad_.serve("/ad.html", "text/html", kAdPage);
     game_.write("package.json", R"({"name": "e2e-third-party", "window": {"title": "Third party",
                                     "width": 640, "height": 480}})");
@@ -121,14 +116,9 @@ class ThirdPartyContentTest : public ::testing::Test {
   void command(int seq, const std::string& member) { game_.command(seq, member); }
   std::string opened() { return game_.opened(); }
 
-  static std::unique_ptr<XvfbSession> display_;
-  std::unique_ptr<X11Probe> probe_;
   LocalWebServer ad_;
   LocalWebServer sink_;  // where the app host name would lead without the resolver rule
-  StagedGame game_{TAVRELLE_HOST};
 };
-
-std::unique_ptr<XvfbSession> ThirdPartyContentTest::display_;
 
 TEST_F(ThirdPartyContentTest, EveryAttemptIsRefusedAndTheGameKeepsRunning) {
   HostProcess host(game_, display_->display());

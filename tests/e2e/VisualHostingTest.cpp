@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "support/HostOnDisplayTest.h"
 #include "support/HostProcess.h"
 #include "support/X11Probe.h"
 #include "support/XvfbSession.h"
@@ -152,18 +153,13 @@ bool IsColour(Rgb8 pixel, int red, int green, int blue) {
   return near(pixel.red, red) && near(pixel.green, green) && near(pixel.blue, blue);
 }
 
-class VisualHostingTest : public ::testing::Test {
+class VisualHostingTest : public HostOnDisplayTest<true> {
  protected:
-  static void SetUpTestSuite() {
-    display_ = std::make_unique<XvfbSession>(XvfbSession::Options{true, 1280, 1024, {}});
-  }
-  static void TearDownTestSuite() { display_.reset(); }
-
   void SetUp() override {
-    ASSERT_TRUE(display_->ready()) << display_->error();
-    probe_ = std::make_unique<X11Probe>(display_->display());
+    HostOnDisplayTest<true>::SetUp();
+    if (HasFatalFailure()) return;
     screen_ = std::make_unique<Screen>(display_->display());
-    ASSERT_TRUE(probe_->connected() && screen_->connected());
+    ASSERT_TRUE(screen_->connected());
   }
 
   void stage(bool useCapture) {
@@ -250,14 +246,9 @@ class VisualHostingTest : public ::testing::Test {
     expectThePagesPictureFills(window, 500, 360);
   }
 
-  static std::unique_ptr<XvfbSession> display_;
-  std::unique_ptr<X11Probe> probe_;
   std::unique_ptr<Screen> screen_;
-  StagedGame game_{TAVRELLE_HOST};
   int seq_ = 0;
 };
-
-std::unique_ptr<XvfbSession> VisualHostingTest::display_;
 
 TEST_F(VisualHostingTest, RegularVisualModeShowsThePageAndRelaysInputAndCursor) {
   stage(false);
