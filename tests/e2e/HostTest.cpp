@@ -24,7 +24,7 @@ using namespace std::chrono_literals;
 
 // The page reports every host message in its title and runs the commands the test
 // writes to www/cmd.json (polled; the host serves it uncached).
-constexpr const char* kDriverPage = R"(<!doctype html>
+const std::string kDriverPage = R"(<!doctype html>
 <html><head><title>Configured</title>
 <script>
 document.addEventListener('DOMContentLoaded', () => { window.contentLoadedAt = Date.now(); });
@@ -38,23 +38,8 @@ host.addEventListener('message', e => {
   document.title = 'event:' + m.type + ('isFullscreen' in m ? ':' + m.isFullscreen : '');
 });
 host.postMessage(JSON.stringify({type: 'wrapper-init'}));
-let lastSeq = 0;
-async function poll() {
-  try {
-    const response = await fetch('cmd.json');
-    if (response.ok) {
-      const command = await response.json();
-      if (command.seq > lastSeq) {
-        lastSeq = command.seq;
-        if (command.post) host.postMessage(JSON.stringify(command.post));
-        if (command.eval) (0, eval)(command.eval);
-      }
-    }
-  } catch (e) {}
-  setTimeout(poll, 50);
-}
-poll();
-</script></body></html>)";
+)" + std::string(kCommandPoller) +
+                                R"(</script></body></html>)";
 
 class HostTest : public HostOnDisplayTest<true> {
  protected:

@@ -38,23 +38,8 @@ window.notes = [];
 window.addEventListener('message', e => { if (typeof e.data === 'string') window.notes.push(e.data); });
 host.addEventListener('message', e => { document.title = 'event:' + e.data.type; });
 host.postMessage(JSON.stringify({type: 'wrapper-init'}));
-let lastSeq = 0;
-async function poll() {
-  try {
-    const response = await fetch('cmd.json');
-    if (response.ok) {
-      const command = await response.json();
-      if (command.seq > lastSeq) {
-        lastSeq = command.seq;
-        if (command.post) host.postMessage(JSON.stringify(command.post));
-        if (command.eval) (0, eval)(command.eval);
-      }
-    }
-  } catch (e) {}
-  setTimeout(poll, 50);
-}
-poll();
-</script></body></html>)";
+)" + std::string(kCommandPoller) +
+         R"(</script></body></html>)";
 }
 
 // Served from 127.0.0.1: no click, only script.

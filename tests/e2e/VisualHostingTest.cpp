@@ -30,7 +30,7 @@ using namespace std::chrono_literals;
 // A blue page with a red square (cursor: pointer) in its top-left corner, a yellow bar
 // that moves every frame, and a record of the input and host log lines it got. The test
 // asks through www/cmd.json (polled) and reads the answers from the title.
-constexpr const char* kVisualPage = R"(<!doctype html>
+const std::string kVisualPage = R"(<!doctype html>
 <html><head><title>visual</title><style>
 html, body { margin: 0; width: 100%; height: 100%; overflow: hidden; background: rgb(0, 0, 255); }
 #hand { position: absolute; left: 0; top: 0; width: 100px; height: 100px; cursor: pointer;
@@ -56,23 +56,8 @@ addEventListener('contextmenu', e => e.preventDefault());
 let x = 0;
 function frame() { x = (x + 5) % 300; bar.style.left = x + 'px'; requestAnimationFrame(frame); }
 requestAnimationFrame(frame);
-let lastSeq = 0;
-async function poll() {
-  try {
-    const response = await fetch('cmd.json');
-    if (response.ok) {
-      const command = await response.json();
-      if (command.seq > lastSeq) {
-        lastSeq = command.seq;
-        if (command.post) host.postMessage(JSON.stringify(command.post));
-        if (command.eval) (0, eval)(command.eval);
-      }
-    }
-  } catch (e) {}
-  setTimeout(poll, 50);
-}
-poll();
-</script></body></html>)";
+)" + std::string(kCommandPoller) +
+                                R"(</script></body></html>)";
 
 struct Rgb8 {
   int red = 0;

@@ -10,6 +10,27 @@
 
 namespace tavrelle::test {
 
+// Page script that runs each new command the test writes to www/cmd.json (see
+// StagedGame::command): "post" goes to the host through the page's `host`, "eval" runs.
+inline constexpr const char* kCommandPoller = R"(
+let lastSeq = 0;
+async function poll() {
+  try {
+    const response = await fetch('cmd.json');
+    if (response.ok) {
+      const command = await response.json();
+      if (command.seq > lastSeq) {
+        lastSeq = command.seq;
+        if (command.post) host.postMessage(JSON.stringify(command.post));
+        if (command.eval) (0, eval)(command.eval);
+      }
+    }
+  } catch (e) {}
+  setTimeout(poll, 50);
+}
+poll();
+)";
+
 // A suite of whole-host tests sharing one private display (with or without a window
 // manager); each test stages its own game beside a copy of the host (end-to-end only).
 template <bool kWindowManager, int kWidth = 1280, int kHeight = 1024>
