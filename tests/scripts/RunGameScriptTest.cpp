@@ -6,7 +6,7 @@
 #include <string>
 
 #include "support/TempDir.h"
-#include "tools/CommandRun.h"
+#include "support/CommandRun.h"
 
 namespace tavrelle {
 namespace {
