@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -76,8 +77,8 @@ bool XvfbSession::startServer(const Options& options) {
   fcntl(fds[0], F_SETFD, FD_CLOEXEC);
   std::string screen = std::to_string(options.width) + "x" + std::to_string(options.height) + "x24";
   // The write end becomes the server's descriptor 3.
-  std::vector<std::string> arguments{"Xvfb",      "-displayfd", "3",   "-screen", "0", screen,
-                                     "-nolisten", "tcp",        "-noreset"};
+  std::vector<std::string> arguments{"Xvfb", "-displayfd", "3",   "-screen", "0",
+                                     screen, "-nolisten",  "tcp", "-noreset"};
   for (const std::string& extension : options.disabledExtensions) {
     arguments.insert(arguments.end(), {"-extension", extension});
   }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/MainWindow.h"
+#include "support/FakeWindowSystem.h"
 #include "visual/CaptureDevice.h"
 #include "webview/CompositionController.h"
 
@@ -37,6 +38,8 @@ class FakeVisualWindow final : public MainWindow, public WindowPointer {
   void setTimer(int32_t id, int32_t intervalMs) override { timers.emplace_back(id, intervalMs); }
   void killTimer(int32_t) override {}
   WindowPointer* relayPointer() override { return this; }
+  [[nodiscard]] bool isActive() const override { return true; }
+  [[nodiscard]] PointerInput& pointerInput() override { return input; }
 
   [[nodiscard]] Point screenToClient(Point screen) const override {
     return Point{screen.x - 100, screen.y - 50};
@@ -52,6 +55,7 @@ class FakeVisualWindow final : public MainWindow, public WindowPointer {
   std::vector<bool> leaveTracking;
   bool captured = false;
   std::vector<SystemCursor> cursors;
+  FakePointerInput input{std::make_shared<CallLog>()};
 };
 
 class FakeBoundsController final : public webview::WebViewController {

@@ -12,7 +12,7 @@
 #include "content/BundleArchive.h"
 #include "fusepack/HostLocator.h"
 #include "support/TempDir.h"
-#include "tools/CommandRun.h"
+#include "support/CommandRun.h"
 
 namespace tavrelle {
 namespace {
