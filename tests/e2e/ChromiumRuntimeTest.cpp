@@ -186,21 +186,6 @@ TEST_F(ChromiumRuntimeTest, NonStringMessageHasNoStringValue) {
   EXPECT_TRUE(found);
 }
 
-TEST_F(ChromiumRuntimeTest, OnlyTheTopDocumentsMessagesReachTheHost) {
-  // Cross-site, same-origin and sandboxed frames all post, then tell the page so.
-  auto notes = host().evaluate(R"(
-    for (let i = 0; i < 500 && window.frameNotes.length < 3; i++) await new Promise(r => setTimeout(r, 20));
-    return window.frameNotes.slice().sort();)");
-  ASSERT_TRUE(notes);
-  // The sandboxed frame has the page API, and its binding is out of reach.
-  EXPECT_EQ(*notes, json::array({"other:posted", "same:posted", "sandboxed:object,undefined"}));
-  ASSERT_TRUE(host().evaluate("return 1;"));  // one more round trip through the top page
-  for (const auto& [source, text] : host().messages) {
-    EXPECT_FALSE(text && text->starts_with("from the")) << *text << " from " << source;
-  }
-  for (const auto& uri : host().newWindows) EXPECT_NE(uri, "https://example.org/from-the-sandbox");
-}
-
 TEST_F(ChromiumRuntimeTest, PageMessageAboveTheCeilingThrows) {
   auto result = host().evaluate(R"(
     const outcomes = [];
@@ -225,38 +210,6 @@ TEST_F(ChromiumRuntimeTest, PageCannotReplaceTheApiOrReachTheBinding) {
 }
 
 // ----- Navigation, windows, title -----
-
-TEST_F(ChromiumRuntimeTest, CancelledNavigationKeepsThePageAlive) {
-  size_t before = host().navigations.size();
-  ASSERT_TRUE(
-      host().evaluate("window.keep = 7; setTimeout(() => location.href = "
-                      "'https://example.com/away', 0); return 1;"));
-  ASSERT_TRUE(host().runUntil([&] { return host().navigations.size() > before; }));
-  EXPECT_EQ(host().navigations.back(), "https://example.com/away");
-  auto kept = host().evaluate(
-      "await new Promise(r => setTimeout(r, 300)); return [window.keep, location.href];");
-  ASSERT_TRUE(kept);
-  EXPECT_EQ(*kept, json::array({7, kStartPage}));
-}
-
-TEST_F(ChromiumRuntimeTest, WindowOpenIsReportedWithoutANewWindow) {
-  size_t before = host().newWindows.size();
-  auto result = host().evaluate("return window.open('other.html?x=1') === null;");
-  ASSERT_TRUE(result);
-  EXPECT_EQ(*result, true);
-  ASSERT_TRUE(host().runUntil([&] { return host().newWindows.size() > before; }));
-  EXPECT_EQ(host().newWindows.back(), "https://tavrelle.localhost/other.html?x=1");
-  // Asked for by the app's own document, from a message handler: no gesture.
-  const auto& requester = host().newWindowRequesters.back();
-  EXPECT_EQ(requester.source, kStartPage);
-  EXPECT_TRUE(requester.isTopLevelDocument);
-  EXPECT_FALSE(requester.isUserInitiated);
-  auto targets = sendRaw(host(), "Target.getTargets", json::object());
-  ASSERT_TRUE(targets && targets->ok);
-  int pages = 0;
-  for (const auto& info : targets->result["targetInfos"]) pages += info["type"] == "page";
-  EXPECT_EQ(pages, 1);
-}
 
 TEST_F(ChromiumRuntimeTest, LinkWithTargetIsReportedAsNewWindow) {
   size_t before = host().newWindows.size();
@@ -311,22 +264,6 @@ TEST_F(ChromiumRuntimeTest, GetFormSentToANewWindowKeepsItsQuery) {
     return 1;)"));
   ASSERT_TRUE(host().runUntil([&] { return host().newWindows.size() > before; }));
   EXPECT_EQ(host().newWindows.back(), "https://example.org/search?q=a+b%26c&lang=fr");
-}
-
-TEST_F(ChromiumRuntimeTest, TitleChangesAreReported) {
-  int before = host().titleChanges;
-  ASSERT_TRUE(host().evaluate("document.title = 'Changed title'; return 1;"));
-  ASSERT_TRUE(host().runUntil([&] { return host().titleChanges > before; }));
-  EXPECT_EQ(host().webView->get_DocumentTitle(), "Changed title");
-}
-
-TEST_F(ChromiumRuntimeTest, WindowCloseIsReportedAndThePageStays) {
-  int before = host().closeRequests;
-  ASSERT_TRUE(host().evaluate("window.close(); return 1;"));
-  ASSERT_TRUE(host().runUntil([&] { return host().closeRequests > before; }));
-  auto alive = host().evaluate("return 'still here';");
-  ASSERT_TRUE(alive);
-  EXPECT_EQ(*alive, "still here");
 }
 
 // ----- Permissions, keys, bounds -----

@@ -7,12 +7,13 @@
 
 namespace tavrelle::e2e {
 
-size_t BytesBody::read(uint64_t offset, std::span<std::byte> out) const {
-  if (offset >= bytes_.size()) return 0;
-  size_t count = std::min<size_t>(out.size(), bytes_.size() - offset);
-  std::memcpy(out.data(), bytes_.data() + offset, count);
-  return count;
+namespace {
+
+std::shared_ptr<MemoryBody> BodyOf(std::string_view bytes) {
+  return std::make_shared<MemoryBody>(std::as_bytes(std::span(bytes)));
 }
+
+}  // namespace
 
 ChromiumTestHost::ChromiumTestHost() {
   char folder[] = "/tmp/tavrelle-e2e-XXXXXX";
@@ -102,8 +103,7 @@ void ChromiumTestHost::registerHandlers() {
 }
 
 void ChromiumTestHost::serve(const std::string& url, std::string contentType, std::string bytes) {
-  files[url] =
-      ServedFile{std::move(contentType), std::make_shared<const BytesBody>(std::move(bytes))};
+  files[url] = ServedFile{std::move(contentType), BodyOf(bytes)};
 }
 
 void ChromiumTestHost::answer(webview::WebResourceRequestedEventArgs& args) {
@@ -112,8 +112,7 @@ void ChromiumTestHost::answer(webview::WebResourceRequestedEventArgs& args) {
   auto file = files.find(request.uri);
   if (file == files.end()) {
     if (request.uri.find("no-response") != std::string::npos) return;  // nothing put: must fail
-    args.put_Response({std::make_shared<BytesBody>("File not found"), 404, "Not Found",
-                       "Cache-Control: no-store"});
+    args.put_Response({BodyOf("File not found"), 404, "Not Found", "Cache-Control: no-store"});
     return;
   }
   const auto& body = file->second.body;
@@ -130,8 +129,7 @@ void ChromiumTestHost::answer(webview::WebResourceRequestedEventArgs& args) {
     headers += "\nContent-Range: bytes " + std::to_string(first) + "-" + std::to_string(last) +
                "/" + std::to_string(body->size()) +
                "\nContent-Length: " + std::to_string(part.size());
-    args.put_Response(
-        {std::make_shared<BytesBody>(std::move(part)), 206, "Partial Content", headers});
+    args.put_Response({BodyOf(part), 206, "Partial Content", headers});
     return;
   }
   headers += "\nContent-Length: " + std::to_string(body->size());

@@ -15,28 +15,16 @@
 
 #include <nlohmann/json.hpp>
 
+#include "content/ResponseBodies.h"
 #include "platform/chromium/LocatedChromiumRuntime.h"
 #include "platform/linux/PollEventLoop.h"
 #include "webview/WebViewRuntime.h"
 
 namespace tavrelle::e2e {
 
-class BytesBody final : public webview::ResponseBody {
- public:
-  explicit BytesBody(std::string bytes) : bytes_(std::move(bytes)) {}
-  [[nodiscard]] uint64_t size() const override { return bytes_.size(); }
-  size_t read(uint64_t offset, std::span<std::byte> out) const override;
-  [[nodiscard]] std::span<const std::byte> contiguousBytes() const override {
-    return std::as_bytes(std::span(bytes_));
-  }
-
- private:
-  std::string bytes_;
-};
-
 struct ServedFile {
   std::string contentType;
-  std::shared_ptr<const BytesBody> body;
+  std::shared_ptr<const MemoryBody> body;
 };
 
 class ChromiumTestHost {

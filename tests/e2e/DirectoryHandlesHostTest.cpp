@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/Files.h"
+#include "support/HostOnDisplayTest.h"
 #include "support/HostProcess.h"
 #include "support/TempDir.h"
 #include "support/X11Probe.h"
@@ -125,45 +126,28 @@ async function poll() {
 poll();
 </script></body></html>)";
 
-class DirectoryHandlesHostTest : public ::testing::Test {
+class DirectoryHandlesHostTest : public HostOnDisplayTest<false, 1024, 768> {
  protected:
-  static void SetUpTestSuite() {
-    display_ = std::make_unique<XvfbSession>(XvfbSession::Options{false, 1024, 768});
-  }
-  static void TearDownTestSuite() { display_.reset(); }
-
   void SetUp() override {
-    ASSERT_TRUE(display_->ready()) << display_->error();
-    probe_ = std::make_unique<X11Probe>(display_->display());
-    ASSERT_TRUE(probe_->connected());
+    HostOnDisplayTest<false, 1024, 768>::SetUp();
+    if (HasFatalFailure()) return;
     game_.write("package.json", R"({"name": "handles-e2e", "window": {"title": "handles"}})");
     game_.write("www/index.html", kHandlesPage);
   }
 
   // Runs one step of the page and returns its result, or what the title was.
   std::string step(const std::string& name) {
-    ++seq_;
-    const std::string path = game_.folder() + "/www/cmd.json";
-    {
-      std::ofstream out(path + ".tmp");
-      out << R"({"seq":)" << seq_ << R"(,"step":")" << name << R"("})";
-    }
-    std::filesystem::rename(path + ".tmp", path);
+    game_.command(++seq_, R"("step":")" + name + R"(")");
     const std::string prefix = name + ":";
     std::string title;
     X11Probe::waitFor([&] { return (title = probe_->title(window_)).starts_with(prefix); }, 60s);
     return title.starts_with(prefix) ? title.substr(prefix.size()) : "(title " + title + ")";
   }
 
-  static std::unique_ptr<XvfbSession> display_;
-  std::unique_ptr<X11Probe> probe_;
-  StagedGame game_{TAVRELLE_HOST};
   TempDir home_;
   Window window_ = 0;
   int seq_ = 0;
 };
-
-std::unique_ptr<XvfbSession> DirectoryHandlesHostTest::display_;
 
 TEST_F(DirectoryHandlesHostTest, ThePageSavesListsRemovesAndReadsWithinItsFolders) {
   // Documents come from the user-dirs file; Desktop, Downloads and the rest are missing.

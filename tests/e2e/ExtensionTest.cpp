@@ -16,6 +16,7 @@
 
 #include "fusepack/ResourceAppender.h"
 #include "support/BundleBuilder.h"
+#include "support/HostOnDisplayTest.h"
 #include "support/HostProcess.h"
 #include "support/TempDir.h"
 #include "support/X11Probe.h"
@@ -83,19 +84,8 @@ std::set<std::string> FilesUnder(const std::string& folder) {
   return names;
 }
 
-class ExtensionTest : public ::testing::Test {
+class ExtensionTest : public HostOnDisplayTest<false, 1024, 768> {
  protected:
-  static void SetUpTestSuite() {
-    display_ = std::make_unique<XvfbSession>(XvfbSession::Options{false, 1024, 768});
-  }
-  static void TearDownTestSuite() { display_.reset(); }
-
-  void SetUp() override {
-    ASSERT_TRUE(display_->ready()) << display_->error();
-    probe_ = std::make_unique<X11Probe>(display_->display());
-    ASSERT_TRUE(probe_->connected());
-  }
-
   static std::string packageJson(const std::string& name, bool singleFile) {
     json package{{"name", name}, {"keelbridge-sample", {{"call-log", "calls.log"}}}};
     if (singleFile) package["bundle"] = {{"type", "single-file"}};
@@ -117,21 +107,8 @@ class ExtensionTest : public ::testing::Test {
 
   // The page's commands go to www/cmd.json beside the executable. A single-file game
   // serves what its bundle lacks from there too, so both kinds are driven alike.
-  void command(int seq, const std::string& member) {
-    std::filesystem::create_directories(commandFolder_);
-    const std::string path = commandFolder_ + "/cmd.json";
-    {
-      std::ofstream out(path + ".tmp");
-      out << "{\"seq\":" << seq << "," << member << "}";
-    }
-    std::filesystem::rename(path + ".tmp", path);
-  }
-
-  Window waitForWindow(HostProcess& host) {
-    std::optional<Window> window;
-    X11Probe::waitFor([&] { return (window = probe_->findHostWindow(host.pid())).has_value(); });
-    return window.value_or(0);
-  }
+  void command(int seq, const std::string& member) { WriteCommand(commandFolder_, seq, member); }
+  Window waitForWindow(HostProcess& host) { return probe_->waitForHostWindow(host.pid()); }
 
   // Writes the next command and waits until the page has run it (the page reads only
   // the latest command, so each must be taken before the next is written).
@@ -219,15 +196,10 @@ class ExtensionTest : public ::testing::Test {
                   "\nOnExtensionMessage echo\nOnExtensionMessage folders\nRelease\n");
   }
 
-  static std::unique_ptr<XvfbSession> display_;
-  std::unique_ptr<X11Probe> probe_;
-  StagedGame game_{TAVRELLE_HOST};
   TempDir source_;
   std::string commandFolder_ = game_.folder() + "/www";
   std::string documentsPath_;
 };
-
-std::unique_ptr<XvfbSession> ExtensionTest::display_;
 
 TEST_F(ExtensionTest, LooseGameTalksToTheSampleLibraryBesideTheExecutable) {
   game_.write("package.json", packageJson("e2e-ext-loose", false));

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "support/HostOnDisplayTest.h"
 #include "support/HostProcess.h"
 #include "support/X11Probe.h"
 #include "support/XvfbSession.h"
@@ -23,7 +24,7 @@ using namespace std::chrono_literals;
 
 // The page reports every host message in its title and runs the commands the test
 // writes to www/cmd.json (polled; the host serves it uncached).
-constexpr const char* kDriverPage = R"(<!doctype html>
+const std::string kDriverPage = R"(<!doctype html>
 <html><head><title>Configured</title>
 <script>
 document.addEventListener('DOMContentLoaded', () => { window.contentLoadedAt = Date.now(); });
@@ -37,68 +38,22 @@ host.addEventListener('message', e => {
   document.title = 'event:' + m.type + ('isFullscreen' in m ? ':' + m.isFullscreen : '');
 });
 host.postMessage(JSON.stringify({type: 'wrapper-init'}));
-let lastSeq = 0;
-async function poll() {
-  try {
-    const response = await fetch('cmd.json');
-    if (response.ok) {
-      const command = await response.json();
-      if (command.seq > lastSeq) {
-        lastSeq = command.seq;
-        if (command.post) host.postMessage(JSON.stringify(command.post));
-        if (command.eval) (0, eval)(command.eval);
-      }
-    }
-  } catch (e) {}
-  setTimeout(poll, 50);
-}
-poll();
-</script></body></html>)";
+)" + std::string(kCommandPoller) +
+                                R"(</script></body></html>)";
 
-class HostTest : public ::testing::Test {
+class HostTest : public HostOnDisplayTest<true> {
  protected:
-  static void SetUpTestSuite() {
-    display_ = std::make_unique<XvfbSession>(XvfbSession::Options{true, 1280, 1024});
-  }
-  static void TearDownTestSuite() { display_.reset(); }
-
-  void SetUp() override {
-    ASSERT_TRUE(display_->ready()) << display_->error();
-    probe_ = std::make_unique<X11Probe>(display_->display());
-    ASSERT_TRUE(probe_->connected());
-  }
-
   void stageDriverGame(const std::string& packageJson) {
     game_.write("package.json", packageJson);
     game_.write("www/index.html", kDriverPage);
   }
 
-  // Replaces www/cmd.json in one step, so the page never reads half a command.
-  void command(int seq, const std::string& member) {
-    std::string path = game_.folder() + "/www/cmd.json";
-    {
-      std::ofstream out(path + ".tmp");
-      out << "{\"seq\":" << seq << "," << member << "}";
-    }
-    std::filesystem::rename(path + ".tmp", path);
-  }
-
-  Window waitForWindow(HostProcess& host) {
-    std::optional<Window> window;
-    X11Probe::waitFor([&] { return (window = probe_->findHostWindow(host.pid())).has_value(); });
-    return window.value_or(0);
-  }
-
+  void command(int seq, const std::string& member) { game_.command(seq, member); }
+  Window waitForWindow(HostProcess& host) { return probe_->waitForHostWindow(host.pid()); }
   bool waitForTitle(Window window, const std::string& title) {
-    return X11Probe::waitFor([&] { return probe_->title(window) == title; });
+    return probe_->waitForTitle(window, title);
   }
-
-  static std::unique_ptr<XvfbSession> display_;
-  std::unique_ptr<X11Probe> probe_;
-  StagedGame game_{TAVRELLE_HOST};
 };
-
-std::unique_ptr<XvfbSession> HostTest::display_;
 
 int64_t MillisecondsSinceEpoch() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -153,12 +108,7 @@ TEST_F(HostTest, GameRunsAndObeysWindowCommandsThenClosesWithCodeZero) {
   command(8,
           R"js("eval": "window.open('https://example.org/popup'); document.title = 'opened'")js");
   EXPECT_TRUE(waitForTitle(window, "opened"));
-  EXPECT_TRUE(X11Probe::waitFor([&] {
-    std::ifstream log(game_.openedLog());
-    std::stringstream text;
-    text << log.rdbuf();
-    return text.str() == "https://example.org/popup\n";
-  }));
+  EXPECT_TRUE(X11Probe::waitFor([&] { return game_.opened() == "https://example.org/popup\n"; }));
 
   command(9, R"js("eval": "window.close()")js");
   EXPECT_EQ(host.waitForExit(60s), 0) << host.standardError();

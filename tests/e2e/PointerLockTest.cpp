@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "support/HostOnDisplayTest.h"
 #include "support/HostProcess.h"
 #include "support/X11Probe.h"
 #include "support/XvfbSession.h"
@@ -59,18 +60,12 @@ show();
 poll();
 </script></body></html>)";
 
-class PointerLockEndToEnd : public ::testing::Test {
+class PointerLockEndToEnd : public HostOnDisplayTest<true> {
  protected:
-  static void SetUpTestSuite() {
-    display_ = std::make_unique<XvfbSession>(XvfbSession::Options{true, 1280, 1024});
-  }
-  static void TearDownTestSuite() { display_.reset(); }
-
   void SetUp() override {
-    ASSERT_TRUE(display_->ready()) << display_->error();
-    probe_ = std::make_unique<X11Probe>(display_->display());
+    HostOnDisplayTest<true>::SetUp();
+    if (HasFatalFailure()) return;
     x_ = XOpenDisplay(display_->display().c_str());
-    ASSERT_TRUE(probe_->connected());
     ASSERT_NE(x_, nullptr);
     game_.write("package.json", R"({"name": "e2e-pointer-lock", "window": {"width": 640,
                                     "height": 480}})");
@@ -81,12 +76,7 @@ class PointerLockEndToEnd : public ::testing::Test {
   }
 
   void command(int seq, const std::string& script) {
-    std::string path = game_.folder() + "/www/cmd.json";
-    {
-      std::ofstream out(path + ".tmp");
-      out << R"({"seq":)" << seq << R"(,"eval":")" << script << R"("})";
-    }
-    std::filesystem::rename(path + ".tmp", path);
+    game_.command(seq, R"("eval":")" + script + R"(")");
   }
 
   void xdotool(const std::string& arguments) {
@@ -95,7 +85,7 @@ class PointerLockEndToEnd : public ::testing::Test {
   }
 
   bool waitForTitle(Window window, const std::string& title) {
-    return X11Probe::waitFor([&] { return probe_->title(window) == title; });
+    return probe_->waitForTitle(window, title);
   }
 
   // The centre of the window's outer rectangle, its frame included.
@@ -136,21 +126,13 @@ class PointerLockEndToEnd : public ::testing::Test {
     return {x, y};
   }
 
-  static std::unique_ptr<XvfbSession> display_;
-  std::unique_ptr<X11Probe> probe_;
   Display* x_ = nullptr;
-  StagedGame game_{TAVRELLE_HOST};
 };
-
-std::unique_ptr<XvfbSession> PointerLockEndToEnd::display_;
 
 TEST_F(PointerLockEndToEnd, RawMovementReachesThePageWhileTheCursorStaysCentred) {
   HostProcess host(game_, display_->display());
-  std::optional<Window> found;
-  ASSERT_TRUE(X11Probe::waitFor([&] {
-    return (found = probe_->findHostWindow(host.pid())).has_value();
-  })) << host.standardError();
-  const Window window = *found;
+  const Window window = probe_->waitForHostWindow(host.pid());
+  ASSERT_NE(window, 0u) << host.standardError();
   ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->isViewable(window); }));
   ASSERT_TRUE(waitForTitle(window, "r=|m=|c=0")) << probe_->title(window);
 

@@ -186,14 +186,6 @@ class RuntimeDiscoveryTest : public ::testing::Test {
   }
 };
 
-TEST_F(RuntimeDiscoveryTest, BrowserFolderOverrideIsUsed) {
-  PlayerGame game;
-  game.packageJson(R"({"name": "override-game"})");
-  InstallWrapperBrowser(game.pathOf("dev-browser/chrome"), game.pathOf("browser.log"));
-  game.run({{"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER", game.pathOf("dev-browser")}});
-  ExpectChosen(game, game.pathOf("dev-browser/chrome"));
-}
-
 TEST_F(RuntimeDiscoveryTest, BrowserFolderOverrideToAnEmptyFolderGivesTheInstallMessage) {
   PlayerGame game;
   game.packageJson(R"({"name": "override-game"})");

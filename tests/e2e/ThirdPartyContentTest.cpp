@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "support/HostOnDisplayTest.h"
 #include "support/HostProcess.h"
 #include "support/LocalWebServer.h"
 #include "support/X11Probe.h"
@@ -37,23 +38,8 @@ window.notes = [];
 window.addEventListener('message', e => { if (typeof e.data === 'string') window.notes.push(e.data); });
 host.addEventListener('message', e => { document.title = 'event:' + e.data.type; });
 host.postMessage(JSON.stringify({type: 'wrapper-init'}));
-let lastSeq = 0;
-async function poll() {
-  try {
-    const response = await fetch('cmd.json');
-    if (response.ok) {
-      const command = await response.json();
-      if (command.seq > lastSeq) {
-        lastSeq = command.seq;
-        if (command.post) host.postMessage(JSON.stringify(command.post));
-        if (command.eval) (0, eval)(command.eval);
-      }
-    }
-  } catch (e) {}
-  setTimeout(poll, 50);
-}
-poll();
-</script></body></html>)";
+)" + std::string(kCommandPoller) +
+         R"(</script></body></html>)";
 }
 
 // Served from 127.0.0.1: no click, only script.
@@ -97,17 +83,11 @@ window.open('https://example.org/from-the-same-origin-frame');
 parent.postMessage('same:posted', '*');
 </script>)";
 
-class ThirdPartyContentTest : public ::testing::Test {
+class ThirdPartyContentTest : public HostOnDisplayTest<false> {
  protected:
-  static void SetUpTestSuite() {
-    display_ = std::make_unique<XvfbSession>(XvfbSession::Options{false, 1280, 1024});
-  }
-  static void TearDownTestSuite() { display_.reset(); }
-
   void SetUp() override {
-    ASSERT_TRUE(display_->ready()) << display_->error();
-    probe_ = std::make_unique<X11Probe>(display_->display());
-    ASSERT_TRUE(probe_->connected());
+    HostOnDisplayTest<false>::SetUp();
+    if (HasFatalFailure()) return;
     ad_.serve("/ad.html", "text/html", kAdPage);
     game_.write("package.json", R"({"name": "e2e-third-party", "window": {"title": "Third party",
                                     "width": 640, "height": 480}})");
@@ -118,37 +98,17 @@ class ThirdPartyContentTest : public ::testing::Test {
                 "<!doctype html><script>parent.postMessage('level2', '*');</script>");
   }
 
-  void command(int seq, const std::string& member) {
-    std::string path = game_.folder() + "/www/cmd.json";
-    {
-      std::ofstream out(path + ".tmp");
-      out << "{\"seq\":" << seq << "," << member << "}";
-    }
-    std::filesystem::rename(path + ".tmp", path);
-  }
+  void command(int seq, const std::string& member) { game_.command(seq, member); }
+  std::string opened() { return game_.opened(); }
 
-  std::string opened() {
-    std::ifstream log(game_.openedLog());
-    std::stringstream text;
-    text << log.rdbuf();
-    return text.str();
-  }
-
-  static std::unique_ptr<XvfbSession> display_;
-  std::unique_ptr<X11Probe> probe_;
   LocalWebServer ad_;
   LocalWebServer sink_;  // where the app host name would lead without the resolver rule
-  StagedGame game_{TAVRELLE_HOST};
 };
-
-std::unique_ptr<XvfbSession> ThirdPartyContentTest::display_;
 
 TEST_F(ThirdPartyContentTest, EveryAttemptIsRefusedAndTheGameKeepsRunning) {
   HostProcess host(game_, display_->display());
-  std::optional<Window> found;
-  X11Probe::waitFor([&] { return (found = probe_->findHostWindow(host.pid())).has_value(); });
-  ASSERT_TRUE(found) << host.standardError();
-  Window window = *found;
+  const Window window = probe_->waitForHostWindow(host.pid());
+  ASSERT_NE(window, 0u) << host.standardError();
   ASSERT_TRUE(X11Probe::waitFor([&] {
     return probe_->title(window) == "event:wrapper-init-response";
   })) << probe_->title(window)

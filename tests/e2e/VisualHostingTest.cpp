@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "support/HostOnDisplayTest.h"
 #include "support/HostProcess.h"
 #include "support/X11Probe.h"
 #include "support/XvfbSession.h"
@@ -29,7 +30,7 @@ using namespace std::chrono_literals;
 // A blue page with a red square (cursor: pointer) in its top-left corner, a yellow bar
 // that moves every frame, and a record of the input and host log lines it got. The test
 // asks through www/cmd.json (polled) and reads the answers from the title.
-constexpr const char* kVisualPage = R"(<!doctype html>
+const std::string kVisualPage = R"(<!doctype html>
 <html><head><title>visual</title><style>
 html, body { margin: 0; width: 100%; height: 100%; overflow: hidden; background: rgb(0, 0, 255); }
 #hand { position: absolute; left: 0; top: 0; width: 100px; height: 100px; cursor: pointer;
@@ -55,23 +56,8 @@ addEventListener('contextmenu', e => e.preventDefault());
 let x = 0;
 function frame() { x = (x + 5) % 300; bar.style.left = x + 'px'; requestAnimationFrame(frame); }
 requestAnimationFrame(frame);
-let lastSeq = 0;
-async function poll() {
-  try {
-    const response = await fetch('cmd.json');
-    if (response.ok) {
-      const command = await response.json();
-      if (command.seq > lastSeq) {
-        lastSeq = command.seq;
-        if (command.post) host.postMessage(JSON.stringify(command.post));
-        if (command.eval) (0, eval)(command.eval);
-      }
-    }
-  } catch (e) {}
-  setTimeout(poll, 50);
-}
-poll();
-</script></body></html>)";
+)" + std::string(kCommandPoller) +
+                                R"(</script></body></html>)";
 
 struct Rgb8 {
   int red = 0;
@@ -152,18 +138,13 @@ bool IsColour(Rgb8 pixel, int red, int green, int blue) {
   return near(pixel.red, red) && near(pixel.green, green) && near(pixel.blue, blue);
 }
 
-class VisualHostingTest : public ::testing::Test {
+class VisualHostingTest : public HostOnDisplayTest<true> {
  protected:
-  static void SetUpTestSuite() {
-    display_ = std::make_unique<XvfbSession>(XvfbSession::Options{true, 1280, 1024, {}});
-  }
-  static void TearDownTestSuite() { display_.reset(); }
-
   void SetUp() override {
-    ASSERT_TRUE(display_->ready()) << display_->error();
-    probe_ = std::make_unique<X11Probe>(display_->display());
+    HostOnDisplayTest<true>::SetUp();
+    if (HasFatalFailure()) return;
     screen_ = std::make_unique<Screen>(display_->display());
-    ASSERT_TRUE(probe_->connected() && screen_->connected());
+    ASSERT_TRUE(screen_->connected());
   }
 
   void stage(bool useCapture) {
@@ -173,15 +154,7 @@ class VisualHostingTest : public ::testing::Test {
     game_.write("www/index.html", kVisualPage);
   }
 
-  void command(const std::string& member) {
-    ++seq_;
-    std::string path = game_.folder() + "/www/cmd.json";
-    {
-      std::ofstream out(path + ".tmp");
-      out << "{\"seq\":" << seq_ << "," << member << "}";
-    }
-    std::filesystem::rename(path + ".tmp", path);
-  }
+  void command(const std::string& member) { game_.command(++seq_, member); }
 
   // Puts the value of a page expression (no double quotes in it) into the title, again
   // and again, until the value satisfies the test.
@@ -206,12 +179,11 @@ class VisualHostingTest : public ::testing::Test {
   }
 
   Window startHost(HostProcess& host) {
-    std::optional<Window> window;
-    X11Probe::waitFor([&] { return (window = probe_->findHostWindow(host.pid())).has_value(); });
-    if (!window) return 0;
-    X11Probe::waitFor([&] { return probe_->isViewable(*window); });
-    X11Probe::waitFor([&] { return probe_->title(*window) == "ready"; });
-    return *window;
+    const Window window = probe_->waitForHostWindow(host.pid());
+    if (window == 0) return 0;
+    X11Probe::waitFor([&] { return probe_->isViewable(window); });
+    probe_->waitForTitle(window, "ready");
+    return window;
   }
 
   // The page's blue fills the client area's far corner, and its bar moves.
@@ -259,14 +231,9 @@ class VisualHostingTest : public ::testing::Test {
     expectThePagesPictureFills(window, 500, 360);
   }
 
-  static std::unique_ptr<XvfbSession> display_;
-  std::unique_ptr<X11Probe> probe_;
   std::unique_ptr<Screen> screen_;
-  StagedGame game_{TAVRELLE_HOST};
   int seq_ = 0;
 };
-
-std::unique_ptr<XvfbSession> VisualHostingTest::display_;
 
 TEST_F(VisualHostingTest, RegularVisualModeShowsThePageAndRelaysInputAndCursor) {
   stage(false);

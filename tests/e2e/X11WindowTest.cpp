@@ -509,8 +509,6 @@ TEST_F(X11WindowWithOpenbox, FramedWindowKeepsItsClientSizeAndOuterPosition) {
   EXPECT_EQ(window_->clientRect(), (Rect{0, 0, 800, 600}));
 }
 
-TEST_F(X11WindowWithOpenbox, MaximizeRestoreAndMinimize) { maximizeRestoreMinimize(); }
-
 // A game that cannot be resized (or has no caption) may still maximize itself, and
 // returns to its pinned size.
 TEST_F(X11WindowWithOpenbox, FixedSizeWindowsMaximizeAndRestoreToTheirSize) {
@@ -561,37 +559,6 @@ TEST_F(X11WindowWithOpenbox, MaximizeBeforeShowStartsMaximized) {
   window_->showCommand(ShowCommand::Maximize);
   ASSERT_TRUE(pumpUntil([&] { return log_.lastSize().sizeType == SizeType::Maximized; }));
   EXPECT_TRUE(pumpUntil([&] { return observer_->mapState(xid()) == IsViewable; }));
-}
-
-TEST_F(X11WindowWithOpenbox, FullscreenCoversTheMonitorAndLeavesBack) {
-  createWindow();
-  showAndWait();
-  enterFullscreen();
-  ASSERT_TRUE(pumpUntil([&] {
-    int x = 0, y = 0;
-    Window child = None;
-    XTranslateCoordinates(observer_->display(), xid(), observer_->root(), 0, 0, &x, &y, &child);
-    return window_->clientRect() == Rect{0, 0, 1280, 1024} && x == 0 && y == 0;
-  }));
-  ASSERT_TRUE(pumpUntil([&] { return log_.lastSize().clientWidth == 1280; }));
-  leaveFullscreen();
-}
-
-TEST_F(X11WindowWithOpenbox, CloseFromTheWindowManager) {
-  createWindow();
-  showAndWait();
-  observer_->clientMessage(observer_->root(), xid(), "_NET_CLOSE_WINDOW", {0, 1},
-                           SubstructureNotifyMask | SubstructureRedirectMask);
-  ASSERT_TRUE(pumpUntil([&] { return log_.count(Kind::Destroy) == 1; }));
-  EXPECT_EQ(log_.count(Kind::Close), 1u);
-}
-
-TEST_F(X11WindowWithOpenbox, ActivationHandsTheFocusOn) {
-  createWindow();
-  showAndWait();
-  window_->setForeground();
-  ASSERT_TRUE(pumpUntil([&] { return observer_->focus() == xid(); }));
-  ASSERT_TRUE(pumpUntil([&] { return log_.count(Kind::SetFocus) >= 1; }));
 }
 
 // ---- Adoption of the browser's window ---------------------------------------------

@@ -44,6 +44,27 @@ void StagedGame::write(const std::string& relativePath, const std::string& bytes
   dir_.writeFile(relativePath, bytes);
 }
 
+std::string StagedGame::opened() const {
+  std::ifstream log(openedLog());
+  std::stringstream text;
+  text << log.rdbuf();
+  return text.str();
+}
+
+void StagedGame::command(int seq, const std::string& member) const {
+  WriteCommand(folder() + "/www", seq, member);
+}
+
+void WriteCommand(const std::string& folder, int seq, const std::string& member) {
+  std::filesystem::create_directories(folder);
+  const std::string path = folder + "/cmd.json";
+  {
+    std::ofstream out(path + ".tmp");
+    out << "{\"seq\":" << seq << "," << member << "}";
+  }
+  std::filesystem::rename(path + ".tmp", path);
+}
+
 HostProcess::HostProcess(const StagedGame& game, const std::string& display,
                          const std::vector<std::string>& environment)
     : stderrPath_(game.folder() + "/stderr.log") {

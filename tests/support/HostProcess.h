@@ -21,12 +21,20 @@ class StagedGame {
   [[nodiscard]] std::string hostPath() const { return dir_.pathOf("tavrelle"); }
   // Where the host's fake "xdg-open" writes what it was asked to open.
   [[nodiscard]] std::string openedLog() const { return dir_.pathOf("opened.log"); }
+  // Everything "xdg-open" was asked to open so far, one line each.
+  [[nodiscard]] std::string opened() const;
+  // The next command for a test page that polls www/cmd.json.
+  void command(int seq, const std::string& member) const;
   [[nodiscard]] std::string fakeBin() const { return dir_.pathOf("bin"); }
   [[nodiscard]] std::string dataHome() const { return dir_.pathOf("data"); }
 
  private:
   TempDir dir_;
 };
+
+// Replaces <folder>/cmd.json with {"seq": seq, <member>} in one step, so a page polling
+// it never reads half a command.
+void WriteCommand(const std::string& folder, int seq, const std::string& member);
 
 // The host running on a display (none when `display` is empty: start-up messages then
 // go to standard error only, no dialog waits for a click), with standard error captured.

@@ -76,6 +76,16 @@ std::optional<Window> X11Probe::findHostWindow(pid_t pid) {
   return search(DefaultRootWindow(display_), pid);
 }
 
+Window X11Probe::waitForHostWindow(pid_t pid) {
+  std::optional<Window> window;
+  waitFor([&] { return (window = findHostWindow(pid)).has_value(); });
+  return window.value_or(0);
+}
+
+bool X11Probe::waitForTitle(Window window, const std::string& expected) {
+  return waitFor([&] { return title(window) == expected; });
+}
+
 bool X11Probe::isViewable(Window window) {
   XWindowAttributes attributes{};
   return XGetWindowAttributes(display_, window, &attributes) != 0 &&

@@ -22,6 +22,10 @@ class X11Probe {
 
   // The top-level window of class "Tavrelle" owned by the process (mapped or not).
   std::optional<Window> findHostWindow(pid_t pid);
+  // The host's window once it exists; 0 when it did not appear in time.
+  Window waitForHostWindow(pid_t pid);
+  // Polls until the window's title is exactly `expected`.
+  bool waitForTitle(Window window, const std::string& expected);
   [[nodiscard]] bool isViewable(Window window);
   [[nodiscard]] std::string title(Window window);
   // The window's own (client) size.

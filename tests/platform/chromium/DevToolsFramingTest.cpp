@@ -27,41 +27,27 @@ std::vector<std::string> splitAll(const std::vector<std::string>& reads,
   return messages;
 }
 
-TEST(NulFrameSplitterTest, OneReadOneMessage) {
+// However reads cut the stream, each NUL ends one message, empty ones included.
+TEST(NulFrameSplitterTest, ReadsSplitAndMergedAnywhereGiveTheSameMessages) {
+  using Texts = std::vector<std::string>;
+  const std::string wire("{\"method\":\"Page.loadEventFired\"}\0", 33);
+  Texts byteByByte;
+  for (char c : wire) byteByByte.emplace_back(1, c);
+  const std::vector<std::pair<Texts, Texts>> cases = {
+      {{std::string("{\"id\":1}\0", 9)}, {"{\"id\":1}"}},
+      {byteByByte, {"{\"method\":\"Page.loadEventFired\"}"}},
+      {{"{\"x\":1}", std::string("\0", 1), std::string("{}\0", 3)}, {"{\"x\":1}", "{}"}},
+      {{std::string("\0\0", 2)}, {"", ""}}};
+  for (const auto& [reads, messages] : cases) {
+    NulFrameSplitter splitter;
+    EXPECT_EQ(splitAll(reads, splitter), messages);
+    EXPECT_EQ(splitter.pendingBytes(), 0u);
+  }
   NulFrameSplitter splitter;
-  EXPECT_EQ(splitAll({std::string("{\"id\":1}\0", 9)}, splitter),
-            std::vector<std::string>{"{\"id\":1}"});
-  EXPECT_EQ(splitter.pendingBytes(), 0u);
-}
-
-TEST(NulFrameSplitterTest, MessagesMergedInOneRead) {
-  NulFrameSplitter splitter;
-  auto messages = splitAll({std::string("{\"a\":1}\0{\"b\":2}\0{\"c\"", 20)}, splitter);
-  EXPECT_EQ(messages, (std::vector<std::string>{"{\"a\":1}", "{\"b\":2}"}));
+  EXPECT_EQ(splitAll({std::string("{\"a\":1}\0{\"b\":2}\0{\"c\"", 20)}, splitter),
+            (Texts{"{\"a\":1}", "{\"b\":2}"}));
   EXPECT_EQ(splitter.pendingBytes(), 4u);
-  messages = splitAll({std::string(":3}\0", 4)}, splitter);
-  EXPECT_EQ(messages, std::vector<std::string>{"{\"c\":3}"});
-}
-
-TEST(NulFrameSplitterTest, MessageSplitAcrossManyReadsByteByByte) {
-  NulFrameSplitter splitter;
-  std::string wire("{\"method\":\"Page.loadEventFired\"}\0", 33);
-  std::vector<std::string> reads;
-  for (char c : wire) reads.emplace_back(1, c);
-  EXPECT_EQ(splitAll(reads, splitter),
-            std::vector<std::string>{"{\"method\":\"Page.loadEventFired\"}"});
-}
-
-TEST(NulFrameSplitterTest, SplitRightAtTheTerminator) {
-  NulFrameSplitter splitter;
-  auto messages = splitAll({"{\"x\":1}", std::string("\0", 1), std::string("{}\0", 3)}, splitter);
-  EXPECT_EQ(messages, (std::vector<std::string>{"{\"x\":1}", "{}"}));
-}
-
-TEST(NulFrameSplitterTest, EmptyFramesAreDeliveredAsEmptyMessages) {
-  NulFrameSplitter splitter;
-  auto messages = splitAll({std::string("\0\0", 2)}, splitter);
-  EXPECT_EQ(messages, (std::vector<std::string>{"", ""}));
+  EXPECT_EQ(splitAll({std::string(":3}\0", 4)}, splitter), Texts{"{\"c\":3}"});
 }
 
 TEST(NulFrameSplitterTest, NothingDeliveredWithoutTerminator) {

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "content/ResponseBodies.h"
 #include "support/LoopbackHttpClient.h"
 
 namespace tavrelle::chromium {
@@ -57,25 +58,6 @@ class PatternBody final : public webview::ResponseBody {
   uint64_t size_;
 };
 
-class MemoryBody final : public webview::ResponseBody {
- public:
-  explicit MemoryBody(std::vector<std::byte> bytes) : bytes_(std::move(bytes)) {}
-  explicit MemoryBody(std::string_view text)
-      : bytes_(reinterpret_cast<const std::byte*>(text.data()),
-               reinterpret_cast<const std::byte*>(text.data()) + text.size()) {}
-  [[nodiscard]] uint64_t size() const override { return bytes_.size(); }
-  size_t read(uint64_t offset, std::span<std::byte> out) const override {
-    if (offset >= bytes_.size()) return 0;
-    size_t count = std::min<size_t>(out.size(), bytes_.size() - offset);
-    std::memcpy(out.data(), bytes_.data() + offset, count);
-    return count;
-  }
-  [[nodiscard]] std::span<const std::byte> contiguousBytes() const override { return bytes_; }
-
- private:
-  std::vector<std::byte> bytes_;
-};
-
 // Claims more bytes than it can deliver.
 class ShortBody final : public webview::ResponseBody {
  public:
@@ -109,8 +91,8 @@ bool eventually(Predicate predicate) {
   return true;
 }
 
-std::shared_ptr<const webview::ResponseBody> textBody(std::string_view text) {
-  return std::make_shared<MemoryBody>(text);
+std::shared_ptr<MemoryBody> textBody(std::string_view text) {
+  return std::make_shared<MemoryBody>(std::as_bytes(std::span(text)));
 }
 
 // Reads a whole body and compares it with the pattern piece by piece.
@@ -340,8 +322,8 @@ TEST_F(LoopbackBodyServerTest, TheNumberOfWaitingOffersIsCapped) {
 
 TEST_F(LoopbackBodyServerTest, OffersExpireAfterThirtySecondsAndReleaseTheirBodies) {
   std::string inTime = offer(textBody("in time"));
-  auto fetched = std::make_shared<MemoryBody>(std::string_view("late"));
-  auto neverFetched = std::make_shared<MemoryBody>(std::string_view("late"));
+  auto fetched = textBody("late");
+  auto neverFetched = textBody("late");
   std::weak_ptr<MemoryBody> watchedFetched = fetched, watchedNeverFetched = neverFetched;
   std::string late = offer(std::move(fetched));
   offer(std::move(neverFetched));
@@ -490,7 +472,7 @@ TEST_F(LoopbackBodyServerTest, ListensOnlyOn127001) {
 }
 
 TEST_F(LoopbackBodyServerTest, StopClosesConnectionsAndReleasesOffers) {
-  auto pending = std::make_shared<MemoryBody>(std::string_view("pending"));
+  auto pending = textBody("pending");
   auto streaming = std::make_shared<PatternBody>(256 * kMiB);
   std::weak_ptr<MemoryBody> watchedPending = pending;
   std::weak_ptr<PatternBody> watchedStreaming = streaming;
