@@ -18,6 +18,7 @@
 #include <system_error>
 
 #include "platform/chromium/LoopbackHttpMessages.h"
+#include "platform/chromium/LoopbackListener.h"
 
 namespace tavrelle::chromium {
 
@@ -76,24 +77,6 @@ bool tokensEqual(const Token& stored, std::string_view candidate) {
     difference |= static_cast<unsigned char>(stored[i] ^ candidate[i]);
   }
   return difference == 0;
-}
-
-int listenOnLoopback(uint16_t& port) {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
-  socklen_t length = sizeof address;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(fd, kListenBacklog) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    close(fd);
-    return -1;
-  }
-  port = ntohs(address.sin_port);
-  return fd;
 }
 
 }  // namespace
@@ -163,7 +146,7 @@ std::unique_ptr<LoopbackBodyServer> LoopbackBodyServer::start(std::string allowe
 std::unique_ptr<LoopbackBodyServer> LoopbackBodyServer::start(std::string allowedOrigin,
                                                               LoopbackBodyServerOptions options) {
   uint16_t port = 0;
-  int listenFd = listenOnLoopback(port);
+  int listenFd = ListenOnLoopback(port, kListenBacklog, true);
   if (listenFd < 0) return nullptr;
   int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (wakeFd < 0) {

@@ -18,6 +18,7 @@
 #include <system_error>
 
 #include "platform/chromium/LoopbackHttpMessages.h"
+#include "platform/chromium/LoopbackListener.h"
 
 namespace tavrelle::chromium {
 
@@ -105,27 +106,11 @@ void Answer(int fd, int status, std::string_view reason, std::string_view origin
   SendAll(fd, head);
 }
 
-int ListenOnLoopback(uint16_t& port) {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 16) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    close(fd);
-    return -1;
-  }
-  port = ntohs(address.sin_port);
-  return fd;
-}
-
 }  // namespace
 
 std::unique_ptr<LoopbackUploadReceiver> LoopbackUploadReceiver::start() {
   uint16_t port = 0;
-  int listenFd = ListenOnLoopback(port);
+  int listenFd = ListenOnLoopback(port, 16, false);
   if (listenFd < 0) return nullptr;
   int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (wakeFd < 0) {
