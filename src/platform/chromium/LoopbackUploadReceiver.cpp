@@ -13,6 +13,7 @@
 #include <array>
 #include <cerrno>
 #include <charconv>
+#include <iterator>
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -31,6 +32,10 @@ constexpr std::chrono::seconds kOfferLifetime{60};
 constexpr time_t kSocketTimeoutSeconds = 10;
 constexpr time_t kDrainSeconds = 1;
 constexpr size_t kDrainRounds = 256;
+// Connections received at once; more wait in the listen queue.
+constexpr size_t kMaxConnections = 16;
+// How often a full receiver looks again for a finished connection.
+constexpr int kFullRetryMs = 50;
 
 std::string NewToken() {
   std::array<unsigned char, kTokenBytes> random{};
@@ -110,7 +115,7 @@ void Answer(int fd, int status, std::string_view reason, std::string_view origin
 
 std::unique_ptr<LoopbackUploadReceiver> LoopbackUploadReceiver::start() {
   uint16_t port = 0;
-  int listenFd = ListenOnLoopback(port, 16, false);
+  int listenFd = ListenOnLoopback(port, static_cast<int>(kMaxConnections), false);
   if (listenFd < 0) return nullptr;
   int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (wakeFd < 0) {
@@ -132,10 +137,18 @@ LoopbackUploadReceiver::LoopbackUploadReceiver(int listenFd, int wakeFd, uint16_
 
 LoopbackUploadReceiver::~LoopbackUploadReceiver() {
   stopping_ = true;
-  if (int fd = currentFd_.load(); fd >= 0) shutdown(fd, SHUT_RDWR);
   uint64_t one = 1;
   [[maybe_unused]] ssize_t written = write(wakeFd_, &one, sizeof one);
   if (thread_.joinable()) thread_.join();
+  std::list<std::unique_ptr<Connection>> connections;
+  {
+    std::lock_guard lock(connectionsMutex_);
+    for (const auto& connection : connections_) {
+      if (connection->fd >= 0) shutdown(connection->fd, SHUT_RDWR);
+    }
+    connections.swap(connections_);
+  }
+  for (const auto& connection : connections) connection->thread.join();
   close(listenFd_);
   close(wakeFd_);
 }
@@ -170,8 +183,10 @@ std::shared_ptr<webview::RequestBodySink> LoopbackUploadReceiver::takeOffer(
 
 void LoopbackUploadReceiver::serve() {
   while (!stopping_) {
-    std::array<pollfd, 2> fds{{{wakeFd_, POLLIN, 0}, {listenFd_, POLLIN, 0}}};
-    if (poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) return;
+    bool full = joinFinishedConnections() >= kMaxConnections;
+    std::array<pollfd, 2> fds{
+        {{wakeFd_, POLLIN, 0}, {listenFd_, static_cast<short>(full ? 0 : POLLIN), 0}}};
+    if (poll(fds.data(), fds.size(), full ? kFullRetryMs : -1) < 0 && errno != EINTR) return;
     if (stopping_) return;
     if ((fds[1].revents & POLLIN) == 0) continue;
     int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
@@ -179,12 +194,48 @@ void LoopbackUploadReceiver::serve() {
     timeval timeout{kSocketTimeoutSeconds, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
-    currentFd_ = fd;
-    if (!stopping_) receive(fd);
-    finish(fd);
-    currentFd_ = -1;
-    close(fd);
+    startConnection(fd);
   }
+}
+
+void LoopbackUploadReceiver::startConnection(int fd) {
+  std::lock_guard lock(connectionsMutex_);
+  auto& connection = connections_.emplace_back(std::make_unique<Connection>());
+  connection->fd = fd;
+  try {
+    connection->thread = std::thread([this, raw = connection.get()] { serveConnection(*raw); });
+  } catch (const std::system_error&) {
+    close(fd);
+    connections_.pop_back();
+  }
+}
+
+void LoopbackUploadReceiver::serveConnection(Connection& connection) {
+  if (!stopping_) receive(connection.fd);
+  finish(connection.fd);
+  std::lock_guard lock(connectionsMutex_);
+  close(connection.fd);
+  connection.fd = -1;  // from now on nobody shuts it down: the number may be reused
+  connection.finished = true;
+}
+
+size_t LoopbackUploadReceiver::joinFinishedConnections() {
+  std::list<std::unique_ptr<Connection>> finished;
+  size_t open = 0;
+  {
+    std::lock_guard lock(connectionsMutex_);
+    for (auto it = connections_.begin(); it != connections_.end();) {
+      auto next = std::next(it);
+      if ((*it)->finished) {
+        finished.splice(finished.end(), connections_, it);
+      } else {
+        ++open;
+      }
+      it = next;
+    }
+  }
+  for (const auto& connection : finished) connection->thread.join();
+  return open;
 }
 
 // Lets the client read the answer: closing with unread bytes would reset the connection

@@ -7,11 +7,12 @@
 //
 // Nobody but the page may write: the receiver listens on 127.0.0.1 only, every
 // address carries a 128-bit random token, is taken once and then forgotten, and
-// offers nobody used expire. Connections are served one at a time, each within a
-// time limit.
+// offers nobody used expire. Each connection is received on a thread of its own, up
+// to a bound, and within a time limit: a slow or idle client holds up no other upload.
 
 #include <atomic>
 #include <chrono>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -46,8 +47,19 @@ class LoopbackUploadReceiver {
     Clock::time_point expiresAt;
   };
 
+  // One connection being received; its descriptor is closed under connectionsMutex_.
+  struct Connection {
+    int fd = -1;
+    std::atomic<bool> finished{false};
+    std::thread thread;
+  };
+
   LoopbackUploadReceiver(int listenFd, int wakeFd, uint16_t port);
   void serve();
+  void startConnection(int fd);
+  void serveConnection(Connection& connection);
+  // Joins the threads of finished connections; returns how many are still open.
+  size_t joinFinishedConnections();
   void receive(int fd);
   void finish(int fd);
   std::shared_ptr<webview::RequestBodySink> takeOffer(const std::string& target);
@@ -58,7 +70,8 @@ class LoopbackUploadReceiver {
   std::mutex offersMutex_;
   std::vector<Offer> offers_;  // guarded by offersMutex_
   std::atomic<bool> stopping_{false};
-  std::atomic<int> currentFd_{-1};  // the connection being received, cut when stopping
+  std::mutex connectionsMutex_;
+  std::list<std::unique_ptr<Connection>> connections_;  // guarded by connectionsMutex_
   std::thread thread_;
 };
 

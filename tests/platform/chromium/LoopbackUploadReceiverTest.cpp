@@ -87,6 +87,33 @@ TEST_F(LoopbackUploadReceiverTest, WrongLengthsUnknownTokensAndRefusalsFail) {
   EXPECT_TRUE(sink->received().empty());
 }
 
+// Two writables closing at once: the first upload's client pauses halfway, and the
+// second is received to the end meanwhile. Received one after the other, the second
+// would wait for the first to time out, and the first would then lose its connection.
+TEST_F(LoopbackUploadReceiverTest, AnUploadInProgressHoldsUpNoOther) {
+  const std::string first(1 << 20, 'a');
+  const std::string second(2 << 20, 'b');
+  auto firstSink = std::make_shared<CollectingSink>(first.size());
+  auto secondSink = std::make_shared<CollectingSink>(second.size());
+  LoopbackHttpClient paused(receiver->port());
+  paused.sendRequest("POST", test::pathOfUrl(receiver->offer(firstSink)),
+                     "Content-Length: " + std::to_string(first.size()) + "\r\n");
+  paused.send(std::string_view(first).substr(0, 1000));
+  const auto started = std::chrono::steady_clock::now();
+  while (firstSink->received().empty() &&
+         std::chrono::steady_clock::now() - started < std::chrono::seconds(20)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_EQ(firstSink->received().size(), 1000u);
+
+  EXPECT_EQ(StatusOf(post(receiver->offer(secondSink), second, second.size())), 204);
+  EXPECT_EQ(secondSink->received(), second);
+
+  paused.send(std::string_view(first).substr(1000));
+  EXPECT_EQ(StatusOf(paused.readHead()), 204);
+  EXPECT_EQ(firstSink->received(), first);
+}
+
 TEST_F(LoopbackUploadReceiverTest, AStalledUploadDoesNotHoldUpStopping) {
   auto sink = std::make_shared<CollectingSink>(100);
   LoopbackHttpClient client(receiver->port());
