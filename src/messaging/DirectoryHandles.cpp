@@ -92,6 +92,17 @@ std::string EntryName(const Json& call) {
   return name;
 }
 
+// Paths reach the browser as JSON text, which holds UTF-8 only.
+bool IsUtf8(const std::string& text) {
+  if (text.empty()) return false;
+  try {
+    (void)Json(text).dump();
+    return true;
+  } catch (const Json::type_error&) {
+    return false;
+  }
+}
+
 RelativePath PathOf(const Json& call) {
   RelativePath path;
   auto found = call.find("path");
@@ -163,7 +174,7 @@ void DirectoryHandles::handleCall(webview::FileSystemCallReceivedEventArgs& args
     if (auto id = call.find("id"); id != call.end() && id->is_number_unsigned()) reply["id"] = *id;
     if (!args.get_IsFromTopDocument() || !args.get_Source().starts_with(setup_.contentOrigin))
       throw CallError("NotAllowedError", "Only the app's page may use its folders.");
-    dispatch(StringMember(call, "op"), call, reply, webView);
+    dispatch(StringMember(call, "op"), call, reply, args, webView);
     reply["ok"] = true;
   } catch (const CallError& error) {
     reply["error"] = error.name();
@@ -179,12 +190,13 @@ void DirectoryHandles::handleCall(webview::FileSystemCallReceivedEventArgs& args
 }
 
 void DirectoryHandles::dispatch(const std::string& op, const Json& call, Json& reply,
+                                webview::FileSystemCallReceivedEventArgs& args,
                                 webview::WebView& webView) {
   if (op == "get-directory") return getEntry(call, EntryKind::Directory);
   if (op == "get-file") return getEntry(call, EntryKind::File);
   if (op == "remove") return remove(call);
   if (op == "list") return list(call, reply);
-  if (op == "read") return read(call, reply);
+  if (op == "read") return read(call, reply, args);
   if (op == "open-writable") return openWritable(call, reply);
   if (op == "write") return write(call, reply, webView);
   if (op == "truncate") return truncate(call);
@@ -234,7 +246,8 @@ void DirectoryHandles::list(const Json& call, Json& reply) {
   reply["entries"] = std::move(entries);
 }
 
-void DirectoryHandles::read(const Json& call, Json& reply) {
+void DirectoryHandles::read(const Json& call, Json& reply,
+                            webview::FileSystemCallReceivedEventArgs& args) {
   RelativePath path = PathOf(call);
   if (path.empty()) throw CallError("TypeMismatchError", "A folder is no file.");
   OpenedFile opened = folderOf(call).openForReading(path);
@@ -245,6 +258,12 @@ void DirectoryHandles::read(const Json& call, Json& reply) {
   reply["size"] = opened.reader->size();
   reply["lastModified"] = opened.lastModifiedMs;
   reply["type"] = type;
+  // The browser reads the file itself where it can name it: no copy of the bytes on the
+  // way, and the page's File stays tied to the file as it was when read.
+  if (IsUtf8(opened.path)) {
+    args.put_ReplyFile(opened.path);
+    return;
+  }
   reply["url"] = offerBody(std::move(opened));
 }
 

@@ -5,8 +5,9 @@
 // one handle per folder. The page's handles then call the host for every operation;
 // each call names its folder by a grant of the current page and a path of plain names
 // beneath it, and every operation stays inside that folder. File bodies never travel
-// in messages: a read is served as a response under the app origin, a write arrives as
-// an upload to the runtime.
+// in messages: a read hands the page the file itself (or, where the file has no path
+// the runtime can take, serves it as a response under the app origin), a write arrives
+// as an upload to the runtime.
 
 #include <cstdint>
 #include <deque>
@@ -53,13 +54,14 @@ class DirectoryHandles {
   struct Writer;
   using Json = nlohmann::json;
 
-  void dispatch(const std::string& op, const Json& call, Json& reply, webview::WebView& webView);
+  void dispatch(const std::string& op, const Json& call, Json& reply,
+                webview::FileSystemCallReceivedEventArgs& args, webview::WebView& webView);
   [[nodiscard]] const ConfinedFolder& folderOf(const Json& call) const;
   [[nodiscard]] Writer& writerOf(const Json& call);
   void getEntry(const Json& call, EntryKind kind);
   void remove(const Json& call);
   void list(const Json& call, Json& reply);
-  void read(const Json& call, Json& reply);
+  void read(const Json& call, Json& reply, webview::FileSystemCallReceivedEventArgs& args);
   void openWritable(const Json& call, Json& reply);
   void write(const Json& call, Json& reply, webview::WebView& webView);
   void truncate(const Json& call);

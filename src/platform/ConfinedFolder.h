@@ -51,6 +51,10 @@ using RelativePath = std::vector<std::string>;
 struct OpenedFile {
   std::unique_ptr<FileReader> reader;
   int64_t lastModifiedMs = 0;
+  // The file's absolute path, free of links, checked to name the very file opened (at
+  // the time it was opened); empty when there is no such path (the file was removed or
+  // replaced meanwhile).
+  std::string path;
 };
 
 // A new version of a file, written beside it and put in its place only by commit().

@@ -193,7 +193,9 @@ class WebMessageReceivedEventArgs {
 
 // A call of the page's file-system handles to the host: the request as the page
 // script wrote it and whether it came from the top-level document. The reply put on
-// the arguments before the handler returns goes back to the calling document.
+// the arguments before the handler returns goes back to the calling document, with
+// the reply file, when one is put, as a File the page reads straight from disk (or a
+// "NotReadableError" failure when the runtime cannot hand it over).
 class FileSystemCallReceivedEventArgs {
  public:
   FileSystemCallReceivedEventArgs(std::string source, bool fromTopDocument, std::string request)
@@ -205,12 +207,16 @@ class FileSystemCallReceivedEventArgs {
   [[nodiscard]] const std::string& get_Request() const { return request_; }
   void put_Reply(std::string reply) { reply_ = std::move(reply); }
   [[nodiscard]] const std::string& get_Reply() const { return reply_; }
+  // An absolute UTF-8 path the host may let the page read.
+  void put_ReplyFile(std::string path) { replyFile_ = std::move(path); }
+  [[nodiscard]] const std::string& get_ReplyFile() const { return replyFile_; }
 
  private:
   std::string source_;
   bool fromTopDocument_;
   std::string request_;
   std::string reply_;
+  std::string replyFile_;
 };
 
 // A folder handed to the page as a directory handle: the runtime builds the page's

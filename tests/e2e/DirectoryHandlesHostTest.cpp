@@ -103,8 +103,34 @@ const steps = {
   },
   async big() {
     const file = await (await docs().getFileHandle('big.bin')).getFile();
+    const whole = new Uint8Array(await file.arrayBuffer());
+    let streamed = 0, last = new Uint8Array(0);
+    const reader = file.stream().getReader();
+    for (;;) {
+      const {done, value} = await reader.read();
+      if (done) break;
+      streamed += value.length;
+      last = value;
+    }
     const tail = new Uint8Array(await file.slice(file.size - 4).arrayBuffer());
-    return file.size + ',' + tail.join('.');
+    return [file.name, file.type, file.size, whole.length, whole.subarray(-5).join('.'),
+            whole.findIndex((byte) => byte !== 0), streamed, last.subarray(-4).join('.'),
+            tail.join('.'),
+            await file.slice(file.size - 2).text() === '\x03\x04',
+            file.lastModified > 1.6e12, file instanceof File].join(',');
+  },
+  async changed() {
+    const handle = await docs().getFileHandle('note.txt', {create: true});
+    const write = async (text) => {
+      const stream = await handle.createWritable();
+      await stream.write(text);
+      await stream.close();
+    };
+    await write('first version');
+    const before = await handle.getFile();
+    const early = await before.text();
+    await write('2nd');
+    return early + ',' + await nameOf(before.text()) + ',' + await (await handle.getFile()).text();
   },
 };
 let lastSeq = 0;
@@ -181,14 +207,20 @@ TEST_F(DirectoryHandlesHostTest, ThePageSavesListsRemovesAndReadsWithinItsFolder
   EXPECT_EQ(step("again"),
             "directory-handles,wrapper-init-response,directory-handles,wrapper-init-response;"
             "NotFoundError;false;granted;ok");
-  EXPECT_EQ(step("big"), std::to_string(kBigFileSize) + ",1.2.3.4");
+  // The File holds the file's bytes and no others, whichever way the page reads them.
+  const std::string size = std::to_string(kBigFileSize);
+  EXPECT_EQ(step("big"), "big.bin,," + size + "," + size + ",0.1.2.3.4," +
+                             std::to_string(kBigFileSize - 4) + "," + size +
+                             ",1.2.3.4,1.2.3.4,true,true,true");
+  // As with the browser's own handles, a File stops being readable once its file changed.
+  EXPECT_EQ(step("changed"), "first version,NotReadableError,2nd");
 
   // Nothing of the unfinished writes stays behind.
   size_t entries = 0;
   for ([[maybe_unused]] const auto& entry :
        std::filesystem::directory_iterator(home_.pathOf("Saves")))
     ++entries;
-  EXPECT_EQ(entries, 2u);  // big.bin and the link to the outside folder
+  EXPECT_EQ(entries, 3u);  // big.bin, note.txt and the link to the outside folder
 }
 
 }  // namespace

@@ -149,8 +149,48 @@ TEST_F(DirectoryHandlesTest, OnlyTheAppsTopDocumentIsAnswered) {
   EXPECT_EQ(call(request)["ok"], true);
 }
 
-TEST_F(DirectoryHandlesTest, AReadOffersTheBodyOnceUnderTheBodyAddress) {
+// The page's File is the file itself: the runtime is given its real path (past links
+// that stay inside) and nothing is offered to fetch.
+TEST_F(DirectoryHandlesTest, AReadHandsThePageTheFileByItsRealPath) {
   home.writeFile("Documents/level.json", R"({"level":3})");
+  home.makeSymlink("level.json", "Documents/alias.json");
+  home.writeFile("Documents/notes", "plain");
+  handles->send(webView);
+  for (const char* name : {"level.json", "alias.json"}) {
+    webview::FileSystemCallReceivedEventArgs args(
+        "https://tavrelle.localhost/index.html", true,
+        Json{{"op", "read"}, {"id", 7}, {"grant", grantOf(6)}, {"path", {name}}}.dump());
+    handles->handleCall(args, webView);
+    Json read = Json::parse(args.get_Reply());
+    ASSERT_EQ(read["ok"], true) << read;
+    EXPECT_EQ(read["id"], 7);
+    EXPECT_EQ(read["size"], 11);
+    EXPECT_EQ(read["type"], "application/json");
+    EXPECT_GT(read["lastModified"].get<int64_t>(), 1'600'000'000'000);
+    EXPECT_FALSE(read.contains("url"));
+    EXPECT_EQ(args.get_ReplyFile(),
+              std::filesystem::canonical(home.pathOf("Documents/level.json")).string());
+  }
+  webview::FileSystemCallReceivedEventArgs plain(
+      "https://tavrelle.localhost/index.html", true,
+      Json{{"op", "read"}, {"grant", grantOf(6)}, {"path", {"notes"}}}.dump());
+  handles->handleCall(plain, webView);
+  EXPECT_EQ(Json::parse(plain.get_Reply())["type"], "");
+  // A failed read hands over nothing.
+  webview::FileSystemCallReceivedEventArgs missing(
+      "https://tavrelle.localhost/index.html", true,
+      Json{{"op", "read"}, {"grant", grantOf(6)}, {"path", {"gone.json"}}}.dump());
+  handles->handleCall(missing, webView);
+  EXPECT_EQ(Json::parse(missing.get_Reply())["error"], "NotFoundError");
+  EXPECT_TRUE(missing.get_ReplyFile().empty());
+}
+
+// A file whose real path is no UTF-8 cannot be named to the browser: its body is
+// offered under the body address instead, once.
+TEST_F(DirectoryHandlesTest, AFileWithoutAUtf8PathIsOfferedUnderTheBodyAddress) {
+  home.makeFolder("Documents/old\xe9");
+  home.writeFile("Documents/old\xe9/level.json", R"({"level":3})");
+  home.makeSymlink("old\xe9/level.json", "Documents/level.json");
   handles->send(webView);
   Json read = documents({{"op", "read"}, {"path", {"level.json"}}});
   ASSERT_EQ(read["ok"], true);

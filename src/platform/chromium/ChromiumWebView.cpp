@@ -299,8 +299,71 @@ void ChromiumWebView::onFileSystemCall(const std::string& call, const std::strin
   if (!fromTopDocument || args.get_Reply().empty()) return;
   Json reply = Json::parse(args.get_Reply(), nullptr, false);
   if (reply.is_discarded()) return;
+  if (!args.get_ReplyFile().empty()) return replyWithFile(std::move(reply), args.get_ReplyFile());
   callTopDocument(std::string("function (reply) { ") + kFileSystemReplyName + "(reply); }",
                   Json::array({std::move(reply)}));
+}
+
+// The page gets the file in a file input of its document: the browser then reads it
+// from disk whenever the page reads the File, and no byte passes through the host.
+// Three steps: a new input from the page script, the file put into it, the reply
+// delivered with the input.
+void ChromiumWebView::replyWithFile(Json reply, const std::string& path) {
+  auto context = sessions_->topDocumentContext();
+  if (!context) return;
+  const std::string session = page_.sessionId;
+  auto fail = [this, session, context = *context](Json failed) {
+    failed["ok"] = false;
+    failed["error"] = "NotReadableError";
+    failed["message"] = "The file could not be handed to the page.";
+    client().send("Runtime.callFunctionOn",
+                  {{"functionDeclaration",
+                    std::string("function (reply) { ") + kFileSystemReplyName + "(reply); }"},
+                   {"executionContextId", context},
+                   {"arguments", Json::array({Json{{"value", std::move(failed)}}})}},
+                  session);
+  };
+  auto deliver = [this, session, context = *context, fail, alive = std::weak_ptr<bool>(alive_)](
+                     Json answer, const std::string& input, const DevToolsReply& filled) {
+    if (alive.expired()) return;
+    if (!filled.ok) {
+      fail(std::move(answer));
+    } else {
+      client().send("Runtime.callFunctionOn",
+                    {{"functionDeclaration", std::string("function (reply, input) { ") +
+                                                 kFileSystemReplyName + "(reply, input); }"},
+                     {"executionContextId", context},
+                     {"arguments", Json::array({Json{{"value", std::move(answer)}},
+                                                Json{{"objectId", input}}})}},
+                    session);
+    }
+    client().send("Runtime.releaseObject", {{"objectId", input}}, session);
+  };
+  client().send(
+      "Runtime.callFunctionOn",
+      {{"functionDeclaration",
+        std::string("function () { return ") + kFileInputMakerName + "(); }"},
+       {"executionContextId", *context},
+       {"returnByValue", false}},
+      session,
+      [this, session, path, reply = std::move(reply), fail, deliver,
+       alive = std::weak_ptr<bool>(alive_)](const DevToolsReply& made) mutable {
+        if (alive.expired()) return;
+        std::string input;
+        if (auto object = made.result.find("result");
+            made.ok && object != made.result.end() && object->is_object()) {
+          input = object->value("objectId", std::string());
+        }
+        if (input.empty()) {
+          fail(std::move(reply));
+          return;
+        }
+        client().send(
+            "DOM.setFileInputFiles", {{"files", Json::array({path})}, {"objectId", input}}, session,
+            [reply = std::move(reply), input, deliver](const DevToolsReply& filled) mutable {
+              deliver(std::move(reply), input, filled);
+            });
+      });
 }
 
 void ChromiumWebView::onPageReport(const std::string& payload,

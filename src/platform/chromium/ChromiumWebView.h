@@ -102,6 +102,7 @@ class ChromiumWebView final : public webview::WebView {
   // Whether NavigationStarting's handlers cancel a top-level navigation to url.
   bool isCancelledNavigation(const std::string& url);
   void onFileSystemCall(const std::string& call, const std::string& source, bool fromTopDocument);
+  void replyWithFile(nlohmann::json reply, const std::string& path);
   void callTopDocument(const std::string& function, nlohmann::json arguments);
   void onTargetCreated(const nlohmann::json& targetInfo);
   void onPageClosed();

@@ -14,6 +14,7 @@ std::string pageScriptSource(const PageScriptConfig& config, const std::string& 
       {"binding", kPageBindingName},
       {"dispatcher", kPageDispatcherName},
       {"fileSystemReplies", kFileSystemReplyName},
+      {"fileInputMaker", kFileInputMakerName},
       {"messages", config.webMessages},
       {"devTools", config.devTools},
       {"browserKeys", config.browserKeys},

@@ -30,6 +30,10 @@ inline constexpr size_t kPageMessageCeiling = size_t{64} << 20;
 // The global function, fixed like the dispatcher, that delivers the host's replies to
 // the calls of the page's folder handles.
 inline constexpr const char* kFileSystemReplyName = "__tavrelleDeliverFileSystemReply";
+// The global function, fixed like the dispatcher, that gives the host a new file input
+// element: the host puts a file the page may read into it and hands it over with the
+// reply.
+inline constexpr const char* kFileInputMakerName = "__tavrelleNewFileInput";
 
 // The source evaluated in every new document: the page API with its settings applied.
 // reportKey: the secret that begins every report of the script (see PageSessions).

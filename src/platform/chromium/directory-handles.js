@@ -1,8 +1,9 @@
 // The page's directory and file handles for the folders the host grants. They behave
 // as the File System Access API's handles; every operation is a call to the host, which
 // names the folder by its grant and the entry by plain names beneath it. File bodies
-// never travel in calls: a read fetches the body the host offers, a write sends its
-// bytes to the upload address the host gives for it.
+// never travel in calls: a read gets the file itself, put by the host into a file input
+// (or fetches the body the host offers), a write sends its bytes to the upload address
+// the host gives for it.
 // Called by the page API in the top-level document with the function that sends one
 // call to the host; returns the handle factory and the receiver of the host's replies.
 (function (sendCall) {
@@ -28,6 +29,8 @@
   const responseOk = Object.getOwnPropertyDescriptor(Response.prototype, 'ok').get;
   const responseBlob = Response.prototype.blob;
   const blobSize = Object.getOwnPropertyDescriptor(Blob.prototype, 'size').get;
+  const inputFiles = Object.getOwnPropertyDescriptor(HTMLInputElement.prototype, 'files').get;
+  const fileListItem = FileList.prototype.item;
   const getWriter = WritableStream.prototype.getWriter;
   const writerWrite = WritableStreamDefaultWriter.prototype.write;
   const releaseLock = WritableStreamDefaultWriter.prototype.releaseLock;
@@ -53,12 +56,13 @@
     members.op = op;
     sendCall(stringify(members));
   });
-  const receiveReply = (reply) => {
+  const receiveReply = (reply, fileInput) => {
     if (reply === null || typeof reply !== 'object') return;
     const entry = apply(mapGet, waiting, [reply.id]);
     if (entry === undefined) return;
     apply(mapDelete, waiting, [reply.id]);
     if (reply.ok === true) {
+      reply.fileInput = fileInput;
       entry.resolve(reply);
     } else {
       entry.reject(failure(reply));
@@ -250,20 +254,34 @@
     return stream;
   };
 
+  const notReadable = () => new DOMExceptionClass('The file could not be read.', 'NotReadableError');
+  // The file the host put into the reply's input: read by the browser from disk when
+  // the page reads it, and no longer readable once the file has changed.
+  const sharedFile = (fileInput) => {
+    try {
+      return apply(fileListItem, apply(inputFiles, fileInput, []), [0]);
+    } catch (e) {
+      return null;
+    }
+  };
+  const fetchedBody = async (url) => {
+    let response;
+    try {
+      response = await apply(nativeFetch, globalThis, [url, { cache: 'no-store' }]);
+    } catch (e) {
+      throw notReadable();
+    }
+    if (!apply(responseOk, response, [])) throw notReadable();
+    return apply(responseBlob, response, []);
+  };
+
   const fileMethods = {
     async getFile() {
       const entry = thisEntry(this, 'file');
       const reply = await call('read', { grant: entry.grant, path: entry.path });
-      let response;
-      try {
-        response = await apply(nativeFetch, globalThis, [reply.url, { cache: 'no-store' }]);
-      } catch (e) {
-        throw new DOMExceptionClass('The file could not be read.', 'NotReadableError');
-      }
-      if (!apply(responseOk, response, [])) {
-        throw new DOMExceptionClass('The file could not be read.', 'NotReadableError');
-      }
-      const body = await apply(responseBlob, response, []);
+      const body = typeof reply.url === 'string' ? await fetchedBody(reply.url) :
+          sharedFile(reply.fileInput);
+      if (body === null || body === undefined) throw notReadable();
       return new FileClass([body], entry.path[entry.path.length - 1],
                            { type: reply.type, lastModified: reply.lastModified });
     },

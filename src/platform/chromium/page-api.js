@@ -41,6 +41,8 @@
   const isActiveOf = Object.getOwnPropertyDescriptor(UserActivation.prototype, 'isActive').get;
   const nativeOpen = window.open;
   const doc = document;
+  const createElement = Document.prototype.createElement;
+  const setInputType = Object.getOwnPropertyDescriptor(HTMLInputElement.prototype, 'type').set;
   const isTop = window === window.top;
   const Report = freeze({
     message: 'm',
@@ -137,10 +139,19 @@
     writable: false, configurable: false, enumerable: false,
   });
 
-  // The host's replies to the folder handles' calls.
+  // The host's replies to the folder handles' calls; a read's reply comes with the file
+  // input that holds the file.
   defineProperty(window, config.fileSystemReplies, {
-    value: function (reply) {
-      if (directoryHandles !== null) directoryHandles.receiveReply(reply);
+    value: function (reply, fileInput) {
+      if (directoryHandles !== null) directoryHandles.receiveReply(reply, fileInput);
+    },
+    writable: false, configurable: false, enumerable: false,
+  });
+  defineProperty(window, config.fileInputMaker, {
+    value: function () {
+      const input = apply(createElement, doc, ['input']);
+      apply(setInputType, input, ['file']);
+      return input;
     },
     writable: false, configurable: false, enumerable: false,
   });

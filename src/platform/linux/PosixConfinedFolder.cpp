@@ -128,6 +128,19 @@ std::optional<struct stat> StatAt(int directory, const char* name, int flags) {
   return status;
 }
 
+// The absolute path of an open file, when that path still leads to the same file.
+std::string CheckedPathOf(int fd, const struct stat& opened) {
+  std::array<char, 4096> target{};
+  const std::string link = "/proc/self/fd/" + std::to_string(fd);
+  ssize_t length = ::readlink(link.c_str(), target.data(), target.size());
+  if (length <= 0 || static_cast<size_t>(length) >= target.size() || target[0] != '/') return {};
+  std::string path(target.data(), static_cast<size_t>(length));
+  struct stat named {};
+  if (::stat(path.c_str(), &named) != 0) return {};
+  if (named.st_dev != opened.st_dev || named.st_ino != opened.st_ino) return {};
+  return path;
+}
+
 std::string PendingName() {
   std::array<unsigned char, 8> random{};
   if (::getrandom(random.data(), random.size(), 0) != static_cast<ssize_t>(random.size()))
@@ -330,6 +343,7 @@ OpenedFile ConfinedFolder::openForReading(const RelativePath& path) const {
   OpenedFile opened;
   opened.lastModifiedMs = static_cast<int64_t>(status.st_mtim.tv_sec) * 1000 +
                           static_cast<int64_t>(status.st_mtim.tv_nsec / 1'000'000);
+  opened.path = CheckedPathOf(fd.get(), status);
   opened.reader.reset(new FileReader(fd.release(), static_cast<uint64_t>(status.st_size)));
   return opened;
 }

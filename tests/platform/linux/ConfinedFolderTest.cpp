@@ -130,6 +130,20 @@ TEST_F(ConfinedFolderTest, ReadingGivesBytesAndTime) {
             FileOperationFailure::TypeMismatch);
 }
 
+// The path is what the browser is told to read: it must lead to the file opened, past
+// links, and to nothing else.
+TEST_F(ConfinedFolderTest, ReadingGivesTheFilesOwnPath) {
+  root.writeFile("granted/real.txt", "inside");
+  root.makeSymlink("real.txt", "granted/alias.txt");
+  const std::string real = std::filesystem::canonical(root.pathOf("granted/real.txt")).string();
+  EXPECT_EQ(folder->openForReading({"real.txt"}).path, real);
+  EXPECT_EQ(folder->openForReading({"alias.txt"}).path, real);
+  root.makeFolder("granted/sub");
+  root.writeFile("granted/sub/deep.txt", "deep");
+  EXPECT_EQ(folder->openForReading({"sub", "deep.txt"}).path,
+            std::filesystem::canonical(root.pathOf("granted/sub/deep.txt")).string());
+}
+
 TEST_F(ConfinedFolderTest, AWriteShowsOnlyWhenCommitted) {
   const std::string path = root.writeFile("granted/save.json", "old");
   {
