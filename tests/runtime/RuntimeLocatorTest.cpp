@@ -155,15 +155,18 @@ TEST_F(RuntimeLocatorTest, ReportedVersionsAreRememberedAcrossStarts) {
   EXPECT_EQ(bed.processes.runs.size(), 2u);
 }
 
-TEST_F(RuntimeLocatorTest, ElevatedProcessKeepsNoVersionCacheFile) {
+TEST_F(RuntimeLocatorTest, ElevatedProcessKeepsVersionsInTheMachineCacheOnly) {
   bed.installBrowser("/usr/lib/chromium", "156.0.8078.129", "chromium");
   bed.environment.variables["XDG_CACHE_HOME"] = "/home/p/.cache";
   bed.elevated = true;
   EXPECT_EQ(bed.version(), "156.0.8078.129");
   EXPECT_EQ(bed.version(), "156.0.8078.129");
+  EXPECT_EQ(bed.elevationQuestions, 1);
+  bed.restart();
+  EXPECT_EQ(bed.version(), "156.0.8078.129");
   EXPECT_EQ(bed.processes.runs.size(), 1u);
   EXPECT_EQ(bed.files.kindOf("/home/p/.cache/tavrelle"), FileKind::Missing);
-  EXPECT_EQ(bed.elevationQuestions, 1);
+  EXPECT_EQ(bed.files.kindOf("/var/cache/tavrelle/browser-versions.json"), FileKind::Regular);
 }
 
 TEST_F(RuntimeLocatorTest, ABrowserThatGivesNoVersionIsNoRuntime) {
