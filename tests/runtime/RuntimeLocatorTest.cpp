@@ -38,30 +38,29 @@ TEST_F(RuntimeLocatorTest, NormalStartTakesTheMostStableInstallAndWritesNothing)
   EXPECT_TRUE(bed.events.empty());
 }
 
-TEST_F(RuntimeLocatorTest, ReleaseChannelsOneAndThreeSearchBetaThenCanary) {
+// The variables choose the channels and the direction of the search.
+TEST_F(RuntimeLocatorTest, ChannelVariablesChooseWhatIsSearchedAndInWhichOrder) {
   installStableAndBeta();
   bed.installBrowser("/opt/google/chrome-canary", "158.0.0.1");
-  bed.environment.variables["WEBVIEW2_RELEASE_CHANNELS"] = "1, 3";
-  EXPECT_EQ(bed.version(), "157.0.1.2 beta");
-  bed.environment.variables["WEBVIEW2_CHANNEL_SEARCH_KIND"] = "1";
-  EXPECT_EQ(bed.version(), "158.0.0.1 canary");
-}
-
-TEST_F(RuntimeLocatorTest, AllFourPublicChannelsIncludeInternal) {
-  // Internal has no install location here, so the proof is the least-stable-first order:
-  // with 0,1,2,3 and kind 1 the dev install wins over beta and stable.
-  installStableAndBeta();
   bed.installBrowser("/opt/microsoft/msedge-dev", "158.0.0.9", "msedge");
-  bed.environment.variables["WEBVIEW2_RELEASE_CHANNELS"] = "0,1,2,3";
-  bed.environment.variables["WEBVIEW2_CHANNEL_SEARCH_KIND"] = "1";
-  EXPECT_EQ(bed.version(), "158.0.0.9 dev");
-}
-
-TEST_F(RuntimeLocatorTest, UnknownChannelNumbersMeanStable) {
-  installStableAndBeta();
-  bed.environment.variables["WEBVIEW2_RELEASE_CHANNELS"] = "x,7";
-  bed.environment.variables["WEBVIEW2_CHANNEL_SEARCH_KIND"] = "1";
-  EXPECT_EQ(bed.version(), "156.0.8078.129");
+  struct Case {
+    const char *channels, *kind, *preference, *expected;
+  };
+  for (const Case& c : {Case{"1, 3", nullptr, nullptr, "157.0.1.2 beta"},
+                        Case{"1, 3", "1", nullptr, "158.0.0.1 canary"},
+                        Case{"0,1,2", "1", nullptr, "158.0.0.9 dev"},
+                        Case{"0,1,2,3", "1", nullptr, "158.0.0.1 canary"},
+                        Case{"x,7", "1", nullptr, "156.0.8078.129"},  // unknown means stable
+                        Case{"0,1", "1", nullptr, "157.0.1.2 beta"},
+                        Case{"0,1", "0", "1", "156.0.8078.129"},  // kind 0 is set: no preference
+                        Case{"0,1", nullptr, "1", "157.0.1.2 beta"}}) {
+    SCOPED_TRACE(std::string(c.channels) + " / " + (c.kind ? c.kind : "-"));
+    bed.environment.variables = {{"WEBVIEW2_RELEASE_CHANNELS", c.channels}};
+    if (c.kind) bed.environment.variables["WEBVIEW2_CHANNEL_SEARCH_KIND"] = c.kind;
+    if (c.preference)
+      bed.environment.variables["WEBVIEW2_RELEASE_CHANNEL_PREFERENCE"] = c.preference;
+    EXPECT_EQ(bed.version(), c.expected);
+  }
 }
 
 TEST_F(RuntimeLocatorTest, SingleCommaSearchesNothing) {
@@ -71,21 +70,6 @@ TEST_F(RuntimeLocatorTest, SingleCommaSearchesNothing) {
   EXPECT_EQ(bed.lastResult, kFileNotFound);
   EXPECT_EQ(bed.debug, std::string(kNoRuntimeLine) + kNoRuntimeLine);  // tried twice
   EXPECT_TRUE(bed.processes.runs.empty());
-}
-
-TEST_F(RuntimeLocatorTest, SearchKindOneGoesFromLeastStable) {
-  installStableAndBeta();
-  bed.environment.variables["WEBVIEW2_CHANNEL_SEARCH_KIND"] = "1";
-  EXPECT_EQ(bed.version(), "157.0.1.2 beta");
-}
-
-TEST_F(RuntimeLocatorTest, SearchKindZeroIsFoundSoThePreferenceIsNotRead) {
-  installStableAndBeta();
-  bed.environment.variables["WEBVIEW2_CHANNEL_SEARCH_KIND"] = "0";
-  bed.environment.variables["WEBVIEW2_RELEASE_CHANNEL_PREFERENCE"] = "1";
-  EXPECT_EQ(bed.version(), "156.0.8078.129");
-  bed.environment.variables.erase("WEBVIEW2_CHANNEL_SEARCH_KIND");
-  EXPECT_EQ(bed.version(), "157.0.1.2 beta");
 }
 
 TEST_F(RuntimeLocatorTest, InstallLocationsOfAChannelAreTriedInOrder) {

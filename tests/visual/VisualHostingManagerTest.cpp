@@ -51,16 +51,6 @@ TEST_F(VisualHostingManagerTest, RegularModeStartsNoRendererAndNoTimer) {
   EXPECT_FALSE(manager->captureMode());
 }
 
-TEST_F(VisualHostingManagerTest, ThePagesCursorIsShownOnTheWindow) {
-  auto manager = make(false);
-  manager->Init();
-  composition_->changeCursor("pointer");
-  composition_->changeCursor("none");
-  composition_->changeCursor("url(x.png), text");
-  EXPECT_EQ(window_.cursors, (std::vector<SystemCursor>{SystemCursor::Hand, SystemCursor::Hidden,
-                                                        SystemCursor::Arrow}));
-}
-
 TEST_F(VisualHostingManagerTest, WithoutADeviceCaptureFallsBackToRegularModeInTheLoggedOrder) {
   record_.initFailure = DeviceFailure{"Failed to find the Composite extension (", -2147467263};
   auto manager = make(true);
@@ -107,15 +97,6 @@ TEST_F(VisualHostingManagerTest, ANewClientSizeReachesTheRendererAndAnEmptyOneDo
             (std::vector<Rect>{{0, 0, 800, 600}, {0, 0, 0, 0}, {0, 0, 1024, 768}}));
 }
 
-TEST_F(VisualHostingManagerTest, AMinimisedWindowKeepsTheCaptureSize) {
-  auto manager = make(true);
-  manager->Init();
-  window_.client = Rect{0, 0, 0, 0};
-  manager->UpdateSize();
-  EXPECT_TRUE(record_.waitFor([&] { return record_.passes >= 5; }));
-  EXPECT_TRUE(record_.resizes.empty());
-}
-
 TEST_F(VisualHostingManagerTest, ARefusedCaptureTargetIsLoggedWithItsCodeThenRegularMode) {
   composition_->captureStatus = webview::kVisualNotSupported;
   auto manager = make(true);
@@ -158,17 +139,6 @@ TEST_F(VisualHostingManagerTest, RendererLinesAreFlushedInQueueOrder) {
   for (const Line& line : lines_) {
     EXPECT_EQ(line, (Line{"[Renderer thread] Failed to resize back buffer pixmap (11)", "error"}));
   }
-}
-
-TEST_F(VisualHostingManagerTest, MouseInputIsRelayed) {
-  auto manager = make(false);
-  manager->Init();
-  EXPECT_TRUE(manager->HandleMouseMessage(
-      MouseMessage{mouse_message::kLeftButtonDown, mouse_keys::kLeftButton, 30, 40}));
-  EXPECT_FALSE(manager->HandleMouseMessage(MouseMessage{0x0100, 0, 30, 40}));
-  ASSERT_EQ(composition_->mouse.size(), 1u);
-  EXPECT_EQ(composition_->mouse[0].point, (Point{30, 40}));
-  EXPECT_TRUE(manager->input().mouseCaptured());
 }
 
 }  // namespace

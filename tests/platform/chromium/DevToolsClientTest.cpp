@@ -33,7 +33,7 @@ class DevToolsClientTest : public ::testing::Test {
 
 // ----- Commands and replies -----
 
-TEST_F(DevToolsClientTest, CommandsGetIncreasingIdsAndCarryMethodAndParams) {
+TEST_F(DevToolsClientTest, CommandsGetIncreasingIdsAndCarryMethodParamsAndSession) {
   auto first = client_.send("Page.enable", {});
   auto second = client_.send("Page.navigate", {{"url", "https://a.localhost/"}});
   EXPECT_LT(first, second);
@@ -43,13 +43,8 @@ TEST_F(DevToolsClientTest, CommandsGetIncreasingIdsAndCarryMethodAndParams) {
                                       {"params", {{"url", "https://a.localhost/"}}}}));
   EXPECT_EQ(transport_.sent[0]["params"], Json::object());
   EXPECT_EQ(transport_.sentIds[1], second);
-}
-
-TEST_F(DevToolsClientTest, SessionCommandsCarryTheSessionId) {
   client_.send("Runtime.enable", {}, "S1");
-  client_.send("Browser.getVersion", {});
-  EXPECT_EQ(transport_.sent[0]["sessionId"], "S1");
-  EXPECT_FALSE(transport_.sent[1].contains("sessionId"));
+  EXPECT_EQ(transport_.sent[2]["sessionId"], "S1");
 }
 
 TEST_F(DevToolsClientTest, RepliesReachTheirOwnHandlerWhateverTheOrder) {

@@ -492,14 +492,5 @@ TEST_F(LoopbackBodyServerTest, StopClosesConnectionsAndReleasesOffers) {
   server_.reset();
 }
 
-TEST(LoopbackBodyServerStart, TwoServersGetTheirOwnPorts) {
-  auto first = LoopbackBodyServer::start(kOrigin);
-  auto second = LoopbackBodyServer::start(kOrigin);
-  ASSERT_NE(first, nullptr);
-  ASSERT_NE(second, nullptr);
-  EXPECT_NE(first->port(), 0);
-  EXPECT_NE(first->port(), second->port());
-}
-
 }  // namespace
 }  // namespace tavrelle::chromium
