@@ -15,7 +15,7 @@ class CompositionInputTest : public ::testing::Test {
     return input_.HandleMouseMessage(MouseMessage{message, wParam, x, y});
   }
 
-  FakeVisualWindow window_;
+  FakePointer window_;
   FakeCompositionController target_;
   CompositionInput input_{window_, target_};
 };
