@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "content/ResponseBodies.h"
+#include "platform/chromium/LoopbackHttpMessages.h"
 #include "support/LoopbackHttpClient.h"
 
 namespace tavrelle::chromium {
@@ -136,28 +137,16 @@ class LoopbackBodyServerTest : public ::testing::Test {
   std::unique_ptr<LoopbackBodyServer> server_;
 };
 
-TEST_F(LoopbackBodyServerTest, ServesTheBodyWithTheExactStatusLineAndHeaders) {
-  std::string url =
-      server_->offer(206, "Partial Content",
-                     "Cache-Control: no-store\nContent-Type: video/mp4\nAccept-Ranges: bytes\n"
-                     "Content-Range: bytes 0-9/100\nContent-Length: 10",
-                     textBody("0123456789"));
+// The head's own text is LoopbackHttpMessagesTest's; here the offer's lines reach it and
+// the request's Range header changes nothing.
+TEST_F(LoopbackBodyServerTest, ServesTheBodyWithTheOfferedStatusLineAndHeaders) {
+  const std::string block =
+      "Cache-Control: no-store\nContent-Type: video/mp4\nAccept-Ranges: bytes\n"
+      "Content-Range: bytes 0-9/100\nContent-Length: 10";
+  std::string url = server_->offer(206, "Partial Content", block, textBody("0123456789"));
   ASSERT_TRUE(url.starts_with("http://127.0.0.1:" + std::to_string(port()) + "/"));
   auto response = fetchLoopback(port(), "GET", pathOfUrl(url), "Range: bytes=50-\r\n");
-  EXPECT_EQ(response.head,
-            "HTTP/1.1 206 Partial Content\r\n"
-            "Cache-Control: no-store\r\n"
-            "Content-Type: video/mp4\r\n"
-            "Accept-Ranges: bytes\r\n"
-            "Content-Range: bytes 0-9/100\r\n"
-            "Content-Length: 10\r\n"
-            "Access-Control-Allow-Origin: https://tavrelle.localhost\r\n"
-            "Access-Control-Allow-Private-Network: true\r\n"
-            "Connection: close\r\n"
-            "Access-Control-Allow-Credentials: true\r\n"
-            "Access-Control-Expose-Headers: Cache-Control, Content-Type, Accept-Ranges, "
-            "Content-Range, Content-Length\r\n"
-            "\r\n");
+  EXPECT_EQ(response.head, bodyResponseHead(206, "Partial Content", block, 10, kOrigin));
   EXPECT_EQ(response.body, "0123456789");
   EXPECT_EQ(server_->pendingOffers(), 0u);
 }
