@@ -104,10 +104,8 @@ class ExtensionTest : public HostOnDisplayTest<false, 1024, 768> {
   // Runs the game and checks everything the sample library does with it.
   void runAndCheck(const std::string& name, const std::string& extensionFolder) {
     HostProcess host(game_, display_->display());
-    const Window window = probe_->waitForHostWindow(host.pid());
-    ASSERT_NE(window, 0u) << host.standardError();
-    ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->title(window) == "started"; }))
-        << host.standardError();
+    const Window window = waitForPage(host, "started");
+    ASSERT_NE(window, 0u);
     ASSERT_TRUE(send(window, R"("post": [
         {"type": "extension-message", "component": "echo", "requestId": 7,
          "payload": {"words": ["grüße", 1.5, null]}},

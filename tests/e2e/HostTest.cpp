@@ -34,17 +34,7 @@ host.postMessage(JSON.stringify({type: 'wrapper-init'}));
 )" + std::string(kCommandPoller) +
                                 R"(</script></body></html>)";
 
-class HostTest : public HostOnDisplayTest<true> {
- protected:
-  void stageDriverGame(const std::string& packageJson) {
-    game_.write("package.json", packageJson);
-    game_.write("www/index.html", kDriverPage);
-  }
-
-  bool waitForTitle(Window window, const std::string& title) {
-    return probe_->waitForTitle(window, title);
-  }
-};
+using HostTest = HostOnDisplayTest<true>;
 
 int64_t MillisecondsSinceEpoch() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -53,8 +43,9 @@ int64_t MillisecondsSinceEpoch() {
 }
 
 TEST_F(HostTest, GameRunsAndObeysWindowCommandsThenClosesWithCodeZero) {
-  stageDriverGame(R"({"name": "e2e-driver", "window": {"title": "Configured", "width": 640,
-                      "height": 480, "background-color": [10, 20, 30]}})");
+  game_.write("package.json", R"({"name": "e2e-driver", "window": {"title": "Configured",
+                "width": 640, "height": 480, "background-color": [10, 20, 30]}})");
+  game_.write("www/index.html", kDriverPage);
   HostProcess host(game_, display_->display());
   Window window = probe_->waitForHostWindow(host.pid());
   ASSERT_NE(window, 0u) << host.standardError();
@@ -65,7 +56,7 @@ TEST_F(HostTest, GameRunsAndObeysWindowCommandsThenClosesWithCodeZero) {
       << host.standardError();
   const int64_t shownAt = MillisecondsSinceEpoch();
   EXPECT_EQ(probe_->clientSize(window), std::make_pair(640, 480));
-  ASSERT_TRUE(waitForTitle(window, "event:wrapper-init-response"));
+  ASSERT_TRUE(probe_->waitForTitle(window, "event:wrapper-init-response"));
   command(R"js("eval": "document.title = 'loaded:' + window.contentLoadedAt")js");
   ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->title(window).starts_with("loaded:"); }));
   EXPECT_LE(std::stoll(probe_->title(window).substr(7)), shownAt);
@@ -75,22 +66,22 @@ TEST_F(HostTest, GameRunsAndObeysWindowCommandsThenClosesWithCodeZero) {
       X11Probe::waitFor([&] { return probe_->clientSize(window) == std::make_pair(500, 400); }));
 
   command(R"js("post": {"type": "set-fullscreen", "fullscreen": true})js");
-  EXPECT_TRUE(waitForTitle(window, "event:fullscreen-change:true"));
+  EXPECT_TRUE(probe_->waitForTitle(window, "event:fullscreen-change:true"));
   EXPECT_TRUE(
       X11Probe::waitFor([&] { return probe_->clientSize(window) == probe_->screenSize(); }));
   command(R"js("post": {"type": "set-fullscreen", "fullscreen": false})js");
-  EXPECT_TRUE(waitForTitle(window, "event:fullscreen-change:false"));
+  EXPECT_TRUE(probe_->waitForTitle(window, "event:fullscreen-change:false"));
   EXPECT_TRUE(
       X11Probe::waitFor([&] { return probe_->clientSize(window) == std::make_pair(500, 400); }));
 
   // A plain link to another origin is not followed: the page keeps running.
   command(
       R"js("eval": "location.href = 'https://example.com/elsewhere'; setTimeout(() => { document.title = 'still-here'; }, 1500)")js");
-  EXPECT_TRUE(waitForTitle(window, "still-here"));
+  EXPECT_TRUE(probe_->waitForTitle(window, "still-here"));
 
   // A new window goes to the desktop's handler, not to a browser window of ours.
   command(R"js("eval": "window.open('https://example.org/popup'); document.title = 'opened'")js");
-  EXPECT_TRUE(waitForTitle(window, "opened"));
+  EXPECT_TRUE(probe_->waitForTitle(window, "opened"));
   EXPECT_TRUE(X11Probe::waitFor([&] { return game_.opened() == "https://example.org/popup\n"; }));
 
   command(R"js("eval": "window.close()")js");
@@ -113,9 +104,7 @@ TEST_F(HostTest, GameFromAnAssetBundleRuns) {
   game_.write("package.json", R"({"name": "e2e-bundle", "window": {"title": "Packed"},
                                   "bundle": {"type": "asset-bundle", "assets-path": "game.zxab"}})");
   HostProcess host(game_, display_->display());
-  Window window = probe_->waitForHostWindow(host.pid());
-  ASSERT_NE(window, 0u) << host.standardError();
-  EXPECT_TRUE(waitForTitle(window, "from-the-bundle")) << probe_->title(window);
+  ASSERT_NE(waitForPage(host, "from-the-bundle"), 0u);
   EXPECT_EQ(host.waitForExit(60s), 0) << host.standardError();
 }
 

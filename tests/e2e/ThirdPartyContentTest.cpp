@@ -96,10 +96,8 @@ class ThirdPartyContentTest : public HostOnDisplayTest<false> {
 
 TEST_F(ThirdPartyContentTest, EveryAttemptIsRefusedAndTheGameKeepsRunning) {
   HostProcess host(game_, display_->display());
-  const Window window = probe_->waitForHostWindow(host.pid());
-  ASSERT_NE(window, 0u) << host.standardError();
-  ASSERT_TRUE(probe_->waitForTitle(window, "event:wrapper-init-response"))
-      << probe_->title(window) << host.standardError();
+  const Window window = waitForPage(host, "event:wrapper-init-response");
+  ASSERT_NE(window, 0u);
 
   // What the frames saw, once all three have told the page.
   command(

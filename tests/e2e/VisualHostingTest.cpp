@@ -145,14 +145,6 @@ class VisualHostingTest : public HostOnDisplayTest<true> {
     });
   }
 
-  Window startHost(HostProcess& host) {
-    const Window window = probe_->waitForHostWindow(host.pid());
-    if (window == 0) return 0;
-    X11Probe::waitFor([&] { return probe_->isViewable(window); });
-    probe_->waitForTitle(window, "ready");
-    return window;
-  }
-
   // The page's blue fills the client area's far corner, and its bar moves.
   void expectThePagesPictureFills(Window window, int width, int height) {
     auto [x, y] = screen_->clientOrigin(window);
@@ -205,8 +197,9 @@ class VisualModeTest : public VisualHostingTest,
 TEST_P(VisualModeTest, ShowsThePageAndRelaysInputAndCursor) {
   stage(GetParam().useCapture);
   HostProcess host(game_, display_->display());
-  Window window = startHost(host);
-  ASSERT_NE(window, 0u) << host.standardError();
+  const Window window = waitForPage(host, "ready");
+  ASSERT_NE(window, 0u);
+  ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->isViewable(window); }));
   EXPECT_TRUE(pageSays("hostLogs.join('|')", window,
                        [&](const std::string& logs) { return logs == GetParam().logs; }));
   expectThePagesPictureFills(window, 640, 480);

@@ -51,6 +51,16 @@ class HostOnDisplayTest : public ::testing::Test {
     ASSERT_TRUE(probe_->connected());
   }
 
+  // The host's window once the page has put `title` there; 0 when either never came.
+  Window waitForPage(const HostProcess& host, const std::string& title) {
+    const Window window = probe_->waitForHostWindow(host.pid());
+    if (window != 0 && probe_->waitForTitle(window, title)) return window;
+    ADD_FAILURE() << "no page titled " << title
+                  << " (title: " << (window != 0 ? probe_->title(window) : "no window") << ")\n"
+                  << host.standardError();
+    return 0;
+  }
+
   // The next command for the page's poller.
   void command(const std::string& member) { game_.command(++commandSeq_, member); }
 
