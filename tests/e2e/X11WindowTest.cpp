@@ -187,7 +187,7 @@ TEST_F(X11WindowWithoutWm, TitleProtocolsAndHints) {
   EXPECT_EQ(observer_->text(xid(), "_NET_WM_NAME", utf8), "Plain title");
   EXPECT_EQ(observer_->text(xid(), "WM_NAME", XA_STRING), "Plain title");
 
-  // Class and pid: every whole-host test finds the host's window by them.
+  // Class and pid are left to the whole-host tests, which find the host's window by them.
   EXPECT_TRUE(observer_->hasAtom(xid(), "WM_PROTOCOLS", "WM_DELETE_WINDOW"));
   EXPECT_TRUE(observer_->hasAtom(xid(), "WM_PROTOCOLS", "WM_TAKE_FOCUS"));
 
