@@ -41,7 +41,8 @@ bool ChromiumTestHost::runUntil(const std::function<bool()>& pred,
 bool ChromiumTestHost::create(std::string& error) {
   bool done = false;
   runtime_->locator().CreateEnvironmentWithOptions(
-      std::nullopt, userDataFolder, webview::EnvironmentOptions{"--mute-audio", {}},
+      std::nullopt, userDataFolder,
+      webview::EnvironmentOptions{"--mute-audio --use-fake-device-for-media-stream", {}},
       [&](const webview::CreationResult& result, std::shared_ptr<webview::WebViewEnvironment> env) {
         if (!result.succeeded) error = result.error;
         environment = std::move(env);
@@ -64,6 +65,16 @@ bool ChromiumTestHost::create(std::string& error) {
   return true;
 }
 
+bool ChromiumTestHost::open(std::string& error) {
+  serveTestSite(*this);
+  if (!create(error)) return false;
+  webView->Navigate(kStartPage);
+  if (runUntil([&] { return domContentLoaded > 0 && webView->get_DocumentTitle() == "Ready"; }))
+    return true;
+  error = "the start page did not load";
+  return false;
+}
+
 void ChromiumTestHost::registerHandlers() {
   auto& settings = webView->get_Settings();
   settings.put_AreDevToolsEnabled(false);
@@ -71,7 +82,7 @@ void ChromiumTestHost::registerHandlers() {
   settings.put_IsZoomControlEnabled(false);
   webView->AddWebResourceRequestedFilter("https://tavrelle.localhost/*",
                                          webview::WebResourceContext::All);
-  webView->AddWebResourceRequestedFilter("https://other.localhost/*",
+  webView->AddWebResourceRequestedFilter("https://other.localhost/*",  // another site's frames
                                          webview::WebResourceContext::All);
   webView->add_WebResourceRequested(
       [this](webview::WebResourceRequestedEventArgs& args) { answer(args); });
@@ -93,9 +104,6 @@ void ChromiumTestHost::registerHandlers() {
   webView->add_ProcessFailed([this](webview::ProcessFailedEventArgs& args) {
     failures.push_back(args.get_ProcessFailedKind());
   });
-  webView->add_DocumentTitleChanged([this] { ++titleChanges; });
-  webView->add_ContainsFullScreenElementChanged([this] { ++fullscreenChanges; });
-  webView->add_WindowCloseRequested([this] { ++closeRequests; });
   webView->add_DOMContentLoaded([this] { ++domContentLoaded; });
   controller->add_AcceleratorKeyPressed([this](webview::AcceleratorKeyPressedEventArgs& args) {
     keys.emplace_back(args.get_KeyEventKind(), args.get_VirtualKey());
@@ -158,18 +166,11 @@ std::optional<nlohmann::json> ChromiumTestHost::evaluate(const std::string& body
 }
 
 void serveTestSite(ChromiumTestHost& host) {
-  host.serve("https://tavrelle.localhost/index.html", "text/html; charset=utf-8", R"(<!doctype html>
+  host.serve(kStartPage, "text/html; charset=utf-8", R"(<!doctype html>
 <html><head><title>Start</title><script src="app.js"></script></head>
-<body><img id="logo" src="logo.svg">
-<iframe id="other" src="https://other.localhost/frame.html"></iframe>
-<iframe id="levels" name="levels" src="same.html"></iframe>
-<iframe id="sandboxed" sandbox="allow-scripts" src="sandboxed.html"></iframe></body></html>)");
+<body><img id="logo" src="logo.svg"><iframe id="levels" name="levels" src="level2.html"></iframe>
+</body></html>)");
   host.serve("https://tavrelle.localhost/app.js", "text/javascript", R"(
-window.keep = 0;
-window.frameNotes = [];
-window.addEventListener('message', (event) => {
-  if (typeof event.data === 'string') window.frameNotes.push(event.data);
-});
 chrome.webview.addEventListener('message', async (event) => {
   const message = event.data;
   if (message.type !== 'eval') return;
@@ -188,22 +189,22 @@ chrome.webview.postMessage(JSON.stringify({ type: 'hello' }));
       "https://tavrelle.localhost/logo.svg", "image/svg+xml",
       R"(<svg xmlns="http://www.w3.org/2000/svg" width="20" height="10"><rect width="20" height="10"/></svg>)");
   host.serve("https://tavrelle.localhost/data.txt", "text/plain", "served from memory");
-  std::string media(300000, '\0');
-  for (size_t i = 0; i < media.size(); ++i) media[i] = static_cast<char>(i * 7 % 251);
-  host.serve("https://tavrelle.localhost/media.bin", "application/octet-stream", std::move(media));
-  host.serve("https://other.localhost/frame.html", "text/html", R"(<!doctype html><script>
-chrome.webview.postMessage('from the frame');
-parent.postMessage('other:posted', '*');</script>)");
-  host.serve("https://tavrelle.localhost/same.html", "text/html", R"(<!doctype html><script>
-chrome.webview.postMessage('from the same-origin frame');
-parent.postMessage('same:posted', '*');</script>)");
+  host.serve("https://tavrelle.localhost/media.bin", "application/octet-stream",
+             PatternBytes(300000));
   host.serve("https://tavrelle.localhost/level2.html", "text/html",
              "<!doctype html><title>Level 2</title>");
-  host.serve("https://tavrelle.localhost/sandboxed.html", "text/html", R"(<!doctype html><script>
-const seen = [typeof chrome.webview, typeof window.__tavrelleHostBinding].join(',');
-chrome.webview.postMessage('from the sandbox');
-window.open('https://example.org/from-the-sandbox');
-parent.postMessage('sandboxed:' + seen, '*');</script>)");
+}
+
+std::string PatternBytes(size_t size) {
+  std::string bytes(size, '\0');
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 31 + i / 4099) & 0xFF);
+  return bytes;
+}
+
+uint32_t ChecksumOf(const std::string& bytes) {
+  uint32_t sum = 0;
+  for (unsigned char c : bytes) sum = (sum * 31 + c) & 0xFFFFFF;
+  return sum;
 }
 
 }  // namespace tavrelle::e2e

@@ -34,6 +34,8 @@ class ChromiumTestHost {
 
   // Creates environment and controller; false (with the reason) when that failed.
   bool create(std::string& error);
+  // Serves the test site, creates the browser and waits until its start page is ready.
+  bool open(std::string& error);
 
   // Runs the loop until pred holds or the timeout passes; returns pred().
   bool runUntil(const std::function<bool()>& pred,
@@ -60,10 +62,7 @@ class ChromiumTestHost {
   std::vector<std::pair<webview::KeyEventKind, uint32_t>> keys;
   std::vector<webview::ProcessFailedKind> failures;
   std::function<bool(const std::string&)> cancelNavigation;
-  int titleChanges = 0;
   int domContentLoaded = 0;
-  int closeRequests = 0;
-  int fullscreenChanges = 0;
 
  private:
   void registerHandlers();
@@ -72,7 +71,20 @@ class ChromiumTestHost {
   int nextEvaluation_ = 1;
 };
 
+inline constexpr const char* kStartPage = "https://tavrelle.localhost/index.html";
+
 // The pages every test host serves under https://tavrelle.localhost/.
 void serveTestSite(ChromiumTestHost& host);
+
+// Bytes of a pattern that no off-by-one or reordering keeps, and their checksum.
+std::string PatternBytes(size_t size);
+uint32_t ChecksumOf(const std::string& bytes);
+// Page script: fetches big.bin; [status, url, length, checksum].
+inline constexpr const char* kFetchAndSum = R"(
+    const response = await fetch('big.bin', { cache: 'no-store' });
+    const bytes = new Uint8Array(await response.arrayBuffer());
+    let sum = 0;
+    for (let i = 0; i < bytes.length; i++) sum = (sum * 31 + bytes[i]) & 0xFFFFFF;
+    return [response.status, response.url, bytes.length, sum];)";
 
 }  // namespace tavrelle::e2e

@@ -6,10 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <memory>
 #include <set>
-#include <sstream>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -17,10 +14,7 @@
 #include "fusepack/ResourceAppender.h"
 #include "support/BundleBuilder.h"
 #include "support/HostOnDisplayTest.h"
-#include "support/HostProcess.h"
 #include "support/TempDir.h"
-#include "support/X11Probe.h"
-#include "support/XvfbSession.h"
 
 namespace tavrelle::test {
 namespace {
@@ -29,9 +23,8 @@ using namespace std::chrono_literals;
 using json = nlohmann::json;
 
 // Keeps every host message in `received` and runs the commands the test writes to
-// cmd.json (polled; the host serves it uncached). Its title says "started" once the
-// host has answered "wrapper-init", then acknowledges each command.
-constexpr const char* kDriverPage = R"(<!doctype html>
+// cmd.json. Its title says "started" once the host has answered "wrapper-init".
+const std::string kDriverPage = R"(<!doctype html>
 <html><head><title>driver</title></head><body>
 <script>
 const host = window.chrome.webview;
@@ -42,39 +35,15 @@ host.addEventListener('message', e => {
 });
 host.postMessage(JSON.stringify({type: 'wrapper-init'}));
 // What the test reads back: the extension traffic, in arrival order, as one title.
-window.report = (seq) => {
+window.report = () => {
   const seen = JSON.stringify(window.received.filter(
       m => m.type === 'wrapper-init-response' || m.type === 'extension-message'));
   // ASCII only, so the window title carries it unchanged.
-  document.title = 'report:' + seq + ':' + seen.replace(/[\u007f-\uffff]/g,
+  return seen.replace(/[\u007f-\uffff]/g,
       c => '\\u' + c.charCodeAt(0).toString(16).padStart(4, '0'));
 };
-let lastSeq = 0;
-async function poll() {
-  try {
-    const response = await fetch('cmd.json');
-    if (response.ok) {
-      const command = await response.json();
-      if (command.seq > lastSeq) {
-        lastSeq = command.seq;
-        if (command.post) host.postMessage(JSON.stringify(command.post));
-        if (command.posts) command.posts.forEach(p => host.postMessage(JSON.stringify(p)));
-        if (command.eval) (0, eval)(command.eval);
-        else document.title = 'done:' + command.seq;
-      }
-    }
-  } catch (e) {}
-  setTimeout(poll, 50);
-}
-poll();
-</script></body></html>)";
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+)" + std::string(kCommandPoller) +
+                                R"(</script></body></html>)";
 
 std::set<std::string> FilesUnder(const std::string& folder) {
   std::set<std::string> names;
@@ -105,41 +74,24 @@ class ExtensionTest : public HostOnDisplayTest<false, 1024, 768> {
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
   }
 
-  // The page's commands go to www/cmd.json beside the executable. A single-file game
-  // serves what its bundle lacks from there too, so both kinds are driven alike.
-  void command(int seq, const std::string& member) { WriteCommand(commandFolder_, seq, member); }
-  Window waitForWindow(HostProcess& host) { return probe_->waitForHostWindow(host.pid()); }
-
   // Writes the next command and waits until the page has run it (the page reads only
   // the latest command, so each must be taken before the next is written).
-  bool send(Window window, int& seq, const std::string& member) {
-    command(++seq, member);
-    return X11Probe::waitFor(
-        [&] { return probe_->title(window) == "done:" + std::to_string(seq); });
+  bool send(Window window, const std::string& member) {
+    const std::string done = "done:" + std::to_string(commandSeq_ + 1);
+    command(member + ", \"eval\": \"document.title = '" + done + "'\"");
+    return probe_->waitForTitle(window, done);
   }
 
   // The extension traffic the page has seen, once `done` holds for it.
-  json waitForReport(Window window, int& seq, const std::function<bool(const json&)>& done) {
+  json waitForReport(Window window, const std::function<bool(const json&)>& done) {
     json report;
-    X11Probe::waitFor([&] {
-      ++seq;
-      command(seq, "\"eval\": \"window.report(" + std::to_string(seq) + ")\"");
-      const std::string prefix = "report:" + std::to_string(seq) + ":";
-      if (!X11Probe::waitFor([&] { return probe_->title(window).starts_with(prefix); }, 10s)) {
-        return false;
-      }
-      report = json::parse(probe_->title(window).substr(prefix.size()), nullptr, false);
+    pageSays("report()", window, [&](const std::string& text) {
+      report = json::parse(text, nullptr, false);
       return report.is_array() && done(report);
     });
     return report;
   }
 
-  static bool HasAnswer(const json& report, const std::string& component) {
-    for (const json& message : report) {
-      if (message.value("component", "") == component && !message.contains("event")) return true;
-    }
-    return false;
-  }
   static json AnswerOf(const json& report, const std::string& component) {
     for (const json& message : report) {
       if (message.value("component", "") == component && !message.contains("event")) {
@@ -152,18 +104,15 @@ class ExtensionTest : public HostOnDisplayTest<false, 1024, 768> {
   // Runs the game and checks everything the sample library does with it.
   void runAndCheck(const std::string& name, const std::string& extensionFolder) {
     HostProcess host(game_, display_->display());
-    const Window window = waitForWindow(host);
-    ASSERT_NE(window, 0u) << host.standardError();
-    ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->title(window) == "started"; }))
-        << host.standardError();
-    int seq = 0;
-    ASSERT_TRUE(send(window, seq, R"("posts": [
+    const Window window = waitForPage(host, "started");
+    ASSERT_NE(window, 0u);
+    ASSERT_TRUE(send(window, R"("post": [
         {"type": "extension-message", "component": "echo", "requestId": 7,
          "payload": {"words": ["grüße", 1.5, null]}},
         {"type": "extension-message", "component": "folders", "requestId": 8,
          "name": "<documents>"}])"));
-    const json report = waitForReport(window, seq, [](const json& seen) {
-      return HasAnswer(seen, "echo") && HasAnswer(seen, "folders");
+    const json report = waitForReport(window, [](const json& seen) {
+      return !AnswerOf(seen, "echo").is_null() && !AnswerOf(seen, "folders").is_null();
     });
     ASSERT_GE(report.size(), 6u) << report.dump();
 
@@ -189,15 +138,14 @@ class ExtensionTest : public HostOnDisplayTest<false, 1024, 768> {
     EXPECT_EQ(folders.value("name", ""), "<documents>");
     documentsPath_ = folders.value("path", "?");
 
-    command(++seq, R"js("eval": "window.close()")js");
+    command(R"js("eval": "window.close()")js");
     EXPECT_EQ(host.waitForExit(20s), 0) << host.standardError();
-    EXPECT_EQ(ReadText(game_.dataHome() + "/" + name + "/calls.log"),
+    EXPECT_EQ(ReadAll(game_.dataHome() + "/" + name + "/calls.log"),
               "Init\nOnMainWindowCreated " + std::to_string(window) +
                   "\nOnExtensionMessage echo\nOnExtensionMessage folders\nRelease\n");
   }
 
   TempDir source_;
-  std::string commandFolder_ = game_.folder() + "/www";
   std::string documentsPath_;
 };
 
@@ -216,7 +164,7 @@ TEST_F(ExtensionTest, SingleFileGameUnpacksItsExtensionsAfreshAndWritesNothingBe
   packSingleFile(name);
   const std::string extensionFolder = game_.dataHome() + "/" + name + "/zxext/";
   game_.write("data/" + name + "/zxext/old/stale.so", "from an earlier version");
-  command(0, R"("eval": "0")");
+  game_.command(0, R"("eval": "0")");  // www/ beside the game, before the snapshot
   game_.write("stderr.log", "");
   const auto besideTheGame = [&] {
     std::set<std::string> names = FilesUnder(game_.folder());
@@ -231,7 +179,7 @@ TEST_F(ExtensionTest, SingleFileGameUnpacksItsExtensionsAfreshAndWritesNothingBe
   EXPECT_EQ(besideTheGame(), before);
   EXPECT_EQ(FilesUnder(extensionFolder),
             (std::set<std::string>{"Keelbridge.so", "data", "data/sub", "data/sub/readme.txt"}));
-  EXPECT_EQ(ReadText(extensionFolder + "data/sub/readme.txt"), "unpacked");
+  EXPECT_EQ(ReadAll(extensionFolder + "data/sub/readme.txt"), "unpacked");
 }
 
 // An entry name that climbs out of the extension folder stops the game before anything

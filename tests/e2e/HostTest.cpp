@@ -4,18 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <memory>
-#include <sstream>
 #include <string>
+#include <utility>
 
 #include "support/HostOnDisplayTest.h"
-#include "support/HostProcess.h"
-#include "support/X11Probe.h"
-#include "support/XvfbSession.h"
 
 namespace tavrelle::test {
 namespace {
@@ -41,19 +34,7 @@ host.postMessage(JSON.stringify({type: 'wrapper-init'}));
 )" + std::string(kCommandPoller) +
                                 R"(</script></body></html>)";
 
-class HostTest : public HostOnDisplayTest<true> {
- protected:
-  void stageDriverGame(const std::string& packageJson) {
-    game_.write("package.json", packageJson);
-    game_.write("www/index.html", kDriverPage);
-  }
-
-  void command(int seq, const std::string& member) { game_.command(seq, member); }
-  Window waitForWindow(HostProcess& host) { return probe_->waitForHostWindow(host.pid()); }
-  bool waitForTitle(Window window, const std::string& title) {
-    return probe_->waitForTitle(window, title);
-  }
-};
+using HostTest = HostOnDisplayTest<true>;
 
 int64_t MillisecondsSinceEpoch() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -62,10 +43,11 @@ int64_t MillisecondsSinceEpoch() {
 }
 
 TEST_F(HostTest, GameRunsAndObeysWindowCommandsThenClosesWithCodeZero) {
-  stageDriverGame(R"({"name": "e2e-driver", "window": {"title": "Configured", "width": 640,
-                      "height": 480, "background-color": [10, 20, 30]}})");
+  game_.write("package.json", R"({"name": "e2e-driver", "window": {"title": "Configured",
+                "width": 640, "height": 480, "background-color": [10, 20, 30]}})");
+  game_.write("www/index.html", kDriverPage);
   HostProcess host(game_, display_->display());
-  Window window = waitForWindow(host);
+  Window window = probe_->waitForHostWindow(host.pid());
   ASSERT_NE(window, 0u) << host.standardError();
 
   // Shown once the document has loaded (its parser was kept busy for two seconds),
@@ -74,43 +56,35 @@ TEST_F(HostTest, GameRunsAndObeysWindowCommandsThenClosesWithCodeZero) {
       << host.standardError();
   const int64_t shownAt = MillisecondsSinceEpoch();
   EXPECT_EQ(probe_->clientSize(window), std::make_pair(640, 480));
-  ASSERT_TRUE(waitForTitle(window, "event:wrapper-init-response"));
-  command(1, R"js("eval": "document.title = 'loaded:' + window.contentLoadedAt")js");
+  ASSERT_TRUE(probe_->waitForTitle(window, "event:wrapper-init-response"));
+  command(R"js("eval": "document.title = 'loaded:' + window.contentLoadedAt")js");
   ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->title(window).starts_with("loaded:"); }));
   EXPECT_LE(std::stoll(probe_->title(window).substr(7)), shownAt);
 
-  command(2, R"js("post": {"type": "set-window-size", "windowWidth": 500, "windowHeight": 400})js");
+  command(R"js("post": {"type": "set-window-size", "windowWidth": 500, "windowHeight": 400})js");
   EXPECT_TRUE(
       X11Probe::waitFor([&] { return probe_->clientSize(window) == std::make_pair(500, 400); }));
 
-  command(3, R"js("post": {"type": "maximize-window"})js");
-  EXPECT_TRUE(waitForTitle(window, "event:window-maximized"));
-  command(4, R"js("post": {"type": "restore-window"})js");
-  EXPECT_TRUE(
-      X11Probe::waitFor([&] { return probe_->clientSize(window) == std::make_pair(500, 400); }));
-
-  command(5, R"js("post": {"type": "set-fullscreen", "fullscreen": true})js");
-  EXPECT_TRUE(waitForTitle(window, "event:fullscreen-change:true"));
+  command(R"js("post": {"type": "set-fullscreen", "fullscreen": true})js");
+  EXPECT_TRUE(probe_->waitForTitle(window, "event:fullscreen-change:true"));
   EXPECT_TRUE(
       X11Probe::waitFor([&] { return probe_->clientSize(window) == probe_->screenSize(); }));
-  command(6, R"js("post": {"type": "set-fullscreen", "fullscreen": false})js");
-  EXPECT_TRUE(waitForTitle(window, "event:fullscreen-change:false"));
+  command(R"js("post": {"type": "set-fullscreen", "fullscreen": false})js");
+  EXPECT_TRUE(probe_->waitForTitle(window, "event:fullscreen-change:false"));
   EXPECT_TRUE(
       X11Probe::waitFor([&] { return probe_->clientSize(window) == std::make_pair(500, 400); }));
 
   // A plain link to another origin is not followed: the page keeps running.
   command(
-      7,
       R"js("eval": "location.href = 'https://example.com/elsewhere'; setTimeout(() => { document.title = 'still-here'; }, 1500)")js");
-  EXPECT_TRUE(waitForTitle(window, "still-here"));
+  EXPECT_TRUE(probe_->waitForTitle(window, "still-here"));
 
   // A new window goes to the desktop's handler, not to a browser window of ours.
-  command(8,
-          R"js("eval": "window.open('https://example.org/popup'); document.title = 'opened'")js");
-  EXPECT_TRUE(waitForTitle(window, "opened"));
+  command(R"js("eval": "window.open('https://example.org/popup'); document.title = 'opened'")js");
+  EXPECT_TRUE(probe_->waitForTitle(window, "opened"));
   EXPECT_TRUE(X11Probe::waitFor([&] { return game_.opened() == "https://example.org/popup\n"; }));
 
-  command(9, R"js("eval": "window.close()")js");
+  command(R"js("eval": "window.close()")js");
   EXPECT_EQ(host.waitForExit(60s), 0) << host.standardError();
 }
 
@@ -130,29 +104,24 @@ TEST_F(HostTest, GameFromAnAssetBundleRuns) {
   game_.write("package.json", R"({"name": "e2e-bundle", "window": {"title": "Packed"},
                                   "bundle": {"type": "asset-bundle", "assets-path": "game.zxab"}})");
   HostProcess host(game_, display_->display());
-  Window window = waitForWindow(host);
-  ASSERT_NE(window, 0u) << host.standardError();
-  EXPECT_TRUE(waitForTitle(window, "from-the-bundle")) << probe_->title(window);
+  ASSERT_NE(waitForPage(host, "from-the-bundle"), 0u);
   EXPECT_EQ(host.waitForExit(60s), 0) << host.standardError();
 }
 
-TEST_F(HostTest, BrokenPackageJsonEndsWithCodeOneAndTheMessage) {
-  game_.write("package.json", "{\"name\": \"broken\",}");
-  HostProcess host(game_, "");
-  EXPECT_EQ(host.waitForExit(60s), 1);
-  EXPECT_NE(host.standardError().find("Failed to parse package.json. Check the file has valid "
-                                      "JSON and that all parameters are correct."),
-            std::string::npos)
-      << host.standardError();
-}
-
-TEST_F(HostTest, MissingPackageJsonEndsWithCodeOneAndTheMessage) {
-  HostProcess host(game_, "");
-  EXPECT_EQ(host.waitForExit(60s), 1);
-  EXPECT_NE(host.standardError().find("Failed to load package.json. Check the file is in the "
-                                      "same folder as the app."),
-            std::string::npos)
-      << host.standardError();
+TEST_F(HostTest, BrokenOrMissingPackageJsonEndsWithCodeOneAndTheMessage) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"{\"name\": \"broken\",}",
+       "Failed to parse package.json. Check the file has valid JSON and that all parameters are "
+       "correct."},
+      {nullptr, "Failed to load package.json. Check the file is in the same folder as the app."}};
+  for (const auto& [packageJson, message] : cases) {
+    SCOPED_TRACE(message);
+    StagedGame game(TAVRELLE_HOST);
+    if (packageJson != nullptr) game.write("package.json", packageJson);
+    HostProcess host(game, "");
+    EXPECT_EQ(host.waitForExit(60s), 1);
+    EXPECT_NE(host.standardError().find(message), std::string::npos) << host.standardError();
+  }
 }
 
 }  // namespace

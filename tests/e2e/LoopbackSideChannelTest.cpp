@@ -101,41 +101,24 @@ class Hammer {
   std::thread thread_;
 };
 
-constexpr size_t kBodySize = 1 << 20;
+// A fresh browser each: the first test sees the channel's port open with its first fetch.
+class LoopbackSideChannelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(host_.open(error)) << error;
+    std::string bytes = PatternBytes(1 << 20);
+    expected_ =
+        json::array({200, "https://tavrelle.localhost/big.bin", bytes.size(), ChecksumOf(bytes)});
+    host_.serve("https://tavrelle.localhost/big.bin", "application/octet-stream", std::move(bytes));
+  }
+  ChromiumTestHost host_;
+  json expected_;
+};
 
-std::string patternBytes() {
-  std::string bytes(kBodySize, '\0');
-  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 13 + i / 977) & 0xFF);
-  return bytes;
-}
-
-uint32_t checksumOf(const std::string& bytes) {
-  uint32_t sum = 0;
-  for (unsigned char c : bytes) sum = (sum * 31 + c) & 0xFFFFFF;
-  return sum;
-}
-
-constexpr const char* kFetchAndSum = R"(
-    const response = await fetch('big.bin', { cache: 'no-store' });
-    const bytes = new Uint8Array(await response.arrayBuffer());
-    let sum = 0;
-    for (let i = 0; i < bytes.length; i++) sum = (sum * 31 + bytes[i]) & 0xFFFFFF;
-    return [response.status, bytes.length, sum];)";
-
-TEST(LoopbackSideChannelTest, GameFetchesSucceedWhileAnotherProcessHammersTheChannel) {
-  ChromiumTestHost host;
-  serveTestSite(host);
-  std::string error;
-  ASSERT_TRUE(host.create(error)) << error;
-  host.webView->Navigate("https://tavrelle.localhost/index.html");
-  ASSERT_TRUE(host.runUntil([&] { return host.webView->get_DocumentTitle() == "Ready"; },
-                            std::chrono::seconds(30)));
-  std::string bytes = patternBytes();
-  json expected = json::array({200, kBodySize, checksumOf(bytes)});
-  host.serve("https://tavrelle.localhost/big.bin", "application/octet-stream", std::move(bytes));
-
+TEST_F(LoopbackSideChannelTest, GameFetchesSucceedWhileAnotherProcessHammersTheChannel) {
   std::set<uint16_t> before = listeningLoopbackPorts();
-  ASSERT_EQ(host.evaluate(kFetchAndSum), expected);  // starts the side channel
+  ASSERT_EQ(host_.evaluate(kFetchAndSum), expected_);  // starts the side channel
   std::vector<uint16_t> fresh;
   for (uint16_t port : listeningLoopbackPorts()) {
     if (!before.contains(port)) fresh.push_back(port);
@@ -144,34 +127,23 @@ TEST(LoopbackSideChannelTest, GameFetchesSucceedWhileAnotherProcessHammersTheCha
 
   Hammer hammer(fresh.front());
   // Every connection taken, and taken again as the channel drops them.
-  ASSERT_TRUE(
-      host.runUntil([&] { return hammer.connectionsMade() > 300; }, std::chrono::seconds(60)));
+  ASSERT_TRUE(host_.runUntil([&] { return hammer.connectionsMade() > 300; }));
   for (int fetch = 0; fetch < 5; ++fetch) {
     SCOPED_TRACE(fetch);
-    EXPECT_EQ(host.evaluate(kFetchAndSum), expected);
+    EXPECT_EQ(host_.evaluate(kFetchAndSum), expected_);
   }
   // Guessed tokens and unfinished heads get no answer, not even "not found".
   EXPECT_EQ(hammer.bytesAnswered(), 0u);
 }
 
-TEST(LoopbackSideChannelTest, EveryMethodGetsTheFileLikeGet) {
-  ChromiumTestHost host;
-  serveTestSite(host);
-  std::string error;
-  ASSERT_TRUE(host.create(error)) << error;
-  host.webView->Navigate("https://tavrelle.localhost/index.html");
-  ASSERT_TRUE(host.runUntil([&] { return host.webView->get_DocumentTitle() == "Ready"; },
-                            std::chrono::seconds(30)));
-  std::string bytes = patternBytes();
-  json expected = json::array({200, kBodySize, checksumOf(bytes)});
-  host.serve("https://tavrelle.localhost/big.bin", "application/octet-stream", std::move(bytes));
+TEST_F(LoopbackSideChannelTest, EveryMethodGetsTheFileLikeGet) {
   for (const char* method : {"POST", "PUT", "DELETE", "PATCH"}) {
     SCOPED_TRACE(method);
     std::string fetch = std::string(kFetchAndSum);
     fetch.replace(fetch.find("{ cache: 'no-store' }"), 21,
                   std::string("{ cache: 'no-store', method: '") + method +
                       "', body: 'level=3', headers: { 'Content-Type': 'application/json' } }");
-    EXPECT_EQ(host.evaluate(fetch), expected);
+    EXPECT_EQ(host_.evaluate(fetch), expected_);
   }
 }
 

@@ -3,11 +3,7 @@
 // down how they were run and answer the version question themselves, so most tests see
 // the host's choice at its runtime check, without a display.
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -18,11 +14,10 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "platform/linux/ChildProcess.h"
 #include "support/TempDir.h"
 #include "support/XvfbSession.h"
 
@@ -39,13 +34,6 @@ constexpr const char* kInstallMessage =
 constexpr const char* kFixedMessage = "This app is set to \"fixed\" distribution mode";
 constexpr const char* kDownloadPage =
     "https://www.chromium.org/getting-involved/download-chromium/";
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 void WriteExecutable(const std::string& path, const std::string& text) {
   fs::create_directories(fs::path(path).parent_path());
@@ -79,7 +67,7 @@ class PlayerGame {
   [[nodiscard]] std::string pathOf(const std::string& relative) const {
     return dir_.pathOf(relative);
   }
-  [[nodiscard]] std::string browserLog() const { return ReadFile(pathOf("browser.log")); }
+  [[nodiscard]] std::string browserLog() const { return ReadAll(pathOf("browser.log")); }
 
   // Runs the host as the player until it exits; its exit code.
   std::optional<int> run(const std::map<std::string, std::string>& variables,
@@ -93,30 +81,24 @@ class PlayerGame {
     };
     if (!display.empty()) env.push_back("DISPLAY=" + display);
     for (const auto& [name, value] : variables) env.push_back(name + "=" + value);
-    std::vector<char*> envp;
-    for (auto& entry : env) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    std::vector<std::string> argvText = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
-                                         "--clear-groups", host_};
-    std::vector<char*> argv;
-    for (auto& argument : argvText) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    const std::string errors = pathOf("stderr.log");
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return std::nullopt;
-    return waitForExit(pid, stopWhen);
+    const pid_t pid = linux_platform::StartProgram(
+        {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", host_},
+        {.quiet = true, .stderrFile = pathOf("stderr.log"), .environment = env});
+    if (pid < 0) return std::nullopt;
+    // Generous: a loaded machine starts a browser slowly. stopWhen ends the host early.
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (auto code = linux_platform::WaitForProgramFor(pid, 50ms)) return code;
+      if (stopWhen && stopWhen()) {
+        linux_platform::StopProgram(pid, 30s);
+        return 0;
+      }
+    }
+    linux_platform::StopProgram(pid, 0ms);
+    return std::nullopt;
   }
 
-  [[nodiscard]] std::string standardError() const { return ReadFile(pathOf("stderr.log")); }
+  [[nodiscard]] std::string standardError() const { return ReadAll(pathOf("stderr.log")); }
 
  private:
   void handOverToPlayer() const {
@@ -125,27 +107,6 @@ class PlayerGame {
     }
     if (chown(dir_.path().c_str(), kNobody, kNobody) != 0) ADD_FAILURE() << dir_.path();
     chmod(dir_.path().c_str(), 0755);
-  }
-
-  // Generous: a loaded machine starts a browser slowly. stopWhen ends the host early.
-  static std::optional<int> waitForExit(pid_t pid, const std::function<bool()>& stopWhen) {
-    const auto deadline = std::chrono::steady_clock::now() + 60s;
-    bool stopping = false;
-    while (std::chrono::steady_clock::now() < deadline) {
-      int status = 0;
-      if (waitpid(pid, &status, WNOHANG) == pid) {
-        if (stopping) return 0;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      if (!stopping && stopWhen && stopWhen()) {
-        stopping = true;
-        kill(pid, SIGTERM);
-      }
-      std::this_thread::sleep_for(50ms);
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    return std::nullopt;
   }
 
   TempDir dir_;
@@ -186,7 +147,9 @@ class RuntimeDiscoveryTest : public ::testing::Test {
   }
 };
 
-TEST_F(RuntimeDiscoveryTest, BrowserFolderOverrideToAnEmptyFolderGivesTheInstallMessage) {
+// An empty folder gives the install message; with a display, the browser in the folder
+// is the one the game runs in.
+TEST_F(RuntimeDiscoveryTest, BrowserFolderOverride) {
   PlayerGame game;
   game.packageJson(R"({"name": "override-game"})");
   fs::create_directories(game.pathOf("empty"));
@@ -197,7 +160,16 @@ TEST_F(RuntimeDiscoveryTest, BrowserFolderOverrideToAnEmptyFolderGivesTheInstall
                         game.pathOf("empty/chrome") + "\n"),
             std::string::npos)
       << errors;
-  EXPECT_EQ(ReadFile(game.pathOf("opened.log")), std::string(kDownloadPage) + "\n");
+  EXPECT_EQ(ReadAll(game.pathOf("opened.log")), std::string(kDownloadPage) + "\n");
+
+  XvfbSession display;
+  ASSERT_TRUE(display.ready()) << display.error();
+  InstallWrapperBrowser(game.pathOf("dev-browser/chromium"), game.pathOf("browser.log"));
+  game.run({{"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER", game.pathOf("dev-browser")}}, display.display(),
+           [&] { return game.browserLog().find("--remote-debugging-pipe") != std::string::npos; });
+  const std::string log = game.browserLog();
+  EXPECT_NE(log.find(game.pathOf("dev-browser/chromium") + " "), std::string::npos) << log;
+  EXPECT_NE(log.find("--remote-debugging-pipe"), std::string::npos) << log << game.standardError();
 }
 
 TEST_F(RuntimeDiscoveryTest, UserPolicyChoosesTheFolder) {
@@ -229,50 +201,17 @@ TEST_F(RuntimeDiscoveryTest, MachinePolicyChoosesTheFolder) {
   ExpectChosen(game, game.pathOf("machine-browser/msedge"));
 }
 
-// A beta install made for the test in the beta channel's place.
-TEST_F(RuntimeDiscoveryTest, ReleaseChannelsPickTheBetaInstall) {
-  const std::string betaFolder = "/opt/microsoft/msedge-beta";
-  if (fs::exists(betaFolder)) GTEST_SKIP() << betaFolder << " exists already; not touching it";
-  RemovedAtEnd made(fs::exists("/opt/microsoft") ? betaFolder : "/opt/microsoft");
-  PlayerGame game;
-  game.packageJson(R"({"name": "beta-game"})");
-  chmod(game.pathOf("browser.log").c_str(), 0666);
-  InstallWrapperBrowser(betaFolder + "/msedge", game.pathOf("browser.log"), "157.0.1.2");
-  chmod("/opt/microsoft", 0755);
-  chmod(betaFolder.c_str(), 0755);
-  game.run({{"WEBVIEW2_RELEASE_CHANNELS", "1"}});
-  ExpectChosen(game, betaFolder + "/msedge");
-}
-
+// Without a browser in the webview2 folder the fixed message; with one, that browser.
 TEST_F(RuntimeDiscoveryTest, FixedDistributionUsesTheWebview2Folder) {
-  PlayerGame game;
-  game.packageJson(R"({"name": "fixed-game", "settings": {"distribution-mode": "fixed"}})");
-  InstallWrapperBrowser(game.pathOf("webview2/chrome"), game.pathOf("browser.log"));
-  game.run({});
-  ExpectChosen(game, game.pathOf("webview2/chrome"));
-}
-
-TEST_F(RuntimeDiscoveryTest, FixedDistributionWithoutABrowserGivesTheFixedMessage) {
   PlayerGame game;
   game.packageJson(R"({"name": "fixed-game", "settings": {"distribution-mode": "fixed"}})");
   fs::create_directories(game.pathOf("webview2"));
   EXPECT_EQ(game.run({}), 1);
   EXPECT_NE(game.standardError().find(kFixedMessage), std::string::npos) << game.standardError();
-  EXPECT_EQ(ReadFile(game.pathOf("opened.log")), "");
-}
-
-// With a display the chosen browser is the one the game runs in.
-TEST_F(RuntimeDiscoveryTest, OverriddenBrowserRunsTheGame) {
-  XvfbSession display;
-  ASSERT_TRUE(display.ready()) << display.error();
-  PlayerGame game;
-  game.packageJson(R"({"name": "override-game"})");
-  InstallWrapperBrowser(game.pathOf("dev-browser/chromium"), game.pathOf("browser.log"));
-  game.run({{"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER", game.pathOf("dev-browser")}}, display.display(),
-           [&] { return game.browserLog().find("--remote-debugging-pipe") != std::string::npos; });
-  const std::string log = game.browserLog();
-  EXPECT_NE(log.find(game.pathOf("dev-browser/chromium") + " "), std::string::npos) << log;
-  EXPECT_NE(log.find("--remote-debugging-pipe"), std::string::npos) << log << game.standardError();
+  EXPECT_EQ(ReadAll(game.pathOf("opened.log")), "");
+  InstallWrapperBrowser(game.pathOf("webview2/chrome"), game.pathOf("browser.log"));
+  game.run({});
+  ExpectChosen(game, game.pathOf("webview2/chrome"));
 }
 
 }  // namespace

@@ -11,16 +11,10 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "support/HostOnDisplayTest.h"
-#include "support/HostProcess.h"
-#include "support/X11Probe.h"
-#include "support/XvfbSession.h"
 
 namespace tavrelle::test {
 namespace {
@@ -68,15 +62,7 @@ struct Rgb8 {
 // The screen as a player sees it, and the pointer a player moves.
 class Screen {
  public:
-  explicit Screen(const std::string& display)
-      : name_(display), display_(XOpenDisplay(display.c_str())) {}
-  ~Screen() {
-    if (display_ != nullptr) XCloseDisplay(display_);
-  }
-  Screen(const Screen&) = delete;
-  Screen& operator=(const Screen&) = delete;
-
-  [[nodiscard]] bool connected() const { return display_ != nullptr; }
+  Screen(const std::string& name, Display* display) : name_(name), display_(display) {}
 
   // The client area's top-left corner on the root window.
   std::pair<int, int> clientOrigin(Window window) {
@@ -143,8 +129,7 @@ class VisualHostingTest : public HostOnDisplayTest<true> {
   void SetUp() override {
     HostOnDisplayTest<true>::SetUp();
     if (HasFatalFailure()) return;
-    screen_ = std::make_unique<Screen>(display_->display());
-    ASSERT_TRUE(screen_->connected());
+    screen_ = std::make_unique<Screen>(display_->display(), probe_->display());
   }
 
   void stage(bool useCapture) {
@@ -154,36 +139,10 @@ class VisualHostingTest : public HostOnDisplayTest<true> {
     game_.write("www/index.html", kVisualPage);
   }
 
-  void command(const std::string& member) { game_.command(++seq_, member); }
-
-  // Puts the value of a page expression (no double quotes in it) into the title, again
-  // and again, until the value satisfies the test.
-  bool pageSays(const std::string& expression, Window window,
-                const std::function<bool(const std::string&)>& test) {
-    const std::string ask = "\"eval\": \"document.title = 'said:' + (" + expression + ")\"";
-    std::string last;
-    int polls = 0;
-    bool ok = X11Probe::waitFor([&] {
-      if (polls++ % 10 == 0) command(ask);
-      last = probe_->title(window);
-      return last.starts_with("said:") && test(last.substr(5));
-    });
-    if (!ok) ADD_FAILURE() << "the page said: " << last;
-    return ok;
-  }
-
   bool eventsInclude(Window window, const std::string& event) {
     return pageSays("events.join(',')", window, [&](const std::string& events) {
       return ("," + events + ",").find("," + event + ",") != std::string::npos;
     });
-  }
-
-  Window startHost(HostProcess& host) {
-    const Window window = probe_->waitForHostWindow(host.pid());
-    if (window == 0) return 0;
-    X11Probe::waitFor([&] { return probe_->isViewable(window); });
-    probe_->waitForTitle(window, "ready");
-    return window;
   }
 
   // The page's blue fills the client area's far corner, and its bar moves.
@@ -224,48 +183,43 @@ class VisualHostingTest : public HostOnDisplayTest<true> {
         << screen_->cursorName();
   }
 
-  void expectResizedPictureFills(Window window) {
-    command(R"("post": {"type": "set-window-size", "windowWidth": 500, "windowHeight": 360})");
-    ASSERT_TRUE(
-        X11Probe::waitFor([&] { return probe_->clientSize(window) == std::make_pair(500, 360); }));
-    expectThePagesPictureFills(window, 500, 360);
-  }
-
   std::unique_ptr<Screen> screen_;
-  int seq_ = 0;
 };
 
-TEST_F(VisualHostingTest, RegularVisualModeShowsThePageAndRelaysInputAndCursor) {
-  stage(false);
+struct VisualMode {
+  bool useCapture;
+  const char* logs;  // what the host tells the page about its start
+};
+
+class VisualModeTest : public VisualHostingTest,
+                       public ::testing::WithParamInterface<VisualMode> {};
+
+TEST_P(VisualModeTest, ShowsThePageAndRelaysInputAndCursor) {
+  stage(GetParam().useCapture);
   HostProcess host(game_, display_->display());
-  Window window = startHost(host);
-  ASSERT_NE(window, 0u) << host.standardError();
-  EXPECT_TRUE(pageSays("hostLogs.join('|')", window, [](const std::string& logs) {
-    return logs == "normal:[Visual Hosting] Successfully initialized regular visual mode";
-  }));
+  const Window window = waitForPage(host, "ready");
+  ASSERT_NE(window, 0u);
+  ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->isViewable(window); }));
+  EXPECT_TRUE(pageSays("hostLogs.join('|')", window,
+                       [&](const std::string& logs) { return logs == GetParam().logs; }));
   expectThePagesPictureFills(window, 640, 480);
   expectInputAndCursorWork(window);
-  expectResizedPictureFills(window);
+  command(R"("post": {"type": "set-window-size", "windowWidth": 500, "windowHeight": 360})");
+  ASSERT_TRUE(
+      X11Probe::waitFor([&] { return probe_->clientSize(window) == std::make_pair(500, 360); }));
+  expectThePagesPictureFills(window, 500, 360);
   command(R"js("eval": "window.close()")js");
   EXPECT_EQ(host.waitForExit(20s), 0) << host.standardError();
 }
 
-TEST_F(VisualHostingTest, CaptureModePresentsThePageItselfAndRelaysInputAndCursor) {
-  stage(true);
-  HostProcess host(game_, display_->display());
-  Window window = startHost(host);
-  ASSERT_NE(window, 0u) << host.standardError();
-  EXPECT_TRUE(pageSays("hostLogs.join('|')", window, [](const std::string& logs) {
-    return logs ==
-           "normal:[Renderer thread] Successfully initialized X11 presentation|"
-           "normal:[Visual Hosting] Successfully initialized visual capture mode";
-  }));
-  expectThePagesPictureFills(window, 640, 480);
-  expectInputAndCursorWork(window);
-  expectResizedPictureFills(window);
-  command(R"js("eval": "window.close()")js");
-  EXPECT_EQ(host.waitForExit(20s), 0) << host.standardError();
-}
+INSTANTIATE_TEST_SUITE_P(
+    Modes, VisualModeTest,
+    ::testing::Values(
+        VisualMode{false, "normal:[Visual Hosting] Successfully initialized regular visual mode"},
+        VisualMode{true,
+                   "normal:[Renderer thread] Successfully initialized X11 presentation|"
+                   "normal:[Visual Hosting] Successfully initialized visual capture mode"}),
+    [](const auto& mode) { return mode.param.useCapture ? "Capture" : "Regular"; });
 
 // A display without Composite cannot capture: the host says so and shows the page the
 // regular way.
@@ -286,19 +240,16 @@ TEST(VisualHostingFallbackTest, WithoutCompositeCaptureFallsBackToRegularVisualM
     chrome.webview.postMessage(JSON.stringify({type: 'wrapper-init'}));
     </script>)");
   HostProcess host(game, display.display());
-  std::optional<Window> window;
-  ASSERT_TRUE(X11Probe::waitFor([&] {
-    return (window = probe.findHostWindow(host.pid())).has_value();
-  })) << host.standardError();
+  const Window window = probe.waitForHostWindow(host.pid());
+  ASSERT_NE(window, 0u) << host.standardError();
   const std::string expected =
       "error:[Visual Hosting] Failed to obtain X11 presentation device|"
       "error:[Renderer thread] Failed to find the Composite extension (-2147467263)|"
       "error:[Visual Hosting] Failed to initialize visual capture mode (-2147467259), "
       "reverting to regular visual mode|"
       "normal:[Visual Hosting] Successfully initialized regular visual mode";
-  EXPECT_TRUE(X11Probe::waitFor([&] { return probe.title(*window) == expected; }))
-      << probe.title(*window) << "\n"
-      << host.standardError();
+  EXPECT_TRUE(probe.waitForTitle(window, expected)) << probe.title(window) << "\n"
+                                                    << host.standardError();
 }
 
 }  // namespace

@@ -1,18 +1,8 @@
 #include "support/CommandRun.h"
 
-#include <fstream>
-#include <sstream>
-
 #include "platform/linux/ChildProcess.h"
 
 namespace tavrelle::test {
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
 
 CommandResult RunCommand(const TempDir& scratch, const std::string& program,
                          const std::vector<std::string>& arguments) {

@@ -19,7 +19,4 @@ struct CommandResult {
 CommandResult RunCommand(const TempDir& scratch, const std::string& program,
                          const std::vector<std::string>& arguments);
 
-// The whole content of a file; empty when it cannot be read.
-std::string ReadAll(const std::string& path);
-
 }  // namespace tavrelle::test

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "support/HostProcess.h"
 #include "support/X11Probe.h"
@@ -11,7 +13,8 @@
 namespace tavrelle::test {
 
 // Page script that runs each new command the test writes to www/cmd.json (see
-// StagedGame::command): "post" goes to the host through the page's `host`, "eval" runs.
+// StagedGame::command): "post" (one message or a list) goes to the host through the
+// page's `host`, then "eval" runs.
 inline constexpr const char* kCommandPoller = R"(
 let lastSeq = 0;
 async function poll() {
@@ -21,7 +24,7 @@ async function poll() {
       const command = await response.json();
       if (command.seq > lastSeq) {
         lastSeq = command.seq;
-        if (command.post) host.postMessage(JSON.stringify(command.post));
+        if (command.post) [].concat(command.post).forEach(p => host.postMessage(JSON.stringify(p)));
         if (command.eval) (0, eval)(command.eval);
       }
     }
@@ -48,9 +51,39 @@ class HostOnDisplayTest : public ::testing::Test {
     ASSERT_TRUE(probe_->connected());
   }
 
+  // The host's window once the page has put `title` there; 0 when either never came.
+  Window waitForPage(const HostProcess& host, const std::string& title) {
+    const Window window = probe_->waitForHostWindow(host.pid());
+    if (window != 0 && probe_->waitForTitle(window, title)) return window;
+    ADD_FAILURE() << "no page titled " << title
+                  << " (title: " << (window != 0 ? probe_->title(window) : "no window") << ")\n"
+                  << host.standardError();
+    return 0;
+  }
+
+  // The next command for the page's poller.
+  void command(const std::string& member) { game_.command(++commandSeq_, member); }
+
+  // Asks the page, again and again, to put the value of `expression` (no double quotes
+  // in it) into its title, until the value satisfies `test`.
+  bool pageSays(const std::string& expression, Window window,
+                const std::function<bool(const std::string&)>& test) {
+    const std::string ask = "\"eval\": \"document.title = 'said:' + (" + expression + ")\"";
+    std::string last;
+    int polls = 0;
+    bool ok = X11Probe::waitFor([&] {
+      if (polls++ % 10 == 0) command(ask);
+      last = probe_->title(window);
+      return last.starts_with("said:") && test(last.substr(5));
+    });
+    if (!ok) ADD_FAILURE() << "the page said: " << last;
+    return ok;
+  }
+
   static inline std::unique_ptr<XvfbSession> display_;
   std::unique_ptr<X11Probe> probe_;
   StagedGame game_{TAVRELLE_HOST};
+  int commandSeq_ = 0;
 };
 
 }  // namespace tavrelle::test

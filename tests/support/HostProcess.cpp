@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "platform/linux/ChildProcess.h"
@@ -19,7 +18,7 @@ std::vector<std::string> HostEnvironment(const StagedGame& game, const std::stri
                                          const std::vector<std::string>& overrides) {
   const char* path = std::getenv("PATH");
   std::vector<std::pair<std::string, std::string>> variables{
-      {"PATH", game.fakeBin() + ":" + (path != nullptr ? path : "/usr/bin:/bin")},
+      {"PATH", game.folder() + "/bin" + ":" + (path != nullptr ? path : "/usr/bin:/bin")},
       {"DISPLAY", display},
       {"XDG_DATA_HOME", game.dataHome()}};
   // "NAME=value" sets a variable, a bare "NAME" removes it; a later entry wins.
@@ -42,13 +41,6 @@ StagedGame::StagedGame(const std::string& hostExecutable) {
 
 void StagedGame::write(const std::string& relativePath, const std::string& bytes) const {
   dir_.writeFile(relativePath, bytes);
-}
-
-std::string StagedGame::opened() const {
-  std::ifstream log(openedLog());
-  std::stringstream text;
-  text << log.rdbuf();
-  return text.str();
 }
 
 void StagedGame::command(int seq, const std::string& member) const {
@@ -85,11 +77,6 @@ std::optional<int> HostProcess::waitForExit(std::chrono::milliseconds timeout) {
   return exitCode_;
 }
 
-std::string HostProcess::standardError() const {
-  std::ifstream in(stderrPath_);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+std::string HostProcess::standardError() const { return ReadAll(stderrPath_); }
 
 }  // namespace tavrelle::test

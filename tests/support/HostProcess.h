@@ -19,13 +19,10 @@ class StagedGame {
   void write(const std::string& relativePath, const std::string& bytes) const;
   [[nodiscard]] std::string folder() const { return dir_.path(); }
   [[nodiscard]] std::string hostPath() const { return dir_.pathOf("tavrelle"); }
-  // Where the host's fake "xdg-open" writes what it was asked to open.
-  [[nodiscard]] std::string openedLog() const { return dir_.pathOf("opened.log"); }
-  // Everything "xdg-open" was asked to open so far, one line each.
-  [[nodiscard]] std::string opened() const;
+  // Everything the host's fake "xdg-open" was asked to open so far, one line each.
+  [[nodiscard]] std::string opened() const { return ReadAll(dir_.pathOf("opened.log")); }
   // The next command for a test page that polls www/cmd.json.
   void command(int seq, const std::string& member) const;
-  [[nodiscard]] std::string fakeBin() const { return dir_.pathOf("bin"); }
   [[nodiscard]] std::string dataHome() const { return dir_.pathOf("data"); }
 
  private:

@@ -42,21 +42,9 @@ void LocalWebServer::serve(const std::string& path, const std::string& contentTy
   pages_[path] = Page{contentType, body};
 }
 
-std::vector<std::string> LocalWebServer::targets() {
-  std::lock_guard lock(mutex_);
-  return targets_;
-}
-
 int LocalWebServer::connectionCount() {
   std::lock_guard lock(mutex_);
   return connections_;
-}
-
-std::string LocalWebServer::targetStartingWith(const std::string& prefix) {
-  for (const auto& target : targets()) {
-    if (target.starts_with(prefix)) return target;
-  }
-  return {};
 }
 
 void LocalWebServer::run() {
@@ -92,7 +80,6 @@ void LocalWebServer::answer(int connection) {
   int status = 404;
   {
     std::lock_guard lock(mutex_);
-    targets_.push_back(target);
     auto found = pages_.find(target.substr(0, target.find('?')));
     if (found != pages_.end()) {
       page = found->second;

@@ -5,13 +5,12 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace tavrelle::test {
 
 // A small HTTP server on 127.0.0.1 standing for third-party content (an ad or a
 // user-made level): serves fixed pages from memory, one request per connection, and
-// records the target of every request it gets (pages report back by fetching).
+// counts the connections it accepts.
 class LocalWebServer {
  public:
   LocalWebServer();
@@ -22,12 +21,8 @@ class LocalWebServer {
   void serve(const std::string& path, const std::string& contentType, const std::string& body);
   [[nodiscard]] uint16_t port() const { return port_; }
   [[nodiscard]] std::string origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
-  // Request targets ("/path?query") received so far.
-  [[nodiscard]] std::vector<std::string> targets();
   // Connections accepted so far, whatever they sent.
   [[nodiscard]] int connectionCount();
-  // The first target that begins with prefix, or an empty string.
-  [[nodiscard]] std::string targetStartingWith(const std::string& prefix);
 
  private:
   struct Page {
@@ -42,7 +37,6 @@ class LocalWebServer {
   uint16_t port_ = 0;
   std::mutex mutex_;
   std::map<std::string, Page> pages_;
-  std::vector<std::string> targets_;
   int connections_ = 0;
   std::thread thread_;
 };

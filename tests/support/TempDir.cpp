@@ -1,57 +1,27 @@
 #include "support/TempDir.h"
 
-#include <fcntl.h>
-#include <ftw.h>
-#include <sys/stat.h>
+#include <stdlib.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
-#include <vector>
 
 namespace tavrelle::test {
-namespace {
 
-[[noreturn]] void FailWith(const std::string& what) {
-  throw std::runtime_error(what + ": errno " + std::to_string(errno));
-}
-
-void CreateParents(const std::string& fullPath) {
-  for (size_t slash = fullPath.find('/', 1); slash != std::string::npos;
-       slash = fullPath.find('/', slash + 1)) {
-    const std::string parent = fullPath.substr(0, slash);
-    if (::mkdir(parent.c_str(), 0755) != 0 && errno != EEXIST) {
-      FailWith("mkdir " + parent);
-    }
-  }
-}
-
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
-  ::remove(path);
-  return 0;
-}
-
-void WriteAll(int descriptor, std::string_view bytes, const std::string& path) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
-    if (written < 0) {
-      FailWith("write " + path);
-    }
-    bytes.remove_prefix(static_cast<size_t>(written));
-  }
-}
-
-}  // namespace
+namespace fs = std::filesystem;
 
 TempDir::TempDir() {
   std::string pattern = "/tmp/tavrelle-test-XXXXXX";
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    FailWith("mkdtemp");
-  }
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
 }
 
-TempDir::~TempDir() { ::nftw(path_.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS); }
+TempDir::~TempDir() {
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
+}
 
 std::string TempDir::pathOf(std::string_view relativePath) const {
   return path_ + "/" + std::string(relativePath);
@@ -59,52 +29,48 @@ std::string TempDir::pathOf(std::string_view relativePath) const {
 
 std::string TempDir::writeFile(std::string_view relativePath, std::string_view bytes) const {
   const std::string fullPath = pathOf(relativePath);
-  CreateParents(fullPath);
-  const int descriptor = ::open(fullPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (descriptor < 0) {
-    FailWith("open " + fullPath);
+  fs::create_directories(fs::path(fullPath).parent_path());
+  std::ofstream out(fullPath, std::ios::binary | std::ios::trunc);
+  if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush()) {
+    throw std::runtime_error("cannot write " + fullPath);
   }
-  WriteAll(descriptor, bytes, fullPath);
-  ::close(descriptor);
   return fullPath;
 }
 
 std::string TempDir::makeFolder(std::string_view relativePath) const {
   const std::string fullPath = pathOf(relativePath);
-  CreateParents(fullPath + "/");
+  fs::create_directories(fullPath);
   return fullPath;
 }
 
 std::string TempDir::writeSparseFile(std::string_view relativePath, uint64_t size,
                                      std::string_view tail) const {
   const std::string fullPath = writeFile(relativePath, {});
-  const int descriptor = ::open(fullPath.c_str(), O_WRONLY | O_CLOEXEC);
-  if (descriptor < 0 || ::ftruncate(descriptor, static_cast<off_t>(size)) != 0) {
-    FailWith("ftruncate " + fullPath);
+  fs::resize_file(fullPath, size);  // a hole
+  std::fstream out(fullPath, std::ios::binary | std::ios::in | std::ios::out);
+  out.seekp(static_cast<std::streamoff>(size - tail.size()));
+  if (!out.write(tail.data(), static_cast<std::streamsize>(tail.size())).flush()) {
+    throw std::runtime_error("cannot write " + fullPath);
   }
-  if (!tail.empty()) {
-    if (::lseek(descriptor, static_cast<off_t>(size - tail.size()), SEEK_SET) < 0) {
-      FailWith("lseek " + fullPath);
-    }
-    WriteAll(descriptor, tail, fullPath);
-  }
-  ::close(descriptor);
   return fullPath;
 }
 
 bool TempDir::denyReading(std::string_view relativePath) const {
-  if (::chmod(pathOf(relativePath).c_str(), 0) != 0) {
-    FailWith("chmod");
-  }
+  fs::permissions(pathOf(relativePath), fs::perms::none);
   return ::geteuid() != 0;
 }
 
 void TempDir::makeSymlink(std::string_view target, std::string_view relativeLinkPath) const {
   const std::string linkPath = pathOf(relativeLinkPath);
-  CreateParents(linkPath);
-  if (::symlink(std::string(target).c_str(), linkPath.c_str()) != 0) {
-    FailWith("symlink " + linkPath);
-  }
+  fs::create_directories(fs::path(linkPath).parent_path());
+  fs::create_symlink(target, linkPath);
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
 }
 
 }  // namespace tavrelle::test

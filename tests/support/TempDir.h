@@ -35,4 +35,7 @@ class TempDir {
   std::string path_;
 };
 
+// The whole content of a file; empty when it cannot be read.
+std::string ReadAll(const std::string& path);
+
 }  // namespace tavrelle::test

@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <cstring>
 #include <thread>
 
@@ -33,21 +34,74 @@ bool X11Probe::waitFor(const std::function<bool()>& predicate, std::chrono::mill
   return predicate();
 }
 
-std::optional<long> X11Probe::cardinal(Window window, const char* property) {
-  Atom atom = XInternAtom(display_, property, False);
-  Atom type = None;
+std::vector<unsigned char> X11Probe::property(Window window, const char* name, Atom type) const {
+  Atom actual = None;
   int format = 0;
-  unsigned long count = 0;
-  unsigned long after = 0;
+  unsigned long count = 0, after = 0;
   unsigned char* data = nullptr;
-  std::optional<long> value;
-  if (XGetWindowProperty(display_, window, atom, 0, 1, False, XA_CARDINAL, &type, &format, &count,
-                         &after, &data) == Success &&
-      data != nullptr && count == 1 && format == 32) {
-    value = *reinterpret_cast<long*>(data);
+  std::vector<unsigned char> bytes;
+  if (XGetWindowProperty(display_, window, atom(name), 0, 1 << 20, False, type, &actual, &format,
+                         &count, &after, &data) == Success &&
+      data != nullptr) {
+    bytes.assign(data, data + count * (format == 32 ? sizeof(long) : format / 8));
   }
   if (data != nullptr) XFree(data);
-  return value;
+  return bytes;
+}
+
+std::string X11Probe::text(Window window, const char* name, Atom type) const {
+  auto bytes = property(window, name, type);
+  return {bytes.begin(), bytes.end()};
+}
+
+std::vector<long> X11Probe::longs(Window window, const char* name, Atom type) const {
+  auto bytes = property(window, name, type);
+  std::vector<long> values(bytes.size() / sizeof(long));
+  if (!values.empty()) std::memcpy(values.data(), bytes.data(), values.size() * sizeof(long));
+  return values;
+}
+
+bool X11Probe::hasAtom(Window window, const char* property, const char* value) const {
+  auto atoms = longs(window, property, XA_ATOM);
+  return std::find(atoms.begin(), atoms.end(), static_cast<long>(atom(value))) != atoms.end();
+}
+
+XWindowAttributes X11Probe::attributes(Window window) const {
+  XWindowAttributes attributes{};
+  if (XGetWindowAttributes(display_, window, &attributes) == 0) attributes.map_state = -1;
+  return attributes;
+}
+
+Window X11Probe::parentOf(Window window) const {
+  Window root = None, parent = None, *children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(display_, window, &root, &parent, &children, &count)) return None;
+  if (children != nullptr) XFree(children);
+  return parent;
+}
+
+Window X11Probe::focus() const {
+  Window focus = None;
+  int revert = 0;
+  XGetInputFocus(display_, &focus, &revert);
+  return focus;
+}
+
+bool X11Probe::inClientList(Window window) const {
+  auto list = longs(root(), "_NET_CLIENT_LIST", XA_WINDOW);
+  return std::find(list.begin(), list.end(), static_cast<long>(window)) != list.end();
+}
+
+void X11Probe::clientMessage(Window target, Window window, const char* type,
+                             std::array<long, 5> data, long mask) const {
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = atom(type);
+  event.xclient.format = 32;
+  std::copy(data.begin(), data.end(), event.xclient.data.l);
+  XSendEvent(display_, target, False, mask, &event);
+  XFlush(display_);
 }
 
 std::optional<Window> X11Probe::search(Window parent, pid_t pid) {
@@ -63,7 +117,9 @@ std::optional<Window> X11Probe::search(Window parent, pid_t pid) {
       bool isHost = hint.res_class != nullptr && std::strcmp(hint.res_class, "Tavrelle") == 0;
       XFree(hint.res_name);
       XFree(hint.res_class);
-      if (isHost && cardinal(children[i], "_NET_WM_PID") == pid) found = children[i];
+      if (isHost && longs(children[i], "_NET_WM_PID", XA_CARDINAL) == std::vector<long>{pid}) {
+        found = children[i];
+      }
     }
     if (!found) found = search(children[i], pid);
   }
@@ -73,7 +129,7 @@ std::optional<Window> X11Probe::search(Window parent, pid_t pid) {
 
 std::optional<Window> X11Probe::findHostWindow(pid_t pid) {
   XSync(display_, False);
-  return search(DefaultRootWindow(display_), pid);
+  return search(root(), pid);
 }
 
 Window X11Probe::waitForHostWindow(pid_t pid) {
@@ -86,37 +142,16 @@ bool X11Probe::waitForTitle(Window window, const std::string& expected) {
   return waitFor([&] { return title(window) == expected; });
 }
 
-bool X11Probe::isViewable(Window window) {
-  XWindowAttributes attributes{};
-  return XGetWindowAttributes(display_, window, &attributes) != 0 &&
-         attributes.map_state == IsViewable;
+std::string X11Probe::title(Window window) const {
+  return text(window, "_NET_WM_NAME", atom("UTF8_STRING"));
 }
 
-std::string X11Probe::title(Window window) {
-  Atom name = XInternAtom(display_, "_NET_WM_NAME", False);
-  Atom utf8 = XInternAtom(display_, "UTF8_STRING", False);
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0;
-  unsigned long after = 0;
-  unsigned char* data = nullptr;
-  std::string text;
-  if (XGetWindowProperty(display_, window, name, 0, 4096, False, utf8, &type, &format, &count,
-                         &after, &data) == Success &&
-      data != nullptr) {
-    text.assign(reinterpret_cast<char*>(data), count);
-  }
-  if (data != nullptr) XFree(data);
-  return text;
+std::pair<int, int> X11Probe::clientSize(Window window) const {
+  XWindowAttributes size = attributes(window);
+  return {size.width, size.height};
 }
 
-std::pair<int, int> X11Probe::clientSize(Window window) {
-  XWindowAttributes attributes{};
-  XGetWindowAttributes(display_, window, &attributes);
-  return {attributes.width, attributes.height};
-}
-
-std::pair<int, int> X11Probe::screenSize() {
+std::pair<int, int> X11Probe::screenSize() const {
   return {DisplayWidth(display_, DefaultScreen(display_)),
           DisplayHeight(display_, DefaultScreen(display_))};
 }

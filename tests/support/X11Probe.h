@@ -3,14 +3,18 @@
 #include <X11/Xlib.h>
 #include <sys/types.h>
 
+#include <array>
 #include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tavrelle::test {
 
-// Looks at another process's windows from outside, as a player's desktop sees them.
+// A connection of its own that looks at the server the way other clients (and a
+// player's desktop) see it. It installs an X error handler that ignores windows which
+// vanished meanwhile: make it before a connection that installs its own handler.
 class X11Probe {
  public:
   explicit X11Probe(const std::string& display);
@@ -19,6 +23,25 @@ class X11Probe {
   X11Probe& operator=(const X11Probe&) = delete;
 
   [[nodiscard]] bool connected() const { return display_ != nullptr; }
+  [[nodiscard]] Display* display() const { return display_; }
+  [[nodiscard]] Window root() const { return DefaultRootWindow(display_); }
+  [[nodiscard]] Atom atom(const char* name) const { return XInternAtom(display_, name, False); }
+
+  // A property's bytes (32-bit items as longs, as Xlib hands them over); empty when absent.
+  [[nodiscard]] std::vector<unsigned char> property(Window window, const char* name,
+                                                    Atom type) const;
+  [[nodiscard]] std::string text(Window window, const char* name, Atom type) const;
+  [[nodiscard]] std::vector<long> longs(Window window, const char* name, Atom type) const;
+  [[nodiscard]] bool hasAtom(Window window, const char* property, const char* value) const;
+  // The window's attributes; map_state is -1 when the window does not exist.
+  [[nodiscard]] XWindowAttributes attributes(Window window) const;
+  [[nodiscard]] int mapState(Window window) const { return attributes(window).map_state; }
+  [[nodiscard]] bool isViewable(Window window) const { return mapState(window) == IsViewable; }
+  [[nodiscard]] Window parentOf(Window window) const;
+  [[nodiscard]] Window focus() const;
+  [[nodiscard]] bool inClientList(Window window) const;
+  void clientMessage(Window target, Window window, const char* type, std::array<long, 5> data,
+                     long mask) const;
 
   // The top-level window of class "Tavrelle" owned by the process (mapped or not).
   std::optional<Window> findHostWindow(pid_t pid);
@@ -26,11 +49,10 @@ class X11Probe {
   Window waitForHostWindow(pid_t pid);
   // Polls until the window's title is exactly `expected`.
   bool waitForTitle(Window window, const std::string& expected);
-  [[nodiscard]] bool isViewable(Window window);
-  [[nodiscard]] std::string title(Window window);
+  [[nodiscard]] std::string title(Window window) const;
   // The window's own (client) size.
-  [[nodiscard]] std::pair<int, int> clientSize(Window window);
-  [[nodiscard]] std::pair<int, int> screenSize();
+  [[nodiscard]] std::pair<int, int> clientSize(Window window) const;
+  [[nodiscard]] std::pair<int, int> screenSize() const;
 
   // Polls until the predicate holds; false at the timeout.
   static bool waitFor(const std::function<bool()>& predicate,
@@ -38,7 +60,6 @@ class X11Probe {
 
  private:
   std::optional<Window> search(Window root, pid_t pid);
-  std::optional<long> cardinal(Window window, const char* property);
 
   Display* display_ = nullptr;
 };

@@ -33,7 +33,6 @@ class XvfbSession {
   [[nodiscard]] bool ready() const { return ready_; }
   // The display name, ":<number>"; empty when the server did not start.
   [[nodiscard]] const std::string& display() const { return display_; }
-  [[nodiscard]] bool hasWindowManager() const { return windowManager_ > 0; }
   // Why the session is not ready.
   [[nodiscard]] const std::string& error() const { return error_; }
 
