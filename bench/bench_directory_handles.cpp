@@ -21,7 +21,7 @@ namespace {
 
 constexpr size_t kFileSize = size_t{100} << 20;
 
-// Runs the step named in www/cmd.json and shows "<step>:<milliseconds>" in the title.
+// Runs the step named in www/cmd.json and shows "<step>#<seq>:<milliseconds>" in the title.
 constexpr const char* kPage = R"(<!doctype html><title>bench</title><script>
 const grants = [];
 chrome.webview.addEventListener('message', (e) => {
@@ -56,9 +56,9 @@ async function poll() {
     if (command.seq > lastSeq) {
       lastSeq = command.seq;
       try {
-        document.title = command.step + ':' + await steps[command.step]();
+        document.title = command.step + '#' + command.seq + ':' + await steps[command.step]();
       } catch (e) {
-        document.title = command.step + ':failed ' + e.name + ' ' + e.message;
+        document.title = command.step + '#' + command.seq + ':failed ' + e.name + ' ' + e.message;
       }
     }
   } catch (e) {}
@@ -108,7 +108,8 @@ struct HandlesScene {
     const std::string path = game->folder() + "/www/cmd.json";
     std::ofstream(path + ".tmp") << R"({"seq":)" << seq << R"(,"step":")" << step << R"("})";
     std::filesystem::rename(path + ".tmp", path);
-    const std::string prefix = step + ":";
+    // The sequence number tells this run's result from the previous run's of the step.
+    const std::string prefix = step + "#" + std::to_string(seq) + ":";
     std::string title;
     bool done =
         X11Probe::waitFor([&] { return (title = probe->title(window)).starts_with(prefix); },
