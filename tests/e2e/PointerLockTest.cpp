@@ -23,16 +23,17 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Title: "r=<responses>|m=<movements>|b=<buttons and wheel>". Commands come from
-// www/cmd.json.
+// Title: "r=<responses>|m=<movements>|b=<buttons and wheel>|p=<the page's own lock>".
+// A click also takes the page's own pointer lock, as games do. The title is first set
+// once the page has painted. Commands come from www/cmd.json.
 constexpr const char* kLockPage = R"(<!doctype html>
 <html><head><title>start</title></head>
-<body style="margin:0;width:100vw;height:100vh"><script>
+<body style="margin:0;width:100vw;height:100vh"><p>pointer lock</p><script>
 const host = window.chrome.webview;
-const seen = {responses: [], moves: [], buttons: []};
+const seen = {responses: [], moves: [], buttons: [], pageLock: 'off'};
 function show() {
   document.title = 'r=' + seen.responses.join(',') + '|m=' + seen.moves.join(';') + '|b=' +
-      seen.buttons.join(';');
+      seen.buttons.join(';') + '|p=' + seen.pageLock;
 }
 host.addEventListener('message', e => {
   const m = e.data;
@@ -46,7 +47,14 @@ host.addEventListener('message', e => {
   show();
 });
 function button(text) { seen.buttons.push(text); show(); }
-document.addEventListener('mousedown', e => button('down@' + e.clientX + ',' + e.clientY));
+document.addEventListener('mousedown', e => {
+  button('down@' + e.clientX + ',' + e.clientY);
+  document.body.requestPointerLock();
+});
+document.addEventListener('pointerlockchange', () => {
+  seen.pageLock = document.pointerLockElement ? 'on' : 'off';
+  show();
+});
 document.addEventListener('mouseup', () => button('up'));
 document.addEventListener('wheel', e => button(e.deltaY > 0 ? 'wheel-down' : 'wheel-up'));
 function lock(on) { host.postMessage(JSON.stringify({type: 'set-pointer-lock-enabled', isEnabled: on})); }
@@ -62,7 +70,8 @@ async function poll() {
   } catch (e) {}
   setTimeout(poll, 50);
 }
-show();
+// The browser drops clicks that come before the page's first contentful paint.
+new PerformanceObserver(() => show()).observe({type: 'paint', buffered: true});
 poll();
 </script></body></html>)";
 
@@ -150,38 +159,48 @@ TEST_F(PointerLockEndToEnd, RawMovementAndClicksReachThePageWhileTheCursorStaysC
   const Window window = probe_->waitForHostWindow(host.pid());
   ASSERT_NE(window, 0u) << host.standardError();
   ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->isViewable(window); }));
-  ASSERT_TRUE(waitForTitle(window, "r=|m=|b=")) << probe_->title(window);
+  ASSERT_TRUE(waitForTitle(window, "r=|m=|b=|p=off")) << probe_->title(window);
 
   command(1, "lock(true)");
-  ASSERT_TRUE(waitForTitle(window, "r=ok-true|m=|b=")) << probe_->title(window);
+  ASSERT_TRUE(waitForTitle(window, "r=ok-true|m=|b=|p=off")) << probe_->title(window);
   ASSERT_TRUE(X11Probe::waitFor([&] { return pointer() == outerCentre(window); }));
 
   // Exactly the deltas given, one message each, however far the barriers let it go.
   xdotool("mousemove_relative -- 7 -4");
   xdotool("mousemove_relative -- -3 5");
   xdotool("mousemove_relative -- 2000 0");
-  EXPECT_TRUE(waitForTitle(window, "r=ok-true|m=7,-4;-3,5;2000,0|b=")) << probe_->title(window);
+  EXPECT_TRUE(waitForTitle(window, "r=ok-true|m=7,-4;-3,5;2000,0|b=|p=off"))
+      << probe_->title(window);
   ASSERT_TRUE(X11Probe::waitFor([&] { return pointer() == outerCentre(window); }));
 
-  // Nothing grabs the pointer: a click and a wheel step at the centre reach the page.
-  const std::string buttons = "down@" + clientPoint(window, outerCentre(window)) + ";up;wheel-down";
+  // Nothing grabs the pointer: a click and a wheel step at the centre reach the page,
+  // and the click takes the page's own lock beside the host's.
+  const std::string buttons =
+      "|b=down@" + clientPoint(window, outerCentre(window)) + ";up;wheel-down";
   xdotool("click 1");
   xdotool("click 5");
-  EXPECT_TRUE(waitForTitle(window, "r=ok-true|m=7,-4;-3,5;2000,0|b=" + buttons))
+  EXPECT_TRUE(waitForTitle(window, "r=ok-true|m=7,-4;-3,5;2000,0" + buttons + "|p=on"))
+      << probe_->title(window);
+
+  // The browser grabs the pointer for the page's lock; raw movement still arrives.
+  xdotool("mousemove_relative -- 6 -2");
+  EXPECT_TRUE(waitForTitle(window, "r=ok-true|m=7,-4;-3,5;2000,0;6,-2" + buttons + "|p=on"))
       << probe_->title(window);
 
   // A second enable is silent; after disabling no movement arrives, the next lock
   // starts afresh.
-  command(2, "lock(true); lock(false)");
-  ASSERT_TRUE(waitForTitle(window, "r=ok-true,ok-false|m=7,-4;-3,5;2000,0|b=" + buttons))
+  command(2, "document.exitPointerLock(); lock(true); lock(false)");
+  ASSERT_TRUE(
+      waitForTitle(window, "r=ok-true,ok-false|m=7,-4;-3,5;2000,0;6,-2" + buttons + "|p=off"))
       << probe_->title(window);
   xdotool("mousemove_relative -- 5 5");
   command(3, "lock(true)");
-  ASSERT_TRUE(waitForTitle(window, "r=ok-true,ok-false,ok-true|m=7,-4;-3,5;2000,0|b=" + buttons))
+  ASSERT_TRUE(waitForTitle(
+      window, "r=ok-true,ok-false,ok-true|m=7,-4;-3,5;2000,0;6,-2" + buttons + "|p=off"))
       << probe_->title(window);
   xdotool("mousemove_relative -- 9 9");
-  EXPECT_TRUE(
-      waitForTitle(window, "r=ok-true,ok-false,ok-true|m=7,-4;-3,5;2000,0;9,9|b=" + buttons))
+  EXPECT_TRUE(waitForTitle(
+      window, "r=ok-true,ok-false,ok-true|m=7,-4;-3,5;2000,0;6,-2;9,9" + buttons + "|p=off"))
       << probe_->title(window);
 
   command(4, "window.close()");
