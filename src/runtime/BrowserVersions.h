@@ -48,6 +48,9 @@ class BrowserVersions {
   std::map<std::string, Entry> entries_;
 };
 
+// Where an elevated process (root) keeps its browser versions.
+inline constexpr const char* kMachineVersionCacheFile = "/var/cache/tavrelle/browser-versions.json";
+
 // $XDG_CACHE_HOME/tavrelle/browser-versions.json (by default under ~/.cache); nothing
 // when neither folder is known.
 [[nodiscard]] std::optional<std::string> BrowserVersionCacheFile(

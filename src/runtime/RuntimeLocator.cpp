@@ -83,8 +83,10 @@ bool RuntimeLocator::elevated() {
 
 BrowserVersions& RuntimeLocator::versions() {
   if (!versions_) {
-    // An elevated process must not read or write files named by the environment.
-    auto cacheFile = elevated() ? std::nullopt : BrowserVersionCacheFile(*ports_.environment);
+    // An elevated process must not read or write files named by the environment: it
+    // keeps its answers in the machine's cache instead.
+    auto cacheFile = elevated() ? std::optional<std::string>(kMachineVersionCacheFile)
+                                : BrowserVersionCacheFile(*ports_.environment);
     versions_ =
         std::make_unique<BrowserVersions>(*ports_.files, *ports_.processes, std::move(cacheFile));
   }

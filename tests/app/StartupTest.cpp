@@ -162,12 +162,10 @@ TEST(StartupFailures, ShowOneErrorBoxAndEndWithOneBeforeTheWebView) {
 
 // ----- Folders and origin -----
 
-TEST(StartupFolders, Helpers) {
+TEST(StartupFolders, AppFolderOfTheExecutablePath) {
   EXPECT_EQ(AppFolderOf("/opt/game/tavrelle"), "/opt/game/");
   EXPECT_EQ(AppFolderOf("/tavrelle"), "/");
   EXPECT_EQ(AppFolderOf("tavrelle"), "tavrelle");
-  EXPECT_EQ(ExtensionFolderFor(false, "/opt/game/", "/data/game"), "/opt/game/");
-  EXPECT_EQ(ExtensionFolderFor(true, "/opt/game/", "/data/game"), "/data/game/zxext/");
 }
 
 TEST(StartupFolders, ExtensionsLiveInTheAppFolderOrUnderTheAppDataFolderWhenPacked) {
@@ -378,15 +376,6 @@ TEST(StartupWindow, ClientAreaIsScaledThenFramed) {
 }
 
 // ----- Running and shutting down -----
-
-TEST_F(StartupTest, HostIsCurrentWhileTheLoopRunsAndCreationHasBegun) {
-  auto requests = seenWhileRunning(kMinimalPackage, [&] {
-    EXPECT_NE(CurrentWebViewHost(), nullptr);
-    return fake.runtime.environmentRequests;
-  });
-  EXPECT_EQ(requests, 1);
-  EXPECT_EQ(CurrentWebViewHost(), nullptr);
-}
 
 TEST_F(StartupTest, ClosingEndsWithZeroAfterAnOrderlyShutdown) {
   fake.addFile("a.zxab", BundleBuilder().addFile("index.html", "<p>").build());

@@ -134,12 +134,10 @@ TEST_F(ResourceServerTest, RangesOfABundleEntry) {
             "Content-Range: bytes 100-199/500\nContent-Length: 100");
   EXPECT_EQ(BodyText(response), content.substr(100, 100));
 
-  EXPECT_EQ(BodyText(get("clip.mp3", "bytes=-100")), content.substr(400));
   response = get("clip.mp3", "bytes=0-0");
   EXPECT_NE(response.headers.find("Content-Range: bytes 0-0/500\nContent-Length: 1"),
             std::string::npos);
   EXPECT_EQ(BodyText(response), content.substr(0, 1));
-  EXPECT_EQ(BodyText(get("clip.mp3", "bytes=0-99,200-299")), content.substr(0, 100));
   EXPECT_EQ(BodyText(get("clip.mp3", " \t bytes= 10-19\r\n")), content.substr(10, 10));
 }
 

@@ -279,6 +279,35 @@ TEST_F(ChromiumRuntimeTest, PermissionsAreGrantedWithoutPrompt) {
   EXPECT_EQ(*result, json::array({"granted", "granted", "granted", "granted"}));
 }
 
+// The page's grants answer permission queries in a delegated frame, yet the frame's
+// use of the device is refused while the game's own use works (fake devices here).
+TEST_F(ChromiumRuntimeTest, GrantsAreNotDelegatedToFramesOfOtherOrigins) {
+  host().serve("https://other.localhost/capture.html", "text/html", R"(<script>
+(async () => {
+  const outcomes = [];
+  for (const constraints of [{ video: true }, { audio: true }]) {
+    try { await navigator.mediaDevices.getUserMedia(constraints); outcomes.push('opened'); }
+    catch (e) { outcomes.push(e.name); }
+  }
+  parent.postMessage('capture:' + outcomes.join(','), '*');
+})();</script>)");
+  auto outcomes = host().evaluate(R"(
+    const frame = document.createElement('iframe');
+    frame.allow = 'camera; microphone';
+    frame.src = 'https://other.localhost/capture.html';
+    document.body.appendChild(frame);
+    for (let i = 0; i < 500; i++) {
+      const note = window.frameNotes.find(n => n.startsWith('capture:'));
+      if (!note) { await new Promise(r => setTimeout(r, 20)); continue; }
+      const own = await navigator.mediaDevices.getUserMedia({ video: true, audio: true });
+      own.getTracks().forEach(t => t.stop());
+      return note + ';game:' + own.getTracks().length;
+    }
+    return 'no answer';)");
+  ASSERT_TRUE(outcomes);
+  EXPECT_EQ(*outcomes, "capture:NotAllowedError,NotAllowedError;game:2");
+}
+
 TEST_F(ChromiumRuntimeTest, HeadlessBoundsSetTheViewport) {
   host().controller->put_Bounds(Rect{0, 0, 640, 480});
   auto size = host().evaluate(R"(

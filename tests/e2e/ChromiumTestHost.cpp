@@ -41,7 +41,8 @@ bool ChromiumTestHost::runUntil(const std::function<bool()>& pred,
 bool ChromiumTestHost::create(std::string& error) {
   bool done = false;
   runtime_->locator().CreateEnvironmentWithOptions(
-      std::nullopt, userDataFolder, webview::EnvironmentOptions{"--mute-audio", {}},
+      std::nullopt, userDataFolder,
+      webview::EnvironmentOptions{"--mute-audio --use-fake-device-for-media-stream", {}},
       [&](const webview::CreationResult& result, std::shared_ptr<webview::WebViewEnvironment> env) {
         if (!result.succeeded) error = result.error;
         environment = std::move(env);

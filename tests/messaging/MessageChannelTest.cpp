@@ -104,23 +104,5 @@ TEST_F(MessageChannelTest, AfterAReloadMessagesStillGoOutBeforeTheNewHandshake) 
             R"({"logType":"error","message":"again","type":"log-to-console"})");
 }
 
-TEST_F(MessageChannelTest, WindowNoticesBypassTheQueue) {
-  harness.host().SetFullscreen(true);
-  EXPECT_EQ(harness.posted(), Posts{R"({"isFullscreen":true,"type":"fullscreen-change"})"});
-  EXPECT_FALSE(channel().isPageReady());
-}
-
-TEST(MessageChannelSource, BareRemoteOriginAcceptsOnlyThatOrigin) {
-  MessageChannel channel("https://game.example.com");
-  int handled = 0;
-  channel.addHandler("ping", [&](const nlohmann::json&, const std::string&) { ++handled; });
-  for (const char* source : {"https://game.example.com.evil.net/", "https://game.example.com:8443/",
-                             "http://game.example.com/", "https://game.example.com/play/"}) {
-    channel.OnWebMessageReceived(
-        webview::WebMessageReceivedEventArgs(source, std::string(R"({"type":"ping"})")));
-  }
-  EXPECT_EQ(handled, 1);
-}
-
 }  // namespace
 }  // namespace tavrelle

@@ -5,14 +5,156 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
 #include <nlohmann/json.hpp>
 
-#include "runtime/LocatorTestBed.h"
+#include "platform/linux/PosixLocatorPorts.h"
+#include "support/TempDir.h"
 
 namespace tavrelle::runtime {
 namespace {
 
-using test::LocatorTestBed;
+// A machine for the runtime locator: a folder tree standing in for /, fake variables,
+// a fake executable path and privilege answer, browsers that answer a version question,
+// and a fake client that records what it was asked to start.
+class FakeEnvironment final : public LocatorEnvironment {
+ public:
+  [[nodiscard]] std::optional<std::string> variable(const std::string& name) const override {
+    auto found = variables.find(name);
+    if (found == variables.end() || found->second.empty()) return std::nullopt;
+    return found->second;
+  }
+  [[nodiscard]] std::variant<std::string, HResult> executablePath() const override {
+    return exePath;
+  }
+  std::map<std::string, std::string> variables;
+  std::variant<std::string, HResult> exePath = std::string("/games/quest/tavrelle");
+};
+
+// Browsers answer --product-version with the version set for their path.
+class FakeProcesses final : public ProcessRunner {
+ public:
+  std::optional<std::string> outputOf(const std::string& executable,
+                                      const std::vector<std::string>& arguments,
+                                      std::chrono::milliseconds /*timeout*/) override {
+    runs.push_back(executable);
+    auto found = answers.find(executable);
+    if (found == answers.end() || arguments != std::vector<std::string>{"--product-version"}) {
+      return std::nullopt;
+    }
+    return found->second + "\n";
+  }
+  std::map<std::string, std::string> answers;
+  std::vector<std::string> runs;
+};
+
+class FakeClient final : public RuntimeClient {
+ public:
+  HResult Load(const std::string& clientPath) override {
+    loads.push_back(clientPath);
+    return loadResult;
+  }
+  [[nodiscard]] bool OffersEnvironmentCreation(const std::string&) const override {
+    return offersCreation;
+  }
+  HResult CreateEnvironment(const ClientEnvironmentRequest& request,
+                            webview::EnvironmentCompletedHandler handler) override {
+    requests.push_back(request);
+    HResult result = createResults.empty() ? kOk : createResults.front();
+    if (!createResults.empty()) createResults.erase(createResults.begin());
+    if (Succeeded(result)) handlers.push_back(std::move(handler));
+    return result;
+  }
+  HResult loadResult = kOk;
+  bool offersCreation = true;
+  std::vector<HResult> createResults;  // in order; kOk once they are used up
+  std::vector<std::string> loads;
+  std::vector<ClientEnvironmentRequest> requests;
+  std::vector<webview::EnvironmentCompletedHandler> handlers;
+};
+
+class LocatorTestBed {
+ public:
+  LocatorTestBed() : files(dir.path()) {}
+
+  // A browser executable "<folder>/<name>" below the root that answers `version`.
+  void installBrowser(const std::string& folder, const std::string& version = "120.0.6099.71",
+                      const std::string& name = "chrome") {
+    const std::string path = folder + "/" + name;
+    dir.writeFile(path.substr(1), "#!/bin/sh\n");
+    std::filesystem::permissions(dir.path() + path, std::filesystem::perms::owner_all |
+                                                        std::filesystem::perms::group_read |
+                                                        std::filesystem::perms::others_read);
+    processes.answers[path] = version;
+  }
+  void writeFile(const std::string& path, const std::string& text) const {
+    dir.writeFile(path.substr(1), text);
+  }
+  void makeFolder(const std::string& path) const { dir.makeFolder(path.substr(1)); }
+  [[nodiscard]] std::string real(const std::string& path) const { return dir.path() + path; }
+
+  RuntimeLocator& locator() {
+    if (!locator_) {
+      LocatorPorts ports;
+      ports.environment = &environment;
+      ports.files = &files;
+      ports.processes = &processes;
+      ports.isElevated = [this] {
+        ++elevationQuestions;
+        return elevated;
+      };
+      ports.debugOutput = [this](std::string_view text) { debug += text; };
+      ports.traceOutput = [this](std::string_view event) { events.emplace_back(event); };
+      ports.post = [this](std::function<void()> task) { posted.push_back(std::move(task)); };
+      locator_ = std::make_unique<RuntimeLocator>(ports, client, "/etc/tavrelle/policies/");
+    }
+    return *locator_;
+  }
+  // A new locator over the same machine, as in the next start of the host.
+  void restart() { locator_.reset(); }
+
+  std::optional<std::string> version(const std::optional<std::string>& folder = std::nullopt) {
+    std::optional<std::string> text;
+    lastResult = locator().GetAvailableCoreWebView2BrowserVersionString(folder, &text);
+    return text;
+  }
+
+  HResult create(const std::optional<std::string>& folder = std::nullopt,
+                 const std::optional<webview::EnvironmentOptions>& options = std::nullopt) {
+    return locator().CreateCoreWebView2EnvironmentWithOptions(
+        folder, std::string("/home/p/.local/share/quest"), options,
+        [this](const webview::CreationResult& result,
+               std::shared_ptr<webview::WebViewEnvironment> created) {
+          delivered.push_back(result);
+          deliveredEnvironments.push_back(std::move(created));
+        });
+  }
+
+  tavrelle::test::TempDir dir;
+  FakeEnvironment environment;
+  linux_platform::PosixLocatorFiles files;
+  FakeProcesses processes;
+  FakeClient client;
+  bool elevated = false;
+  int elevationQuestions = 0;
+  std::string debug;
+  std::vector<std::string> events;
+  std::vector<std::function<void()>> posted;
+  HResult lastResult = kOk;
+  std::vector<webview::CreationResult> delivered;
+  std::vector<std::shared_ptr<webview::WebViewEnvironment>> deliveredEnvironments;
+
+ private:
+  std::unique_ptr<RuntimeLocator> locator_;
+};
 
 constexpr const char* kNoRuntimeLine =
     "WebView2: Failed to find an installed WebView2 runtime or non-stable Microsoft Edge "
@@ -38,30 +180,29 @@ TEST_F(RuntimeLocatorTest, NormalStartTakesTheMostStableInstallAndWritesNothing)
   EXPECT_TRUE(bed.events.empty());
 }
 
-TEST_F(RuntimeLocatorTest, ReleaseChannelsOneAndThreeSearchBetaThenCanary) {
+// The variables choose the channels and the direction of the search.
+TEST_F(RuntimeLocatorTest, ChannelVariablesChooseWhatIsSearchedAndInWhichOrder) {
   installStableAndBeta();
   bed.installBrowser("/opt/google/chrome-canary", "158.0.0.1");
-  bed.environment.variables["WEBVIEW2_RELEASE_CHANNELS"] = "1, 3";
-  EXPECT_EQ(bed.version(), "157.0.1.2 beta");
-  bed.environment.variables["WEBVIEW2_CHANNEL_SEARCH_KIND"] = "1";
-  EXPECT_EQ(bed.version(), "158.0.0.1 canary");
-}
-
-TEST_F(RuntimeLocatorTest, AllFourPublicChannelsIncludeInternal) {
-  // Internal has no install location here, so the proof is the least-stable-first order:
-  // with 0,1,2,3 and kind 1 the dev install wins over beta and stable.
-  installStableAndBeta();
   bed.installBrowser("/opt/microsoft/msedge-dev", "158.0.0.9", "msedge");
-  bed.environment.variables["WEBVIEW2_RELEASE_CHANNELS"] = "0,1,2,3";
-  bed.environment.variables["WEBVIEW2_CHANNEL_SEARCH_KIND"] = "1";
-  EXPECT_EQ(bed.version(), "158.0.0.9 dev");
-}
-
-TEST_F(RuntimeLocatorTest, UnknownChannelNumbersMeanStable) {
-  installStableAndBeta();
-  bed.environment.variables["WEBVIEW2_RELEASE_CHANNELS"] = "x,7";
-  bed.environment.variables["WEBVIEW2_CHANNEL_SEARCH_KIND"] = "1";
-  EXPECT_EQ(bed.version(), "156.0.8078.129");
+  struct Case {
+    const char *channels, *kind, *preference, *expected;
+  };
+  for (const Case& c : {Case{"1, 3", nullptr, nullptr, "157.0.1.2 beta"},
+                        Case{"1, 3", "1", nullptr, "158.0.0.1 canary"},
+                        Case{"0,1,2", "1", nullptr, "158.0.0.9 dev"},
+                        Case{"0,1,2,3", "1", nullptr, "158.0.0.1 canary"},
+                        Case{"x,7", "1", nullptr, "156.0.8078.129"},  // unknown means stable
+                        Case{"0,1", "1", nullptr, "157.0.1.2 beta"},
+                        Case{"0,1", "0", "1", "156.0.8078.129"},  // kind 0 is set: no preference
+                        Case{"0,1", nullptr, "1", "157.0.1.2 beta"}}) {
+    SCOPED_TRACE(std::string(c.channels) + " / " + (c.kind ? c.kind : "-"));
+    bed.environment.variables = {{"WEBVIEW2_RELEASE_CHANNELS", c.channels}};
+    if (c.kind) bed.environment.variables["WEBVIEW2_CHANNEL_SEARCH_KIND"] = c.kind;
+    if (c.preference)
+      bed.environment.variables["WEBVIEW2_RELEASE_CHANNEL_PREFERENCE"] = c.preference;
+    EXPECT_EQ(bed.version(), c.expected);
+  }
 }
 
 TEST_F(RuntimeLocatorTest, SingleCommaSearchesNothing) {
@@ -71,21 +212,6 @@ TEST_F(RuntimeLocatorTest, SingleCommaSearchesNothing) {
   EXPECT_EQ(bed.lastResult, kFileNotFound);
   EXPECT_EQ(bed.debug, std::string(kNoRuntimeLine) + kNoRuntimeLine);  // tried twice
   EXPECT_TRUE(bed.processes.runs.empty());
-}
-
-TEST_F(RuntimeLocatorTest, SearchKindOneGoesFromLeastStable) {
-  installStableAndBeta();
-  bed.environment.variables["WEBVIEW2_CHANNEL_SEARCH_KIND"] = "1";
-  EXPECT_EQ(bed.version(), "157.0.1.2 beta");
-}
-
-TEST_F(RuntimeLocatorTest, SearchKindZeroIsFoundSoThePreferenceIsNotRead) {
-  installStableAndBeta();
-  bed.environment.variables["WEBVIEW2_CHANNEL_SEARCH_KIND"] = "0";
-  bed.environment.variables["WEBVIEW2_RELEASE_CHANNEL_PREFERENCE"] = "1";
-  EXPECT_EQ(bed.version(), "156.0.8078.129");
-  bed.environment.variables.erase("WEBVIEW2_CHANNEL_SEARCH_KIND");
-  EXPECT_EQ(bed.version(), "157.0.1.2 beta");
 }
 
 TEST_F(RuntimeLocatorTest, InstallLocationsOfAChannelAreTriedInOrder) {
@@ -155,15 +281,18 @@ TEST_F(RuntimeLocatorTest, ReportedVersionsAreRememberedAcrossStarts) {
   EXPECT_EQ(bed.processes.runs.size(), 2u);
 }
 
-TEST_F(RuntimeLocatorTest, ElevatedProcessKeepsNoVersionCacheFile) {
+TEST_F(RuntimeLocatorTest, ElevatedProcessKeepsVersionsInTheMachineCacheOnly) {
   bed.installBrowser("/usr/lib/chromium", "156.0.8078.129", "chromium");
   bed.environment.variables["XDG_CACHE_HOME"] = "/home/p/.cache";
   bed.elevated = true;
   EXPECT_EQ(bed.version(), "156.0.8078.129");
   EXPECT_EQ(bed.version(), "156.0.8078.129");
+  EXPECT_EQ(bed.elevationQuestions, 1);
+  bed.restart();
+  EXPECT_EQ(bed.version(), "156.0.8078.129");
   EXPECT_EQ(bed.processes.runs.size(), 1u);
   EXPECT_EQ(bed.files.kindOf("/home/p/.cache/tavrelle"), FileKind::Missing);
-  EXPECT_EQ(bed.elevationQuestions, 1);
+  EXPECT_EQ(bed.files.kindOf("/var/cache/tavrelle/browser-versions.json"), FileKind::Regular);
 }
 
 TEST_F(RuntimeLocatorTest, ABrowserThatGivesNoVersionIsNoRuntime) {

@@ -1,8 +1,7 @@
-// The helper behind `make run` and the packager's place, as the README states them.
+// The helper behind `make run`.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
 #include "support/TempDir.h"
@@ -24,13 +23,6 @@ TEST(RunGameScript, WithoutADisplayItSaysHowToGetAVirtualOne) {
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_THAT(run.err, ContainsRegex("\n  (sudo )?apt-get install -y xvfb xauth\n"));
   EXPECT_THAT(run.err, HasSubstr("\n  xvfb-run -a make run\n"));
-}
-
-TEST(RunGameScript, PackagerLiesBesideTheHostAsTheReadmeSays) {
-  const std::filesystem::path packager(TAVRELLE_FUSEPACK);
-  EXPECT_EQ(packager.filename(), "fusepack");
-  EXPECT_EQ(packager.parent_path(), std::filesystem::path(TAVRELLE_BINARY_DIR));
-  EXPECT_THAT(test::ReadAll(TAVRELLE_SOURCE_DIR "/README.md"), HasSubstr("build/fusepack bundle"));
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ class CompositionInputTest : public ::testing::Test {
     return input_.HandleMouseMessage(MouseMessage{message, wParam, x, y});
   }
 
-  FakeVisualWindow window_;
+  FakePointer window_;
   FakeCompositionController target_;
   CompositionInput input_{window_, target_};
 };
@@ -41,18 +41,13 @@ TEST_F(CompositionInputTest, LeaveTrackingStartsOnceAndAgainOnlyAfterTheLeave) {
   EXPECT_EQ(target_.mouse[1], (SentMouseInput{kMouseMove, 0, 0, Point{11, 21}}));
 }
 
-TEST_F(CompositionInputTest, LeaveIsSentAtTheOriginWithoutTheClientOffset) {
-  window_.client = Rect{5, 7, 805, 607};
-  EXPECT_TRUE(handle(kMouseLeave, 0, 40, 40));
-  ASSERT_EQ(target_.mouse.size(), 1u);
-  EXPECT_EQ(target_.mouse[0], (SentMouseInput{kMouseLeave, 0, 0, Point{0, 0}}));
-}
-
-TEST_F(CompositionInputTest, PointsAreMadeRelativeToTheClientOrigin) {
+TEST_F(CompositionInputTest, PointsAreRelativeToTheClientOriginButTheLeaveIsAtZero) {
   window_.client = Rect{5, 7, 805, 607};
   EXPECT_TRUE(handle(kMouseMove, mouse_keys::kShift, 25, 17));
   EXPECT_EQ(target_.mouse.back(),
             (SentMouseInput{kMouseMove, mouse_keys::kShift, 0, Point{20, 10}}));
+  EXPECT_TRUE(handle(kMouseLeave, 0, 40, 40));
+  EXPECT_EQ(target_.mouse.back(), (SentMouseInput{kMouseLeave, 0, 0, Point{0, 0}}));
 }
 
 TEST_F(CompositionInputTest, APressInsideKeepsTheMouseUntilItsReleaseOutside) {

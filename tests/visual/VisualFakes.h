@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/MainWindow.h"
+#include "platform/WindowPointer.h"
 #include "support/CallLog.h"
 #include "support/FakeWindowSystem.h"
 #include "visual/CaptureDevice.h"
@@ -17,31 +18,11 @@
 
 namespace tavrelle::test {
 
-// A main window of 800 x 600 whose client area starts at (100, 50) on the screen.
-class FakeVisualWindow final : public MainWindow, public WindowPointer {
+// The pointer side of an 800 x 600 client area whose origin is at (100, 50) on the screen.
+// The main window side is FakeMainWindow's.
+class FakePointer final : public WindowPointer {
  public:
-  static constexpr uint64_t kHandle = 0x2c00001;
-
-  [[nodiscard]] uint64_t nativeHandle() const override { return kHandle; }
-  void show() override {}
-  void showCommand(ShowCommand) override {}
-  void setTitle(const std::string&) override {}
-  [[nodiscard]] uint32_t style() const override { return 0; }
-  void setStyle(uint32_t) override {}
-  [[nodiscard]] Rect windowRect() const override { return client; }
   [[nodiscard]] Rect clientRect() const override { return client; }
-  [[nodiscard]] Rect adjustWindowRect(Rect rect, uint32_t) const override { return rect; }
-  void setWindowPos(int32_t, int32_t, int32_t, int32_t, uint32_t) override {}
-  [[nodiscard]] Rect monitorRectNearest() const override { return {0, 0, 1920, 1080}; }
-  void markFullscreen(bool) override {}
-  void setForeground() override {}
-  [[nodiscard]] bool isActive() const override { return true; }
-  void close() override {}
-  [[nodiscard]] PointerInput& pointerInput() override { return input; }
-  void setTimer(int32_t id, int32_t intervalMs) override { timers.emplace_back(id, intervalMs); }
-  void killTimer(int32_t) override {}
-  WindowPointer* relayPointer() override { return this; }
-
   [[nodiscard]] Point screenToClient(Point screen) const override {
     return Point{screen.x - 100, screen.y - 50};
   }
@@ -52,8 +33,6 @@ class FakeVisualWindow final : public MainWindow, public WindowPointer {
   void setCursor(SystemCursor cursor) override { cursors.push_back(cursor); }
 
   Rect client{0, 0, 800, 600};
-  FakePointerInput input{std::make_shared<CallLog>()};
-  std::vector<std::pair<int32_t, int32_t>> timers;
   std::vector<bool> leaveTracking;
   bool captured = false;
   std::vector<SystemCursor> cursors;

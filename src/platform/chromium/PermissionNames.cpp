@@ -1,5 +1,10 @@
 #include "platform/chromium/PermissionNames.h"
 
+#include <algorithm>
+#include <cctype>
+
+#include "platform/chromium/ResponseHeaders.h"
+
 namespace tavrelle::chromium {
 
 using webview::PermissionKind;
@@ -8,6 +13,11 @@ using Json = nlohmann::json;
 namespace {
 
 Json named(const char* name) { return Json{{"name", name}}; }
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  return std::ranges::equal(
+      a, b, [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
+}
 
 }  // namespace
 
@@ -61,6 +71,22 @@ std::vector<Json> silentlyGrantedPermissions() {
   return {named("pointer-lock"),         named("keyboard-lock"),      named("fullscreen"),
           named("screen-wake-lock"),     named("persistent-storage"), named("storage-access"),
           named("local-network-access"), named("loopback-network")};
+}
+
+const char* permissionDelegationLimit() {
+  return "Permissions-Policy: camera=(self), microphone=(self), geolocation=(self), "
+         "midi=(self), clipboard-read=(self), clipboard-write=(self), local-fonts=(self), "
+         "window-management=(self), display-capture=(self), accelerometer=(self), "
+         "gyroscope=(self), magnetometer=(self)";
+}
+
+std::string withPermissionDelegationLimit(const std::string& headerBlock) {
+  for (const auto& [name, value] : parseHeaderBlock(headerBlock)) {
+    if (equalsIgnoringCase(name, "Permissions-Policy")) return headerBlock;
+  }
+  std::string limited = headerBlock;
+  if (!limited.empty() && limited.back() != '\n') limited += '\n';
+  return limited + permissionDelegationLimit();
 }
 
 }  // namespace tavrelle::chromium

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -20,5 +21,14 @@ const std::vector<webview::PermissionKind>& askablePermissionKinds();
 // the original runtime does (pointer and keyboard lock, fullscreen, wake lock, storage,
 // and the loopback access the large-body side channel relies on).
 std::vector<nlohmann::json> silentlyGrantedPermissions();
+
+// The response header line that keeps the permissions granted to a document's origin
+// from being delegated to frames of other origins (an ad frame with allow="camera"
+// would otherwise use the game's camera grant).
+const char* permissionDelegationLimit();
+
+// The header block with the delegation limit added, unless it already sets a policy of
+// its own (a game that delegates on purpose keeps its choice).
+std::string withPermissionDelegationLimit(const std::string& headerBlock);
 
 }  // namespace tavrelle::chromium

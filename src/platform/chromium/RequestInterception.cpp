@@ -5,6 +5,7 @@
 #include "platform/chromium/Base64.h"
 #include "platform/chromium/ChromiumQuirks.h"
 #include "platform/chromium/LoopbackBodyServer.h"
+#include "platform/chromium/PermissionNames.h"
 #include "platform/chromium/ResponseHeaders.h"
 #include "common/UrlOrigin.h"
 
@@ -148,7 +149,10 @@ void RequestInterception::onRequestPaused(const Json& params) {
     failRequest(requestId, "BlockedByClient");
     return;
   }
-  answer(requestId, url, args.get_Response());
+  auto response = args.get_Response();
+  if (response && context == WebResourceContext::Document)
+    response->headers = withPermissionDelegationLimit(response->headers);
+  answer(requestId, url, response);
 }
 
 void RequestInterception::answer(const std::string& requestId, const std::string& url,

@@ -33,7 +33,7 @@ class DevToolsClientTest : public ::testing::Test {
 
 // ----- Commands and replies -----
 
-TEST_F(DevToolsClientTest, CommandsGetIncreasingIdsAndCarryMethodAndParams) {
+TEST_F(DevToolsClientTest, CommandsGetIncreasingIdsAndCarryMethodParamsAndSession) {
   auto first = client_.send("Page.enable", {});
   auto second = client_.send("Page.navigate", {{"url", "https://a.localhost/"}});
   EXPECT_LT(first, second);
@@ -43,13 +43,8 @@ TEST_F(DevToolsClientTest, CommandsGetIncreasingIdsAndCarryMethodAndParams) {
                                       {"params", {{"url", "https://a.localhost/"}}}}));
   EXPECT_EQ(transport_.sent[0]["params"], Json::object());
   EXPECT_EQ(transport_.sentIds[1], second);
-}
-
-TEST_F(DevToolsClientTest, SessionCommandsCarryTheSessionId) {
   client_.send("Runtime.enable", {}, "S1");
-  client_.send("Browser.getVersion", {});
-  EXPECT_EQ(transport_.sent[0]["sessionId"], "S1");
-  EXPECT_FALSE(transport_.sent[1].contains("sessionId"));
+  EXPECT_EQ(transport_.sent[2]["sessionId"], "S1");
 }
 
 TEST_F(DevToolsClientTest, RepliesReachTheirOwnHandlerWhateverTheOrder) {
@@ -64,16 +59,22 @@ TEST_F(DevToolsClientTest, RepliesReachTheirOwnHandlerWhateverTheOrder) {
   EXPECT_EQ(client_.pendingReplyCount(), 0u);
 }
 
-TEST_F(DevToolsClientTest, ErrorReplyCarriesCodeAndMessage) {
-  std::optional<DevToolsReply> reply;
-  auto id =
-      client_.send("Fetch.fulfillRequest", {}, {}, [&](const DevToolsReply& r) { reply = r; });
+// An error reply, and a command the transport refused to send, both fail the command.
+TEST_F(DevToolsClientTest, ErrorRepliesAndRejectedMessagesFailTheirCommand) {
+  std::vector<DevToolsReply> replies;
+  auto keep = [&](const DevToolsReply& r) { replies.push_back(r); };
+  auto answered = client_.send("Fetch.fulfillRequest", {}, {}, keep);
+  auto rejected = client_.send("Fetch.fulfillRequest", {}, {}, keep);
   transport_.receive(
-      {{"id", id}, {"error", {{"code", -32602}, {"message", "Invalid InterceptionId."}}}});
-  ASSERT_TRUE(reply);
-  EXPECT_FALSE(reply->ok);
-  EXPECT_EQ(reply->errorCode, -32602);
-  EXPECT_EQ(reply->errorMessage, "Invalid InterceptionId.");
+      {{"id", answered}, {"error", {{"code", -32602}, {"message", "Invalid InterceptionId."}}}});
+  transport_.reject(rejected);
+  ASSERT_EQ(replies.size(), 2u);
+  EXPECT_FALSE(replies[0].ok);
+  EXPECT_EQ(replies[0].errorCode, -32602);
+  EXPECT_EQ(replies[0].errorMessage, "Invalid InterceptionId.");
+  EXPECT_FALSE(replies[1].ok);
+  EXPECT_EQ(replies[1].errorCode, 0);
+  EXPECT_EQ(replies[1].errorMessage, "too large");
 }
 
 TEST_F(DevToolsClientTest, ReplyToUnknownOrRepeatedIdIsIgnored) {
@@ -83,17 +84,6 @@ TEST_F(DevToolsClientTest, ReplyToUnknownOrRepeatedIdIsIgnored) {
   transport_.receive({{"id", id}, {"result", Json::object()}});
   transport_.receive({{"id", id}, {"result", Json::object()}});
   EXPECT_EQ(calls, 1);
-}
-
-TEST_F(DevToolsClientTest, RejectedMessageFailsItsCommand) {
-  std::optional<DevToolsReply> reply;
-  auto id =
-      client_.send("Fetch.fulfillRequest", {}, {}, [&](const DevToolsReply& r) { reply = r; });
-  transport_.reject(id);
-  ASSERT_TRUE(reply);
-  EXPECT_FALSE(reply->ok);
-  EXPECT_EQ(reply->errorCode, 0);
-  EXPECT_EQ(reply->errorMessage, "too large");
 }
 
 TEST_F(DevToolsClientTest, WrittenParamsAreSplicedIntoTheMessage) {

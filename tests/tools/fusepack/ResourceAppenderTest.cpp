@@ -44,23 +44,6 @@ class ResourceAppenderTest : public ::testing::Test {
   const std::string output_ = dir_.pathOf("packed");
 };
 
-TEST_F(ResourceAppenderTest, ResourcesAreFoundAfterTheProgram) {
-  AppendResources(program_,
-                  {{"ZephyxData", "PackageJson", dir_.writeFile("package.json", R"({"name":"g"})")},
-                   {"ZephyxData", "AssetBundle", dir_.writeFile("game.zxab", "zxab...")},
-                   {"ZephyxData", "Extensions", dir_.writeFile("empty", "")}},
-                  output_);
-  const std::string packed = test::ReadAll(output_);
-  const ResourceDirectory directory = Parse(packed);
-  EXPECT_EQ(packed.substr(0, 12), test::ReadAll(program_));
-  EXPECT_EQ(directory.programSize(), 12u);
-  EXPECT_EQ(Text(directory.find("ZephyxData", "PackageJson")), R"({"name":"g"})");
-  EXPECT_EQ(Text(directory.find("ZephyxData", "AssetBundle")), "zxab...");
-  EXPECT_EQ(Text(directory.find("ZephyxData", "Extensions")), "");
-  const auto permissions = std::filesystem::status(output_).permissions();
-  EXPECT_NE(permissions & std::filesystem::perms::owner_exec, std::filesystem::perms::none);
-}
-
 TEST_F(ResourceAppenderTest, PackingAPackedProgramReplacesItsResources) {
   AppendResources(program_, {{"T", "old", dir_.writeFile("a", "first")}}, output_);
   const std::string repacked = dir_.pathOf("repacked");
