@@ -254,18 +254,17 @@ TEST_F(ChromiumRuntimeTest, GrantsAreNotDelegatedToFramesOfOtherOrigins) {
   parent.postMessage('capture:' + outcomes.join(','), '*');
 })();</script>)");
   auto outcomes = host().evaluate(R"(
+    const note = new Promise(resolve => window.addEventListener('message', e => {
+      if (String(e.data).startsWith('capture:')) resolve(e.data);
+    }));
     const frame = document.createElement('iframe');
     frame.allow = 'camera; microphone';
     frame.src = 'https://other.localhost/capture.html';
     document.body.appendChild(frame);
-    for (let i = 0; i < 500; i++) {
-      const note = window.frameNotes.find(n => n.startsWith('capture:'));
-      if (!note) { await new Promise(r => setTimeout(r, 20)); continue; }
-      const own = await navigator.mediaDevices.getUserMedia({ video: true, audio: true });
-      own.getTracks().forEach(t => t.stop());
-      return note + ';game:' + own.getTracks().length;
-    }
-    return 'no answer';)");
+    const framed = await note;
+    const own = await navigator.mediaDevices.getUserMedia({ video: true, audio: true });
+    own.getTracks().forEach(t => t.stop());
+    return framed + ';game:' + own.getTracks().length;)");
   ASSERT_TRUE(outcomes);
   EXPECT_EQ(*outcomes, "capture:NotAllowedError,NotAllowedError;game:2");
 }

@@ -1,5 +1,6 @@
-// Pointer lock in the whole host: XTest relative motion on a private display with a
-// window manager, the real browser, a page that lists what it received in its title.
+// Pointer lock in the whole host: XTest relative motion, clicks and the wheel on a
+// private display with a window manager, the real browser, a page that lists what it
+// received in its title.
 
 #include <gtest/gtest.h>
 
@@ -22,14 +23,17 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Title: "r=<responses>|m=<movements>|c=<mouse downs>". Commands come from www/cmd.json.
+// Title: "r=<responses>|m=<movements>|b=<buttons and wheel>|p=<the page's own lock>".
+// A click also takes the page's own pointer lock, as games do. The title is first set
+// once the page has painted. Commands come from www/cmd.json.
 constexpr const char* kLockPage = R"(<!doctype html>
 <html><head><title>start</title></head>
-<body style="margin:0;width:100vw;height:100vh"><script>
+<body style="margin:0;width:100vw;height:100vh"><p>pointer lock</p><script>
 const host = window.chrome.webview;
-const seen = {responses: [], moves: [], clicks: 0};
+const seen = {responses: [], moves: [], buttons: [], pageLock: 'off'};
 function show() {
-  document.title = 'r=' + seen.responses.join(',') + '|m=' + seen.moves.join(';') + '|c=' + seen.clicks;
+  document.title = 'r=' + seen.responses.join(',') + '|m=' + seen.moves.join(';') + '|b=' +
+      seen.buttons.join(';') + '|p=' + seen.pageLock;
 }
 host.addEventListener('message', e => {
   const m = e.data;
@@ -42,7 +46,17 @@ host.addEventListener('message', e => {
   }
   show();
 });
-document.addEventListener('mousedown', () => { seen.clicks++; show(); });
+function button(text) { seen.buttons.push(text); show(); }
+document.addEventListener('mousedown', e => {
+  button('down@' + e.clientX + ',' + e.clientY);
+  document.body.requestPointerLock();
+});
+document.addEventListener('pointerlockchange', () => {
+  seen.pageLock = document.pointerLockElement ? 'on' : 'off';
+  show();
+});
+document.addEventListener('mouseup', () => button('up'));
+document.addEventListener('wheel', e => button(e.deltaY > 0 ? 'wheel-down' : 'wheel-up'));
 function lock(on) { host.postMessage(JSON.stringify({type: 'set-pointer-lock-enabled', isEnabled: on})); }
 host.postMessage(JSON.stringify({type: 'wrapper-init'}));
 let lastSeq = 0;
@@ -56,7 +70,8 @@ async function poll() {
   } catch (e) {}
   setTimeout(poll, 50);
 }
-show();
+// The browser drops clicks that come before the page's first contentful paint.
+new PerformanceObserver(() => show()).observe({type: 'paint', buffered: true});
 poll();
 </script></body></html>)";
 
@@ -114,6 +129,16 @@ class PointerLockEndToEnd : public HostOnDisplayTest<true> {
     return {left + (right - left) / 2, top + (bottom - top) / 2};
   }
 
+  // A point of the root in the window's client coordinates, where the page sits.
+  std::string clientPoint(Window window, std::pair<int, int> root) {
+    int x = 0;
+    int y = 0;
+    Window child = None;
+    XTranslateCoordinates(x_, DefaultRootWindow(x_), window, root.first, root.second, &x, &y,
+                          &child);
+    return std::to_string(x) + "," + std::to_string(y);
+  }
+
   std::pair<int, int> pointer() {
     Window root = None;
     Window child = None;
@@ -129,35 +154,53 @@ class PointerLockEndToEnd : public HostOnDisplayTest<true> {
   Display* x_ = nullptr;
 };
 
-TEST_F(PointerLockEndToEnd, RawMovementReachesThePageWhileTheCursorStaysCentred) {
+TEST_F(PointerLockEndToEnd, RawMovementAndClicksReachThePageWhileTheCursorStaysCentred) {
   HostProcess host(game_, display_->display());
   const Window window = probe_->waitForHostWindow(host.pid());
   ASSERT_NE(window, 0u) << host.standardError();
   ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->isViewable(window); }));
-  ASSERT_TRUE(waitForTitle(window, "r=|m=|c=0")) << probe_->title(window);
+  ASSERT_TRUE(waitForTitle(window, "r=|m=|b=|p=off")) << probe_->title(window);
 
   command(1, "lock(true)");
-  ASSERT_TRUE(waitForTitle(window, "r=ok-true|m=|c=0")) << probe_->title(window);
+  ASSERT_TRUE(waitForTitle(window, "r=ok-true|m=|b=|p=off")) << probe_->title(window);
   ASSERT_TRUE(X11Probe::waitFor([&] { return pointer() == outerCentre(window); }));
 
   // Exactly the deltas given, one message each, however far the barriers let it go.
   xdotool("mousemove_relative -- 7 -4");
   xdotool("mousemove_relative -- -3 5");
   xdotool("mousemove_relative -- 2000 0");
-  EXPECT_TRUE(waitForTitle(window, "r=ok-true|m=7,-4;-3,5;2000,0|c=0")) << probe_->title(window);
-  EXPECT_TRUE(X11Probe::waitFor([&] { return pointer() == outerCentre(window); }));
+  EXPECT_TRUE(waitForTitle(window, "r=ok-true|m=7,-4;-3,5;2000,0|b=|p=off"))
+      << probe_->title(window);
+  ASSERT_TRUE(X11Probe::waitFor([&] { return pointer() == outerCentre(window); }));
+
+  // Nothing grabs the pointer: a click and a wheel step at the centre reach the page,
+  // and the click takes the page's own lock beside the host's.
+  const std::string buttons =
+      "|b=down@" + clientPoint(window, outerCentre(window)) + ";up;wheel-down";
+  xdotool("click 1");
+  xdotool("click 5");
+  EXPECT_TRUE(waitForTitle(window, "r=ok-true|m=7,-4;-3,5;2000,0" + buttons + "|p=on"))
+      << probe_->title(window);
+
+  // The browser grabs the pointer for the page's lock; raw movement still arrives.
+  xdotool("mousemove_relative -- 6 -2");
+  EXPECT_TRUE(waitForTitle(window, "r=ok-true|m=7,-4;-3,5;2000,0;6,-2" + buttons + "|p=on"))
+      << probe_->title(window);
 
   // A second enable is silent; after disabling no movement arrives, the next lock
   // starts afresh.
-  command(2, "lock(true); lock(false)");
-  ASSERT_TRUE(waitForTitle(window, "r=ok-true,ok-false|m=7,-4;-3,5;2000,0|c=0"))
+  command(2, "document.exitPointerLock(); lock(true); lock(false)");
+  ASSERT_TRUE(
+      waitForTitle(window, "r=ok-true,ok-false|m=7,-4;-3,5;2000,0;6,-2" + buttons + "|p=off"))
       << probe_->title(window);
   xdotool("mousemove_relative -- 5 5");
   command(3, "lock(true)");
-  ASSERT_TRUE(waitForTitle(window, "r=ok-true,ok-false,ok-true|m=7,-4;-3,5;2000,0|c=0"))
+  ASSERT_TRUE(waitForTitle(
+      window, "r=ok-true,ok-false,ok-true|m=7,-4;-3,5;2000,0;6,-2" + buttons + "|p=off"))
       << probe_->title(window);
   xdotool("mousemove_relative -- 9 9");
-  EXPECT_TRUE(waitForTitle(window, "r=ok-true,ok-false,ok-true|m=7,-4;-3,5;2000,0;9,9|c=0"))
+  EXPECT_TRUE(waitForTitle(
+      window, "r=ok-true,ok-false,ok-true|m=7,-4;-3,5;2000,0;6,-2;9,9" + buttons + "|p=off"))
       << probe_->title(window);
 
   command(4, "window.close()");

@@ -43,8 +43,11 @@ int QueryXInputOpcode(Display* display) {
   int event = 0;
   int error = 0;
   if (!XQueryExtension(display, "XInputExtension", &opcode, &event, &error)) return -1;
+  // Announcing 2.1 keeps raw motion coming while another client grabs the pointer (the
+  // browser does for the page's own pointer lock); a 2.0 client gets none then. A 2.0
+  // server answers 2.0, which still serves.
   int major = 2;
-  int minor = 0;
+  int minor = 1;
   if (XIQueryVersion(display, &major, &minor) != Success) return -1;
   return opcode;
 }
