@@ -26,7 +26,7 @@ using namespace std::chrono_literals;
 // Title: "r=<responses>|m=<movements>|b=<buttons and wheel>|p=<the page's own lock>".
 // A click also takes the page's own pointer lock, as games do. The title is first set
 // once the page has painted. Commands come from www/cmd.json.
-constexpr const char* kLockPage = R"(<!doctype html>
+const std::string kLockPage = R"(<!doctype html>
 <html><head><title>start</title></head>
 <body style="margin:0;width:100vw;height:100vh"><p>pointer lock</p><script>
 const host = window.chrome.webview;
@@ -59,21 +59,10 @@ document.addEventListener('mouseup', () => button('up'));
 document.addEventListener('wheel', e => button(e.deltaY > 0 ? 'wheel-down' : 'wheel-up'));
 function lock(on) { host.postMessage(JSON.stringify({type: 'set-pointer-lock-enabled', isEnabled: on})); }
 host.postMessage(JSON.stringify({type: 'wrapper-init'}));
-let lastSeq = 0;
-async function poll() {
-  try {
-    const response = await fetch('cmd.json');
-    if (response.ok) {
-      const command = await response.json();
-      if (command.seq > lastSeq) { lastSeq = command.seq; (0, eval)(command.eval); }
-    }
-  } catch (e) {}
-  setTimeout(poll, 50);
-}
 // The browser drops clicks that come before the page's first contentful paint.
 new PerformanceObserver(() => show()).observe({type: 'paint', buffered: true});
-poll();
-</script></body></html>)";
+)" + std::string(kCommandPoller) +
+                              "</script></body></html>";
 
 class PointerLockEndToEnd : public HostOnDisplayTest<true> {
  protected:

@@ -4,7 +4,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/random.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -145,16 +144,10 @@ std::unique_ptr<LoopbackBodyServer> LoopbackBodyServer::start(std::string allowe
 
 std::unique_ptr<LoopbackBodyServer> LoopbackBodyServer::start(std::string allowedOrigin,
                                                               LoopbackBodyServerOptions options) {
-  uint16_t port = 0;
-  int listenFd = ListenOnLoopback(port, kListenBacklog, true);
-  if (listenFd < 0) return nullptr;
-  int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (wakeFd < 0) {
-    close(listenFd);
-    return nullptr;
-  }
-  std::unique_ptr<LoopbackBodyServer> server(
-      new LoopbackBodyServer(std::move(allowedOrigin), std::move(options), listenFd, wakeFd, port));
+  auto fds = ListenOnLoopbackWithWake(kListenBacklog, true);
+  if (!fds) return nullptr;
+  std::unique_ptr<LoopbackBodyServer> server(new LoopbackBodyServer(
+      std::move(allowedOrigin), std::move(options), fds->listenFd, fds->wakeFd, fds->port));
   try {
     server->thread_ = std::thread([raw = server.get()] { raw->serve(); });
   } catch (const std::system_error&) {

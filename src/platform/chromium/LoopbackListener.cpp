@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -22,6 +23,18 @@ int ListenOnLoopback(uint16_t& port, int backlog, bool nonBlocking) {
   }
   port = ntohs(address.sin_port);
   return fd;
+}
+
+std::optional<LoopbackListenerFds> ListenOnLoopbackWithWake(int backlog, bool nonBlocking) {
+  LoopbackListenerFds fds;
+  fds.listenFd = ListenOnLoopback(fds.port, backlog, nonBlocking);
+  if (fds.listenFd < 0) return std::nullopt;
+  fds.wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (fds.wakeFd < 0) {
+    close(fds.listenFd);
+    return std::nullopt;
+  }
+  return fds;
 }
 
 }  // namespace tavrelle::chromium

@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/random.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -114,16 +113,10 @@ void Answer(int fd, int status, std::string_view reason, std::string_view origin
 }  // namespace
 
 std::unique_ptr<LoopbackUploadReceiver> LoopbackUploadReceiver::start() {
-  uint16_t port = 0;
-  int listenFd = ListenOnLoopback(port, static_cast<int>(kMaxConnections), false);
-  if (listenFd < 0) return nullptr;
-  int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (wakeFd < 0) {
-    close(listenFd);
-    return nullptr;
-  }
+  auto fds = ListenOnLoopbackWithWake(static_cast<int>(kMaxConnections), false);
+  if (!fds) return nullptr;
   std::unique_ptr<LoopbackUploadReceiver> receiver(
-      new LoopbackUploadReceiver(listenFd, wakeFd, port));
+      new LoopbackUploadReceiver(fds->listenFd, fds->wakeFd, fds->port));
   try {
     receiver->thread_ = std::thread([raw = receiver.get()] { raw->serve(); });
   } catch (const std::system_error&) {
