@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <string>
 #include <utility>
 
@@ -86,42 +85,6 @@ TEST_F(HostTest, GameRunsAndObeysWindowCommandsThenClosesWithCodeZero) {
 
   command(R"js("eval": "window.close()")js");
   EXPECT_EQ(host.waitForExit(60s), 0) << host.standardError();
-}
-
-// A packed game: the page and its script come from the asset bundle, which wins over
-// a stale copy in www/.
-TEST_F(HostTest, GameFromAnAssetBundleRuns) {
-  game_.write("pack/index.html",
-              "<!doctype html><title>bundle</title><script src='game.js'></script>");
-  game_.write("pack/game.js",
-              "fetch('data.json').then(r => r.json()).then(d => { document.title = d.word; "
-              "setTimeout(() => window.close(), 300); });");
-  game_.write("pack/data.json", R"({"word": "from-the-bundle"})");
-  game_.write("www/data.json", R"({"word": "from-the-folder"})");
-  std::string command = std::string(TAVRELLE_FUSEPACK) + " bundle '" + game_.folder() +
-                        "/pack' -o '" + game_.folder() + "/game.zxab'";
-  ASSERT_EQ(std::system(command.c_str()), 0);
-  game_.write("package.json", R"({"name": "e2e-bundle", "window": {"title": "Packed"},
-                                  "bundle": {"type": "asset-bundle", "assets-path": "game.zxab"}})");
-  HostProcess host(game_, display_->display());
-  ASSERT_NE(waitForPage(host, "from-the-bundle"), 0u);
-  EXPECT_EQ(host.waitForExit(60s), 0) << host.standardError();
-}
-
-TEST_F(HostTest, BrokenOrMissingPackageJsonEndsWithCodeOneAndTheMessage) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"{\"name\": \"broken\",}",
-       "Failed to parse package.json. Check the file has valid JSON and that all parameters are "
-       "correct."},
-      {nullptr, "Failed to load package.json. Check the file is in the same folder as the app."}};
-  for (const auto& [packageJson, message] : cases) {
-    SCOPED_TRACE(message);
-    StagedGame game(TAVRELLE_HOST);
-    if (packageJson != nullptr) game.write("package.json", packageJson);
-    HostProcess host(game, "");
-    EXPECT_EQ(host.waitForExit(60s), 1);
-    EXPECT_NE(host.standardError().find(message), std::string::npos) << host.standardError();
-  }
 }
 
 }  // namespace

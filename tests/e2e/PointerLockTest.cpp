@@ -5,18 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xatom.h>
-#include <X11/Xlib.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <memory>
 #include <string>
+#include <vector>
 
 #include "support/HostOnDisplayTest.h"
-#include "support/HostProcess.h"
-#include "support/X11Probe.h"
-#include "support/XvfbSession.h"
 
 namespace tavrelle::test {
 namespace {
@@ -66,133 +59,70 @@ new PerformanceObserver(() => show()).observe({type: 'paint', buffered: true});
 
 class PointerLockEndToEnd : public HostOnDisplayTest<true> {
  protected:
-  void SetUp() override {
-    HostOnDisplayTest<true>::SetUp();
-    if (HasFatalFailure()) return;
-    x_ = XOpenDisplay(display_->display().c_str());
-    ASSERT_NE(x_, nullptr);
-    game_.write("package.json", R"({"name": "e2e-pointer-lock", "window": {"width": 640,
-                                    "height": 480}})");
-    game_.write("www/index.html", kLockPage);
-  }
-  void TearDown() override {
-    if (x_ != nullptr) XCloseDisplay(x_);
-  }
-
-  void command(int seq, const std::string& script) {
-    game_.command(seq, R"("eval":")" + script + R"(")");
-  }
-
-  void xdotool(const std::string& arguments) {
-    std::string line = "DISPLAY=" + display_->display() + " xdotool " + arguments;
-    ASSERT_EQ(std::system(line.c_str()), 0) << line;
-  }
-
-  bool waitForTitle(Window window, const std::string& title) {
-    return probe_->waitForTitle(window, title);
-  }
-
   // The centre of the window's outer rectangle, its frame included.
   std::pair<int, int> outerCentre(Window window) {
-    int x = 0;
-    int y = 0;
-    Window child = None;
-    XTranslateCoordinates(x_, window, DefaultRootWindow(x_), 0, 0, &x, &y, &child);
+    auto [x, y] = probe_->clientOrigin(window);
     auto [width, height] = probe_->clientSize(window);
-    long extents[4] = {0, 0, 0, 0};  // left, right, top, bottom
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(x_, window, XInternAtom(x_, "_NET_FRAME_EXTENTS", False), 0, 4, False,
-                           XA_CARDINAL, &type, &format, &count, &after, &data) == Success &&
-        data != nullptr && count == 4) {
-      for (int i = 0; i < 4; ++i) extents[i] = reinterpret_cast<long*>(data)[i];
-    }
-    if (data != nullptr) XFree(data);
-    const int left = x - static_cast<int>(extents[0]);
-    const int top = y - static_cast<int>(extents[2]);
-    const int right = x + width + static_cast<int>(extents[1]);
-    const int bottom = y + height + static_cast<int>(extents[3]);
-    return {left + (right - left) / 2, top + (bottom - top) / 2};
+    std::vector<long> frame = probe_->longs(window, "_NET_FRAME_EXTENTS", XA_CARDINAL);
+    frame.resize(4);  // left, right, top, bottom
+    return {static_cast<int>(x + (width + frame[1] - frame[0]) / 2),
+            static_cast<int>(y + (height + frame[3] - frame[2]) / 2)};
   }
-
-  // A point of the root in the window's client coordinates, where the page sits.
-  std::string clientPoint(Window window, std::pair<int, int> root) {
-    int x = 0;
-    int y = 0;
-    Window child = None;
-    XTranslateCoordinates(x_, DefaultRootWindow(x_), window, root.first, root.second, &x, &y,
-                          &child);
-    return std::to_string(x) + "," + std::to_string(y);
-  }
-
-  std::pair<int, int> pointer() {
-    Window root = None;
-    Window child = None;
-    int x = 0;
-    int y = 0;
-    int wx = 0;
-    int wy = 0;
-    unsigned int mask = 0;
-    XQueryPointer(x_, DefaultRootWindow(x_), &root, &child, &x, &y, &wx, &wy, &mask);
-    return {x, y};
-  }
-
-  Display* x_ = nullptr;
 };
 
 TEST_F(PointerLockEndToEnd, RawMovementAndClicksReachThePageWhileTheCursorStaysCentred) {
+  game_.write("package.json", R"({"name": "e2e-pointer-lock", "window": {"width": 640,
+                                  "height": 480}})");
+  game_.write("www/index.html", kLockPage);
   HostProcess host(game_, display_->display());
-  const Window window = probe_->waitForHostWindow(host.pid());
-  ASSERT_NE(window, 0u) << host.standardError();
+  const Window window = waitForPage(host, "r=|m=|b=|p=off");
+  ASSERT_NE(window, 0u);
   ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->isViewable(window); }));
-  ASSERT_TRUE(waitForTitle(window, "r=|m=|b=|p=off")) << probe_->title(window);
+  const auto run = [&](const std::string& script) { command(R"("eval":")" + script + R"(")"); };
+  const auto titled = [&](const std::string& title) {
+    return probe_->waitForTitle(window, title)
+               ? ::testing::AssertionSuccess()
+               : ::testing::AssertionFailure() << probe_->title(window);
+  };
+  const auto centred = [&] { return probe_->pointer() == outerCentre(window); };
 
-  command(1, "lock(true)");
-  ASSERT_TRUE(waitForTitle(window, "r=ok-true|m=|b=|p=off")) << probe_->title(window);
-  ASSERT_TRUE(X11Probe::waitFor([&] { return pointer() == outerCentre(window); }));
+  run("lock(true)");
+  ASSERT_TRUE(titled("r=ok-true|m=|b=|p=off"));
+  ASSERT_TRUE(X11Probe::waitFor(centred));
 
   // Exactly the deltas given, one message each, however far the barriers let it go.
   xdotool("mousemove_relative -- 7 -4");
   xdotool("mousemove_relative -- -3 5");
   xdotool("mousemove_relative -- 2000 0");
-  EXPECT_TRUE(waitForTitle(window, "r=ok-true|m=7,-4;-3,5;2000,0|b=|p=off"))
-      << probe_->title(window);
-  ASSERT_TRUE(X11Probe::waitFor([&] { return pointer() == outerCentre(window); }));
+  EXPECT_TRUE(titled("r=ok-true|m=7,-4;-3,5;2000,0|b=|p=off"));
+  ASSERT_TRUE(X11Probe::waitFor(centred));
 
   // Nothing grabs the pointer: a click and a wheel step at the centre reach the page,
   // and the click takes the page's own lock beside the host's.
-  const std::string buttons =
-      "|b=down@" + clientPoint(window, outerCentre(window)) + ";up;wheel-down";
+  auto [originX, originY] = probe_->clientOrigin(window);
+  auto [centreX, centreY] = outerCentre(window);
+  const std::string buttons = "|b=down@" + std::to_string(centreX - originX) + "," +
+                              std::to_string(centreY - originY) + ";up;wheel-down";
   xdotool("click 1");
   xdotool("click 5");
-  EXPECT_TRUE(waitForTitle(window, "r=ok-true|m=7,-4;-3,5;2000,0" + buttons + "|p=on"))
-      << probe_->title(window);
+  EXPECT_TRUE(titled("r=ok-true|m=7,-4;-3,5;2000,0" + buttons + "|p=on"));
 
   // The browser grabs the pointer for the page's lock; raw movement still arrives.
   xdotool("mousemove_relative -- 6 -2");
-  EXPECT_TRUE(waitForTitle(window, "r=ok-true|m=7,-4;-3,5;2000,0;6,-2" + buttons + "|p=on"))
-      << probe_->title(window);
+  EXPECT_TRUE(titled("r=ok-true|m=7,-4;-3,5;2000,0;6,-2" + buttons + "|p=on"));
 
   // A second enable is silent; after disabling no movement arrives, the next lock
   // starts afresh.
-  command(2, "document.exitPointerLock(); lock(true); lock(false)");
-  ASSERT_TRUE(
-      waitForTitle(window, "r=ok-true,ok-false|m=7,-4;-3,5;2000,0;6,-2" + buttons + "|p=off"))
-      << probe_->title(window);
+  run("document.exitPointerLock(); lock(true); lock(false)");
+  ASSERT_TRUE(titled("r=ok-true,ok-false|m=7,-4;-3,5;2000,0;6,-2" + buttons + "|p=off"));
   xdotool("mousemove_relative -- 5 5");
-  command(3, "lock(true)");
-  ASSERT_TRUE(waitForTitle(
-      window, "r=ok-true,ok-false,ok-true|m=7,-4;-3,5;2000,0;6,-2" + buttons + "|p=off"))
-      << probe_->title(window);
+  run("lock(true)");
+  ASSERT_TRUE(titled("r=ok-true,ok-false,ok-true|m=7,-4;-3,5;2000,0;6,-2" + buttons + "|p=off"));
   xdotool("mousemove_relative -- 9 9");
-  EXPECT_TRUE(waitForTitle(
-      window, "r=ok-true,ok-false,ok-true|m=7,-4;-3,5;2000,0;6,-2;9,9" + buttons + "|p=off"))
-      << probe_->title(window);
+  EXPECT_TRUE(
+      titled("r=ok-true,ok-false,ok-true|m=7,-4;-3,5;2000,0;6,-2;9,9" + buttons + "|p=off"));
 
-  command(4, "window.close()");
+  run("window.close()");
   EXPECT_EQ(host.waitForExit(60s), 0) << host.standardError();
 }
 

@@ -10,8 +10,6 @@
 #include <X11/extensions/Xfixes.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <memory>
 #include <string>
 
 #include "support/HostOnDisplayTest.h"
@@ -53,85 +51,41 @@ requestAnimationFrame(frame);
 )" + std::string(kCommandPoller) +
                                 R"(</script></body></html>)";
 
-struct Rgb8 {
-  int red = 0;
-  int green = 0;
-  int blue = 0;
-};
+// A row of the screen as a player sees it, as bytes (to see whether it changes).
+std::string ScreenRow(Display* display, int rootX, int rootY, int width) {
+  XImage* image = XGetImage(display, DefaultRootWindow(display), rootX, rootY,
+                            static_cast<unsigned>(width), 1, AllPlanes, ZPixmap);
+  if (image == nullptr) return {};
+  std::string bytes(image->data, static_cast<size_t>(image->bytes_per_line));
+  XDestroyImage(image);
+  return bytes;
+}
 
-// The screen as a player sees it, and the pointer a player moves.
-class Screen {
- public:
-  Screen(const std::string& name, Display* display) : name_(name), display_(display) {}
-
-  // The client area's top-left corner on the root window.
-  std::pair<int, int> clientOrigin(Window window) {
-    int x = 0;
-    int y = 0;
-    Window child = None;
-    XTranslateCoordinates(display_, window, DefaultRootWindow(display_), 0, 0, &x, &y, &child);
-    return {x, y};
+bool IsColour(Display* display, int rootX, int rootY, unsigned long rgb) {
+  XImage* image =
+      XGetImage(display, DefaultRootWindow(display), rootX, rootY, 1, 1, AllPlanes, ZPixmap);
+  if (image == nullptr) return false;
+  const unsigned long pixel = XGetPixel(image, 0, 0);
+  XDestroyImage(image);
+  for (int shift : {0, 8, 16}) {
+    const long difference =
+        static_cast<long>((pixel >> shift) & 0xFF) - static_cast<long>((rgb >> shift) & 0xFF);
+    if (difference >= 8 || difference <= -8) return false;
   }
+  return true;
+}
 
-  Rgb8 pixel(int rootX, int rootY) {
-    XImage* image =
-        XGetImage(display_, DefaultRootWindow(display_), rootX, rootY, 1, 1, AllPlanes, ZPixmap);
-    if (image == nullptr) return {};
-    unsigned long value = XGetPixel(image, 0, 0);
-    XDestroyImage(image);
-    return Rgb8{static_cast<int>((value >> 16) & 0xFF), static_cast<int>((value >> 8) & 0xFF),
-                static_cast<int>(value & 0xFF)};
-  }
-
-  // A row of the root window, as one string of bytes (to see whether it changes).
-  std::string row(int rootX, int rootY, int width) {
-    XImage* image = XGetImage(display_, DefaultRootWindow(display_), rootX, rootY,
-                              static_cast<unsigned>(width), 1, AllPlanes, ZPixmap);
-    if (image == nullptr) return {};
-    std::string bytes(image->data, static_cast<size_t>(image->bytes_per_line));
-    XDestroyImage(image);
-    return bytes;
-  }
-
-  void moveTo(int rootX, int rootY) {
-    xdotool("mousemove " + std::to_string(rootX) + " " + std::to_string(rootY));
-  }
-  void click(unsigned int button) { xdotool("click " + std::to_string(button)); }
-  void doubleClick() { xdotool("click --repeat 2 --delay 80 1"); }
-  void key(const std::string& name) { xdotool("key " + name); }
-
-  // The name of the cursor shown now ("" when it has none).
-  std::string cursorName() {
-    XFixesCursorImage* image = XFixesGetCursorImage(display_);
-    if (image == nullptr) return {};
-    std::string name = image->name != nullptr ? image->name : "";
-    XFree(image);
-    return name;
-  }
-
- private:
-  void xdotool(const std::string& arguments) {
-    const std::string command = "DISPLAY=" + name_ + " xdotool " + arguments;
-    EXPECT_EQ(std::system(command.c_str()), 0) << command;
-  }
-
-  std::string name_;
-  Display* display_;
-};
-
-bool IsColour(Rgb8 pixel, int red, int green, int blue) {
-  auto near = [](int a, int b) { return a - b < 8 && b - a < 8; };
-  return near(pixel.red, red) && near(pixel.green, green) && near(pixel.blue, blue);
+// The name of the cursor shown now ("" when it has none).
+std::string CursorName(Display* display) {
+  XFixesCursorImage* image = XFixesGetCursorImage(display);
+  if (image == nullptr) return {};
+  std::string name = image->name != nullptr ? image->name : "";
+  XFree(image);
+  return name;
 }
 
 class VisualHostingTest : public HostOnDisplayTest<true> {
  protected:
-  void SetUp() override {
-    HostOnDisplayTest<true>::SetUp();
-    if (HasFatalFailure()) return;
-    screen_ = std::make_unique<Screen>(display_->display(), probe_->display());
-  }
-
   void stage(bool useCapture) {
     game_.write("package.json", std::string(R"({"name": "e2e-visual", "window": {"title": "visual",
         "width": 640, "height": 480}, "settings": {"hosting-mode": "visual", "use-capture": )") +
@@ -145,45 +99,49 @@ class VisualHostingTest : public HostOnDisplayTest<true> {
     });
   }
 
+  void moveTo(Window window, int x, int y) {
+    auto [originX, originY] = probe_->clientOrigin(window);
+    xdotool("mousemove " + std::to_string(originX + x) + " " + std::to_string(originY + y));
+  }
+
   // The page's blue fills the client area's far corner, and its bar moves.
   void expectThePagesPictureFills(Window window, int width, int height) {
-    auto [x, y] = screen_->clientOrigin(window);
+    auto [x, y] = probe_->clientOrigin(window);
+    Display* display = probe_->display();
     EXPECT_TRUE(X11Probe::waitFor([&] {
-      return IsColour(screen_->pixel(x + width - 3, y + height - 3), 0, 0, 255) &&
-             IsColour(screen_->pixel(x + 50, y + 50), 255, 0, 0);
+      return IsColour(display, x + width - 3, y + height - 3, 0x0000FF) &&
+             IsColour(display, x + 50, y + 50, 0xFF0000);
     })) << "the screen does not show the page";
-    const std::string before = screen_->row(x, y + 170, 360);
-    EXPECT_TRUE(X11Probe::waitFor([&] { return screen_->row(x, y + 170, 360) != before; }))
+    const std::string before = ScreenRow(display, x, y + 170, 360);
+    EXPECT_TRUE(X11Probe::waitFor([&] { return ScreenRow(display, x, y + 170, 360) != before; }))
         << "the page's picture does not move";
   }
 
   void expectInputAndCursorWork(Window window) {
-    auto [x, y] = screen_->clientOrigin(window);
-    screen_->moveTo(x + 250, y + 300);
-    screen_->click(3);
+    moveTo(window, 250, 300);
+    xdotool("click 3");
     EXPECT_TRUE(eventsInclude(window, "down:2:250:300"));
     EXPECT_TRUE(eventsInclude(window, "up:2"));
-    screen_->moveTo(x + 400, y + 320);
-    screen_->doubleClick();
+    moveTo(window, 400, 320);
+    xdotool("click --repeat 2 --delay 80 1");
     EXPECT_TRUE(eventsInclude(window, "down:0:400:320"));
     EXPECT_TRUE(eventsInclude(window, "dblclick"));
-    screen_->click(5);
+    xdotool("click 5");
     EXPECT_TRUE(eventsInclude(window, "wheel:1"));
-    screen_->click(4);
+    xdotool("click 4");
     EXPECT_TRUE(eventsInclude(window, "wheel:-1"));
-    screen_->key("q");
+    xdotool("key q");
     EXPECT_TRUE(eventsInclude(window, "key:q"));
 
-    screen_->moveTo(x + 40, y + 40);
-    screen_->moveTo(x + 50, y + 50);
-    EXPECT_TRUE(X11Probe::waitFor([&] { return screen_->cursorName() == "hand2"; }))
-        << screen_->cursorName();
-    screen_->moveTo(x + 300, y + 400);
-    EXPECT_TRUE(X11Probe::waitFor([&] { return screen_->cursorName() == "left_ptr"; }))
-        << screen_->cursorName();
+    moveTo(window, 40, 40);
+    moveTo(window, 50, 50);
+    Display* display = probe_->display();
+    EXPECT_TRUE(X11Probe::waitFor([&] { return CursorName(display) == "hand2"; }))
+        << CursorName(display);
+    moveTo(window, 300, 400);
+    EXPECT_TRUE(X11Probe::waitFor([&] { return CursorName(display) == "left_ptr"; }))
+        << CursorName(display);
   }
-
-  std::unique_ptr<Screen> screen_;
 };
 
 struct VisualMode {

@@ -26,8 +26,6 @@ using Kind = WindowEvent::Kind;
 using test::X11Probe;
 using test::XvfbSession;
 
-constexpr uint32_t kFullscreenFlags = 0x34;
-
 // Everything the window procedure received.
 struct EventLog {
   std::vector<WindowEvent> events;
@@ -94,17 +92,16 @@ class X11Fixture : public ::testing::Test {
     system_.reset();
   }
 
-  void createWindow(uint32_t style = window_style::kOverlappedWindow, int32_t width = 640,
-                    int32_t height = 480, std::string title = "Tavrelle test") {
+  void createWindow(uint32_t style = window_style::kOverlappedWindow) {
     log_ = EventLog{};
-    MainWindowParams params{.className = "Tavrelle",
-                            .title = std::move(title),
-                            .style = style,
-                            .outerWidth = width,
-                            .outerHeight = height,
-                            .icon = Image{2, 2, {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0u}},
-                            .background = Rgb{10, 20, 30}};
-    window_ = system_->createMainWindow(params, log_.proc());
+    window_ = system_->createMainWindow({.className = "Tavrelle",
+                                         .title = "test",
+                                         .style = style,
+                                         .outerWidth = 640,
+                                         .outerHeight = 480,
+                                         .icon = {},
+                                         .background = {}},
+                                        log_.proc());
     ASSERT_NE(window_, nullptr);
   }
   Window xid() const { return static_cast<Window>(window_->nativeHandle()); }
@@ -178,129 +175,15 @@ TEST_F(X11WindowWithoutWm, ConnectionAndScreenDpi) {
   XSync(observer_->display(), False);
 }
 
-TEST_F(X11WindowWithoutWm, TitleProtocolsAndHints) {
-  createWindow(window_style::kOverlappedWindow, 320, 240, "Tävrelle ✓");
-  Atom utf8 = observer_->atom("UTF8_STRING");
-  EXPECT_EQ(observer_->text(xid(), "_NET_WM_NAME", utf8), "Tävrelle ✓");
-  window_->setTitle("Plain title");
-  XSync(observer_->display(), False);
-  EXPECT_EQ(observer_->text(xid(), "_NET_WM_NAME", utf8), "Plain title");
-  EXPECT_EQ(observer_->text(xid(), "WM_NAME", XA_STRING), "Plain title");
-
-  // Class and pid are left to the whole-host tests, which find the host's window by them.
+// A game that handles the close keeps its window; otherwise the window (closed by the
+// game or by the title bar's button) sends Close, then Destroy, and then answers calmly.
+TEST_F(X11WindowWithoutWm, CloseIsOfferedToTheGameThenDestroys) {
+  createWindow();
   EXPECT_TRUE(observer_->hasAtom(xid(), "WM_PROTOCOLS", "WM_DELETE_WINDOW"));
-  EXPECT_TRUE(observer_->hasAtom(xid(), "WM_PROTOCOLS", "WM_TAKE_FOCUS"));
-
-  XWMHints* hints = XGetWMHints(observer_->display(), xid());
-  ASSERT_NE(hints, nullptr);
-  EXPECT_TRUE(hints->flags & InputHint);
-  EXPECT_EQ(hints->input, False);
-  XFree(hints);
-
-  std::vector<long> icon = observer_->longs(xid(), "_NET_WM_ICON", XA_CARDINAL);
-  ASSERT_EQ(icon.size(), 6u);
-  EXPECT_EQ(icon[0], 2);
-  EXPECT_EQ(icon[1], 2);
-  EXPECT_EQ(static_cast<uint32_t>(icon[2]), 0xFFFF0000u);  // Xlib sign-extends 32-bit items
-}
-
-// The size hints of a style without sizing border are checked under openbox below.
-TEST_F(X11WindowWithoutWm, StyleSetsTheDecorations) {
-  createWindow(0x00CA0000, 500, 400);
-  auto motif = [&] {
-    return observer_->longs(xid(), "_MOTIF_WM_HINTS", observer_->atom("_MOTIF_WM_HINTS"));
-  };
-  ASSERT_EQ(motif().size(), 5u);
-  EXPECT_NE(motif()[2], 0);  // decorated
-  window_->setStyle(0);
-  XSync(observer_->display(), False);
-  ASSERT_EQ(motif().size(), 5u);
-  EXPECT_EQ(motif()[2], 0);
-  EXPECT_EQ(window_->style() & 0x00CF0000u, 0u);
-}
-
-TEST_F(X11WindowWithoutWm, SetWindowPosRoundTripsAndSizeEventsOnlyForChanges) {
-  createWindow();
-  showAndWait();
-  uint32_t flags = window_pos::kNoZOrder | window_pos::kNoActivate;
-  window_->setWindowPos(100, 50, 800, 600, flags);
-  ASSERT_TRUE(pumpUntil([&] {
-    WindowEvent size = log_.lastSize();
-    return size.clientWidth == 800 && size.clientHeight == 600;
-  }));
-  EXPECT_EQ(log_.lastSize().sizeType, SizeType::Restored);
-  ASSERT_TRUE(pumpUntil([&] { return log_.count(Kind::Move) > 0; }));
-  EXPECT_EQ(window_->windowRect(), (Rect{100, 50, 900, 650}));
-
-  window_->setWindowPos(0, 0, 1024, 700, flags | window_pos::kNoMove);
-  ASSERT_TRUE(pumpUntil([&] { return window_->clientRect() == Rect{0, 0, 1024, 700}; }));
-  ASSERT_TRUE(pumpUntil([&] { return log_.lastSize().clientWidth == 1024; }));
-  EXPECT_EQ(window_->windowRect().left, 100);
-  const size_t sizes = log_.count(Kind::Size);
-
-  // Moving alone sends Move, not Size; the same size again sends nothing.
-  window_->setWindowPos(-20, 30, 0, 0, flags | window_pos::kNoSize);
-  ASSERT_TRUE(pumpUntil([&] { return window_->windowRect() == Rect{-20, 30, 1004, 730}; }));
-  window_->setWindowPos(0, 0, 1024, 700, window_pos::kNoMove);
-  window_->setWindowPos(0, 0, 1030, 700, window_pos::kNoMove);
-  ASSERT_TRUE(pumpUntil([&] { return log_.lastSize().clientWidth == 1030; }));
-  EXPECT_EQ(log_.count(Kind::Size), sizes + 1);
-}
-
-// What the host does for fullscreen: drop caption and frame, cover the monitor, mark.
-TEST_F(X11WindowWithoutWm, FullscreenCoversTheMonitorAndLeavesBack) {
-  createWindow();
-  showAndWait();
-  const uint32_t saved = window_->style();
-  const Rect savedRect = window_->windowRect();
-  window_->setStyle(saved & ~0x00C40000u);
-  Rect monitor = window_->monitorRectNearest();
-  EXPECT_EQ(monitor, (Rect{0, 0, 1280, 1024}));
-  window_->setWindowPos(monitor.left, monitor.top, monitor.width(), monitor.height(),
-                        kFullscreenFlags);
-  window_->markFullscreen(true);
-  ASSERT_TRUE(pumpUntil([&] { return window_->windowRect() == Rect{0, 0, 1280, 1024}; }));
-  EXPECT_TRUE(observer_->hasAtom(xid(), "_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN"));
-  EXPECT_EQ(observer_->longs(xid(), "_NET_WM_BYPASS_COMPOSITOR", XA_CARDINAL),
-            std::vector<long>{1});
-  window_->setStyle(saved);
-  window_->setWindowPos(savedRect.left, savedRect.top, savedRect.width(), savedRect.height(),
-                        kFullscreenFlags);
-  window_->markFullscreen(false);
-  ASSERT_TRUE(pumpUntil([&] { return window_->clientRect() == Rect{0, 0, 640, 480}; }));
-  ASSERT_TRUE(pumpUntil([&] { return window_->windowRect() == savedRect; }));
-  EXPECT_FALSE(observer_->hasAtom(xid(), "_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN"));
-  // Far off screen, the nearest monitor is still the screen.
-  window_->setWindowPos(5000, 5000, 100, 100, 0);
-  XSync(system_->display(), False);
-  EXPECT_EQ(window_->monitorRectNearest(), (Rect{0, 0, 1280, 1024}));
-}
-
-TEST_F(X11WindowWithoutWm, MaximizeRestoreAndMinimize) {
-  createWindow();
-  showAndWait();
-  const auto sizeBecomes = [&](SizeType type, int32_t width) {
-    return pumpUntil([&] {
-      WindowEvent size = log_.lastSize();
-      return size.sizeType == type && (width < 0 || size.clientWidth == width);
-    });
-  };
-  window_->showCommand(ShowCommand::Maximize);
-  ASSERT_TRUE(sizeBecomes(SizeType::Maximized, 1280));
-  EXPECT_NE(window_->style() & window_style::kMaximize, 0u);
-  window_->showCommand(ShowCommand::Restore);
-  ASSERT_TRUE(sizeBecomes(SizeType::Restored, 640));
-  EXPECT_EQ(window_->style() & window_style::kMaximize, 0u);
-  window_->showCommand(ShowCommand::Minimize);
-  ASSERT_TRUE(sizeBecomes(SizeType::Minimized, -1));
-  EXPECT_NE(window_->style() & window_style::kMinimize, 0u);
-  EXPECT_NE(window_->style() & window_style::kVisible, 0u);
-  window_->showCommand(ShowCommand::Restore);
-  ASSERT_TRUE(sizeBecomes(SizeType::Restored, -1));
-  EXPECT_EQ(observer_->mapState(xid()), IsViewable);
-}
-
-TEST_F(X11WindowWithoutWm, CloseAndDeleteWindowSendCloseThenDestroy) {
+  log_.closeResult = WindowProcResult::Handled;
+  window_->close();
+  EXPECT_EQ(log_.count(Kind::Close), 1u);
+  EXPECT_NE(observer_->mapState(xid()), -1);  // still exists
   for (bool byProtocol : {false, true}) {
     SCOPED_TRACE(byProtocol ? "WM_DELETE_WINDOW" : "close()");
     createWindow();
@@ -311,80 +194,21 @@ TEST_F(X11WindowWithoutWm, CloseAndDeleteWindowSendCloseThenDestroy) {
                                NoEventMask);
     } else {
       window_->close();
-      ASSERT_EQ(log_.count(Kind::Close), 1u);
     }
     ASSERT_TRUE(pumpUntil([&] { return log_.count(Kind::Destroy) == 1; }));
     EXPECT_EQ(log_.count(Kind::Close), 1u);
     EXPECT_EQ(log_.events.back().kind, Kind::Destroy);
   }
-  // The dead window answers calmly.
   window_->close();
   window_->setWindowPos(0, 0, 10, 10, 0);
   EXPECT_EQ(window_->clientRect(), Rect{});
   EXPECT_EQ(log_.count(Kind::Close), 1u);
 }
 
-TEST_F(X11WindowWithoutWm, HandledCloseKeepsTheWindowAndTimersRepeatUntilKilled) {
-  createWindow();
-  log_.closeResult = WindowProcResult::Handled;
-  window_->close();
-  EXPECT_EQ(log_.count(Kind::Close), 1u);
-  window_->setTimer(1000, 5);
-  window_->setTimer(1001, 5);
-  ASSERT_TRUE(pumpUntil([&] {
-    return std::count_if(log_.events.begin(), log_.events.end(), [](const WindowEvent& e) {
-             return e.kind == Kind::Timer && e.timerId == 1000;
-           }) >= 3;
-  }));
-  EXPECT_EQ(log_.count(Kind::Destroy), 0u);
-  EXPECT_NE(observer_->mapState(xid()), -1);  // still exists
-  window_->killTimer(1000);
-  window_->killTimer(1001);
-  window_->killTimer(42);  // never set
-  size_t before = log_.count(Kind::Timer);
-  for (int i = 0; i < 5; ++i) loop_.runOnce(10ms);
-  EXPECT_EQ(log_.count(Kind::Timer), before);
-}
-
-TEST_F(X11WindowWithoutWm, ForegroundTakesTheFocus) {
-  createWindow();
-  showAndWait();
-  window_->setForeground();
-  ASSERT_TRUE(pumpUntil([&] { return log_.count(Kind::SetFocus) >= 1; }));
-  EXPECT_EQ(observer_->focus(), xid());
-}
-
-TEST_F(X11WindowWithoutWm, DestroyingTheObjectDestroysTheWindowWithoutEvents) {
-  createWindow();
-  Window id = xid();
-  window_.reset();
-  XSync(observer_->display(), False);
-  EXPECT_EQ(observer_->mapState(id), -1);
-  for (int i = 0; i < 5; ++i) loop_.runOnce(5ms);
-  EXPECT_EQ(log_.count(Kind::Destroy), 0u);
-}
-
 // ---- With a window manager ----------------------------------------------------------
 
-// Resizing a framed window by its outer size is proven by the whole host (HostTest).
-TEST_F(X11WindowWithOpenbox, FramedWindowKeepsItsClientSizeAndOuterPosition) {
-  createWindow();
-  EXPECT_FALSE(observer_->inClientList(xid()));
-  showAndWait();
-  EXPECT_EQ(window_->clientRect(), (Rect{0, 0, 640, 480}));
-  Rect outer = window_->adjustWindowRect(Rect{0, 0, 640, 480}, window_style::kOverlappedWindow);
-  EXPECT_GT(outer.height(), 480);  // the title bar
-  EXPECT_EQ(window_->adjustWindowRect(Rect{0, 0, 800, 600}, 0), (Rect{0, 0, 800, 600}));
-
-  window_->setWindowPos(200, 150, 0, 0, window_pos::kNoSize | window_pos::kNoZOrder);
-  ASSERT_TRUE(pumpUntil([&] {
-    return window_->windowRect() == Rect{200, 150, 200 + outer.width(), 150 + outer.height()};
-  }));
-  EXPECT_EQ(window_->clientRect(), (Rect{0, 0, 640, 480}));
-}
-
 // A game that cannot be resized (or has no caption) may still maximize itself, and
-// returns to its pinned size.
+// returns to its pinned size; it minimizes and comes back.
 TEST_F(X11WindowWithOpenbox, FixedSizeWindowsMaximizeAndRestoreToTheirSize) {
   namespace ws = window_style;
   for (uint32_t style : {ws::kCaption | ws::kSysMenu | ws::kMinimizeBox, ws::kOverlapped}) {
@@ -408,6 +232,11 @@ TEST_F(X11WindowWithOpenbox, FixedSizeWindowsMaximizeAndRestoreToTheirSize) {
     EXPECT_EQ(hints.min_width, 640);
     EXPECT_EQ(hints.max_width, 640);
     EXPECT_EQ(hints.max_height, 480);
+    window_->showCommand(ShowCommand::Minimize);
+    ASSERT_TRUE(pumpUntil([&] { return log_.lastSize().sizeType == SizeType::Minimized; }));
+    EXPECT_NE(window_->style() & window_style::kMinimize, 0u);
+    window_->showCommand(ShowCommand::Restore);
+    ASSERT_TRUE(pumpUntil([&] { return observer_->isViewable(xid()); }));
   }
 }
 
@@ -426,13 +255,6 @@ TEST_F(X11WindowWithOpenbox, ActiveOnlyWhileItHoldsTheFocus) {
   XDestroyWindow(other, editor);
   XSetInputFocus(other, xid(), RevertToParent, CurrentTime);
   EXPECT_TRUE(pumpUntil([&] { return window_->isActive(); }));
-}
-
-TEST_F(X11WindowWithOpenbox, MaximizeBeforeShowStartsMaximized) {
-  createWindow();
-  window_->showCommand(ShowCommand::Maximize);
-  ASSERT_TRUE(pumpUntil([&] { return log_.lastSize().sizeType == SizeType::Maximized; }));
-  EXPECT_TRUE(pumpUntil([&] { return observer_->mapState(xid()) == IsViewable; }));
 }
 
 // ---- Adoption of the browser's window ---------------------------------------------

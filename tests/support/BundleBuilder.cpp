@@ -52,11 +52,6 @@ BundleBuilder& BundleBuilder::addFile(std::string name, std::string_view content
   return *this;
 }
 
-BundleBuilder& BundleBuilder::addEntry(DirectoryEntry entry) {
-  entries_.push_back(std::move(entry));
-  return *this;
-}
-
 std::string BundleBuilder::build() const {
   return BundleHeader() + Chunk("blob", blob_) + Chunk("fdir", DirectoryData(entries_));
 }

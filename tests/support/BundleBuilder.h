@@ -35,12 +35,8 @@ class BundleBuilder {
  public:
   // Appends the content to the blob and adds an entry for it.
   BundleBuilder& addFile(std::string name, std::string_view content, uint64_t extra = 0);
-  // Adds an entry as given, pointing anywhere.
-  BundleBuilder& addEntry(DirectoryEntry entry);
 
   [[nodiscard]] std::string build() const;
-  [[nodiscard]] const std::string& blob() const { return blob_; }
-  [[nodiscard]] const std::vector<DirectoryEntry>& entries() const { return entries_; }
 
  private:
   std::string blob_;

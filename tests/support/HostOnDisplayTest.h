@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -32,6 +33,16 @@ async function poll() {
   setTimeout(poll, 50);
 }
 poll();
+)";
+
+// Page script: run('<step>') runs the page's steps[step]() and shows "<step>:<result>"
+// in the title (see HostOnDisplayTest::step).
+inline constexpr const char* kStepRunner = R"(
+async function run(step) {
+  let result;
+  try { result = await steps[step](); } catch (e) { result = 'threw ' + e.name + ' ' + e.message; }
+  document.title = step + ':' + result;
+}
 )";
 
 // A suite of whole-host tests sharing one private display (with or without a window
@@ -78,6 +89,21 @@ class HostOnDisplayTest : public ::testing::Test {
     });
     if (!ok) ADD_FAILURE() << "the page said: " << last;
     return ok;
+  }
+
+  // Runs one step of the page (see kStepRunner); its result, or what the title was.
+  std::string step(Window window, const std::string& name) {
+    command("\"eval\": \"run('" + name + "')\"");
+    const std::string prefix = name + ":";
+    std::string title;
+    X11Probe::waitFor([&] { return (title = probe_->title(window)).starts_with(prefix); });
+    return title.starts_with(prefix) ? title.substr(prefix.size()) : "(title " + title + ")";
+  }
+
+  // The player's pointer and keys, from the X server.
+  void xdotool(const std::string& arguments) {
+    const std::string line = "DISPLAY=" + display_->display() + " xdotool " + arguments;
+    EXPECT_EQ(std::system(line.c_str()), 0) << line;
   }
 
   static inline std::unique_ptr<XvfbSession> display_;

@@ -9,10 +9,11 @@
 
 #include <cerrno>
 #include <stdexcept>
+#include <utility>
 
 namespace tavrelle::test {
 
-LocalWebServer::LocalWebServer() {
+LocalWebServer::LocalWebServer(std::string page) : page_(std::move(page)) {
   listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -36,17 +37,6 @@ LocalWebServer::~LocalWebServer() {
   close(listener_);
 }
 
-void LocalWebServer::serve(const std::string& path, const std::string& contentType,
-                           const std::string& body) {
-  std::lock_guard lock(mutex_);
-  pages_[path] = Page{contentType, body};
-}
-
-int LocalWebServer::connectionCount() {
-  std::lock_guard lock(mutex_);
-  return connections_;
-}
-
 void LocalWebServer::run() {
   while (true) {
     pollfd fds[2] = {{stopFd_, POLLIN, 0}, {listener_, POLLIN, 0}};
@@ -55,16 +45,13 @@ void LocalWebServer::run() {
     if ((fds[1].revents & POLLIN) == 0) continue;
     int connection = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
     if (connection < 0) continue;
-    {
-      std::lock_guard lock(mutex_);
-      ++connections_;
-    }
+    ++connections_;
     answer(connection);
     close(connection);
   }
 }
 
-void LocalWebServer::answer(int connection) {
+void LocalWebServer::answer(int connection) const {
   std::string request;
   char buffer[4096];
   while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536) {
@@ -74,24 +61,9 @@ void LocalWebServer::answer(int connection) {
     if (got <= 0) return;
     request.append(buffer, static_cast<size_t>(got));
   }
-  size_t start = request.find(' ') + 1;
-  std::string target = request.substr(start, request.find(' ', start) - start);
-  Page page{"text/plain", "not found"};
-  int status = 404;
-  {
-    std::lock_guard lock(mutex_);
-    auto found = pages_.find(target.substr(0, target.find('?')));
-    if (found != pages_.end()) {
-      page = found->second;
-      status = 200;
-    }
-  }
-  std::string response = "HTTP/1.1 " + std::to_string(status) +
-                         (status == 200 ? " OK" : " Not Found") +
-                         "\r\nContent-Type: " + page.contentType +
-                         "\r\nCache-Control: no-store\r\nAccess-Control-Allow-Origin: *" +
-                         "\r\nContent-Length: " + std::to_string(page.body.size()) +
-                         "\r\nConnection: close\r\n\r\n" + page.body;
+  const std::string response =
+      "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nCache-Control: no-store\r\nContent-Length: " +
+      std::to_string(page_.size()) + "\r\nConnection: close\r\n\r\n" + page_;
   size_t done = 0;
   while (done < response.size()) {
     ssize_t written =

@@ -1,43 +1,36 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
-#include <map>
-#include <mutex>
 #include <string>
 #include <thread>
 
 namespace tavrelle::test {
 
 // A small HTTP server on 127.0.0.1 standing for third-party content (an ad or a
-// user-made level): serves fixed pages from memory, one request per connection, and
-// counts the connections it accepts.
+// user-made level): answers every request on a connection of its own with one HTML
+// page, and counts the connections it accepts.
 class LocalWebServer {
  public:
-  LocalWebServer();
+  explicit LocalWebServer(std::string page = {});
   ~LocalWebServer();
   LocalWebServer(const LocalWebServer&) = delete;
   LocalWebServer& operator=(const LocalWebServer&) = delete;
 
-  void serve(const std::string& path, const std::string& contentType, const std::string& body);
   [[nodiscard]] uint16_t port() const { return port_; }
   [[nodiscard]] std::string origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
   // Connections accepted so far, whatever they sent.
-  [[nodiscard]] int connectionCount();
+  [[nodiscard]] int connectionCount() const { return connections_; }
 
  private:
-  struct Page {
-    std::string contentType;
-    std::string body;
-  };
   void run();
-  void answer(int connection);
+  void answer(int connection) const;
 
+  std::string page_;
   int listener_ = -1;
   int stopFd_ = -1;
   uint16_t port_ = 0;
-  std::mutex mutex_;
-  std::map<std::string, Page> pages_;
-  int connections_ = 0;
+  std::atomic<int> connections_ = 0;
   std::thread thread_;
 };
 

@@ -151,6 +151,21 @@ std::pair<int, int> X11Probe::clientSize(Window window) const {
   return {size.width, size.height};
 }
 
+std::pair<int, int> X11Probe::clientOrigin(Window window) const {
+  int x = 0, y = 0;
+  Window child = None;
+  XTranslateCoordinates(display_, window, root(), 0, 0, &x, &y, &child);
+  return {x, y};
+}
+
+std::pair<int, int> X11Probe::pointer() const {
+  Window rootOut = None, child = None;
+  int x = 0, y = 0, windowX = 0, windowY = 0;
+  unsigned int mask = 0;
+  XQueryPointer(display_, root(), &rootOut, &child, &x, &y, &windowX, &windowY, &mask);
+  return {x, y};
+}
+
 std::pair<int, int> X11Probe::screenSize() const {
   return {DisplayWidth(display_, DefaultScreen(display_)),
           DisplayHeight(display_, DefaultScreen(display_))};

@@ -50,8 +50,11 @@ class X11Probe {
   // Polls until the window's title is exactly `expected`.
   bool waitForTitle(Window window, const std::string& expected);
   [[nodiscard]] std::string title(Window window) const;
-  // The window's own (client) size.
+  // The window's own (client) size, and its client area's top-left corner on the root.
   [[nodiscard]] std::pair<int, int> clientSize(Window window) const;
+  [[nodiscard]] std::pair<int, int> clientOrigin(Window window) const;
+  // Where the pointer is on the root.
+  [[nodiscard]] std::pair<int, int> pointer() const;
   [[nodiscard]] std::pair<int, int> screenSize() const;
 
   // Polls until the predicate holds; false at the timeout.

@@ -55,8 +55,6 @@ std::string ReadDisplayNumber(int fd) {
 
 }  // namespace
 
-XvfbSession::XvfbSession() : XvfbSession(Options{}) {}
-
 XvfbSession::XvfbSession(Options options) {
   if (!startServer(options)) return;
   if (options.windowManager && !startWindowManager()) return;

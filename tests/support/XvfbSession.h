@@ -23,7 +23,6 @@ class XvfbSession {
     std::vector<std::string> disabledExtensions{};  // server extensions turned off
   };
 
-  XvfbSession();
   explicit XvfbSession(Options options);
   ~XvfbSession();
   XvfbSession(const XvfbSession&) = delete;

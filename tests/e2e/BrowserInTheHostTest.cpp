@@ -1,0 +1,324 @@
+// The real browser as the host drives it, seen from the game's page: files by range and
+// large bodies through the loopback side channel (also under attack by another local
+// process), the message channel's limits, new windows and frames, permissions, the keys
+// kept from the page, navigations that would leave the app, and the browser's death.
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/HostOnDisplayTest.h"
+
+namespace tavrelle::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kBrowserPage = R"(<!doctype html>
+<html><head><title>browser</title></head><body>
+<iframe id="levels" name="levels" src="level.html"></iframe><script>
+const host = window.chrome.webview;
+host.addEventListener('message', e => {
+  if (e.data.type === 'wrapper-init-response') {
+    document.title = 'ready:' + Array.isArray(e.additionalObjects) + e.additionalObjects.length;
+  }
+});
+host.postMessage(JSON.stringify({type: 'wrapper-init'}));
+const keys = [];
+addEventListener('keydown', e => {
+  if ([73, 82, 123].includes(e.keyCode)) keys.push(e.keyCode + (e.defaultPrevented ? '!' : ''));
+});
+const sumOf = async (name, init) => {
+  const response = await fetch(name, Object.assign({cache: 'no-store'}, init));
+  const bytes = new Uint8Array(await response.arrayBuffer());
+  let sum = 0;
+  for (let i = 0; i < bytes.length; i++) sum = (sum * 31 + bytes[i]) & 0xFFFFFF;
+  return [response.status, bytes.length, sum].join(',');
+};
+const levels = document.getElementById('levels');
+const levelLoads = () => new Promise(r => levels.addEventListener('load', r, {once: true}));
+const submit = (action, target, inputs) => {
+  const form = document.createElement('form');
+  form.action = action; form.target = target; form.innerHTML = inputs;
+  document.body.appendChild(form); form.requestSubmit(); form.remove();
+};
+const steps = {
+  async ranges() {
+    const ranged = await fetch('media.bin', {headers: {Range: 'bytes=1000-1009'}});
+    const bytes = new Uint8Array(await ranged.arrayBuffer()).join('.');
+    // Not a real video: the element fails to decode it, after having fetched it by range.
+    const video = document.createElement('video');
+    video.src = 'media.bin';
+    const played = await new Promise(r => { video.onerror = () => r('error'); video.onloadedmetadata = () => r('metadata'); setTimeout(() => r('timeout'), 5000); });
+    return [ranged.status, ranged.headers.get('content-range'), bytes, played].join(',');
+  },
+  large: () => sumOf('large.bin'),
+  async methods() {
+    const sums = [];
+    for (const method of ['GET', 'POST', 'PUT', 'DELETE', 'PATCH']) {
+      sums.push(await sumOf('mid.bin', method === 'GET' ? {} :
+          {method, body: 'level=3', headers: {'Content-Type': 'application/json'}}));
+    }
+    return sums.join(';');
+  },
+  async limits() {
+    const outcomes = [];
+    // Counted as the browser hands the text over: quotes escaped, accents as \uXXXX.
+    for (const text of ['a'.repeat(64 * 1048576 + 1), '\u00e9'.repeat(11 * 1048576),
+                        '"'.repeat(32 * 1048576 + 1), '{}']) {
+      try { host.postMessage(text); outcomes.push('sent'); } catch (e) { outcomes.push(e.name); }
+    }
+    const before = chrome.webview;
+    try { chrome.webview = {}; } catch (e) {}
+    try { window.__tavrelleDeliverHostMessage = () => {}; } catch (e) {}
+    return [outcomes, chrome.webview === before, typeof window.__tavrelleHostBinding].join(',');
+  },
+  async frames() {
+    let arrived = levelLoads();
+    const opened = window.open('level.html?by=open', 'levels');
+    await arrived;
+    const first = levels.contentWindow.location.search;
+    arrived = levelLoads();
+    submit('level.html', 'levels', '<input name="by" value="form">');
+    await arrived;
+    return [opened !== null, first, levels.contentWindow.location.search].join(',');
+  },
+  async search() {
+    submit('https://example.org/search?old=1', '_blank',
+           '<input name="q" value="a b&c"><input name="lang" value="fr">');
+    return 'sent';
+  },
+  async link() {
+    const a = document.createElement('a');
+    a.href = 'https://example.org/page'; a.target = '_blank'; a.textContent = 'link';
+    a.style = 'position:fixed;left:0;top:0;width:50px;height:50px;display:block;z-index:9';
+    document.body.appendChild(a);
+    return 'placed';
+  },
+  async permissions() {
+    const states = [];
+    for (const name of ['geolocation', 'notifications', 'camera', 'microphone']) {
+      states.push((await navigator.permissions.query({name})).state);
+    }
+    return states.join(',');
+  },
+  keys: () => keys.join(','),
+};
+)" + std::string(kStepRunner) + kCommandPoller +
+                                 "</script></body></html>";
+
+std::string PatternBytes(size_t size) {
+  std::string bytes(size, '\0');
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 31 + i / 4099) & 0xFF);
+  return bytes;
+}
+
+// What the page's sumOf() says of a whole, successful fetch of these bytes.
+std::string SumOf(const std::string& bytes) {
+  uint32_t sum = 0;
+  for (unsigned char c : bytes) sum = (sum * 31 + c) & 0xFFFFFF;
+  return "200," + std::to_string(bytes.size()) + "," + std::to_string(sum);
+}
+
+// The ports on 127.0.0.1 that a process listens on, found the way any local process can.
+std::set<uint16_t> ListeningLoopbackPorts(pid_t pid) {
+  std::set<std::string> sockets;
+  for (const auto& entry : std::filesystem::directory_iterator(
+           "/proc/" + std::to_string(pid) + "/fd",
+           std::filesystem::directory_options::skip_permission_denied)) {
+    std::error_code error;
+    const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+    if (target.starts_with("socket:[")) sockets.insert(target.substr(8, target.size() - 9));
+  }
+  std::set<uint16_t> ports;
+  std::ifstream table("/proc/net/tcp");
+  std::string line;
+  std::getline(table, line);  // column names
+  while (std::getline(table, line)) {
+    std::istringstream fields(line);
+    std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
+    fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >>
+        timeout >> inode;
+    if (state == "0A" && local.starts_with("0100007F:") && sockets.contains(inode)) {
+      ports.insert(static_cast<uint16_t>(std::stoul(local.substr(9), nullptr, 16)));
+    }
+  }
+  return ports;
+}
+
+// Another local process: keeps many connections open that send nothing, half a head,
+// or a guessed token, and reconnects whenever one is closed. Counts response bytes.
+class Hammer {
+ public:
+  explicit Hammer(uint16_t port) : port_(port) {
+    thread_ = std::thread([this] { run(); });
+  }
+  ~Hammer() {
+    stop_ = true;
+    thread_.join();
+  }
+  [[nodiscard]] uint64_t bytesAnswered() const { return answered_.load(); }
+  [[nodiscard]] uint64_t connectionsMade() const { return connects_.load(); }
+
+ private:
+  static constexpr size_t kConnections = 150;
+
+  int connectOne(size_t index) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port_);
+    connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ++connects_;
+    usleep(1000);  // let the handshake finish before writing
+    std::string bytes;
+    if (index % 3 == 1) bytes = "GET /0123";
+    if (index % 3 == 2) bytes = "GET /0123456789abcdef0123456789abcdef HTTP/1.1\r\n\r\n";
+    if (!bytes.empty()) [[maybe_unused]]
+      auto sent = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    return fd;
+  }
+
+  void run() {
+    std::vector<int> fds(kConnections, -1);
+    char buffer[4096];
+    while (!stop_) {
+      for (size_t i = 0; i < fds.size() && !stop_; ++i) {
+        if (fds[i] >= 0) {
+          ssize_t got = recv(fds[i], buffer, sizeof buffer, 0);
+          if (got > 0) answered_ += static_cast<uint64_t>(got);
+          if (got >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+            close(fds[i]);
+            fds[i] = -1;
+          }
+        }
+        if (fds[i] < 0) fds[i] = connectOne(i);
+      }
+      usleep(2000);
+    }
+    for (int fd : fds) {
+      if (fd >= 0) close(fd);
+    }
+  }
+
+  uint16_t port_;
+  std::atomic<bool> stop_{false};
+  std::atomic<uint64_t> answered_{0};
+  std::atomic<uint64_t> connects_{0};
+  std::thread thread_;
+};
+
+// The browser's main process: the host's child that it talks to over the pipe.
+pid_t BrowserOf(pid_t host) {
+  for (const auto& task :
+       std::filesystem::directory_iterator("/proc/" + std::to_string(host) + "/task")) {
+    std::ifstream children(task.path() / "children");
+    for (pid_t child = 0; children >> child;) {
+      if (ReadAll("/proc/" + std::to_string(child) + "/cmdline").find("--remote-debugging-pipe") !=
+          std::string::npos) {
+        return child;
+      }
+    }
+  }
+  return -1;
+}
+
+using BrowserInTheHostTest = HostOnDisplayTest<true>;
+
+TEST_F(BrowserInTheHostTest, ThePageGetsItsFilesAndLimitsAndNeverLeavesTheApp) {
+  game_.write("package.json",
+              R"({"name": "e2e-browser", "window": {"width": 640, "height": 480}})");
+  game_.write("www/index.html", kBrowserPage);
+  game_.write("www/level.html", "<!doctype html><title>level</title>");
+  const std::string media = PatternBytes(300000);
+  const std::string mid = PatternBytes(1 << 20);
+  const std::string large = PatternBytes(80'000'000);
+  game_.write("www/media.bin", media);
+  game_.write("www/mid.bin", mid);
+  game_.write("www/large.bin", large);
+  // A stand-in for the desktop's dialog tool: notes what it shows and answers at once.
+  game_.write("bin/zenity",
+              "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/../dialog.log\"\n");
+  std::filesystem::permissions(game_.folder() + "/bin/zenity", std::filesystem::perms::owner_all);
+  HostProcess host(game_, display_->display());
+  // Host messages carry an empty list of additional objects.
+  const Window window = waitForPage(host, "ready:true0");
+  ASSERT_NE(window, 0u);
+  ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->isViewable(window); }));
+
+  std::string tenBytes;
+  for (char byte : media.substr(1000, 10)) {
+    tenBytes += (tenBytes.empty() ? "" : ".") + std::to_string(static_cast<uint8_t>(byte));
+  }
+  EXPECT_EQ(step(window, "ranges"), "206,bytes 1000-1009/300000," + tenBytes + ",error");
+  EXPECT_EQ(step(window, "large"), SumOf(large));
+
+  // Whatever the method, and while another process takes every connection it can to the
+  // side channel, the game gets its file whole; the intruder gets no byte, not even a
+  // "not found".
+  const std::set<uint16_t> ports = ListeningLoopbackPorts(host.pid());
+  ASSERT_EQ(ports.size(), 1u);
+  {
+    Hammer hammer(*ports.begin());
+    ASSERT_TRUE(X11Probe::waitFor([&] { return hammer.connectionsMade() > 300; }));
+    const std::string sum = SumOf(mid);
+    EXPECT_EQ(step(window, "methods"), sum + ";" + sum + ";" + sum + ";" + sum + ";" + sum);
+    EXPECT_EQ(hammer.bytesAnswered(), 0u);
+  }
+
+  EXPECT_EQ(step(window, "limits"), "RangeError,RangeError,RangeError,sent,true,undefined");
+  EXPECT_EQ(step(window, "permissions"), "granted,granted,granted,granted");
+
+  // A named frame is a target like a window's name; other targets go to the desktop's
+  // handler, the form with its query and the link as clicked, and never to a browser window.
+  EXPECT_EQ(step(window, "frames"), "true,?by=open,?by=form");
+  EXPECT_EQ(step(window, "search"), "sent");
+  const std::string search = "https://example.org/search?q=a+b%26c&lang=fr\n";
+  EXPECT_TRUE(X11Probe::waitFor([&] { return game_.opened() == search; })) << game_.opened();
+  EXPECT_EQ(step(window, "link"), "placed");
+  auto [x, y] = probe_->clientOrigin(window);
+  xdotool("mousemove " + std::to_string(x + 10) + " " + std::to_string(y + 10) + " click 1");
+  EXPECT_TRUE(X11Probe::waitFor([&] {
+    return game_.opened() == search + "https://example.org/page\n";
+  })) << game_.opened();
+
+  // The browser's own keys (tools, reload) do nothing; the page sees them as handled.
+  xdotool("key F12 ctrl+shift+i ctrl+r");
+  EXPECT_EQ(step(window, "keys"), "123!,73!,82!");
+
+  // A top navigation the game made without a request is stopped or undone.
+  for (const std::string target :
+       {"'about:blank'",
+        "URL.createObjectURL(new Blob(['<title>elsewhere</title>'], {type: 'text/html'}))"}) {
+    command("\"eval\": \"document.title = 'leaving'; setTimeout(() => { location.href = " + target +
+            "; }, 0)\"");
+    ASSERT_TRUE(probe_->waitForTitle(window, "leaving")) << target;
+    EXPECT_TRUE(pageSays("location.href", window, [](const std::string& where) {
+      return where == "https://tavrelle.localhost/index.html";
+    })) << target;
+  }
+
+  // The browser going away ends the game with code 2, once the player has read why.
+  const pid_t browser = BrowserOf(host.pid());
+  ASSERT_GT(browser, 0);
+  ASSERT_EQ(kill(browser, SIGKILL), 0);
+  EXPECT_EQ(host.waitForExit(60s), 2) << host.standardError();
+  EXPECT_NE(ReadAll(game_.folder() + "/dialog.log").find("--text=The web view runtime stopped"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace tavrelle::test
