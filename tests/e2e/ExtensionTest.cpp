@@ -53,14 +53,6 @@ std::set<std::string> FilesUnder(const std::string& folder) {
 
 class ExtensionTest : public HostOnDisplayTest<false, 1024, 768> {
  protected:
-  // Writes the next command and waits until the page has run it (the page reads only
-  // the latest command, so each must be taken before the next is written).
-  bool send(Window window, const std::string& member) {
-    const std::string done = "done:" + std::to_string(commandSeq_ + 1);
-    command(member + ", \"eval\": \"document.title = '" + done + "'\"");
-    return probe_->waitForTitle(window, done);
-  }
-
   static json AnswerOf(const json& report, const std::string& component) {
     for (const json& message : report) {
       if (message.value("component", "") == component && !message.contains("event")) {
@@ -103,11 +95,13 @@ TEST_F(ExtensionTest, SingleFileGameTalksToItsUnpackedLibraryAndWritesNothingBes
   HostProcess host(game_, display_->display());
   const Window window = waitForPage(host, "started");
   ASSERT_NE(window, 0u);
-  ASSERT_TRUE(send(window, R"("post": [
+  command(R"("post": [
       {"type": "extension-message", "component": "echo", "requestId": 7,
        "payload": {"words": ["grüße", 1.5, null]}},
       {"type": "extension-message", "component": "folders", "requestId": 8,
-       "name": "<documents>"}])"));
+       "name": "<documents>"}], "eval": "document.title = 'posted'")");
+  // Taken before the next command replaces it.
+  ASSERT_TRUE(probe_->waitForTitle(window, "posted"));
   json report;
   pageSays("report()", window, [&](const std::string& text) {
     report = json::parse(text, nullptr, false);

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,8 +32,6 @@ constexpr uid_t kNobody = 65534;
 constexpr const char* kInstallMessage =
     "This app requires a Chromium-based web browser (Chromium, Google Chrome or Microsoft "
     "Edge).";
-constexpr const char* kDownloadPage =
-    "https://www.chromium.org/getting-involved/download-chromium/";
 
 void WriteExecutable(const std::string& path, const std::string& text) {
   fs::create_directories(fs::path(path).parent_path());
@@ -46,14 +45,14 @@ class PlayerGame {
  public:
   explicit PlayerGame(const std::string& hostName = "tavrelle") : host_(dir_.pathOf(hostName)) {
     fs::copy_file(TAVRELLE_HOST, host_);
+    dir_.writeFile("package.json", R"({"name": "player-game"})");
     dir_.writeFile("www/index.html", "<!doctype html><title>game</title><p>game</p>");
-    WriteExecutable(dir_.pathOf("bin/xdg-open"),
-                    "#!/bin/sh\nprintf '%s\\n' \"$1\" >> " + dir_.pathOf("opened.log") + "\n");
+    // Should the host want to open a page, it never reaches a real browser.
+    WriteExecutable(dir_.pathOf("bin/xdg-open"), "#!/bin/sh\n");
     for (const char* folder : {"home", "data", "cache", "config"}) dir_.makeFolder(folder);
     dir_.writeFile("browser.log", "");
   }
 
-  void packageJson(const std::string& text) const { dir_.writeFile("package.json", text); }
   [[nodiscard]] std::string pathOf(const std::string& relative) const {
     return dir_.pathOf(relative);
   }
@@ -111,21 +110,6 @@ class PlayerGame {
   std::string host_;
 };
 
-// Removes what a test made outside its own folder, also when the test fails early.
-class RemovedAtEnd {
- public:
-  explicit RemovedAtEnd(std::string path) : path_(std::move(path)) {}
-  RemovedAtEnd(const RemovedAtEnd&) = delete;
-  RemovedAtEnd& operator=(const RemovedAtEnd&) = delete;
-  ~RemovedAtEnd() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-
- private:
-  std::string path_;
-};
-
 class RuntimeDiscoveryTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -135,21 +119,10 @@ class RuntimeDiscoveryTest : public ::testing::Test {
   }
 };
 
-// An empty folder gives the install message; with a display, the browser in the folder
-// is the one the game runs in.
+// With a display, the browser in the folder the variable names is the one the game
+// runs in.
 TEST_F(RuntimeDiscoveryTest, BrowserFolderOverride) {
   PlayerGame game;
-  game.packageJson(R"({"name": "override-game"})");
-  fs::create_directories(game.pathOf("empty"));
-  EXPECT_EQ(game.run({{"WEBVIEW2_BROWSER_EXECUTABLE_FOLDER", game.pathOf("empty")}}), 1);
-  const std::string errors = game.standardError();
-  EXPECT_NE(errors.find(kInstallMessage), std::string::npos) << errors;
-  EXPECT_NE(errors.find("WebView2: Failed to find the WebView2 client dll at: " +
-                        game.pathOf("empty/chrome") + "\n"),
-            std::string::npos)
-      << errors;
-  EXPECT_EQ(ReadAll(game.pathOf("opened.log")), std::string(kDownloadPage) + "\n");
-
   XvfbSession display({});
   ASSERT_TRUE(display.ready()) << display.error();
   game.installBrowser("dev-browser/chromium");
@@ -166,9 +139,13 @@ TEST_F(RuntimeDiscoveryTest, MachinePolicyChoosesTheFolder) {
   const std::string hostName = "tavrelle-policy-e2e-" + std::to_string(getpid());
   const std::string policy = "/etc/tavrelle/policies/BrowserExecutableFolder.json";
   if (fs::exists(policy)) GTEST_SKIP() << policy << " exists already; not touching it";
-  RemovedAtEnd made(fs::exists("/etc/tavrelle") ? policy : "/etc/tavrelle");
+  // Removes what the test made outside its own folder, also when it fails early.
+  const std::string made = fs::exists("/etc/tavrelle") ? policy : "/etc/tavrelle";
+  const std::shared_ptr<void> removeAtEnd(nullptr, [&](void*) {
+    std::error_code ignored;
+    fs::remove_all(made, ignored);
+  });
   PlayerGame game(hostName);
-  game.packageJson(R"({"name": "machine-policy-game"})");
   game.installBrowser("machine-browser/msedge");
   fs::create_directories("/etc/tavrelle/policies");
   std::ofstream(policy) << R"({")" << hostName << R"(": ")" << game.pathOf("machine-browser")

@@ -79,21 +79,16 @@ parent.postMessage('same:posted', '*');
 
 class ThirdPartyContentTest : public HostOnDisplayTest<false> {
  protected:
-  void SetUp() override {
-    HostOnDisplayTest<false>::SetUp();
-    if (HasFatalFailure()) return;
-    game_.write("package.json", R"({"name": "e2e-third-party", "window": {"title": "Third party",
-                                    "width": 640, "height": 480}})");
-    game_.write("www/index.html", GamePage(ad_.origin(), sink_.port()));
-    game_.write("www/sandboxed.html", kSandboxedPage);
-    game_.write("www/same.html", kSameOriginPage);
-  }
-
   LocalWebServer ad_{kAdPage};
   LocalWebServer sink_;  // where the app host name would lead without the resolver rule
 };
 
 TEST_F(ThirdPartyContentTest, EveryAttemptIsRefusedAndTheGameKeepsRunning) {
+  game_.write("package.json", R"({"name": "e2e-third-party", "window": {"title": "Third party",
+                                  "width": 640, "height": 480}})");
+  game_.write("www/index.html", GamePage(ad_.origin(), sink_.port()));
+  game_.write("www/sandboxed.html", kSandboxedPage);
+  game_.write("www/same.html", kSameOriginPage);
   HostProcess host(game_, display_->display());
   const Window window = waitForPage(host, "event:wrapper-init-response");
   ASSERT_NE(window, 0u);

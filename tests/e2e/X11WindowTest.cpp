@@ -54,13 +54,12 @@ struct EventLog {
 struct FakeBrowser {
   explicit FakeBrowser(const std::string& display) : d(XOpenDisplay(display.c_str())) {}
   ~FakeBrowser() { XCloseDisplay(d); }
-  Window create(int width, int height, bool mapAtOnce) {
+  Window create(bool mapAtOnce) {
     XSetWindowAttributes attributes{};
     attributes.background_pixel = WhitePixel(d, DefaultScreen(d));
     Window window =
-        XCreateWindow(d, DefaultRootWindow(d), -3000, -3000, static_cast<unsigned>(width),
-                      static_cast<unsigned>(height), 0, CopyFromParent, InputOutput, CopyFromParent,
-                      CWBackPixel, &attributes);
+        XCreateWindow(d, DefaultRootWindow(d), -3000, -3000, 640, 480, 0, CopyFromParent,
+                      InputOutput, CopyFromParent, CWBackPixel, &attributes);
     if (mapAtOnce) XMapWindow(d, window);
     XFlush(d);
     return window;
@@ -86,10 +85,6 @@ class X11Fixture : public ::testing::Test {
     ASSERT_TRUE(observer_->connected());
     system_ = X11WindowSystem::connect(loop_, display_);
     ASSERT_NE(system_, nullptr);
-  }
-  void TearDown() override {
-    window_.reset();
-    system_.reset();
   }
 
   void createWindow(uint32_t style = window_style::kOverlappedWindow) {
@@ -138,7 +133,7 @@ class X11Fixture : public ::testing::Test {
     createWindow();
     showAndWait();
     embedded = system_->expectBrowserWindow(window_->nativeHandle(), 640, 480);
-    Window child = browser.create(640, 480, true);  // mapped before the host can react
+    Window child = browser.create(true);  // mapped before the host can react
     EXPECT_TRUE(pumpUntil([&] {
       return embedded->adopted() && observer_->parentOf(child) == xid() &&
              !observer_->inClientList(child) && observer_->isViewable(child);
@@ -267,7 +262,7 @@ TEST_F(X11WindowWithOpenbox, AdoptsTheBrowserWindowBeforeItIsManaged) {
   FakeBrowser browser(display_);
   XCreateWindow(browser.d, DefaultRootWindow(browser.d), 0, 0, 10, 10, 0, CopyFromParent,
                 InputOutput, CopyFromParent, 0, nullptr);  // a helper window
-  Window child = browser.create(640, 480, false);
+  Window child = browser.create(false);
   ASSERT_TRUE(pumpUntil([&] { return adopted; }));
   EXPECT_TRUE(embedded->adopted());
   ASSERT_TRUE(pumpUntil([&] { return observer_->parentOf(child) == xid(); }));
@@ -298,7 +293,7 @@ TEST_F(X11WindowWithOpenbox, BrowserFullscreenRequestIsAnsweredLikeAWindowManage
   createWindow();
   auto embedded = system_->expectBrowserWindow(window_->nativeHandle(), 640, 480);
   FakeBrowser browser(display_);
-  Window child = browser.create(640, 480, false);
+  Window child = browser.create(false);
   ASSERT_TRUE(pumpUntil([&] { return embedded->adopted(); }));
   long fullscreen = static_cast<long>(observer_->atom("_NET_WM_STATE_FULLSCREEN"));
   auto request = [&](std::array<long, 5> data) {
@@ -312,20 +307,6 @@ TEST_F(X11WindowWithOpenbox, BrowserFullscreenRequestIsAnsweredLikeAWindowManage
   request({2, 0, fullscreen, 1, 0});  // toggle off
   ASSERT_TRUE(pumpUntil(
       [&] { return !observer_->hasAtom(child, "_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN"); }));
-}
-
-TEST_F(X11WindowWithOpenbox, BrowserWindowDestroyedIsForgotten) {
-  FakeBrowser browser(display_);
-  std::unique_ptr<EmbeddedBrowserWindow> embedded;
-  Window child = showAndAdopt(browser, embedded);
-  XDestroyWindow(browser.d, child);
-  XFlush(browser.d);
-  ASSERT_TRUE(pumpUntil([&] { return !embedded->adopted(); }));
-  embedded->setBounds(Rect{0, 0, 10, 10});
-  embedded->focus();
-  embedded->parentMoved();
-  window_->setForeground();  // hands the focus to the main window itself now
-  ASSERT_TRUE(pumpUntil([&] { return observer_->focus() == xid(); }));
 }
 
 TEST_F(X11WindowWithOpenbox, ClosingTheHostLetsTheBrowserWindowLive) {

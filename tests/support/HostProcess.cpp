@@ -44,12 +44,8 @@ void StagedGame::write(const std::string& relativePath, const std::string& bytes
 }
 
 void StagedGame::command(int seq, const std::string& member) const {
-  WriteCommand(folder() + "/www", seq, member);
-}
-
-void WriteCommand(const std::string& folder, int seq, const std::string& member) {
-  std::filesystem::create_directories(folder);
-  const std::string path = folder + "/cmd.json";
+  std::filesystem::create_directories(folder() + "/www");
+  const std::string path = folder() + "/www/cmd.json";
   {
     std::ofstream out(path + ".tmp");
     out << "{\"seq\":" << seq << "," << member << "}";

@@ -21,17 +21,14 @@ class StagedGame {
   [[nodiscard]] std::string hostPath() const { return dir_.pathOf("tavrelle"); }
   // Everything the host's fake "xdg-open" was asked to open so far, one line each.
   [[nodiscard]] std::string opened() const { return ReadAll(dir_.pathOf("opened.log")); }
-  // The next command for a test page that polls www/cmd.json.
+  // Replaces www/cmd.json with {"seq": seq, <member>} in one step, so a page polling it
+  // never reads half a command.
   void command(int seq, const std::string& member) const;
   [[nodiscard]] std::string dataHome() const { return dir_.pathOf("data"); }
 
  private:
   TempDir dir_;
 };
-
-// Replaces <folder>/cmd.json with {"seq": seq, <member>} in one step, so a page polling
-// it never reads half a command.
-void WriteCommand(const std::string& folder, int seq, const std::string& member);
 
 // The host running on a display (none when `display` is empty: start-up messages then
 // go to standard error only, no dialog waits for a click), with standard error captured.

@@ -49,11 +49,6 @@ std::vector<unsigned char> X11Probe::property(Window window, const char* name, A
   return bytes;
 }
 
-std::string X11Probe::text(Window window, const char* name, Atom type) const {
-  auto bytes = property(window, name, type);
-  return {bytes.begin(), bytes.end()};
-}
-
 std::vector<long> X11Probe::longs(Window window, const char* name, Atom type) const {
   auto bytes = property(window, name, type);
   std::vector<long> values(bytes.size() / sizeof(long));
@@ -143,7 +138,8 @@ bool X11Probe::waitForTitle(Window window, const std::string& expected) {
 }
 
 std::string X11Probe::title(Window window) const {
-  return text(window, "_NET_WM_NAME", atom("UTF8_STRING"));
+  auto bytes = property(window, "_NET_WM_NAME", atom("UTF8_STRING"));
+  return {bytes.begin(), bytes.end()};
 }
 
 std::pair<int, int> X11Probe::clientSize(Window window) const {

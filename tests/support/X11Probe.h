@@ -30,7 +30,6 @@ class X11Probe {
   // A property's bytes (32-bit items as longs, as Xlib hands them over); empty when absent.
   [[nodiscard]] std::vector<unsigned char> property(Window window, const char* name,
                                                     Atom type) const;
-  [[nodiscard]] std::string text(Window window, const char* name, Atom type) const;
   [[nodiscard]] std::vector<long> longs(Window window, const char* name, Atom type) const;
   [[nodiscard]] bool hasAtom(Window window, const char* property, const char* value) const;
   // The window's attributes; map_state is -1 when the window does not exist.

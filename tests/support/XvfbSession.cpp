@@ -8,11 +8,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdint>
-#include <cstring>
-#include <thread>
 #include <utility>
 #include <vector>
 
