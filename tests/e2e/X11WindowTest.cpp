@@ -128,19 +128,6 @@ class X11Fixture : public ::testing::Test {
     }
   }
 
-  // Shows the window and has a browser window, mapped at once, adopted.
-  Window showAndAdopt(FakeBrowser& browser, std::unique_ptr<EmbeddedBrowserWindow>& embedded) {
-    createWindow();
-    showAndWait();
-    embedded = system_->expectBrowserWindow(window_->nativeHandle(), 640, 480);
-    Window child = browser.create(true);  // mapped before the host can react
-    EXPECT_TRUE(pumpUntil([&] {
-      return embedded->adopted() && observer_->parentOf(child) == xid() &&
-             !observer_->inClientList(child) && observer_->isViewable(child);
-    }));
-    return child;
-  }
-
   PollEventLoop loop_;
   std::string display_;
   std::unique_ptr<X11WindowSystem> system_;
@@ -254,6 +241,8 @@ TEST_F(X11WindowWithOpenbox, ActiveOnlyWhileItHoldsTheFocus) {
 
 // ---- Adoption of the browser's window ---------------------------------------------
 
+// Adopted before it is managed, the browser's window stays where the host puts it, gets
+// the focus, and leaves when the host closes.
 TEST_F(X11WindowWithOpenbox, AdoptsTheBrowserWindowBeforeItIsManaged) {
   createWindow();
   auto embedded = system_->expectBrowserWindow(window_->nativeHandle(), 640, 480);
@@ -287,14 +276,8 @@ TEST_F(X11WindowWithOpenbox, AdoptsTheBrowserWindowBeforeItIsManaged) {
   ASSERT_TRUE(pumpUntil([&] { return observer_->mapState(child) == IsUnmapped; }));
   embedded->setVisible(true);
   ASSERT_TRUE(pumpUntil([&] { return observer_->mapState(child) == IsViewable; }));
-}
 
-TEST_F(X11WindowWithOpenbox, BrowserFullscreenRequestIsAnsweredLikeAWindowManager) {
-  createWindow();
-  auto embedded = system_->expectBrowserWindow(window_->nativeHandle(), 640, 480);
-  FakeBrowser browser(display_);
-  Window child = browser.create(false);
-  ASSERT_TRUE(pumpUntil([&] { return embedded->adopted(); }));
+  // The browser's fullscreen requests are answered like a window manager would.
   long fullscreen = static_cast<long>(observer_->atom("_NET_WM_STATE_FULLSCREEN"));
   auto request = [&](std::array<long, 5> data) {
     observer_->clientMessage(observer_->root(), child, "_NET_WM_STATE", data,
@@ -307,12 +290,8 @@ TEST_F(X11WindowWithOpenbox, BrowserFullscreenRequestIsAnsweredLikeAWindowManage
   request({2, 0, fullscreen, 1, 0});  // toggle off
   ASSERT_TRUE(pumpUntil(
       [&] { return !observer_->hasAtom(child, "_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN"); }));
-}
 
-TEST_F(X11WindowWithOpenbox, ClosingTheHostLetsTheBrowserWindowLive) {
-  FakeBrowser browser(display_);
-  std::unique_ptr<EmbeddedBrowserWindow> embedded;
-  Window child = showAndAdopt(browser, embedded);
+  // Closing the host hands the browser's window back, unmapped, to end on its own.
   window_->close();
   ASSERT_TRUE(pumpUntil([&] { return log_.count(Kind::Destroy) == 1; }));
   EXPECT_TRUE(pumpUntil([&] {
@@ -322,14 +301,20 @@ TEST_F(X11WindowWithOpenbox, ClosingTheHostLetsTheBrowserWindowLive) {
   EXPECT_FALSE(observer_->inClientList(child));
 }
 
+// Without a window manager, a browser window mapped at once is adopted all the same.
 TEST_F(X11WindowWithoutWm, AdoptsWithoutAWindowManagerAndSendsParentMoves) {
+  createWindow();
+  showAndWait();
+  auto embedded = system_->expectBrowserWindow(window_->nativeHandle(), 640, 480);
   FakeBrowser browser(display_);
-  std::unique_ptr<EmbeddedBrowserWindow> embedded;
-  Window child = showAndAdopt(browser, embedded);
+  Window child = browser.create(true);  // mapped before the host can react
+  ASSERT_TRUE(pumpUntil([&] {
+    return embedded->adopted() && observer_->parentOf(child) == xid() &&
+           observer_->isViewable(child);
+  }));
   Display* d = browser.d;
   XSelectInput(d, child, StructureNotifyMask);
   XSync(d, False);
-  ASSERT_TRUE(pumpUntil([&] { return observer_->mapState(child) == IsViewable; }));
 
   window_->setWindowPos(120, 80, 0, 0, window_pos::kNoSize);
   ASSERT_TRUE(pumpUntil([&] { return window_->windowRect().left == 120; }));

@@ -28,7 +28,6 @@ class LocalWebServer {
 
   std::string page_;
   int listener_ = -1;
-  int stopFd_ = -1;
   uint16_t port_ = 0;
   std::atomic<int> connections_ = 0;
   std::thread thread_;
