@@ -79,11 +79,10 @@ class X11Fixture : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_TRUE(session->ready()) << session->error();
-    display_ = session->display();
     // The probe first: the window system's X error handler must be the one in force.
-    observer_ = std::make_unique<X11Probe>(display_);
+    observer_ = std::make_unique<X11Probe>(session->display());
     ASSERT_TRUE(observer_->connected());
-    system_ = X11WindowSystem::connect(loop_, display_);
+    system_ = X11WindowSystem::connect(loop_, session->display());
     ASSERT_NE(system_, nullptr);
   }
 
@@ -129,7 +128,6 @@ class X11Fixture : public ::testing::Test {
   }
 
   PollEventLoop loop_;
-  std::string display_;
   std::unique_ptr<X11WindowSystem> system_;
   std::unique_ptr<X11Probe> observer_;
   EventLog log_;
@@ -150,7 +148,7 @@ TEST_F(X11WindowWithoutWm, ConnectionAndScreenDpi) {
                   PropModeReplace, reinterpret_cast<const unsigned char*>(resources.data()),
                   static_cast<int>(resources.size()));
   XSync(observer_->display(), False);
-  auto fresh = X11WindowSystem::connect(loop, display_);
+  auto fresh = X11WindowSystem::connect(loop, session->display());
   ASSERT_NE(fresh, nullptr);
   EXPECT_EQ(fresh->screenDpi(), 144);
   XDeleteProperty(observer_->display(), observer_->root(), XA_RESOURCE_MANAGER);
@@ -248,7 +246,7 @@ TEST_F(X11WindowWithOpenbox, AdoptsTheBrowserWindowBeforeItIsManaged) {
   auto embedded = system_->expectBrowserWindow(window_->nativeHandle(), 640, 480);
   bool adopted = false;
   embedded->setOnAdopted([&] { adopted = true; });
-  FakeBrowser browser(display_);
+  FakeBrowser browser(session->display());
   XCreateWindow(browser.d, DefaultRootWindow(browser.d), 0, 0, 10, 10, 0, CopyFromParent,
                 InputOutput, CopyFromParent, 0, nullptr);  // a helper window
   Window child = browser.create(false);
@@ -306,7 +304,7 @@ TEST_F(X11WindowWithoutWm, AdoptsWithoutAWindowManagerAndSendsParentMoves) {
   createWindow();
   showAndWait();
   auto embedded = system_->expectBrowserWindow(window_->nativeHandle(), 640, 480);
-  FakeBrowser browser(display_);
+  FakeBrowser browser(session->display());
   Window child = browser.create(true);  // mapped before the host can react
   ASSERT_TRUE(pumpUntil([&] {
     return embedded->adopted() && observer_->parentOf(child) == xid() &&

@@ -12,10 +12,11 @@ std::string BigEndian(uint64_t value, int width) {
   return bytes;
 }
 
+std::string BigEndian64(uint64_t value) { return BigEndian(value, 8); }
+
 }  // namespace
 
 std::string BigEndian32(uint32_t value) { return BigEndian(value, 4); }
-std::string BigEndian64(uint64_t value) { return BigEndian(value, 8); }
 
 std::string BundleHeader(uint32_t chunkStart, uint32_t version, uint32_t flags,
                          std::string_view magic) {

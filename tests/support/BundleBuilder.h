@@ -11,7 +11,6 @@ namespace tavrelle::test {
 // Pieces of an asset bundle, written byte by byte, so that tests can also build
 // malformed bundles (wrong fields, odd chunk orders, cut-off data).
 std::string BigEndian32(uint32_t value);
-std::string BigEndian64(uint64_t value);
 std::string BundleHeader(uint32_t chunkStart = 16, uint32_t version = 0, uint32_t flags = 0,
                          std::string_view magic = "zxab");
 std::string ChunkHeader(std::string_view id, uint64_t size);

@@ -32,8 +32,6 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::string& display,
              .passedDescriptors = std::move(passed)});
 }
 
-void Stop(pid_t pid) { linux_platform::StopProgram(pid); }
-
 // Reads the display number Xvfb writes once it accepts connections.
 std::string ReadDisplayNumber(int fd) {
   std::string number;
@@ -59,8 +57,8 @@ XvfbSession::XvfbSession(Options options) {
 }
 
 XvfbSession::~XvfbSession() {
-  Stop(windowManager_);
-  Stop(server_);
+  linux_platform::StopProgram(windowManager_);
+  linux_platform::StopProgram(server_);
 }
 
 bool XvfbSession::startServer(const Options& options) {
@@ -100,7 +98,7 @@ bool XvfbSession::startWindowManager() {
   constexpr int kAttempts = 2;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     if (startWindowManagerOnce()) return true;
-    Stop(windowManager_);
+    linux_platform::StopProgram(windowManager_);
     windowManager_ = -1;
   }
   return false;
