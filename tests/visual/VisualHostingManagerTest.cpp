@@ -10,6 +10,7 @@ namespace tavrelle::test {
 namespace {
 
 using Line = std::pair<std::string, std::string>;
+const Line kRegularMode{"[Visual Hosting] Successfully initialized regular visual mode", "normal"};
 
 class VisualHostingManagerTest : public ::testing::Test {
  protected:
@@ -49,9 +50,7 @@ class VisualHostingManagerTest : public ::testing::Test {
 TEST_F(VisualHostingManagerTest, RegularModeStartsNoRendererAndNoTimer) {
   auto manager = make(false);
   manager->Init();
-  EXPECT_EQ(lines_,
-            (std::vector<Line>{
-                {"[Visual Hosting] Successfully initialized regular visual mode", "normal"}}));
+  EXPECT_EQ(lines_, std::vector<Line>{kRegularMode});
   EXPECT_EQ(composition_->targets,
             std::vector<webview::VisualTarget>{webview::VisualTarget::Window});
   EXPECT_EQ(composition_->controllerPart.bounds, (std::vector<Rect>{{0, 0, 800, 600}}));
@@ -71,7 +70,7 @@ TEST_F(VisualHostingManagerTest, WithoutADeviceCaptureFallsBackToRegularModeInTh
                 {"[Visual Hosting] Failed to initialize visual capture mode (-2147467259), "
                  "reverting to regular visual mode",
                  "error"},
-                {"[Visual Hosting] Successfully initialized regular visual mode", "normal"}}));
+                kRegularMode}));
   EXPECT_TRUE(log_->entries().empty());
   EXPECT_FALSE(manager->captureMode());
   composition_->changeCursor("text");
@@ -119,8 +118,7 @@ TEST_F(VisualHostingManagerTest, ARefusedCaptureTargetIsLoggedWithItsCodeThenReg
       "reverting to regular visual mode",
       "error"};
   EXPECT_NE(std::find(lines_.begin(), lines_.end(), fallback), lines_.end());
-  EXPECT_EQ(lines_.back(),
-            (Line{"[Visual Hosting] Successfully initialized regular visual mode", "normal"}));
+  EXPECT_EQ(lines_.back(), kRegularMode);
   EXPECT_FALSE(manager->captureMode());
 }
 
