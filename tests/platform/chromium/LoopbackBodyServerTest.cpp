@@ -164,23 +164,6 @@ TEST_F(LoopbackBodyServerTest, PreflightAnswersWithoutUsingTheOffer) {
   EXPECT_EQ(get(path).body, "data");
 }
 
-TEST_F(LoopbackBodyServerTest, EveryMethodIsAnsweredLikeGet) {
-  for (const char* method : {"POST", "DELETE", "OPTIONS", "BREW"}) {
-    SCOPED_TRACE(method);
-    auto response = get(offer(textBody("data"), "Content-Type: text/plain"), method);
-    EXPECT_EQ(response.header("Content-Type"), "text/plain");
-    EXPECT_EQ(response.body, "data");
-  }
-  // A request with a body is answered too; its body is not taken for a next request.
-  LoopbackHttpClient posting(port());
-  posting.sendRequest("POST", offer(textBody("posted")), "Content-Length: 5\r\n", true);
-  posting.send("hello");
-  std::string head = posting.readHead();
-  EXPECT_TRUE(head.starts_with("HTTP/1.1 200 OK\r\n"));
-  EXPECT_NE(head.find("\r\nConnection: close\r\n"), std::string::npos);
-  EXPECT_EQ(posting.readBodyText(), "posted");
-}
-
 TEST_F(LoopbackBodyServerTest, AnAnsweredConnectionIsKeptForTheNextRequest) {
   LoopbackHttpClient kept(port());
   for (const char* text : {"first", "second body"}) {
@@ -262,35 +245,6 @@ TEST_F(LoopbackBodyServerTest, SilentClientsBlockNobodyAndAreDroppedAfterThreeSe
   EXPECT_TRUE(silent.waitForClose());
   EXPECT_TRUE(halfway.waitForClose());
   EXPECT_TRUE(eventually([&] { return server_->openConnections() == 0; }));
-}
-
-TEST_F(LoopbackBodyServerTest, WhenEveryConnectionIsTakenTheOldestWaitingForItsHeadMakesRoom) {
-  LoopbackBodyServerOptions options;
-  options.maxConnections = 4;
-  auto small = startServer(options);
-  ASSERT_NE(small, nullptr);
-  // One client being answered (it does not read), three holding their heads back.
-  LoopbackHttpClient reading(small->port());
-  reading.sendRequest(
-      "GET", pathOfUrl(small->offer(200, "OK", "", std::make_shared<PatternBody>(256 * kMiB))));
-  ASSERT_TRUE(eventually([&] { return small->pendingOffers() == 0; }));
-  std::vector<std::unique_ptr<LoopbackHttpClient>> holders;
-  auto addHolder = [&](size_t open) {
-    clock_.advance(10ms);  // distinct waiting times
-    holders.push_back(std::make_unique<LoopbackHttpClient>(small->port()));
-    return eventually([&] { return small->openConnections() == open; });
-  };
-  for (size_t open = 2; open <= 4; ++open) ASSERT_TRUE(addHolder(open));
-  // Each newcomer pushes out the oldest holder, never the response in progress.
-  for (size_t i = 0; i < 3; ++i) {
-    auto response = fetchLoopback(small->port(), "GET",
-                                  pathOfUrl(small->offer(200, "OK", "", textBody("fetched"))));
-    EXPECT_EQ(response.body, "fetched");
-    EXPECT_TRUE(holders[i]->waitForClose()) << i;
-    ASSERT_TRUE(eventually([&] { return small->openConnections() == 3u; }));
-    ASSERT_TRUE(addHolder(4)) << i;
-  }
-  EXPECT_FALSE(reading.readHead().empty());
 }
 
 TEST_F(LoopbackBodyServerTest, AClientThatStopsReadingIsDroppedAfterTheStallTimeout) {

@@ -16,7 +16,6 @@
 namespace tavrelle {
 namespace {
 
-using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
@@ -146,19 +145,9 @@ TEST_F(FusepackTest, LinksToFilesAreFollowedAndLinksToFoldersAreNot) {
             (FileSet{{"alias.txt", "data"}, {"real/data.txt", "data"}}));
 }
 
-TEST_F(FusepackTest, LargeInputsReportProgressOnOneLine) {
-  dir_.makeFolder("src");
-  dir_.writeSparseFile("src/big.bin", (65ull << 20) + 1, "end");
-  const test::CommandResult packed = bundle(dir_.pathOf("big.zxab"));
-  ASSERT_EQ(packed.exitCode, 0) << packed.err;
-  EXPECT_THAT(packed.err, HasSubstr("\rpacking: 1/1 files, 65 MiB\n"));
-  EXPECT_THAT(packed.err, EndsWith("\n"));
-  EXPECT_EQ(Lines(packed.err).size(), 1u);
-}
-
 TEST_F(FusepackTest, HelpSucceedsAndCommandLineMistakesFailWithASentence) {
   for (const std::vector<std::string>& arguments :
-       {std::vector<std::string>{"--help"}, {"-h"}, {"bundle", "--help"}, {"list", "--help"}}) {
+       {std::vector<std::string>{"--help"}, {"bundle", "--help"}, {"single-file", "--help"}}) {
     const test::CommandResult help = RunFusepack(scratch_, arguments);
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_THAT(help.out, HasSubstr("Usage: fusepack"));
@@ -171,8 +160,8 @@ TEST_F(FusepackTest, HelpSucceedsAndCommandLineMistakesFailWithASentence) {
                                                     {"bundle", src},
                                                     {"bundle", src, "-o"},
                                                     {"bundle", "-x", src, "-o", "f"},
-                                                    {"list"},
-                                                    {"list", "a", "b"}}) {
+                                                    {"list", "a", "b"},
+                                                    {"single-file", src}}) {
     const test::CommandResult run = RunFusepack(scratch_, arguments);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_THAT(run.err, HasSubstr("."));
