@@ -122,16 +122,6 @@ TEST_F(VisualHostingManagerTest, ARefusedCaptureTargetIsLoggedWithItsCodeThenReg
   EXPECT_FALSE(manager->captureMode());
 }
 
-TEST_F(VisualHostingManagerTest, ARefusedWindowTargetStopsWithoutCursor) {
-  composition_->windowStatus = webview::kVisualNotSupported;
-  auto manager = make(false);
-  manager->Init();
-  EXPECT_EQ(lines_,
-            (std::vector<Line>{
-                {"[Visual Hosting] Failed to create WebView visual (-2147467263)", "error"}}));
-  EXPECT_TRUE(composition_->cursorChanged.empty());
-}
-
 TEST_F(VisualHostingManagerTest, RendererLinesAreFlushedInQueueOrder) {
   record_.resizeFailure = DeviceFailure{"Failed to resize back buffer pixmap (", 11};
   auto manager = make(true);

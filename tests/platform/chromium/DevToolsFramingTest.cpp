@@ -197,17 +197,6 @@ TEST_F(DevToolsPipeTest, AnOversizedReplyFailsItsCommandAndTheNextMessageArrives
   EXPECT_TRUE(recorder_.closed.empty());
 }
 
-TEST_F(DevToolsPipeTest, BrowserClosingItsEndIsReportedOnce) {
-  close(browserWrites_);
-  browserWrites_ = -1;
-  ASSERT_TRUE(runUntil([&] { return !recorder_.closed.empty(); }));
-  close(browserReads_);
-  browserReads_ = -1;
-  pipe_->send(OutgoingMessage{9, [] { return std::string("{}"); }});
-  runUntil([] { return false; });
-  EXPECT_EQ(recorder_.closed.size(), 1u);
-}
-
 TEST_F(DevToolsPipeTest, WritingToAGoneBrowserIsReportedNotFatal) {
   close(browserReads_);
   browserReads_ = -1;
