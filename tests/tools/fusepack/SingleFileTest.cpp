@@ -1,5 +1,7 @@
 #include <filesystem>
 #include <map>
+#include <optional>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -90,31 +92,24 @@ TEST_F(SingleFileTest, EachMissingPieceIsOneSentenceAndExitOne) {
   writeGame();
   dir_.makeFolder("out");
   const std::string host = dir_.writeFile("tavrelle", kFakeHost);
-  struct Case {
-    const char* name;
-    void (*breakIt)(const test::TempDir&);
-    const char* sentence;
-  };
-  const Case cases[] = {
-      {"no package.json",
-       [](const test::TempDir& d) { std::filesystem::remove(d.pathOf("game/package.json")); },
-       "There is no readable package.json in the game folder"},
-      {"not a configuration",
-       [](const test::TempDir& d) { d.writeFile("game/package.json", "{\"name\": 3}"); },
-       "is not a valid configuration"},
-      {"no bundle type",
-       [](const test::TempDir& d) { d.writeFile("game/package.json", R"({"name":"one"})"); },
-       R"(must set "bundle": {"type": "single-file"})"},
-      {"no www", [](const test::TempDir& d) { std::filesystem::remove_all(d.pathOf("game/www")); },
-       "There is no www folder in the game folder"},
-  };
-  for (const Case& c : cases) {
+  // Each case writes a file (or removes it, without content) to break the game.
+  const std::vector<std::tuple<const char*, std::optional<std::string>, const char*>> cases = {
+      {"game/package.json", std::nullopt, "There is no readable package.json in the game folder"},
+      {"game/package.json", "{\"name\": 3}", "is not a valid configuration"},
+      {"game/package.json", R"({"name":"one"})", R"(must set "bundle": {"type": "single-file"})"},
+      {"game/www", std::nullopt, "There is no www folder in the game folder"}};
+  for (const auto& [path, content, sentence] : cases) {
+    SCOPED_TRACE(sentence);
     writeGame();
-    c.breakIt(dir_);
+    if (content) {
+      dir_.writeFile(path, *content);
+    } else {
+      std::filesystem::remove_all(dir_.pathOf(path));
+    }
     const test::CommandResult run = pack({"--host", host});
-    EXPECT_EQ(run.exitCode, 1) << c.name;
-    EXPECT_THAT(run.err, HasSubstr(c.sentence)) << c.name;
-    EXPECT_FALSE(std::filesystem::exists(dir_.pathOf("out/one"))) << c.name;
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_THAT(run.err, HasSubstr(sentence));
+    EXPECT_FALSE(std::filesystem::exists(dir_.pathOf("out/one")));
   }
   writeGame();
   const test::CommandResult named = pack({"--host", dir_.pathOf("no-such-host")});
