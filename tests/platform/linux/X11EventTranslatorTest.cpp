@@ -106,29 +106,6 @@ TEST(X11EventClassification, ClientMessagesDestroyFocusPropertiesAndGeometry) {
   EXPECT_EQ(takeFocus.time, 123456u);
 }
 
-// "size <type> <width>x<height>;" or "move;" for each event.
-std::string Describe(const std::vector<WindowEvent>& events) {
-  std::string text;
-  for (const WindowEvent& e : events) {
-    text += e.kind == WindowEvent::Kind::Move
-                ? "move;"
-                : "size " + std::to_string(static_cast<int>(e.sizeType)) + " " +
-                      std::to_string(e.clientWidth) + "x" + std::to_string(e.clientHeight) + ";";
-  }
-  return text;
-}
-
-TEST(X11GeometryChanges, SizeOrStateSendSizeAndMovesSendMove) {
-  using enum SizeType;
-  const ClientGeometry start{0, 0, 640, 480, Restored};
-  EXPECT_EQ(Describe(GeometryChangeEvents(start, start)), "");
-  EXPECT_EQ(Describe(GeometryChangeEvents(start, {0, 0, 800, 600, Restored})), "size 0 800x600;");
-  EXPECT_EQ(Describe(GeometryChangeEvents(start, {0, 0, 640, 480, Minimized})), "size 1 640x480;");
-  EXPECT_EQ(Describe(GeometryChangeEvents(start, {10, -5, 640, 480, Restored})), "move;");
-  EXPECT_EQ(Describe(GeometryChangeEvents(start, {0, 20, 1280, 1004, Maximized})),
-            "size 2 1280x1004;move;");
-}
-
 struct RawEventData {
   std::array<unsigned char, 1> mask{};
   std::array<double, 4> values{};

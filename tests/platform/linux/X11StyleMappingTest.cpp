@@ -13,8 +13,6 @@ TEST(X11StyleMapping, OverlappedWindowHasEverything) {
   EXPECT_EQ(hints.flags, H::kFlagFunctions | H::kFlagDecorations);
   EXPECT_EQ(hints.functions,
             H::kFuncMove | H::kFuncClose | H::kFuncResize | H::kFuncMinimize | H::kFuncMaximize);
-  EXPECT_EQ(hints.decorations, H::kDecorBorder | H::kDecorTitle | H::kDecorMenu |
-                                   H::kDecorResizeHandle | H::kDecorMinimize | H::kDecorMaximize);
   EXPECT_TRUE(IsResizableStyle(0x00CF0000));
 }
 
@@ -54,15 +52,6 @@ TEST(X11WindowState, SizeTypes) {
   // Minimized wins over maximized, as a minimized maximized window reports.
   EXPECT_EQ(SizeTypeForState({.maximizedVert = true, .maximizedHorz = true, .iconic = true}),
             SizeType::Minimized);
-}
-
-TEST(X11WindowState, StyleCarriesTheRealStateBits) {
-  uint32_t asked = 0x00CF0000 | ws::kMaximize | ws::kMinimize;  // stale state bits
-  EXPECT_EQ(StyleWithState(asked, {}, false), 0x00CF0000u);
-  EXPECT_EQ(StyleWithState(asked, {}, true), 0x00CF0000u | ws::kVisible);
-  EXPECT_EQ(StyleWithState(0x00CF0000, {.maximizedVert = true, .maximizedHorz = true}, true),
-            0x00CF0000u | ws::kVisible | ws::kMaximize);
-  EXPECT_EQ(StyleWithState(0, {.iconic = true}, true), ws::kVisible | ws::kMinimize);
 }
 
 }  // namespace
