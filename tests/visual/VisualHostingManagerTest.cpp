@@ -59,39 +59,6 @@ TEST_F(VisualHostingManagerTest, RegularModeStartsNoRendererAndNoTimer) {
   EXPECT_FALSE(manager->captureMode());
 }
 
-TEST_F(VisualHostingManagerTest, WithoutADeviceCaptureFallsBackToRegularModeInTheLoggedOrder) {
-  record_.initFailure = DeviceFailure{"Failed to find the Composite extension (", -2147467263};
-  auto manager = make(true);
-  manager->Init();
-  EXPECT_EQ(lines_,
-            (std::vector<Line>{
-                {"[Visual Hosting] Failed to obtain X11 presentation device", "error"},
-                {"[Renderer thread] Failed to find the Composite extension (-2147467263)", "error"},
-                {"[Visual Hosting] Failed to initialize visual capture mode (-2147467259), "
-                 "reverting to regular visual mode",
-                 "error"},
-                kRegularMode}));
-  EXPECT_TRUE(log_->entries().empty());
-  EXPECT_FALSE(manager->captureMode());
-  composition_->changeCursor("text");
-  EXPECT_EQ(pointer_.cursors, std::vector<SystemCursor>{SystemCursor::IBeam});
-}
-
-TEST_F(VisualHostingManagerTest, CaptureModeStartsTheRendererAndItsLogTimer) {
-  auto manager = make(true);
-  manager->Init();
-  EXPECT_EQ(lines_,
-            (std::vector<Line>{
-                {"[Renderer thread] Successfully initialized X11 presentation", "normal"},
-                {"[Visual Hosting] Successfully initialized visual capture mode", "normal"}}));
-  EXPECT_EQ(log_->entries(), std::vector<std::string>{"window.setTimer(1001,100)"});
-  EXPECT_EQ(composition_->targets,
-            std::vector<webview::VisualTarget>{webview::VisualTarget::Capture});
-  EXPECT_TRUE(manager->captureMode());
-  // The renderer takes frames from the pool it was given.
-  EXPECT_TRUE(record_.waitFor([&] { return record_.passes > 0; }));
-}
-
 TEST_F(VisualHostingManagerTest, ANewClientSizeReachesTheRendererAndAnEmptyOneDoesNot) {
   auto manager = make(true);
   manager->Init();
