@@ -9,35 +9,22 @@
 #include <gtest/gtest.h>
 
 #include "app/ResourceDirectory.h"
-#include "content/BundleArchive.h"
 #include "fusepack/HostLocator.h"
 #include "support/TempDir.h"
 #include "support/CommandRun.h"
+#include "tools/fusepack/PackedFiles.h"
 
 namespace tavrelle {
 namespace {
 
+using test::BundleFiles;
+using test::Text;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using Files = std::map<std::string, std::string>;
+using Files = test::FileSet;
 
 constexpr const char* kPackage = R"({"name":"one","bundle":{"type":"single-file"}})";
 constexpr const char* kFakeHost = "#!/bin/sh\necho host\nexit 0\n";
-
-std::string Text(std::span<const std::byte> bytes) {
-  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
-Files BundleFiles(std::span<const std::byte> bytes) {
-  BundleArchive archive;
-  archive.openMemory(bytes.data(), bytes.size());
-  Files files;
-  for (const std::string& name : archive.listPaths()) {
-    const BundleFileInfo info = archive.lookup(name);
-    files[name] = Text({archive.dataPointer(info.offset), info.size});
-  }
-  return files;
-}
 
 class SingleFileTest : public ::testing::Test {
  protected:
