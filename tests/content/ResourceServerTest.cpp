@@ -111,17 +111,6 @@ TEST_F(ResourceServerTest, PathIsPercentDecodedUnlessTooLong) {
   EXPECT_EQ(BodyText(get(raw)), "raw");
 }
 
-TEST_F(ResourceServerTest, MethodAndOtherHeadersAreNotExamined) {
-  writeWebFile("a.txt", "same");
-  const WebResourceResponse getResponse = get("a.txt");
-  for (const char* method : {"HEAD", "POST", "OPTIONS"}) {
-    const WebResourceResponse response = get("a.txt", std::nullopt, method);
-    EXPECT_EQ(response.statusCode, 200);
-    EXPECT_EQ(response.headers, getResponse.headers);
-    EXPECT_EQ(BodyText(response), "same");
-  }
-}
-
 TEST_F(ResourceServerTest, RangesOfABundleEntry) {
   const std::string content = Pattern(500);
   useBundle(test::BundleBuilder().addFile("pad", "0123").addFile("clip.mp3", content));
@@ -133,11 +122,6 @@ TEST_F(ResourceServerTest, RangesOfABundleEntry) {
             "Cache-Control: no-store\nContent-Type: audio/mpeg\nAccept-Ranges: bytes\n"
             "Content-Range: bytes 100-199/500\nContent-Length: 100");
   EXPECT_EQ(BodyText(response), content.substr(100, 100));
-
-  response = get("clip.mp3", "bytes=0-0");
-  EXPECT_NE(response.headers.find("Content-Range: bytes 0-0/500\nContent-Length: 1"),
-            std::string::npos);
-  EXPECT_EQ(BodyText(response), content.substr(0, 1));
   EXPECT_EQ(BodyText(get("clip.mp3", " \t bytes= 10-19\r\n")), content.substr(10, 10));
 }
 
@@ -221,12 +205,7 @@ TEST_F(ResourceServerTest, UnreadableFolderFileIsAServerError) {
             "Cache-Control: no-store\nContent-Type: application/octet-stream\n"
             "Accept-Ranges: bytes\nContent-Length: 500");
   EXPECT_FALSE(response.content);
-
-  response = get("locked.bin", "bytes=10-19");
-  EXPECT_EQ(response.statusCode, 500);
-  EXPECT_NE(response.headers.find("Content-Range: bytes 10-19/500\nContent-Length: 10"),
-            std::string::npos);
-  EXPECT_FALSE(response.content);
+  EXPECT_EQ(get("locked.bin", "bytes=10-19").statusCode, 500);
   EXPECT_EQ(server_.mappedFileCount(), 0U);
 }
 
@@ -266,12 +245,6 @@ TEST_F(ResourceServerTest, FolderFilesOfTwoGiBAndMoreUseTheirWholeSize) {
             std::string::npos);
   EXPECT_EQ(BodyText(suffix), "6789");
 }
-
-}  // namespace
-}  // namespace tavrelle
-
-namespace tavrelle {
-namespace {
 
 // A mapped bundle is served without copying, and its bodies outlive the host's mapping.
 TEST(ResourceServerMappedBundle, BodiesShareTheMappingAndOutliveTheHostsReference) {

@@ -26,6 +26,10 @@ TEST_F(CompositionInputTest, MessagesOutsideTheMouseTableAreLeftAlone) {
   EXPECT_FALSE(handle(0x02A1, 0, 10, 10));  // hover
   EXPECT_TRUE(target_.mouse.empty());
   EXPECT_TRUE(window_.leaveTracking.empty());
+  // A press outside without capture is not the page's either.
+  EXPECT_FALSE(handle(kRightButtonDown, mouse_keys::kRightButton, -3, 40));
+  EXPECT_FALSE(window_.captured);
+  EXPECT_TRUE(target_.mouse.empty());
 }
 
 TEST_F(CompositionInputTest, LeaveTrackingStartsOnceAndAgainOnlyAfterTheLeave) {
@@ -67,12 +71,6 @@ TEST_F(CompositionInputTest, APressInsideKeepsTheMouseUntilItsReleaseOutside) {
   EXPECT_FALSE(handle(kMouseMove, 0, 901, 700));
 }
 
-TEST_F(CompositionInputTest, APressOutsideWithoutCaptureIsNotForwarded) {
-  EXPECT_FALSE(handle(kRightButtonDown, mouse_keys::kRightButton, -3, 40));
-  EXPECT_FALSE(window_.captured);
-  EXPECT_TRUE(target_.mouse.empty());
-}
-
 TEST_F(CompositionInputTest, AMoveOutsideWhileTrackingSendsTheLeaveAndCancelsTracking) {
   EXPECT_TRUE(handle(kMouseMove, 0, 10, 10));
   EXPECT_TRUE(handle(kMouseMove, 0, 810, 10));
@@ -91,17 +89,15 @@ TEST_F(CompositionInputTest, TheWheelPointIsConvertedFromTheScreenAndItsDeltaKee
   EXPECT_FALSE(handle(kMouseHorizontalWheel, 120u << 16, 50, 250));
 }
 
-TEST_F(CompositionInputTest, TheSecondXButtonSendsTwo) {
+// The second x button sends two; double clicks do not touch the capture.
+TEST_F(CompositionInputTest, XButtonNumberAndDoubleClicks) {
+  EXPECT_TRUE(handle(kLeftButtonDoubleClick, mouse_keys::kLeftButton, 5, 5));
+  EXPECT_FALSE(window_.captured);
+  EXPECT_EQ(target_.mouse.back().kind, kLeftButtonDoubleClick);
   EXPECT_TRUE(handle(kXButtonDown, (2u << 16) | mouse_keys::kXButton2, 5, 5));
   EXPECT_EQ(target_.mouse.back(),
             (SentMouseInput{kXButtonDown, mouse_keys::kXButton2, 2, Point{5, 5}}));
   EXPECT_TRUE(window_.captured);
-}
-
-TEST_F(CompositionInputTest, DoubleClicksDoNotTouchTheCapture) {
-  EXPECT_TRUE(handle(kLeftButtonDoubleClick, mouse_keys::kLeftButton, 5, 5));
-  EXPECT_FALSE(window_.captured);
-  EXPECT_EQ(target_.mouse.back().kind, kLeftButtonDoubleClick);
 }
 
 TEST_F(CompositionInputTest, OnlyTheSixPointerMessagesAreForwarded) {

@@ -110,15 +110,19 @@ struct DeviceRecord {
     std::unique_lock guard(lock);
     return changed.wait_for(guard, std::chrono::seconds(30), [&] { return predicate(); });
   }
+  template <typename Change>
+  auto update(Change change) {
+    std::lock_guard guard(lock);
+    changed.notify_all();
+    return change();
+  }
 };
 
 class FakeCaptureDevice final : public CaptureDevice {
  public:
   explicit FakeCaptureDevice(DeviceRecord& record) : record_(record) {}
   ~FakeCaptureDevice() override {
-    std::lock_guard guard(record_.lock);
-    record_.destroyed = true;
-    record_.changed.notify_all();
+    record_.update([&] { record_.destroyed = true; });
   }
   DeviceResult initialize(FrameSize size) override {
     std::lock_guard guard(record_.lock);
@@ -132,37 +136,31 @@ class FakeCaptureDevice final : public CaptureDevice {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   DeviceResult resize(FrameSize size) override {
-    std::lock_guard guard(record_.lock);
-    record_.resizes.push_back(size);
-    record_.changed.notify_all();
-    if (record_.resizeFailure) return record_.resizeFailure;
-    size_ = size;
-    return std::nullopt;
+    return record_.update([&]() -> DeviceResult {
+      record_.resizes.push_back(size);
+      if (record_.resizeFailure) return record_.resizeFailure;
+      size_ = size;
+      return std::nullopt;
+    });
   }
   [[nodiscard]] FrameSize backBufferSize() const override { return size_; }
   std::optional<CapturedFrame> tryGetNextFrame(const CaptureFramePool&) override {
-    std::lock_guard guard(record_.lock);
-    ++record_.passes;
-    record_.changed.notify_all();
-    if (record_.frames.empty()) return std::nullopt;
-    CapturedFrame frame = record_.frames.front();
-    record_.frames.erase(record_.frames.begin());
-    return frame;
+    return record_.update([&]() -> std::optional<CapturedFrame> {
+      ++record_.passes;
+      if (record_.frames.empty()) return std::nullopt;
+      CapturedFrame frame = record_.frames.front();
+      record_.frames.erase(record_.frames.begin());
+      return frame;
+    });
   }
   void copyFrame(uint32_t right, uint32_t bottom) override {
-    std::lock_guard guard(record_.lock);
-    record_.copies.emplace_back(right, bottom);
-    record_.changed.notify_all();
+    record_.update([&] { record_.copies.emplace_back(right, bottom); });
   }
   void clear() override {
-    std::lock_guard guard(record_.lock);
-    ++record_.clears;
-    record_.changed.notify_all();
+    record_.update([&] { ++record_.clears; });
   }
   DeviceResult present() override {
-    std::lock_guard guard(record_.lock);
-    ++record_.presents;
-    record_.changed.notify_all();
+    record_.update([&] { ++record_.presents; });
     return std::nullopt;
   }
 

@@ -1,16 +1,12 @@
 #include "platform/chromium/LoopbackBodyServer.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <ifaddrs.h>
-#include <netinet/in.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
 #include <regex>
-#include <set>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -30,34 +26,23 @@ using test::pathOfUrl;
 constexpr const char* kOrigin = "https://tavrelle.localhost";
 constexpr uint64_t kMiB = 1024 * 1024;
 
-// Bytes computed from their offset: hundreds of megabytes need no memory, misplaced pieces
-// show. A body may claim more bytes than it delivers.
+// Bytes computed from their offset: large bodies need no memory, misplaced pieces show.
+// A body may claim more bytes than it delivers.
 class PatternBody final : public webview::ResponseBody {
  public:
   explicit PatternBody(uint64_t size, uint64_t delivered = UINT64_MAX)
       : size_(size), end_(std::min(size, delivered)) {}
   [[nodiscard]] uint64_t size() const override { return size_; }
   size_t read(uint64_t offset, std::span<std::byte> out) const override {
-    if (offset >= end_) return 0;
-    size_t count = static_cast<size_t>(std::min<uint64_t>(out.size(), end_ - offset));
-    size_t i = 0;
-    for (; i < count && (offset + i) % 8 != 0; ++i) out[i] = byteAt(offset + i);
-    for (; i + 8 <= count; i += 8) {
-      uint64_t word = wordAt((offset + i) / 8);
-      std::memcpy(&out[i], &word, 8);
-    }
-    for (; i < count; ++i) out[i] = byteAt(offset + i);
+    size_t count = offset >= end_ ? 0 : std::min<uint64_t>(out.size(), end_ - offset);
+    for (size_t i = 0; i < count; ++i) out[i] = byteAt(offset + i);
     return count;
+  }
+  static std::byte byteAt(uint64_t offset) {
+    return std::byte(static_cast<uint8_t>((offset * 2654435761u) >> 24));
   }
 
  private:
-  static uint64_t wordAt(uint64_t index) { return (index + 1) * 0x9E3779B97F4A7C15ULL; }
-  static std::byte byteAt(uint64_t offset) {
-    uint64_t word = wordAt(offset / 8);
-    unsigned char bytes[8];
-    std::memcpy(bytes, &word, 8);
-    return std::byte{bytes[offset % 8]};
-  }
   uint64_t size_;
   uint64_t end_;
 };
@@ -87,30 +72,15 @@ std::shared_ptr<MemoryBody> textBody(std::string_view text) {
   return std::make_shared<MemoryBody>(std::as_bytes(std::span(text)));
 }
 
-// Reads a whole body and compares it with the pattern piece by piece.
-struct PatternCheck {
-  const PatternBody& expected;
-  uint64_t offset = 0;
-  bool intact = true;
-  std::vector<std::byte> scratch{};
-
-  void operator()(std::span<const std::byte> piece) {
-    scratch.resize(piece.size());
-    size_t produced = expected.read(offset, scratch);
-    if (produced != piece.size() || std::memcmp(scratch.data(), piece.data(), piece.size()) != 0) {
-      intact = false;
-    }
-    offset += piece.size();
-  }
-};
-
 class LoopbackBodyServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    LoopbackBodyServerOptions options;
-    options.clock = [this] { return clock_.now(); };
-    server_ = LoopbackBodyServer::start(kOrigin, std::move(options));
+    server_ = startServer();
     ASSERT_NE(server_, nullptr);
+  }
+  std::unique_ptr<LoopbackBodyServer> startServer(LoopbackBodyServerOptions options = {}) {
+    options.clock = [this] { return clock_.now(); };
+    return LoopbackBodyServer::start(kOrigin, std::move(options));
   }
   [[nodiscard]] uint16_t port() const { return server_->port(); }
   // Offers a body and returns the path of its URL.
@@ -120,17 +90,6 @@ class LoopbackBodyServerTest : public ::testing::Test {
   }
   test::LoopbackHttpResponse get(const std::string& path, const char* method = "GET") {
     return fetchLoopback(port(), method, path);
-  }
-  // Reads a whole body on its own connection; checks it against the pattern.
-  void expectIntact(const std::string& path, const PatternBody& pattern) {
-    LoopbackHttpClient client(port());
-    client.sendRequest("GET", path);
-    ASSERT_NE(
-        client.readHead().find("\r\nContent-Length: " + std::to_string(pattern.size()) + "\r\n"),
-        std::string::npos);
-    PatternCheck check{pattern};
-    EXPECT_EQ(client.readBody(std::ref(check)), pattern.size());
-    EXPECT_TRUE(check.intact);
   }
 
   FakeClock clock_;
@@ -144,7 +103,6 @@ TEST_F(LoopbackBodyServerTest, ServesTheBodyWithTheOfferedStatusLineAndHeaders) 
       "Cache-Control: no-store\nContent-Type: video/mp4\nAccept-Ranges: bytes\n"
       "Content-Range: bytes 0-9/100\nContent-Length: 10";
   std::string url = server_->offer(206, "Partial Content", block, textBody("0123456789"));
-  ASSERT_TRUE(url.starts_with("http://127.0.0.1:" + std::to_string(port()) + "/"));
   auto response = fetchLoopback(port(), "GET", pathOfUrl(url), "Range: bytes=50-\r\n");
   EXPECT_EQ(response.head, bodyResponseHead(206, "Partial Content", block, 10, kOrigin));
   EXPECT_EQ(response.body, "0123456789");
@@ -154,52 +112,37 @@ TEST_F(LoopbackBodyServerTest, ServesTheBodyWithTheOfferedStatusLineAndHeaders) 
 TEST_F(LoopbackBodyServerTest, HeadUsesTheOfferAndAnOfferWithoutBodyIsEmpty) {
   std::string path = offer(textBody("hello"), "Content-Type: text/plain");
   auto head = get(path, "HEAD");
-  EXPECT_EQ(head.status, 200);
   EXPECT_EQ(head.header("Content-Length"), "5");
   EXPECT_EQ(head.body, "");
   EXPECT_EQ(get(path).head, "");
 
-  std::string url =
-      server_->offer(500, "Internal Server Error", "Cache-Control: no-store", nullptr);
-  auto empty = get(pathOfUrl(url));
-  EXPECT_TRUE(empty.head.starts_with("HTTP/1.1 500 Internal Server Error\r\n"));
+  auto empty = get(offer(nullptr));
   EXPECT_EQ(empty.header("Content-Length"), "0");
   EXPECT_EQ(empty.body, "");
 }
 
-TEST_F(LoopbackBodyServerTest, TokensAreSingleUseAndMatchedExactly) {
-  std::string path = offer(textBody("secret"));
+TEST_F(LoopbackBodyServerTest, TokensAreRandomSingleUseAndMatchedExactly) {
+  std::regex shape("http://127\\.0\\.0\\.1:" + std::to_string(port()) + "/[0-9a-f]{32}");
+  std::string url = server_->offer(200, "OK", "", textBody("secret"));
+  std::string other = server_->offer(200, "OK", "", nullptr);
+  EXPECT_TRUE(std::regex_match(url, shape)) << url;
+  EXPECT_NE(url, other);
+  std::string path = pathOfUrl(url);
   std::string token = path.substr(1);
   std::string upper = token;
   std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
   for (const std::string& target :
-       {std::string("/"), std::string("/abc"), std::string("/0123456789abcdef0123456789abcdef"),
-        "/" + upper, path + "?x", path + "/", path + "0", "/" + token.substr(1), "//" + token,
+       {std::string("/"), std::string("/0123456789abcdef0123456789abcdef"), "/" + upper,
+        path + "?x", path + "/", path + "0", "/" + token.substr(1), "//" + token,
         path.substr(0, path.size() - 1) + "g", "http://127.0.0.1:" + std::to_string(port()) + path,
         "/." + path, std::string("*")}) {
     SCOPED_TRACE(target);
     // No answer at all: the connection is closed.
-    auto response = get(target);
-    EXPECT_EQ(response.head, "");
-    EXPECT_EQ(response.body, "");
+    EXPECT_EQ(get(target).head, "");
   }
-  EXPECT_EQ(server_->pendingOffers(), 1u);
+  EXPECT_EQ(server_->pendingOffers(), 2u);
   EXPECT_EQ(get(path).body, "secret");
-  auto second = get(path);
-  EXPECT_EQ(second.head, "");
-  EXPECT_EQ(second.body, "");
-}
-
-TEST_F(LoopbackBodyServerTest, UrlsCarryDistinct128BitTokens) {
-  std::regex shape("http://127\\.0\\.0\\.1:" + std::to_string(port()) + "/[0-9a-f]{32}");
-  std::set<std::string> seen;
-  for (int i = 0; i < 200; ++i) {
-    std::string url = server_->offer(200, "OK", "", nullptr);
-    EXPECT_TRUE(std::regex_match(url, shape)) << url;
-    seen.insert(url);
-  }
-  EXPECT_EQ(seen.size(), 200u);
-  EXPECT_EQ(server_->pendingOffers(), 200u);
+  EXPECT_EQ(get(path).head, "");
 }
 
 TEST_F(LoopbackBodyServerTest, PreflightAnswersWithoutUsingTheOffer) {
@@ -209,47 +152,23 @@ TEST_F(LoopbackBodyServerTest, PreflightAnswersWithoutUsingTheOffer) {
                                  "Access-Control-Request-Method: GET\r\n"
                                  "Access-Control-Request-Headers: range, x-custom\r\n"
                                  "Access-Control-Request-Private-Network: true\r\n");
-  EXPECT_TRUE(preflight.head.starts_with("HTTP/1.1 204 No Content\r\n"));
+  EXPECT_EQ(preflight.status, 204);
   EXPECT_EQ(preflight.header("Access-Control-Allow-Origin"), kOrigin);
   EXPECT_EQ(preflight.header("Access-Control-Allow-Methods"), "GET, HEAD, OPTIONS");
-  auto forPut = fetchLoopback(port(), "OPTIONS", path, "Access-Control-Request-Method: PUT\r\n");
-  EXPECT_EQ(forPut.header("Access-Control-Allow-Methods"), "GET, HEAD, OPTIONS, PUT");
   EXPECT_EQ(preflight.header("Access-Control-Allow-Headers"), "range, x-custom");
   EXPECT_EQ(preflight.header("Access-Control-Allow-Private-Network"), "true");
-  EXPECT_EQ(preflight.body, "");
-  auto bare =
-      fetchLoopback(port(), "OPTIONS", "/whatever", "Access-Control-Request-Method: GET\r\n");
-  EXPECT_EQ(bare.status, 204);
-  EXPECT_EQ(bare.countOf("Access-Control-Allow-Headers"), 0);
+  auto forPut = fetchLoopback(port(), "OPTIONS", path, "Access-Control-Request-Method: PUT\r\n");
+  EXPECT_EQ(forPut.header("Access-Control-Allow-Methods"), "GET, HEAD, OPTIONS, PUT");
+  EXPECT_EQ(forPut.countOf("Access-Control-Allow-Headers"), 0);
   EXPECT_EQ(server_->pendingOffers(), 1u);
   EXPECT_EQ(get(path).body, "data");
 }
 
-TEST_F(LoopbackBodyServerTest, EveryMethodIsAnsweredLikeGet) {
-  for (const char* method : {"POST", "PUT", "DELETE", "OPTIONS", "PATCH", "BREW"}) {
-    SCOPED_TRACE(method);
-    auto response = get(offer(textBody("data"), "Content-Type: text/plain"), method);
-    EXPECT_EQ(response.status, 200);
-    EXPECT_EQ(response.header("Content-Type"), "text/plain");
-    EXPECT_EQ(response.body, "data");
-  }
-  // A request with a body is answered too; its body is not taken for a next request.
-  LoopbackHttpClient posting(port());
-  posting.sendRequest("POST", offer(textBody("posted")), "Content-Length: 5\r\n", true);
-  posting.send("hello");
-  std::string head = posting.readHead();
-  EXPECT_TRUE(head.starts_with("HTTP/1.1 200 OK\r\n"));
-  EXPECT_NE(head.find("\r\nConnection: close\r\n"), std::string::npos);
-  EXPECT_EQ(posting.readBodyText(), "posted");
-  EXPECT_EQ(server_->pendingOffers(), 0u);
-}
-
 TEST_F(LoopbackBodyServerTest, AnAnsweredConnectionIsKeptForTheNextRequest) {
   LoopbackHttpClient kept(port());
-  for (const char* text : {"first", "second body", "third"}) {
+  for (const char* text : {"first", "second body"}) {
     kept.sendRequest("GET", offer(textBody(text)), {}, true);
-    std::string head = kept.readHead();
-    EXPECT_NE(head.find("\r\nConnection: keep-alive\r\n"), std::string::npos);
+    EXPECT_NE(kept.readHead().find("\r\nConnection: keep-alive\r\n"), std::string::npos);
     EXPECT_EQ(kept.readBodyText(std::string_view(text).size()), text);
   }
   EXPECT_EQ(server_->openConnections(), 1u);
@@ -287,15 +206,14 @@ TEST_F(LoopbackBodyServerTest, MalformedOversizedAndPiecemealRequests) {
 
 TEST_F(LoopbackBodyServerTest, TheNumberOfWaitingOffersIsCapped) {
   LoopbackBodyServerOptions options;
-  options.maxPendingOffers = 3;
-  auto capped = LoopbackBodyServer::start(kOrigin, options);
+  options.maxPendingOffers = 2;
+  auto capped = startServer(options);
   ASSERT_NE(capped, nullptr);
-  std::vector<std::string> urls;
-  for (int i = 0; i < 3; ++i) urls.push_back(capped->offer(200, "OK", "", textBody("x")));
-  for (const std::string& url : urls) EXPECT_FALSE(url.empty());
+  std::string first = capped->offer(200, "OK", "", textBody("x"));
+  EXPECT_FALSE(capped->offer(200, "OK", "", textBody("x")).empty());
   EXPECT_EQ(capped->offer(200, "OK", "", textBody("x")), "");
   // Taking one makes room for one.
-  EXPECT_EQ(fetchLoopback(capped->port(), "GET", pathOfUrl(urls[0])).body, "x");
+  EXPECT_EQ(fetchLoopback(capped->port(), "GET", pathOfUrl(first)).body, "x");
   EXPECT_FALSE(capped->offer(200, "OK", "", textBody("y")).empty());
   EXPECT_EQ(capped->offer(200, "OK", "", textBody("z")), "");
 }
@@ -327,40 +245,6 @@ TEST_F(LoopbackBodyServerTest, SilentClientsBlockNobodyAndAreDroppedAfterThreeSe
   EXPECT_TRUE(silent.waitForClose());
   EXPECT_TRUE(halfway.waitForClose());
   EXPECT_TRUE(eventually([&] { return server_->openConnections() == 0; }));
-}
-
-TEST_F(LoopbackBodyServerTest, WhenEveryConnectionIsTakenTheOldestWaitingForItsHeadMakesRoom) {
-  LoopbackBodyServerOptions options;
-  options.maxConnections = 4;
-  options.clock = [this] { return clock_.now(); };
-  auto small = LoopbackBodyServer::start(kOrigin, options);
-  ASSERT_NE(small, nullptr);
-  // One client being answered (it does not read), three holding their heads back.
-  LoopbackHttpClient reading(small->port());
-  reading.sendRequest(
-      "GET", pathOfUrl(small->offer(200, "OK", "", std::make_shared<PatternBody>(256 * kMiB))));
-  ASSERT_TRUE(eventually([&] { return small->pendingOffers() == 0; }));
-  std::vector<std::unique_ptr<LoopbackHttpClient>> holders;
-  auto addHolder = [&] {
-    clock_.advance(10ms);  // distinct waiting times
-    holders.push_back(std::make_unique<LoopbackHttpClient>(small->port()));
-    return eventually([&] { return small->openConnections() == 4u; });
-  };
-  for (int i = 0; i < 3; ++i) {
-    clock_.advance(10ms);
-    holders.push_back(std::make_unique<LoopbackHttpClient>(small->port()));
-  }
-  ASSERT_TRUE(eventually([&] { return small->openConnections() == 4u; }));
-  // Each newcomer pushes out the oldest holder, never the response in progress.
-  for (size_t i = 0; i < 3; ++i) {
-    auto response = fetchLoopback(small->port(), "GET",
-                                  pathOfUrl(small->offer(200, "OK", "", textBody("fetched"))));
-    EXPECT_EQ(response.body, "fetched");
-    EXPECT_TRUE(holders[i]->waitForClose()) << i;
-    ASSERT_TRUE(eventually([&] { return small->openConnections() == 3u; }));
-    ASSERT_TRUE(addHolder()) << i;
-  }
-  EXPECT_FALSE(reading.readHead().empty());
 }
 
 TEST_F(LoopbackBodyServerTest, AClientThatStopsReadingIsDroppedAfterTheStallTimeout) {
@@ -404,47 +288,38 @@ TEST_F(LoopbackBodyServerTest, ABodyEndingEarlyCutsTheConnection) {
   EXPECT_EQ(response.body.size(), kMiB);
 }
 
-TEST_F(LoopbackBodyServerTest, LargeBodiesStreamIntact) {
-  PatternBody big(200 * 1000 * 1000 + 5);
-  expectIntact(offer(std::make_shared<PatternBody>(big.size())), big);
-  std::vector<std::byte> bytes(48 * kMiB + 11);
-  PatternBody pattern(bytes.size());
-  pattern.read(0, bytes);
-  expectIntact(offer(std::make_shared<MemoryBody>(std::move(bytes))), pattern);
-}
-
-TEST_F(LoopbackBodyServerTest, ClientsAreServedSideBySide) {
-  constexpr int kClients = 6;
-  std::vector<std::shared_ptr<PatternBody>> bodies;
+// Bodies larger than a client's fair share, read and contiguous, streamed side by side.
+TEST_F(LoopbackBodyServerTest, ClientsAreServedSideBySideAndBodiesArriveIntact) {
+  std::vector<uint64_t> sizes = {40 * kMiB + 5, 8 * kMiB + 3, 9 * kMiB, 20 * kMiB + 11};
   std::vector<std::unique_ptr<LoopbackHttpClient>> clients;
-  for (int i = 0; i < kClients; ++i) {
-    bodies.push_back(std::make_shared<PatternBody>((8 + static_cast<uint64_t>(i)) * kMiB + 3));
+  for (size_t i = 0; i < sizes.size(); ++i) {
+    std::shared_ptr<webview::ResponseBody> body = std::make_shared<PatternBody>(sizes[i]);
+    if (i == sizes.size() - 1) {
+      std::vector<std::byte> bytes(sizes[i]);
+      body->read(0, bytes);
+      body = std::make_shared<MemoryBody>(std::move(bytes));
+    }
     clients.push_back(std::make_unique<LoopbackHttpClient>(port()));
-    clients.back()->sendRequest("GET", offer(bodies.back()));
+    clients.back()->sendRequest("GET", offer(body));
   }
   // Read them last to first: each must progress although the others are not read.
-  for (int i = kClients - 1; i >= 0; --i) {
-    ASSERT_FALSE(clients[i]->readHead().empty());
-    PatternCheck check{*bodies[i]};
-    EXPECT_EQ(clients[i]->readBody(std::ref(check)), bodies[i]->size());
-    EXPECT_TRUE(check.intact);
+  for (size_t i = sizes.size(); i-- > 0;) {
+    SCOPED_TRACE(i);
+    EXPECT_NE(clients[i]->readHead().find("\r\nContent-Length: " + std::to_string(sizes[i])),
+              std::string::npos);
+    uint64_t offset = 0;
+    bool intact = true;
+    auto check = [&](std::span<const std::byte> piece) {
+      for (std::byte b : piece) intact = intact && b == PatternBody::byteAt(offset++);
+    };
+    EXPECT_EQ(clients[i]->readBody(check), sizes[i]);
+    EXPECT_TRUE(intact);
   }
 }
 
 TEST_F(LoopbackBodyServerTest, ListensOnlyOn127001) {
-  std::vector<std::string> elsewhere = {"127.0.0.2", "::1"};
-  ifaddrs* interfaces = nullptr;
-  if (getifaddrs(&interfaces) == 0) {
-    for (ifaddrs* entry = interfaces; entry != nullptr; entry = entry->ifa_next) {
-      if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
-      char text[INET_ADDRSTRLEN] = {};
-      inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(entry->ifa_addr)->sin_addr, text,
-                sizeof text);
-      if (std::string(text) != "127.0.0.1") elsewhere.emplace_back(text);
-    }
-    freeifaddrs(interfaces);
-  }
-  for (const std::string& address : elsewhere) {
+  // Bound to every address, the server would answer these too.
+  for (const char* address : {"127.0.0.2", "::1"}) {
     SCOPED_TRACE(address);
     EXPECT_THROW(LoopbackHttpClient(port(), address), std::system_error);
   }
@@ -465,11 +340,9 @@ TEST_F(LoopbackBodyServerTest, StopClosesConnectionsAndReleasesOffers) {
   server_->stop();
   EXPECT_TRUE(watchedPending.expired());
   EXPECT_TRUE(watchedStreaming.expired());
-  EXPECT_EQ(server_->pendingOffers(), 0u);
   EXPECT_EQ(server_->offer(200, "OK", "", nullptr), "");
   EXPECT_LT(reader.readBody([](std::span<const std::byte>) {}), 256 * kMiB);
   EXPECT_THROW(LoopbackHttpClient(oldPort, "127.0.0.1"), std::system_error);
-  server_.reset();
 }
 
 }  // namespace

@@ -86,11 +86,5 @@ TEST(LoopbackHttpMessages, PreflightEchoesOnlyPlainHeaderLists) {
   }
 }
 
-TEST(LoopbackHttpMessages, EmptyHeadCarriesExtraLines) {
-  EXPECT_EQ(emptyResponseHead(405, "Method Not Allowed", kOrigin, "Allow: GET\r\n"),
-            std::string("HTTP/1.1 405 Method Not Allowed\r\nAllow: GET\r\nContent-Length: 0\r\n") +
-                kGrants + "\r\n");
-}
-
 }  // namespace
 }  // namespace tavrelle::chromium

@@ -44,6 +44,15 @@ int StatusOf(const std::string& head) {
   return head.size() > 12 ? std::stoi(head.substr(9, 3)) : 0;
 }
 
+// Waits until the receiver has handed over part of the body.
+void WaitForFirstBytes(CollectingSink& sink) {
+  const auto started = std::chrono::steady_clock::now();
+  while (sink.received().empty() &&
+         std::chrono::steady_clock::now() - started < std::chrono::seconds(20)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
 class LoopbackUploadReceiverTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(receiver); }
@@ -99,11 +108,7 @@ TEST_F(LoopbackUploadReceiverTest, AnUploadInProgressHoldsUpNoOther) {
   paused.sendRequest("POST", test::pathOfUrl(receiver->offer(firstSink)),
                      "Content-Length: " + std::to_string(first.size()) + "\r\n");
   paused.send(std::string_view(first).substr(0, 1000));
-  const auto started = std::chrono::steady_clock::now();
-  while (firstSink->received().empty() &&
-         std::chrono::steady_clock::now() - started < std::chrono::seconds(20)) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  WaitForFirstBytes(*firstSink);
   ASSERT_EQ(firstSink->received().size(), 1000u);
 
   EXPECT_EQ(StatusOf(post(receiver->offer(secondSink), second, second.size())), 204);
@@ -119,11 +124,7 @@ TEST_F(LoopbackUploadReceiverTest, AStalledUploadDoesNotHoldUpStopping) {
   LoopbackHttpClient client(receiver->port());
   client.sendRequest("POST", test::pathOfUrl(receiver->offer(sink)), "Content-Length: 100\r\n");
   client.send("only a part");
-  const auto started = std::chrono::steady_clock::now();
-  while (sink->received().empty() &&
-         std::chrono::steady_clock::now() - started < std::chrono::seconds(20)) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  WaitForFirstBytes(*sink);
   receiver.reset();  // returns without waiting for the rest
   EXPECT_EQ(sink->received(), "only a part");
   EXPECT_TRUE(client.waitForClose());

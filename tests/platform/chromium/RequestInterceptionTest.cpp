@@ -1,5 +1,4 @@
-// Pieces of answering an intercepted request: header blocks, patterns, base64 bodies,
-// resource contexts.
+// Pieces of answering an intercepted request: header blocks, patterns, base64 bodies.
 
 #include <gtest/gtest.h>
 
@@ -14,32 +13,20 @@ namespace {
 
 using Headers = std::vector<std::pair<std::string, std::string>>;
 
-TEST(ResponseHeadersTest, BlockSplitsIntoNamesAndValues) {
-  EXPECT_EQ(parseHeaderBlock("Cache-Control: no-store\nContent-Type: text/html; charset=utf-8"),
-            (Headers{{"Cache-Control", "no-store"}, {"Content-Type", "text/html; charset=utf-8"}}));
-}
-
-TEST(ResponseHeadersTest, OddLinesAreToleratedOrSkipped) {
-  EXPECT_EQ(parseHeaderBlock("A:1\r\nno colon\n: nameless\nB:  spaced  \n\nC:"),
-            (Headers{{"A", "1"}, {"B", "spaced"}, {"C", ""}}));
+TEST(ResponseHeadersTest, BlockSplitsIntoNamesAndValuesAndOddLinesAreSkipped) {
+  EXPECT_EQ(parseHeaderBlock("Content-Type: text/html; charset=utf-8\r\nno colon\n: nameless\n"
+                             "B:  spaced  \n\nC:\nX-Time: 12:30:00"),
+            (Headers{{"Content-Type", "text/html; charset=utf-8"},
+                     {"B", "spaced"},
+                     {"C", ""},
+                     {"X-Time", "12:30:00"}}));
   EXPECT_TRUE(parseHeaderBlock("").empty());
-  EXPECT_EQ(parseHeaderBlock("X-Time: 12:30:00"), (Headers{{"X-Time", "12:30:00"}}));
 }
 
 TEST(InterceptionPatternTest, PrefixWildcardsAreEscaped) {
   EXPECT_EQ(interceptionPatternFor("https://tavrelle.localhost/"), "https://tavrelle.localhost/*");
   EXPECT_EQ(interceptionPatternFor("https://a.localhost/?q*\\"),
             "https://a.localhost/\\?q\\*\\\\*");
-}
-
-TEST(ResourceContextTest, BrowserTypesMapToContexts) {
-  using webview::WebResourceContext;
-  EXPECT_EQ(resourceContextOf("Document"), WebResourceContext::Document);
-  EXPECT_EQ(resourceContextOf("XHR"), WebResourceContext::XmlHttpRequest);
-  EXPECT_EQ(resourceContextOf("Fetch"), WebResourceContext::Fetch);
-  EXPECT_EQ(resourceContextOf("Media"), WebResourceContext::Media);
-  EXPECT_EQ(resourceContextOf("WebSocket"), WebResourceContext::Other);
-  EXPECT_EQ(resourceContextOf(""), WebResourceContext::Other);
 }
 
 std::string base64Of(std::string_view text) {
@@ -52,7 +39,6 @@ TEST(Base64Test, KnownVectorsWithPadding) {
   EXPECT_EQ(base64Of(""), "");
   EXPECT_EQ(base64Of("f"), "Zg==");
   EXPECT_EQ(base64Of("fo"), "Zm8=");
-  EXPECT_EQ(base64Of("foo"), "Zm9v");
   EXPECT_EQ(base64Of("foobar"), "Zm9vYmFy");
   EXPECT_EQ(base64Of(std::string("\xff\xfe\x00", 3)), "//4A");
   EXPECT_EQ(base64Length(0), 0u);
@@ -76,17 +62,13 @@ class TrickleBody final : public webview::ResponseBody {
   uint64_t failAt_;
 };
 
-TEST(Base64Test, BodyReadInPiecesEncodesLikeOneBlock) {
+TEST(Base64Test, BodyReadInPiecesEncodesLikeOneBlockAndEndingEarlyFails) {
   std::string bytes;
   for (int i = 0; i < 5000; ++i) bytes.push_back(static_cast<char>(i * 13));
   std::string out = "prefix";
   ASSERT_TRUE(appendBase64(TrickleBody(bytes, UINT64_MAX), out));
   EXPECT_EQ(out, "prefix" + base64Of(bytes));
-}
-
-TEST(Base64Test, BodyEndingEarlyIsAFailure) {
-  std::string out;
-  EXPECT_FALSE(appendBase64(TrickleBody(std::string(100, 'x'), 50), out));
+  EXPECT_FALSE(appendBase64(TrickleBody(bytes, 50), out));
 }
 
 }  // namespace

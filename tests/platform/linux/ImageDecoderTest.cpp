@@ -4,11 +4,10 @@
 #include <stb_image_write.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <string_view>
 #include <vector>
+
+#include "support/TempDir.h"
 
 namespace tavrelle {
 namespace {
@@ -116,10 +115,8 @@ TEST(ImageDecoder, BmpJpegAndGifDecodeOpaque) {
     return red;
   }()));
   ASSERT_TRUE(jpeg);
-  EXPECT_EQ(jpeg->width, 8);
-  EXPECT_EQ(jpeg->argb[0] >> 24, 0xFFu);
-  EXPECT_GT((jpeg->argb[0] >> 16) & 0xFF, 0xE0u);  // lossy, but red
-  EXPECT_LT((jpeg->argb[0] >> 8) & 0xFF, 0x20u);
+  EXPECT_EQ(jpeg->argb[0] & 0xFFF00000u, 0xFFF00000u);  // opaque, lossy but red
+  EXPECT_LT(jpeg->argb[0] & 0xFFFFu, 0x2020u);
 
   std::optional<Image> gif = DecodeImage(kRedGif);
   ASSERT_TRUE(gif);
@@ -175,18 +172,14 @@ TEST(ImageDecoder, AbsurdSizesAreRefused) {
 }
 
 TEST(ImageDecoder, FromFile) {
-  std::filesystem::path path = std::filesystem::temp_directory_path() /
-                               ("tavrelle-icon-" + std::to_string(std::random_device{}()) + ".gif");
-  {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(kRedGif.data()), std::streamsize(kRedGif.size()));
-  }
-  std::optional<Image> image = DecodeImageFile(path.string());
-  std::filesystem::remove(path);
+  test::TempDir dir;
+  const std::string path = dir.writeFile(
+      "icon.gif", std::string_view(reinterpret_cast<const char*>(kRedGif.data()), kRedGif.size()));
+  std::optional<Image> image = DecodeImageFile(path);
   ASSERT_TRUE(image);
   EXPECT_EQ(image->argb[0], 0xFFFF0000u);
-  EXPECT_FALSE(DecodeImageFile(path.string()));                                    // gone now
-  EXPECT_FALSE(DecodeImageFile(std::filesystem::temp_directory_path().string()));  // a folder
+  EXPECT_FALSE(DecodeImageFile(dir.pathOf("missing.gif")));
+  EXPECT_FALSE(DecodeImageFile(dir.path()));  // a folder
 }
 
 }  // namespace

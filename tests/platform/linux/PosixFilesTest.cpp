@@ -9,8 +9,12 @@
 namespace tavrelle {
 namespace {
 
-TEST(Files, FoldersExistButAreNotRegularFiles) {
+class Files : public ::testing::Test {
+ protected:
   test::TempDir dir;
+};
+
+TEST_F(Files, FoldersExistButAreNotRegularFiles) {
   const std::string folder = dir.makeFolder("sub");
   const std::string file = dir.writeFile("sub/a.txt", "abc");
   dir.makeSymlink(file, "link.txt");
@@ -25,8 +29,7 @@ TEST(Files, FoldersExistButAreNotRegularFiles) {
   EXPECT_EQ(FileReader::open(folder), nullptr);
 }
 
-TEST(Files, CreatedFoldersAreTheOwnersOnly) {
-  test::TempDir dir;
+TEST_F(Files, CreatedFoldersAreTheOwnersOnly) {
   namespace fs = std::filesystem;
   const std::string existing = dir.makeFolder("shared");
   fs::permissions(existing, fs::perms(0755));
@@ -42,8 +45,7 @@ TEST(Files, CreatedFoldersAreTheOwnersOnly) {
   EXPECT_NE(CreatePrivateFolders(file + "/below"), std::nullopt);
 }
 
-TEST(Files, SizesAtTheTwoGiBBoundary) {
-  test::TempDir dir;
+TEST_F(Files, SizesAtTheTwoGiBBoundary) {
   const std::string below = dir.writeSparseFile("below", 0x7FFFFFFF);
   const std::string at = dir.writeSparseFile("at", 0x80000000);
   EXPECT_EQ(GetFileSize32(below), 0x7FFFFFFF);
@@ -52,20 +54,14 @@ TEST(Files, SizesAtTheTwoGiBBoundary) {
   EXPECT_EQ(GetFileSize32(dir.pathOf("missing")), 0);
 }
 
-TEST(Files, EmptyFilesMapAndReadAsEmpty) {
-  test::TempDir dir;
-  const std::string empty = dir.writeFile("empty", "");
-  const auto mapped = MappedFile::open(empty);
-  ASSERT_NE(mapped, nullptr);
-  EXPECT_TRUE(mapped->bytes().empty());
-  EXPECT_EQ(ReadWholeFile(empty), "");
-}
-
-TEST(Files, ReadingByPositionStopsAtTheEnd) {
-  test::TempDir dir;
+TEST_F(Files, ReadingStopsAtTheEndAndEmptyFilesMapAndReadAsEmpty) {
   const std::string content(70000, 'x');
   const std::string path = dir.writeFile("data", content + "tail");
   EXPECT_EQ(ReadWholeFile(path), content + "tail");
+  const auto empty = MappedFile::open(dir.writeFile("empty", ""));
+  ASSERT_NE(empty, nullptr);
+  EXPECT_TRUE(empty->bytes().empty());
+  EXPECT_EQ(ReadWholeFile(dir.pathOf("empty")), "");
   const auto reader = FileReader::open(path);
   ASSERT_NE(reader, nullptr);
   EXPECT_EQ(reader->size(), 70004U);
@@ -76,8 +72,7 @@ TEST(Files, ReadingByPositionStopsAtTheEnd) {
   EXPECT_EQ(reader->readAt(uint64_t{1} << 62, std::as_writable_bytes(std::span(out))), 0U);
 }
 
-TEST(Files, MappingsOutliveTheirFileName) {
-  test::TempDir dir;
+TEST_F(Files, MappingsOutliveTheirFileName) {
   const std::string path = dir.writeFile("gone", "mapped bytes");
   const auto mapped = MappedFile::open(path);
   ASSERT_NE(mapped, nullptr);

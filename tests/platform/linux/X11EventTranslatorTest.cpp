@@ -106,36 +106,6 @@ TEST(X11EventClassification, ClientMessagesDestroyFocusPropertiesAndGeometry) {
   EXPECT_EQ(takeFocus.time, 123456u);
 }
 
-ClientGeometry Geometry(int32_t x, int32_t y, int32_t w, int32_t h,
-                        SizeType type = SizeType::Restored) {
-  return ClientGeometry{x, y, w, h, type};
-}
-
-TEST(X11GeometryChanges, SizeOrStateSendSizeAndMovesSendMove) {
-  using WK = WindowEvent::Kind;
-  EXPECT_TRUE(GeometryChangeEvents(Geometry(1, 2, 3, 4), Geometry(1, 2, 3, 4)).empty());
-  auto resized = GeometryChangeEvents(Geometry(0, 0, 640, 480), Geometry(0, 0, 800, 600));
-  ASSERT_EQ(resized.size(), 1u);
-  EXPECT_EQ(resized[0].kind, WK::Size);
-  EXPECT_EQ(resized[0].sizeType, SizeType::Restored);
-  EXPECT_EQ(resized[0].clientWidth, 800);
-  EXPECT_EQ(resized[0].clientHeight, 600);
-  auto minimized =
-      GeometryChangeEvents(Geometry(0, 0, 640, 480), Geometry(0, 0, 640, 480, SizeType::Minimized));
-  ASSERT_EQ(minimized.size(), 1u);
-  EXPECT_EQ(minimized[0].kind, WK::Size);
-  EXPECT_EQ(minimized[0].sizeType, SizeType::Minimized);
-  auto moved = GeometryChangeEvents(Geometry(0, 0, 640, 480), Geometry(10, -5, 640, 480));
-  ASSERT_EQ(moved.size(), 1u);
-  EXPECT_EQ(moved[0].kind, WK::Move);
-  auto maximized = GeometryChangeEvents(Geometry(100, 100, 640, 480),
-                                        Geometry(0, 20, 1280, 1004, SizeType::Maximized));
-  ASSERT_EQ(maximized.size(), 2u);  // Size, then Move
-  EXPECT_EQ(maximized[0].kind, WK::Size);
-  EXPECT_EQ(maximized[0].sizeType, SizeType::Maximized);
-  EXPECT_EQ(maximized[1].kind, WK::Move);
-}
-
 struct RawEventData {
   std::array<unsigned char, 1> mask{};
   std::array<double, 4> values{};

@@ -21,22 +21,21 @@ XEvent Button(int type, unsigned int button, Time time, int x, int y, unsigned i
   return event;
 }
 
-TEST(X11MouseTranslatorTest, ASecondPressCloseByIsADoubleClickAndAThirdStartsOver) {
+// A second press of the same button soon and close by is a double click; a third
+// starts over; slow, far or other-button presses are single.
+TEST(X11MouseTranslatorTest, DoubleClicksNeedTheSameButtonSoonAndCloseBy) {
   X11MouseTranslator translator;
-  EXPECT_EQ(translator.translate(Button(ButtonPress, 1, 1000, 10, 10))->message, kLeftButtonDown);
-  EXPECT_EQ(translator.translate(Button(ButtonRelease, 1, 1050, 10, 10, Button1Mask))->message,
-            kLeftButtonUp);
-  EXPECT_EQ(translator.translate(Button(ButtonPress, 1, 1200, 13, 8))->message,
-            kLeftButtonDoubleClick);
-  EXPECT_EQ(translator.translate(Button(ButtonPress, 1, 1300, 13, 8))->message, kLeftButtonDown);
-}
-
-TEST(X11MouseTranslatorTest, SlowFarOrOtherButtonPressesAreSingle) {
-  X11MouseTranslator translator;
-  translator.translate(Button(ButtonPress, 1, 1000, 10, 10));
-  EXPECT_EQ(translator.translate(Button(ButtonPress, 1, 1501, 10, 10))->message, kLeftButtonDown);
-  EXPECT_EQ(translator.translate(Button(ButtonPress, 1, 1600, 15, 10))->message, kLeftButtonDown);
-  EXPECT_EQ(translator.translate(Button(ButtonPress, 3, 1650, 15, 10))->message, kRightButtonDown);
+  const std::vector<std::pair<XEvent, uint32_t>> sequence = {
+      {Button(ButtonPress, 1, 1000, 10, 10), kLeftButtonDown},
+      {Button(ButtonRelease, 1, 1050, 10, 10, Button1Mask), kLeftButtonUp},
+      {Button(ButtonPress, 1, 1200, 13, 8), kLeftButtonDoubleClick},
+      {Button(ButtonPress, 1, 1300, 13, 8), kLeftButtonDown},
+      {Button(ButtonPress, 1, 1801, 13, 8), kLeftButtonDown},
+      {Button(ButtonPress, 1, 1900, 18, 8), kLeftButtonDown},
+      {Button(ButtonPress, 3, 1950, 18, 8), kRightButtonDown}};
+  for (size_t i = 0; i < sequence.size(); ++i) {
+    EXPECT_EQ(translator.translate(sequence[i].first)->message, sequence[i].second) << i;
+  }
 }
 
 TEST(X11MouseTranslatorTest, APressCountsItsButtonAsDownAndAReleaseAsUp) {

@@ -1,6 +1,4 @@
-#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -9,14 +7,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "content/BundleArchive.h"
 #include "support/TempDir.h"
 #include "support/CommandRun.h"
+#include "tools/fusepack/PackedFiles.h"
 
 namespace tavrelle {
 namespace {
 
-using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
@@ -34,8 +31,7 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-// Name -> content of every file written into the source folder.
-using FileSet = std::map<std::string, std::string>;
+using test::FileSet;
 
 FileSet ManyFiles() {
   FileSet files;
@@ -67,31 +63,9 @@ class FusepackTest : public ::testing::Test {
     return RunFusepack(scratch_, {"bundle", dir_.pathOf("src"), "-o", output});
   }
 
-  std::vector<std::string> folderEntries(const std::string& relativeFolder) const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir_.pathOf(relativeFolder))) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
   test::TempDir dir_;
   test::TempDir scratch_;
 };
-
-// What BundleArchive reads back from a bundle file: name -> content.
-FileSet ReadBack(const std::string& bundleBytes) {
-  BundleArchive archive;
-  archive.openMemory(reinterpret_cast<const std::byte*>(bundleBytes.data()), bundleBytes.size());
-  FileSet files;
-  for (const std::string& name : archive.listPaths()) {
-    const BundleFileInfo info = archive.lookup(name);
-    files[name] =
-        std::string(reinterpret_cast<const char*>(archive.dataPointer(info.offset)), info.size);
-  }
-  return files;
-}
 
 TEST_F(FusepackTest, RoundTripsThousandsOfFiles) {
   const FileSet files = ManyFiles();
@@ -100,7 +74,7 @@ TEST_F(FusepackTest, RoundTripsThousandsOfFiles) {
   const test::CommandResult packed = bundle(output);
   ASSERT_EQ(packed.exitCode, 0) << packed.err;
   EXPECT_THAT(packed.err, IsEmpty());  // small inputs print no progress
-  EXPECT_EQ(ReadBack(test::ReadAll(output)), files);
+  EXPECT_EQ(test::BundleFiles(test::ReadAll(output)), files);
 
   const test::CommandResult listed = RunFusepack(scratch_, {"list", output});
   ASSERT_EQ(listed.exitCode, 0) << listed.err;
@@ -116,7 +90,7 @@ TEST_F(FusepackTest, SameFilesGiveIdenticalBundlesAndNoFilesAnEmptyOne) {
   ASSERT_EQ(
       RunFusepack(scratch_, {"bundle", dir_.pathOf("empty"), "-o", dir_.pathOf("e.zxab")}).exitCode,
       0);
-  EXPECT_THAT(ReadBack(test::ReadAll(dir_.pathOf("e.zxab"))), IsEmpty());
+  EXPECT_THAT(test::BundleFiles(test::ReadAll(dir_.pathOf("e.zxab"))), IsEmpty());
   writeSource({{"b", "2"}, {"a/x", "1"}, {"B", ""}, {"\xC3\xA9", "e"}, {"_", "u"}});
   ASSERT_EQ(bundle(dir_.pathOf("one.zxab")).exitCode, 0);
   ASSERT_EQ(bundle(dir_.pathOf("two.zxab")).exitCode, 0);
@@ -131,8 +105,9 @@ TEST_F(FusepackTest, OutputInsideTheFolderIsNotPacked) {
   const std::string output = dir_.pathOf("src/game.zxab");
   ASSERT_EQ(bundle(output).exitCode, 0);
   ASSERT_EQ(bundle(output).exitCode, 0);  // the first bundle now lies in the folder
-  EXPECT_EQ(ReadBack(test::ReadAll(output)), (FileSet{{"index.html", "hi"}}));
-  EXPECT_EQ(folderEntries("src"), (std::vector<std::string>{"game.zxab", "index.html"}));
+  EXPECT_EQ(test::BundleFiles(test::ReadAll(output)), (FileSet{{"index.html", "hi"}}));
+  EXPECT_EQ(test::FolderEntries(dir_.pathOf("src")),
+            (std::vector<std::string>{"game.zxab", "index.html"}));
 }
 
 TEST_F(FusepackTest, LinksToFilesAreFollowedAndLinksToFoldersAreNot) {
@@ -142,23 +117,13 @@ TEST_F(FusepackTest, LinksToFilesAreFollowedAndLinksToFoldersAreNot) {
   dir_.makeSymlink("..", "src/real/loop");
   dir_.makeSymlink("nowhere", "src/dangling");
   ASSERT_EQ(bundle(dir_.pathOf("out.zxab")).exitCode, 0);
-  EXPECT_EQ(ReadBack(test::ReadAll(dir_.pathOf("out.zxab"))),
+  EXPECT_EQ(test::BundleFiles(test::ReadAll(dir_.pathOf("out.zxab"))),
             (FileSet{{"alias.txt", "data"}, {"real/data.txt", "data"}}));
-}
-
-TEST_F(FusepackTest, LargeInputsReportProgressOnOneLine) {
-  dir_.makeFolder("src");
-  dir_.writeSparseFile("src/big.bin", (65ull << 20) + 1, "end");
-  const test::CommandResult packed = bundle(dir_.pathOf("big.zxab"));
-  ASSERT_EQ(packed.exitCode, 0) << packed.err;
-  EXPECT_THAT(packed.err, HasSubstr("\rpacking: 1/1 files, 65 MiB\n"));
-  EXPECT_THAT(packed.err, EndsWith("\n"));
-  EXPECT_EQ(Lines(packed.err).size(), 1u);
 }
 
 TEST_F(FusepackTest, HelpSucceedsAndCommandLineMistakesFailWithASentence) {
   for (const std::vector<std::string>& arguments :
-       {std::vector<std::string>{"--help"}, {"-h"}, {"bundle", "--help"}, {"list", "--help"}}) {
+       {std::vector<std::string>{"--help"}, {"bundle", "--help"}, {"single-file", "--help"}}) {
     const test::CommandResult help = RunFusepack(scratch_, arguments);
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_THAT(help.out, HasSubstr("Usage: fusepack"));
@@ -171,8 +136,8 @@ TEST_F(FusepackTest, HelpSucceedsAndCommandLineMistakesFailWithASentence) {
                                                     {"bundle", src},
                                                     {"bundle", src, "-o"},
                                                     {"bundle", "-x", src, "-o", "f"},
-                                                    {"list"},
-                                                    {"list", "a", "b"}}) {
+                                                    {"list", "a", "b"},
+                                                    {"single-file", src}}) {
     const test::CommandResult run = RunFusepack(scratch_, arguments);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_THAT(run.err, HasSubstr("."));
@@ -196,7 +161,7 @@ TEST_F(FusepackTest, MissingFolderOrUnwritableOutputFailsLeavingNothing) {
   const test::CommandResult late = bundle(dir_.pathOf("target"));
   EXPECT_EQ(late.exitCode, 1);
   EXPECT_THAT(late.err, HasSubstr("Cannot write"));
-  EXPECT_EQ(folderEntries(""), (std::vector<std::string>{"src", "target"}));
+  EXPECT_EQ(test::FolderEntries(dir_.path()), (std::vector<std::string>{"src", "target"}));
 }
 
 TEST_F(FusepackTest, RejectedBundlesPrintTheReadersText) {

@@ -7,6 +7,7 @@
 #include "platform/ExecutableResources.h"
 #include "support/TempDir.h"
 #include "support/CommandRun.h"
+#include "tools/fusepack/PackedFiles.h"
 
 namespace tavrelle {
 namespace {
@@ -15,9 +16,7 @@ using ::testing::HasSubstr;
 
 constexpr const char* kPackageJson = R"({"name": "packed"})";
 
-std::string Text(std::optional<std::span<const std::byte>> data) {
-  return data ? std::string(reinterpret_cast<const char*>(data->data()), data->size()) : "<none>";
-}
+using test::Text;
 
 // Runs inside a copy of this test program that carries resources (see below); in
 // the plain program there are none.

@@ -1,9 +1,5 @@
 #include "fusepack/ResourceAppender.h"
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include <gmock/gmock.h>
@@ -11,16 +7,14 @@
 
 #include "app/ResourceDirectory.h"
 #include "support/TempDir.h"
-#include "support/CommandRun.h"
+#include "tools/fusepack/PackedFiles.h"
 
 namespace tavrelle::fusepack {
 namespace {
 
 using ::testing::HasSubstr;
 
-std::string Text(std::optional<std::span<const std::byte>> data) {
-  return data ? std::string(reinterpret_cast<const char*>(data->data()), data->size()) : "<none>";
-}
+using test::Text;
 
 ResourceDirectory Parse(const std::string& file) {
   return ResourceDirectory::parse(std::as_bytes(std::span(file.data(), file.size())));
@@ -28,15 +22,6 @@ ResourceDirectory Parse(const std::string& file) {
 
 class ResourceAppenderTest : public ::testing::Test {
  protected:
-  std::vector<std::string> folderEntries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
   test::TempDir dir_;
   const std::string program_ = dir_.writeFile("program", std::string("\x7F"
                                                                      "ELF\0\1program",
@@ -59,7 +44,7 @@ TEST_F(ResourceAppenderTest, PackingAPackedProgramReplacesItsResources) {
 TEST_F(ResourceAppenderTest, FailuresLeaveTheDestinationAsItWas) {
   dir_.writeFile("packed", "previous");
   const std::string a = dir_.writeFile("a", "x");
-  const std::vector<std::string> before = folderEntries();
+  const std::vector<std::string> before = test::FolderEntries(dir_.path());
 
   EXPECT_THROW(AppendResources(program_, {{"T", "n", a}, {"T", "n", a}}, output_),
                std::runtime_error);
@@ -72,7 +57,7 @@ TEST_F(ResourceAppenderTest, FailuresLeaveTheDestinationAsItWas) {
   EXPECT_THROW(AppendResources(dir_.pathOf("no-program"), {}, output_), std::runtime_error);
 
   EXPECT_EQ(test::ReadAll(output_), "previous");
-  EXPECT_EQ(folderEntries(), before);  // no temporary file left behind
+  EXPECT_EQ(test::FolderEntries(dir_.path()), before);  // no temporary file left behind
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <filesystem>
 #include <map>
+#include <optional>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -7,35 +9,22 @@
 #include <gtest/gtest.h>
 
 #include "app/ResourceDirectory.h"
-#include "content/BundleArchive.h"
 #include "fusepack/HostLocator.h"
 #include "support/TempDir.h"
 #include "support/CommandRun.h"
+#include "tools/fusepack/PackedFiles.h"
 
 namespace tavrelle {
 namespace {
 
+using test::BundleFiles;
+using test::Text;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using Files = std::map<std::string, std::string>;
+using Files = test::FileSet;
 
 constexpr const char* kPackage = R"({"name":"one","bundle":{"type":"single-file"}})";
 constexpr const char* kFakeHost = "#!/bin/sh\necho host\nexit 0\n";
-
-std::string Text(std::span<const std::byte> bytes) {
-  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
-Files BundleFiles(std::span<const std::byte> bytes) {
-  BundleArchive archive;
-  archive.openMemory(bytes.data(), bytes.size());
-  Files files;
-  for (const std::string& name : archive.listPaths()) {
-    const BundleFileInfo info = archive.lookup(name);
-    files[name] = Text({archive.dataPointer(info.offset), info.size});
-  }
-  return files;
-}
 
 class SingleFileTest : public ::testing::Test {
  protected:
@@ -77,48 +66,37 @@ TEST_F(SingleFileTest, WritesAnExecutableHostCarryingTheGame) {
   const auto permissions = std::filesystem::status(dir_.pathOf("out/one")).permissions();
   EXPECT_NE(permissions & std::filesystem::perms::owner_exec, std::filesystem::perms::none);
   EXPECT_EQ(test::RunCommand(scratch_, dir_.pathOf("out/one"), {}).out, "host\n");
-}
 
-TEST_F(SingleFileTest, AGameWithoutExtensionsCarriesNoExtensionsResource) {
-  writeGame();
+  // A game without extensions carries no Extensions resource.
   std::filesystem::remove_all(dir_.pathOf("game/extensions"));
-  dir_.makeFolder("out");
-  ASSERT_EQ(pack({"--host", dir_.writeFile("tavrelle", kFakeHost)}).exitCode, 0);
-  const std::string output = test::ReadAll(dir_.pathOf("out/one"));
-  const ResourceDirectory resources = ResourceDirectory::parse(std::as_bytes(std::span(output)));
-  EXPECT_TRUE(resources.find("ZephyxData", "AssetBundle"));
-  EXPECT_FALSE(resources.find("ZephyxData", "Extensions"));
+  ASSERT_EQ(pack({"--host", host}).exitCode, 0);
+  const std::string plain = test::ReadAll(dir_.pathOf("out/one"));
+  EXPECT_FALSE(
+      ResourceDirectory::parse(std::as_bytes(std::span(plain))).find("ZephyxData", "Extensions"));
 }
 
 TEST_F(SingleFileTest, EachMissingPieceIsOneSentenceAndExitOne) {
   writeGame();
   dir_.makeFolder("out");
   const std::string host = dir_.writeFile("tavrelle", kFakeHost);
-  struct Case {
-    const char* name;
-    void (*breakIt)(const test::TempDir&);
-    const char* sentence;
-  };
-  const Case cases[] = {
-      {"no package.json",
-       [](const test::TempDir& d) { std::filesystem::remove(d.pathOf("game/package.json")); },
-       "There is no readable package.json in the game folder"},
-      {"not a configuration",
-       [](const test::TempDir& d) { d.writeFile("game/package.json", "{\"name\": 3}"); },
-       "is not a valid configuration"},
-      {"no bundle type",
-       [](const test::TempDir& d) { d.writeFile("game/package.json", R"({"name":"one"})"); },
-       R"(must set "bundle": {"type": "single-file"})"},
-      {"no www", [](const test::TempDir& d) { std::filesystem::remove_all(d.pathOf("game/www")); },
-       "There is no www folder in the game folder"},
-  };
-  for (const Case& c : cases) {
+  // Each case writes a file (or removes it, without content) to break the game.
+  const std::vector<std::tuple<const char*, std::optional<std::string>, const char*>> cases = {
+      {"game/package.json", std::nullopt, "There is no readable package.json in the game folder"},
+      {"game/package.json", "{\"name\": 3}", "is not a valid configuration"},
+      {"game/package.json", R"({"name":"one"})", R"(must set "bundle": {"type": "single-file"})"},
+      {"game/www", std::nullopt, "There is no www folder in the game folder"}};
+  for (const auto& [path, content, sentence] : cases) {
+    SCOPED_TRACE(sentence);
     writeGame();
-    c.breakIt(dir_);
+    if (content) {
+      dir_.writeFile(path, *content);
+    } else {
+      std::filesystem::remove_all(dir_.pathOf(path));
+    }
     const test::CommandResult run = pack({"--host", host});
-    EXPECT_EQ(run.exitCode, 1) << c.name;
-    EXPECT_THAT(run.err, HasSubstr(c.sentence)) << c.name;
-    EXPECT_FALSE(std::filesystem::exists(dir_.pathOf("out/one"))) << c.name;
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_THAT(run.err, HasSubstr(sentence));
+    EXPECT_FALSE(std::filesystem::exists(dir_.pathOf("out/one")));
   }
   writeGame();
   const test::CommandResult named = pack({"--host", dir_.pathOf("no-such-host")});
@@ -160,21 +138,6 @@ TEST_F(SingleFileTest, TheHostIsFoundBesideTheStartPathThenBesideTheRealProgram)
               ElementsAre("/a/bin/tavrelle", "/b/tavrelle"));
   EXPECT_THAT(fusepack::HostCandidates("fusepack", "/b/fusepack"), ElementsAre("/b/tavrelle"));
   EXPECT_THAT(fusepack::HostCandidates("/b/fusepack", "/b/fusepack"), ElementsAre("/b/tavrelle"));
-}
-
-TEST_F(SingleFileTest, HelpDescribesTheCommand) {
-  const test::CommandResult overview = test::RunCommand(scratch_, TAVRELLE_FUSEPACK, {"--help"});
-  EXPECT_EQ(overview.exitCode, 0);
-  EXPECT_THAT(overview.out, HasSubstr("single-file APPDIR -o OUTPUT [--host PATH]"));
-  const test::CommandResult detail =
-      test::RunCommand(scratch_, TAVRELLE_FUSEPACK, {"single-file", "--help"});
-  EXPECT_EQ(detail.exitCode, 0);
-  EXPECT_THAT(detail.out, HasSubstr("\"Extensions\""));
-  EXPECT_THAT(detail.out, HasSubstr("--host PATH"));
-  const test::CommandResult missing =
-      test::RunCommand(scratch_, TAVRELLE_FUSEPACK, {"single-file", dir_.path()});
-  EXPECT_EQ(missing.exitCode, 1);
-  EXPECT_THAT(missing.err, HasSubstr("name it with -o OUTPUT"));
 }
 
 }  // namespace
