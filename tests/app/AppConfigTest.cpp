@@ -40,21 +40,6 @@ Rgb Color(std::string_view array) {
       .backgroundColor;
 }
 
-// Defaults also proven elsewhere (main, title, size, caption, resizable, bundle type,
-// hosting mode, capture, the install message) are left to those tests.
-TEST(ParsePackageJson, OnlyANameGivesEveryDefault) {
-  const AppConfig config = Parse(R"({"name": "game"})");
-  EXPECT_EQ(config.name, "game");
-  EXPECT_EQ(config.icon, "");
-  EXPECT_EQ(config.backgroundColor, (Rgb{0, 0, 0}));
-  EXPECT_EQ(config.chromiumArgs, "");
-  EXPECT_EQ(config.extensionsPath, "");
-  EXPECT_EQ(config.contentMode, ContentMode::Bundle);
-  EXPECT_EQ(config.distributionMode, DistributionMode::Evergreen);
-  EXPECT_TRUE(config.enableDevtools);
-  EXPECT_TRUE(config.allowHostInputProcessing);
-}
-
 TEST(ParsePackageJson, EveryMemberIsRead) {
   const AppConfig config = Parse(R"({
     "name": "game", "main": "start.html", "chromium-args": "--mute-audio",
@@ -104,20 +89,16 @@ TEST(ParsePackageJson, WrongTypesTakeTheirDefaults) {
   EXPECT_EQ(bundle.assetsPath, "");
 }
 
+// The texts EveryMemberIsRead does not use; unknown texts are failures (below).
 TEST(ParsePackageJson, EveryModeTextMaps) {
-  const auto hosting = [](std::string_view mode) {
-    return Parse(R"({"name": "g", "settings": {"hosting-mode": ")" + std::string(mode) + "\"}}")
-        .hostingMode;
-  };
-  EXPECT_EQ(hosting("windowed"), HostingMode::Windowed);
-  EXPECT_EQ(hosting("window-to-visual"), HostingMode::WindowToVisual);
-  EXPECT_EQ(hosting("visual"), HostingMode::Visual);
-  EXPECT_EQ(Parse(R"({"name": "g", "bundle": {"type": "none"}})").bundleType, BundleType::None);
-  EXPECT_EQ(Parse(R"({"name": "g", "settings": {"content-mode": "bundle"}})").contentMode,
-            ContentMode::Bundle);
-  EXPECT_EQ(
-      Parse(R"({"name": "g", "settings": {"distribution-mode": "evergreen"}})").distributionMode,
-      DistributionMode::Evergreen);
+  const AppConfig config = Parse(R"({"name": "g", "bundle": {"type": "none"}, "settings": {
+      "hosting-mode": "visual", "content-mode": "bundle", "distribution-mode": "evergreen"}})");
+  EXPECT_EQ(config.hostingMode, HostingMode::Visual);
+  EXPECT_EQ(config.bundleType, BundleType::None);
+  EXPECT_EQ(config.contentMode, ContentMode::Bundle);
+  EXPECT_EQ(config.distributionMode, DistributionMode::Evergreen);
+  EXPECT_EQ(Parse(R"({"name": "g", "settings": {"hosting-mode": "windowed"}})").hostingMode,
+            HostingMode::Windowed);
 }
 
 TEST(ParsePackageJson, BackgroundColorComponentsWrapToBytes) {
@@ -136,23 +117,18 @@ TEST(ParsePackageJson, FailuresAndTheirKinds) {
       {R"({})", "invalid name"},
       {R"({"name": ""})", "invalid name"},
       {R"({"name": 7})", "invalid name"},
-      {"null", "invalid name"},
       {R"([{"name": "g"}])", "invalid name"},
-      {"42", "invalid name"},
       {R"("name")", "invalid name"},
       {R"({"name": "g",})", "parse_error 101"},
       {"{\"name\": \"g\"} // c", "parse_error 101"},
-      {"", "parse_error 101"},
       {"{\"name\": \0\"g\"}"s, "parse_error 101"},
       {"{\"name\": \"g\"}\0garbage"s, "ok"},  // a zero byte ends the text
       {R"({"name": "g", "x": 1e999})", "out_of_range 406"},
       {R"({"name": "g", "window": {"background-color": [1, 2]}})", "out_of_range 401"},
       {R"({"name": "g", "window": {"background-color": []}})", "out_of_range 401"},
       {R"({"name": "g", "window": {"background-color": [1, "2", 3]}})", "type_error 302"},
-      {R"({"name": "g", "window": {"background-color": [null, 2, 3]}})", "type_error 302"},
       {R"({"name": "g", "window": {"background-color": [1, 2, [3]]}})", "type_error 302"},
       {R"({"name": "g", "settings": {"hosting-mode": "Visual"}})", "invalid hosting mode"},
-      {R"({"name": "g", "settings": {"hosting-mode": "visual "}})", "invalid hosting mode"},
       {R"({"name": "g", "bundle": {"type": ""}})", "invalid bundle type"},
       {R"({"name": "g", "settings": {"distribution-mode": "fixed\u0000"}})",
        "invalid distribution mode"},
@@ -170,11 +146,6 @@ TEST(ParsePackageJson, FailuresAndTheirKinds) {
   };
   for (const auto& [text, expected] : cases) {
     EXPECT_EQ(Outcome(text), expected) << text;
-  }
-  try {
-    Parse(R"({"name": "g", "window": {"background-color": [1, 2]}})");
-  } catch (const json::out_of_range& error) {
-    EXPECT_NE(std::string(error.what()).find("array index 2 is out of range"), std::string::npos);
   }
 }
 
