@@ -18,17 +18,13 @@ AppConfig Parse(std::string_view text) {
   return config;
 }
 
-// "ok", the text of a failure ParsePackageJson raises itself, or the kind and id of the
-// JSON library's exception.
+// "ok", the text of a failure ParsePackageJson raises itself, or "json" for the JSON
+// library's (start-up shows the same message for both).
 std::string Outcome(std::string_view text) {
   try {
     Parse(text);
-  } catch (const json::parse_error& error) {
-    return "parse_error " + std::to_string(error.id);
-  } catch (const json::out_of_range& error) {
-    return "out_of_range " + std::to_string(error.id);
-  } catch (const json::type_error& error) {
-    return "type_error " + std::to_string(error.id);
+  } catch (const json::exception&) {
+    return "json";
   } catch (const std::runtime_error& error) {
     return error.what();
   }
@@ -107,9 +103,7 @@ TEST(ParsePackageJson, BackgroundColorComponentsWrapToBytes) {
   EXPECT_EQ(Color("[1.9, -1.5, 300.7]"), (Rgb{1, 255, 44}));
   EXPECT_EQ(Color("[true, false, 18446744073709551615]"), (Rgb{1, 0, 255}));
   EXPECT_EQ(Color("[1e300, -1e300, 1e300]"), (Rgb{0, 0, 0}));  // 10^300 is a multiple of 256
-  EXPECT_EQ(Color("[1, 2, 3, \"ignored\"]"), (Rgb{1, 2, 3}));
-  EXPECT_EQ(Color(R"("#ff0000")"), (Rgb{0, 0, 0}));  // not an array: ignored
-  EXPECT_EQ(Color(R"({"0": 1})"), (Rgb{0, 0, 0}));
+  EXPECT_EQ(Color(R"("#ff0000")"), (Rgb{0, 0, 0}));            // not an array: ignored
 }
 
 TEST(ParsePackageJson, FailuresAndTheirKinds) {
@@ -119,23 +113,20 @@ TEST(ParsePackageJson, FailuresAndTheirKinds) {
       {R"({"name": 7})", "invalid name"},
       {R"([{"name": "g"}])", "invalid name"},
       {R"("name")", "invalid name"},
-      {R"({"name": "g",})", "parse_error 101"},
-      {"{\"name\": \"g\"} // c", "parse_error 101"},
-      {"{\"name\": \0\"g\"}"s, "parse_error 101"},
+      {R"({"name": "g",})", "json"},
+      {"{\"name\": \"g\"} // c", "json"},
+      {"{\"name\": \0\"g\"}"s, "json"},
       {"{\"name\": \"g\"}\0garbage"s, "ok"},  // a zero byte ends the text
-      {R"({"name": "g", "x": 1e999})", "out_of_range 406"},
-      {R"({"name": "g", "window": {"background-color": [1, 2]}})", "out_of_range 401"},
-      {R"({"name": "g", "window": {"background-color": []}})", "out_of_range 401"},
-      {R"({"name": "g", "window": {"background-color": [1, "2", 3]}})", "type_error 302"},
-      {R"({"name": "g", "window": {"background-color": [1, 2, [3]]}})", "type_error 302"},
+      {R"({"name": "g", "x": 1e999})", "json"},
+      {R"({"name": "g", "window": {"background-color": [1, 2]}})", "json"},
+      {R"({"name": "g", "window": {"background-color": [1, "2", 3]}})", "json"},
       {R"({"name": "g", "settings": {"hosting-mode": "Visual"}})", "invalid hosting mode"},
       {R"({"name": "g", "bundle": {"type": ""}})", "invalid bundle type"},
       {R"({"name": "g", "settings": {"distribution-mode": "fixed\u0000"}})",
        "invalid distribution mode"},
       {R"({"name": "g", "settings": {"content-mode": "remot"}})", "invalid content mode"},
       // Step order: background colour, bundle, distribution, hosting, content.
-      {R"({"name": "g", "window": {"background-color": ["x"]}, "bundle": {"type": "x"}})",
-       "type_error 302"},
+      {R"({"name": "g", "window": {"background-color": ["x"]}, "bundle": {"type": "x"}})", "json"},
       {R"({"name": "g", "bundle": {"type": "x"}, "settings": {"distribution-mode": "x"}})",
        "invalid bundle type"},
       {R"({"name": "g", "settings": {"content-mode": "x", "hosting-mode": "x",

@@ -39,23 +39,17 @@ TEST_F(ExtensionLibraryTest, LoadsFromTheExtensionFolderAndInitGetsTheFoldersAnd
 }
 
 TEST_F(ExtensionLibraryTest, WithoutInitOrWithNothingFromItThereAreNoComponentIds) {
-  struct Case {
-    const char* name;
-    void (*arrange)(test::FakeKeelbridge&);
-  };
-  const Case cases[] = {
-      {"null array", [](test::FakeKeelbridge& b) { b.initReturnsNull = true; }},
-      {"empty array", [](test::FakeKeelbridge& b) { b.componentIds.clear(); }},
-      {"Init throws", [](test::FakeKeelbridge& b) { b.initThrows = true; }},
-      {"not loadable", [](test::FakeKeelbridge& b) { b.loads = false; }},
-  };
-  for (const Case& c : cases) {
+  using Arrange = void (*)(test::FakeKeelbridge&);
+  for (const Arrange arrange : {+[](test::FakeKeelbridge& b) { b.initReturnsNull = true; },
+                                +[](test::FakeKeelbridge& b) { b.componentIds.clear(); },
+                                +[](test::FakeKeelbridge& b) { b.initThrows = true; },
+                                +[](test::FakeKeelbridge& b) { b.loads = false; }}) {
     test::FakeKeelbridge fake;
-    c.arrange(fake);
+    arrange(fake);
     ExtensionManager subject(kFolders, "{}");
     subject.loadLibrary(fake.loader());
-    EXPECT_TRUE(subject.registeredComponentIds().empty()) << c.name;
-    EXPECT_EQ(subject.hasLibrary(), fake.loads) << c.name;
+    EXPECT_TRUE(subject.registeredComponentIds().empty());
+    EXPECT_EQ(subject.hasLibrary(), fake.loads);
     if (fake.loads) continue;
     // Without a library nothing is called and nothing fails.
     subject.notifyMainWindowCreated(7);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include <nlohmann/json.hpp>
 
@@ -32,19 +33,13 @@ class DirectoryHandlesTest : public ::testing::Test {
     setup.folders.appFolder = home.pathOf("game/");
     setup.folders.webRoot = "www/";
     setup.folders.userDataFolder = home.pathOf("data/Tavrelle Demo");
+    // Screenshots are not there; other folders are unknown.
     setup.folders.knownFolderPath = [this](KnownFolder folder) {
-      switch (folder) {
-        case KnownFolder::Documents:
-          return home.pathOf("Documents");
-        case KnownFolder::Pictures:
-          return home.pathOf("Pictures");
-        case KnownFolder::Screenshots:
-          return home.pathOf("Pictures/Screenshots");  // not there
-        case KnownFolder::Profile:
-          return home.path();
-        default:
-          return std::string();  // unknown
-      }
+      using enum KnownFolder;
+      const std::map<KnownFolder, std::string> known = {
+          {Documents, "Documents"}, {Pictures, "Pictures"}, {Screenshots, "Pictures/Screenshots"}};
+      if (folder == Profile) return home.path();
+      return known.contains(folder) ? home.pathOf(known.at(folder)) : std::string();
     };
     setup.contentOrigin = kOrigin;
     setup.bodyAddressPrefix = kBodies;

@@ -124,10 +124,9 @@ class RuntimeLocatorTest : public ::testing::Test {
     lastResult = locator().GetAvailableCoreWebView2BrowserVersionString(folder, &text);
     return text;
   }
-  HResult create(const std::optional<std::string>& folder = std::nullopt,
-                 const std::optional<webview::EnvironmentOptions>& options = std::nullopt) {
+  HResult create(const std::optional<std::string>& folder = std::nullopt) {
     return locator().CreateCoreWebView2EnvironmentWithOptions(
-        folder, std::string("/home/p/.local/share/quest"), options,
+        folder, std::string("/home/p/.local/share/quest"), std::nullopt,
         [this](const webview::CreationResult& result, auto) { delivered.push_back(result); });
   }
   [[nodiscard]] std::string lastClientPath() const { return client.requests.back().clientPath; }
@@ -336,22 +335,6 @@ TEST_F(RuntimeLocatorTest, ElevatedProcessIgnoresTheUsersVariablesPoliciesAndCac
   EXPECT_EQ(files.kindOf("/var/cache/tavrelle/browser-versions.json"), FileKind::Regular);
   writeFile("/etc/tavrelle/policies/ReleaseChannels.json", R"({"*": "1"})");
   EXPECT_EQ(version(), "157.0.1.2 beta") << "machine policies still apply";
-}
-
-TEST_F(RuntimeLocatorTest, OptionsChooseChannelsOnlyWhereNothingElseDid) {
-  installStableAndBeta();
-  webview::EnvironmentOptions options;
-  options.releaseChannels = 0x2;
-  EXPECT_EQ(create(std::nullopt, options), kOk);
-  EXPECT_EQ(lastClientPath(), "/opt/google/chrome-beta/chrome");
-  environment.variables["WEBVIEW2_RELEASE_CHANNELS"] = "0";
-  EXPECT_EQ(create(std::nullopt, options), kOk);
-  EXPECT_EQ(lastClientPath(), "/usr/lib/chromium/chromium");
-  options.releaseChannels = 0;
-  options.channelSearchKind = 1;
-  environment.variables["WEBVIEW2_RELEASE_CHANNELS"] = "0,1";
-  EXPECT_EQ(create(std::nullopt, options), kOk);
-  EXPECT_EQ(lastClientPath(), "/opt/google/chrome-beta/chrome");
 }
 
 // ----- The exact-version policy -----
