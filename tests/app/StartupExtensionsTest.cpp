@@ -54,10 +54,6 @@ TEST_F(StartupExtensionsTest, SingleFileGameUnpacksThenLoadsFromTheAppDataFolder
   const test::CallLog& log = *fake.log;
   EXPECT_LT(log.indexOf("recreateFolder:" + kExtensionFolder),
             log.indexOf("load:" + kExtensionFolder + "Keelbridge.so"));
-  EXPECT_LT(log.indexOf("Init"), log.indexOf("windowSystem.createMainWindow"));
-  EXPECT_LT(
-      log.indexOf("windowSystem.createMainWindow"),
-      log.indexOf("OnMainWindowCreated:" + std::to_string(test::FakeMainWindow::kNativeHandle)));
   EXPECT_LT(log.indexOf("Release"), log.indexOf("unload"));
   EXPECT_LT(log.indexOf("unload"), log.indexOf("webView.destroyed"));
 }
