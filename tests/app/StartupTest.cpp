@@ -4,7 +4,6 @@
 
 #include "app/CurrentWebViewHost.h"
 #include "common/Dpi.h"
-#include "extensions/ExtensionManager.h"
 #include "support/BundleBuilder.h"
 #include "support/FakeStartupPorts.h"
 #include "webview/ZephyxWebView.h"
@@ -140,22 +139,6 @@ TEST(StartupFolders, AppFolderOfTheExecutablePath) {
   EXPECT_EQ(AppFolderOf("/opt/game/tavrelle"), "/opt/game/");
   EXPECT_EQ(AppFolderOf("/tavrelle"), "/");
   EXPECT_EQ(AppFolderOf("tavrelle"), "tavrelle");
-}
-
-TEST(StartupFolders, ExtensionsLiveInTheAppFolderOrUnderTheAppDataFolderWhenPacked) {
-  for (bool packed : {false, true}) {
-    FakeStartupPorts fake;
-    packed ? fake.addResource("PackageJson", kMinimalPackage)
-           : fake.addFile("package.json", kMinimalPackage);
-    ExtensionFolders seen;
-    fake.loop.whileRunning = [&] { seen = CurrentWebViewHost()->extensionManager()->folders(); };
-    RunStartup(fake);
-    EXPECT_EQ(seen.appFolder, "/opt/game/");
-    EXPECT_EQ(seen.webRoot, "www/");
-    EXPECT_EQ(seen.appDataFolder, "/home/player/.local/share/game");
-    EXPECT_EQ(seen.extensionFolder,
-              packed ? "/home/player/.local/share/game/zxext/" : "/opt/game/");
-  }
 }
 
 TEST_F(StartupTest, RemoteModeAcceptsTheStartAddressAsOrigin) {
