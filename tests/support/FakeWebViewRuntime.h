@@ -269,13 +269,9 @@ class FakeWebViewRuntime final : public webview::WebViewRuntime {
     environment_ = environment;
     std::exchange(pending_, nullptr)({true, ""}, std::move(environment));
   }
-  // A failure, reported with an environment when withEnvironment is true.
-  void failEnvironment(const std::string& error, bool withEnvironment = false) {
-    std::exchange(pending_, nullptr)(
-        {false, error}, withEnvironment ? std::make_shared<FakeWebViewEnvironment>(log_) : nullptr);
+  void failEnvironment(const std::string& error) {
+    std::exchange(pending_, nullptr)({false, error}, nullptr);
   }
-  // A runtime that reports success but hands over no environment.
-  void completeEnvironmentWithNothing() { std::exchange(pending_, nullptr)({true, ""}, nullptr); }
   // Environment, then controller.
   void completeCreation() {
     completeEnvironment();
