@@ -11,6 +11,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -22,6 +23,9 @@ namespace tavrelle::chromium {
 namespace {
 
 constexpr size_t kReadChunk = 1 << 20;
+// Reads per turn of the main loop: a long message from the browser never holds up
+// the window's own events for long.
+constexpr int kChunksPerTurn = 4;
 
 // Writing to a pipe whose reader is gone raises SIGPIPE, which would end the host.
 // The writer thread keeps it blocked and takes back any pending one after EPIPE.
@@ -58,11 +62,13 @@ bool waitReady(int fd, short events, int stopFd) {
 
 }  // namespace
 
-DevToolsPipe::DevToolsPipe(EventLoop& loop, int toBrowserFd, int fromBrowserFd)
+DevToolsPipe::DevToolsPipe(IoEventLoop& loop, int toBrowserFd, int fromBrowserFd)
     : loop_(loop),
       toBrowserFd_(toBrowserFd),
       fromBrowserFd_(fromBrowserFd),
       stopFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      splitter_(kLargestMessageFromBrowser),
+      readBuffer_(kReadChunk),
       delivery_(std::make_shared<Delivery>()) {
   if (stopFd_ < 0) {
     close(toBrowserFd_);
@@ -70,7 +76,8 @@ DevToolsPipe::DevToolsPipe(EventLoop& loop, int toBrowserFd, int fromBrowserFd)
     throw std::system_error(errno, std::generic_category(), "eventfd");
   }
   fcntl(toBrowserFd_, F_SETFL, fcntl(toBrowserFd_, F_GETFL) | O_NONBLOCK);
-  reader_ = std::thread([this] { readLoop(); });
+  fcntl(fromBrowserFd_, F_SETFL, fcntl(fromBrowserFd_, F_GETFL) | O_NONBLOCK);
+  loop_.watchReadable(fromBrowserFd_, [this] { onReadable(); });
   writer_ = std::thread([this] { writeLoop(); });
 }
 
@@ -82,7 +89,7 @@ DevToolsPipe::~DevToolsPipe() {
   queueChanged_.notify_all();
   uint64_t one = 1;
   [[maybe_unused]] ssize_t written = write(stopFd_, &one, sizeof one);
-  reader_.join();
+  loop_.unwatch(fromBrowserFd_);
   writer_.join();
   delivery_.reset();
   close(toBrowserFd_);
@@ -145,37 +152,66 @@ bool DevToolsPipe::writeAtOnce(OutgoingMessage& message) {
   return false;
 }
 
-void DevToolsPipe::readLoop() {
-  NulFrameSplitter splitter(kLargestMessageFromBrowser);
-  std::vector<char> buffer(kReadChunk);
-  for (;;) {
-    if (!waitReady(fromBrowserFd_, POLLIN, stopFd_)) return;
-    ssize_t got = read(fromBrowserFd_, buffer.data(), buffer.size());
-    if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+void DevToolsPipe::onReadable() {
+  // Whatever a listener does (closing the connection destroys this pipe), what is read
+  // here is parsed first and handed over afterwards, in the browser's order, each only
+  // while the pipe still stands.
+  std::vector<Arrival> arrivals;
+  std::weak_ptr<Delivery> weak = delivery_;
+  std::optional<std::string> closedReason;
+  for (int chunk = 0; chunk < kChunksPerTurn; ++chunk) {
+    ssize_t got = read(fromBrowserFd_, readBuffer_.data(), readBuffer_.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && errno == EAGAIN) break;
     if (got <= 0) {
-      postClosed(got == 0
-                     ? "the browser closed its end of the DevTools pipe"
-                     : std::string("reading the DevTools pipe failed: ") + std::strerror(errno));
-      return;
+      closedReason = got == 0
+                         ? "the browser closed its end of the DevTools pipe"
+                         : std::string("reading the DevTools pipe failed: ") + std::strerror(errno);
+      loop_.unwatch(fromBrowserFd_);
+      break;
     }
-    splitter.feed(
-        {buffer.data(), static_cast<size_t>(got)},
-        [this](std::string&& text) {
-          auto message =
-              std::make_shared<nlohmann::json>(nlohmann::json::parse(text, nullptr, false));
-          if (message->is_discarded() || !message->is_object()) {
+    splitter_.feed(
+        {readBuffer_.data(), static_cast<size_t>(got)},
+        [&arrivals](std::string&& text) {
+          auto message = nlohmann::json::parse(text, nullptr, false);
+          if (message.is_discarded() || !message.is_object()) {
             std::fprintf(stderr, "tavrelle: dropped a malformed DevTools message (%zu bytes)\n",
                          text.size());
             return;
           }
-          postMessage(std::move(message));
+          arrivals.push_back([message = std::move(message)](Listener& listener) mutable {
+            listener.onMessageReceived(std::move(message));
+          });
         },
-        [this](std::string_view start, size_t length) { reportOversized(start, length); });
+        [&arrivals](std::string_view start, size_t length) {
+          if (auto rejection = oversizedArrival(start, length)) arrivals.push_back(*rejection);
+        });
+    if (static_cast<size_t>(got) < readBuffer_.size()) break;  // the pipe is drained
+  }
+  for (size_t i = 0; i < arrivals.size(); ++i) {
+    auto delivery = weak.lock();
+    if (!delivery || !delivery->listener || delivery->closedReported) return;
+    try {
+      arrivals[i](*delivery->listener);
+    } catch (...) {
+      // The loop reports the failure; what came after it still arrives, in order.
+      for (size_t rest = i + 1; rest < arrivals.size(); ++rest)
+        postArrival(std::move(arrivals[rest]));
+      if (closedReason) postClosed(std::move(*closedReason));
+      throw;
+    }
+  }
+  if (closedReason) {
+    auto delivery = weak.lock();
+    if (!delivery || delivery->closedReported) return;
+    delivery->closedReported = true;
+    if (delivery->listener) delivery->listener->onTransportClosed(*closedReason);
   }
 }
 
 // The browser writes a reply's id first: a skipped reply still fails its command.
-void DevToolsPipe::reportOversized(std::string_view start, size_t length) {
+std::optional<DevToolsPipe::Arrival> DevToolsPipe::oversizedArrival(std::string_view start,
+                                                                    size_t length) {
   std::string reason = "the browser sent a message of " + std::to_string(length) +
                        " bytes, more than the host reads";
   constexpr std::string_view kReplyStart = "{\"id\":";
@@ -184,11 +220,11 @@ void DevToolsPipe::reportOversized(std::string_view start, size_t length) {
     std::string_view digits = start.substr(kReplyStart.size());
     auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), id);
     if (error == std::errc() && end != digits.data()) {
-      postRejected(id, reason);
-      return;
+      return [id, reason](Listener& listener) { listener.onMessageRejected(id, reason); };
     }
   }
   std::fprintf(stderr, "tavrelle: dropped a DevTools message: %s\n", reason.c_str());
+  return std::nullopt;
 }
 
 void DevToolsPipe::writeLoop() {
@@ -237,13 +273,11 @@ bool DevToolsPipe::writeAll(const char* data, size_t size) {
   return true;
 }
 
-void DevToolsPipe::postMessage(std::shared_ptr<nlohmann::json> message) {
+void DevToolsPipe::postArrival(Arrival arrival) {
   std::weak_ptr<Delivery> weak = delivery_;
-  loop_.post([weak, message = std::move(message)] {
+  loop_.post([weak, arrival = std::move(arrival)]() mutable {
     auto delivery = weak.lock();
-    if (delivery && delivery->listener && !delivery->closedReported) {
-      delivery->listener->onMessageReceived(std::move(*message));
-    }
+    if (delivery && delivery->listener && !delivery->closedReported) arrival(*delivery->listener);
   });
 }
 

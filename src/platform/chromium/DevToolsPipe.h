@@ -2,12 +2,16 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
+#include <vector>
 
-#include "platform/EventLoop.h"
+#include "platform/IoEventLoop.h"
 #include "platform/chromium/DevToolsTransport.h"
+#include "platform/chromium/NulFrameSplitter.h"
 
 namespace tavrelle::chromium {
 
@@ -15,14 +19,15 @@ namespace tavrelle::chromium {
 // out on one pipe, replies and events come back on the other, each message a JSON
 // text ended by a NUL byte.
 //
-// Reading and writing run on two threads of their own: the browser stops reading
-// while it is busy, and a reply must never be awaited on the thread that delivers
-// events. The reader parses each message and posts it to the main loop; the writer
-// produces (encodes) queued messages and writes them in order.
+// Replies and events are read and parsed on the main loop as soon as the pipe is
+// readable: a message waits for no other thread to wake. Writing has a thread of its
+// own, because the browser stops reading while it is busy: it produces (encodes)
+// queued messages and writes them in order. A small message is written at once from
+// the sending thread when nothing is queued before it.
 class DevToolsPipe final : public DevToolsTransport {
  public:
   // Takes ownership of both descriptors.
-  DevToolsPipe(EventLoop& loop, int toBrowserFd, int fromBrowserFd);
+  DevToolsPipe(IoEventLoop& loop, int toBrowserFd, int fromBrowserFd);
   ~DevToolsPipe() override;
   DevToolsPipe(const DevToolsPipe&) = delete;
   DevToolsPipe& operator=(const DevToolsPipe&) = delete;
@@ -37,24 +42,28 @@ class DevToolsPipe final : public DevToolsTransport {
 
  private:
   // What posted tasks reach: gone once the pipe is destroyed.
+  // One message or failure from the browser, handed to the listener.
+  using Arrival = std::function<void(Listener&)>;
   struct Delivery {
     Listener* listener = nullptr;
     bool closedReported = false;
   };
 
-  void readLoop();
-  void reportOversized(std::string_view start, size_t length);
+  void onReadable();
+  static std::optional<Arrival> oversizedArrival(std::string_view start, size_t length);
   void writeLoop();
   bool writeAll(const char* data, size_t size);
   bool writeAtOnce(OutgoingMessage& message);
-  void postMessage(std::shared_ptr<nlohmann::json> message);
+  void postArrival(Arrival arrival);
   void postRejected(uint64_t id, std::string reason);
   void postClosed(std::string reason);
 
-  EventLoop& loop_;
+  IoEventLoop& loop_;
   int toBrowserFd_;
   int fromBrowserFd_;
   int stopFd_;
+  NulFrameSplitter splitter_;
+  std::vector<char> readBuffer_;
   std::shared_ptr<Delivery> delivery_;
 
   std::mutex queueMutex_;
@@ -63,7 +72,6 @@ class DevToolsPipe final : public DevToolsTransport {
   bool writerBusy_ = false;  // a message is being written; the next one must wait
   bool stopping_ = false;
 
-  std::thread reader_;
   std::thread writer_;
 };
 
