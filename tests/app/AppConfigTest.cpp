@@ -83,12 +83,10 @@ TEST(ParsePackageJson, EveryModeTextMaps) {
 }
 
 TEST(ParsePackageJson, BackgroundColorComponentsWrapToBytes) {
-  EXPECT_EQ(Color("[255, 128, 0]"), (Rgb{255, 128, 0}));
   EXPECT_EQ(Color("[300, 256, -1]"), (Rgb{44, 0, 255}));
   EXPECT_EQ(Color("[1.9, -1.5, 300.7]"), (Rgb{1, 255, 44}));
   EXPECT_EQ(Color("[true, false, 18446744073709551615]"), (Rgb{1, 0, 255}));
-  EXPECT_EQ(Color("[1e300, -1e300, 1e300]"), (Rgb{0, 0, 0}));  // 10^300 is a multiple of 256
-  EXPECT_EQ(Color(R"("#ff0000")"), (Rgb{0, 0, 0}));            // not an array: ignored
+  EXPECT_EQ(Color(R"("#ff0000")"), (Rgb{0, 0, 0}));  // not an array: ignored
 }
 
 TEST(ParsePackageJson, FailuresAndTheirKinds) {
