@@ -18,17 +18,13 @@ AppConfig Parse(std::string_view text) {
   return config;
 }
 
-// "ok", the text of a failure ParsePackageJson raises itself, or the kind and id of the
-// JSON library's exception.
+// "ok", the text of a failure ParsePackageJson raises itself, or "json" for the JSON
+// library's (start-up shows the same message for both).
 std::string Outcome(std::string_view text) {
   try {
     Parse(text);
-  } catch (const json::parse_error& error) {
-    return "parse_error " + std::to_string(error.id);
-  } catch (const json::out_of_range& error) {
-    return "out_of_range " + std::to_string(error.id);
-  } catch (const json::type_error& error) {
-    return "type_error " + std::to_string(error.id);
+  } catch (const json::exception&) {
+    return "json";
   } catch (const std::runtime_error& error) {
     return error.what();
   }
@@ -40,51 +36,21 @@ Rgb Color(std::string_view array) {
       .backgroundColor;
 }
 
-// Defaults also proven elsewhere (main, title, size, caption, resizable, bundle type,
-// hosting mode, capture, the install message) are left to those tests.
-TEST(ParsePackageJson, OnlyANameGivesEveryDefault) {
-  const AppConfig config = Parse(R"({"name": "game"})");
-  EXPECT_EQ(config.name, "game");
-  EXPECT_EQ(config.icon, "");
-  EXPECT_EQ(config.backgroundColor, (Rgb{0, 0, 0}));
-  EXPECT_EQ(config.chromiumArgs, "");
-  EXPECT_EQ(config.extensionsPath, "");
-  EXPECT_EQ(config.contentMode, ContentMode::Bundle);
-  EXPECT_EQ(config.distributionMode, DistributionMode::Evergreen);
-  EXPECT_TRUE(config.enableDevtools);
-  EXPECT_TRUE(config.allowHostInputProcessing);
-}
-
+// Members that start-up's tests do not read back through a whole start.
 TEST(ParsePackageJson, EveryMemberIsRead) {
   const AppConfig config = Parse(R"({
-    "name": "game", "main": "start.html", "chromium-args": "--mute-audio",
-    "window": {"title": "T", "width": 640.9, "height": 480, "icon": "icon.png",
-               "caption": false, "resizable": false, "background-color": [1, 2, 3]},
-    "bundle": {"type": "single-file", "assets-path": "a.zxab", "extensions-path": "ext"},
-    "settings": {"distribution-mode": "fixed", "hosting-mode": "window-to-visual",
-                 "use-capture": true, "content-mode": "remote", "enable-devtools": false,
-                 "allow-host-input-processing": false},
-    "messages": {"install-webview2-required": "get a browser"},
+    "name": "game", "chromium-args": "--mute-audio", "window": {"width": 640.9},
+    "bundle": {"extensions-path": "ext"},
+    "settings": {"hosting-mode": "window-to-visual", "use-capture": true,
+                 "enable-devtools": false, "allow-host-input-processing": false},
     "unknown": [1, 2]})");
-  EXPECT_EQ(config.main, "start.html");
   EXPECT_EQ(config.chromiumArgs, "--mute-audio");
-  EXPECT_EQ(config.title, "T");
   EXPECT_EQ(config.width, 640);
-  EXPECT_EQ(config.height, 480);
-  EXPECT_EQ(config.icon, "icon.png");
-  EXPECT_FALSE(config.caption);
-  EXPECT_FALSE(config.resizable);
-  EXPECT_EQ(config.backgroundColor, (Rgb{1, 2, 3}));
-  EXPECT_EQ(config.bundleType, BundleType::SingleFile);
-  EXPECT_EQ(config.assetsPath, "a.zxab");
   EXPECT_EQ(config.extensionsPath, "ext");
-  EXPECT_EQ(config.distributionMode, DistributionMode::Fixed);
   EXPECT_EQ(config.hostingMode, HostingMode::WindowToVisual);
   EXPECT_TRUE(config.useCapture);
-  EXPECT_EQ(config.contentMode, ContentMode::Remote);
   EXPECT_FALSE(config.enableDevtools);
   EXPECT_FALSE(config.allowHostInputProcessing);
-  EXPECT_EQ(config.installWebView2RequiredMessage, "get a browser");
 }
 
 TEST(ParsePackageJson, WrongTypesTakeTheirDefaults) {
@@ -104,31 +70,23 @@ TEST(ParsePackageJson, WrongTypesTakeTheirDefaults) {
   EXPECT_EQ(bundle.assetsPath, "");
 }
 
+// The texts EveryMemberIsRead does not use; unknown texts are failures (below).
 TEST(ParsePackageJson, EveryModeTextMaps) {
-  const auto hosting = [](std::string_view mode) {
-    return Parse(R"({"name": "g", "settings": {"hosting-mode": ")" + std::string(mode) + "\"}}")
-        .hostingMode;
-  };
-  EXPECT_EQ(hosting("windowed"), HostingMode::Windowed);
-  EXPECT_EQ(hosting("window-to-visual"), HostingMode::WindowToVisual);
-  EXPECT_EQ(hosting("visual"), HostingMode::Visual);
-  EXPECT_EQ(Parse(R"({"name": "g", "bundle": {"type": "none"}})").bundleType, BundleType::None);
-  EXPECT_EQ(Parse(R"({"name": "g", "settings": {"content-mode": "bundle"}})").contentMode,
-            ContentMode::Bundle);
-  EXPECT_EQ(
-      Parse(R"({"name": "g", "settings": {"distribution-mode": "evergreen"}})").distributionMode,
-      DistributionMode::Evergreen);
+  const AppConfig config = Parse(R"({"name": "g", "bundle": {"type": "none"}, "settings": {
+      "hosting-mode": "visual", "content-mode": "bundle", "distribution-mode": "evergreen"}})");
+  EXPECT_EQ(config.hostingMode, HostingMode::Visual);
+  EXPECT_EQ(config.bundleType, BundleType::None);
+  EXPECT_EQ(config.contentMode, ContentMode::Bundle);
+  EXPECT_EQ(config.distributionMode, DistributionMode::Evergreen);
+  EXPECT_EQ(Parse(R"({"name": "g", "settings": {"hosting-mode": "windowed"}})").hostingMode,
+            HostingMode::Windowed);
 }
 
 TEST(ParsePackageJson, BackgroundColorComponentsWrapToBytes) {
-  EXPECT_EQ(Color("[255, 128, 0]"), (Rgb{255, 128, 0}));
   EXPECT_EQ(Color("[300, 256, -1]"), (Rgb{44, 0, 255}));
   EXPECT_EQ(Color("[1.9, -1.5, 300.7]"), (Rgb{1, 255, 44}));
   EXPECT_EQ(Color("[true, false, 18446744073709551615]"), (Rgb{1, 0, 255}));
-  EXPECT_EQ(Color("[1e300, -1e300, 1e300]"), (Rgb{0, 0, 0}));  // 10^300 is a multiple of 256
-  EXPECT_EQ(Color("[1, 2, 3, \"ignored\"]"), (Rgb{1, 2, 3}));
   EXPECT_EQ(Color(R"("#ff0000")"), (Rgb{0, 0, 0}));  // not an array: ignored
-  EXPECT_EQ(Color(R"({"0": 1})"), (Rgb{0, 0, 0}));
 }
 
 TEST(ParsePackageJson, FailuresAndTheirKinds) {
@@ -136,30 +94,22 @@ TEST(ParsePackageJson, FailuresAndTheirKinds) {
       {R"({})", "invalid name"},
       {R"({"name": ""})", "invalid name"},
       {R"({"name": 7})", "invalid name"},
-      {"null", "invalid name"},
       {R"([{"name": "g"}])", "invalid name"},
-      {"42", "invalid name"},
       {R"("name")", "invalid name"},
-      {R"({"name": "g",})", "parse_error 101"},
-      {"{\"name\": \"g\"} // c", "parse_error 101"},
-      {"", "parse_error 101"},
-      {"{\"name\": \0\"g\"}"s, "parse_error 101"},
+      {R"({"name": "g",})", "json"},
+      {"{\"name\": \"g\"} // c", "json"},
+      {"{\"name\": \0\"g\"}"s, "json"},
       {"{\"name\": \"g\"}\0garbage"s, "ok"},  // a zero byte ends the text
-      {R"({"name": "g", "x": 1e999})", "out_of_range 406"},
-      {R"({"name": "g", "window": {"background-color": [1, 2]}})", "out_of_range 401"},
-      {R"({"name": "g", "window": {"background-color": []}})", "out_of_range 401"},
-      {R"({"name": "g", "window": {"background-color": [1, "2", 3]}})", "type_error 302"},
-      {R"({"name": "g", "window": {"background-color": [null, 2, 3]}})", "type_error 302"},
-      {R"({"name": "g", "window": {"background-color": [1, 2, [3]]}})", "type_error 302"},
+      {R"({"name": "g", "x": 1e999})", "json"},
+      {R"({"name": "g", "window": {"background-color": [1, 2]}})", "json"},
+      {R"({"name": "g", "window": {"background-color": [1, "2", 3]}})", "json"},
       {R"({"name": "g", "settings": {"hosting-mode": "Visual"}})", "invalid hosting mode"},
-      {R"({"name": "g", "settings": {"hosting-mode": "visual "}})", "invalid hosting mode"},
       {R"({"name": "g", "bundle": {"type": ""}})", "invalid bundle type"},
       {R"({"name": "g", "settings": {"distribution-mode": "fixed\u0000"}})",
        "invalid distribution mode"},
       {R"({"name": "g", "settings": {"content-mode": "remot"}})", "invalid content mode"},
       // Step order: background colour, bundle, distribution, hosting, content.
-      {R"({"name": "g", "window": {"background-color": ["x"]}, "bundle": {"type": "x"}})",
-       "type_error 302"},
+      {R"({"name": "g", "window": {"background-color": ["x"]}, "bundle": {"type": "x"}})", "json"},
       {R"({"name": "g", "bundle": {"type": "x"}, "settings": {"distribution-mode": "x"}})",
        "invalid bundle type"},
       {R"({"name": "g", "settings": {"content-mode": "x", "hosting-mode": "x",
@@ -170,11 +120,6 @@ TEST(ParsePackageJson, FailuresAndTheirKinds) {
   };
   for (const auto& [text, expected] : cases) {
     EXPECT_EQ(Outcome(text), expected) << text;
-  }
-  try {
-    Parse(R"({"name": "g", "window": {"background-color": [1, 2]}})");
-  } catch (const json::out_of_range& error) {
-    EXPECT_NE(std::string(error.what()).find("array index 2 is out of range"), std::string::npos);
   }
 }
 

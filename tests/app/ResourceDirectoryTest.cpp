@@ -56,14 +56,6 @@ TEST(ResourceDirectoryTest, FilesWithoutATrailerHaveNoResources) {
   }
 }
 
-TEST(ResourceDirectoryTest, FirstOfRepeatedEntriesWinsAndEmptyResourcesExist) {
-  const std::string file = "P" + std::string("ab") + Entry("t", "n", 1, 1) + Entry("t", "n", 2, 1) +
-                           Entry("t", "empty", 3, 0) + Trailer(1, 3, 3);
-  const ResourceDirectory directory = ResourceDirectory::parse(Bytes(file));
-  EXPECT_EQ(Text(directory.find("t", "n")), "a");
-  EXPECT_EQ(Text(directory.find("t", "empty")), "");
-}
-
 TEST(ResourceDirectoryTest, DamagedTrailersOrDirectoriesGiveNoResources) {
   const std::string entry = Entry("t", "n", 7, 4);
   const auto file = [](const std::string& directory, const std::string& trailer) {

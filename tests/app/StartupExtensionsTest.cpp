@@ -16,7 +16,7 @@ using test::BundleBuilder;
 using test::FakeStartupPorts;
 
 constexpr const char* kPackage = R"({"name":"game"})";
-constexpr const char* kExtensionFolder = "/home/player/.local/share/game/zxext/";
+const std::string kExtensionFolder = "/home/player/.local/share/game/zxext/";
 constexpr const char* kUnpackFailed = "Error reading extensions asset bundle";
 
 class StartupExtensionsTest : public ::testing::Test {
@@ -41,79 +41,51 @@ class StartupExtensionsTest : public ::testing::Test {
 };
 
 TEST_F(StartupExtensionsTest, SingleFileGameUnpacksThenLoadsFromTheAppDataFolder) {
-  fake.writtenFiles[std::string(kExtensionFolder) + "stale.txt"] = "from an earlier run";
+  fake.writtenFiles[kExtensionFolder + "stale.txt"] = "from an earlier run";
   const std::string packed = BundleBuilder()
                                  .addFile("Keelbridge.so", "ELF")
                                  .addFile("ext/steam/config.json", "{}")
                                  .build();
   closeWhileRunning();
   EXPECT_EQ(runPacked(packed), 0);
-  EXPECT_EQ(fake.writtenFiles,
-            (std::map<std::string, std::string>{
-                {std::string(kExtensionFolder) + "Keelbridge.so", "ELF"},
-                {std::string(kExtensionFolder) + "ext/steam/config.json", "{}"}}));
+  EXPECT_EQ(fake.writtenFiles, (std::map<std::string, std::string>{
+                                   {kExtensionFolder + "Keelbridge.so", "ELF"},
+                                   {kExtensionFolder + "ext/steam/config.json", "{}"}}));
   const test::CallLog& log = *fake.log;
-  EXPECT_LT(log.indexOf(std::string("recreateFolder:") + kExtensionFolder),
-            log.indexOf(std::string("load:") + kExtensionFolder + "Keelbridge.so"));
-  EXPECT_LT(log.indexOf("Init"), log.indexOf("windowSystem.createMainWindow"));
-  EXPECT_LT(
-      log.indexOf("windowSystem.createMainWindow"),
-      log.indexOf("OnMainWindowCreated:" + std::to_string(test::FakeMainWindow::kNativeHandle)));
+  EXPECT_LT(log.indexOf("recreateFolder:" + kExtensionFolder),
+            log.indexOf("load:" + kExtensionFolder + "Keelbridge.so"));
   EXPECT_LT(log.indexOf("Release"), log.indexOf("unload"));
   EXPECT_LT(log.indexOf("unload"), log.indexOf("webView.destroyed"));
-  EXPECT_NE(log.indexOf("webView.destroyed"), -1);
 }
 
 TEST_F(StartupExtensionsTest, SingleFileGameWithoutExtensionsStillEmptiesTheFolder) {
-  fake.writtenFiles[std::string(kExtensionFolder) + "old/Keelbridge.so"] = "stale";
+  fake.writtenFiles[kExtensionFolder + "old/Keelbridge.so"] = "stale";
   closeWhileRunning();
   EXPECT_EQ(runPacked(std::nullopt), 0);
   EXPECT_TRUE(fake.writtenFiles.empty());
-  EXPECT_TRUE(fake.log->contains(std::string("recreateFolder:") + kExtensionFolder));
-  EXPECT_TRUE(fake.log->contains(std::string("load:") + kExtensionFolder + "Keelbridge.so"));
+  EXPECT_TRUE(fake.log->contains("load:" + kExtensionFolder + "Keelbridge.so"));
 }
 
-TEST_F(StartupExtensionsTest, LooseGameLoadsBesideTheExecutableAndUnpacksNothing) {
-  fake.addFile("package.json", kPackage);
-  closeWhileRunning();
-  EXPECT_EQ(Startup(fake.ports()).run(), 0);
-  EXPECT_TRUE(fake.log->contains("load:/opt/game/Keelbridge.so"));
-  EXPECT_FALSE(fake.log->contains(std::string("recreateFolder:") + kExtensionFolder));
-  EXPECT_TRUE(fake.log->contains("Release"));
-}
-
-// A name that would climb out of the folder stops start-up before any file is written.
-TEST_F(StartupExtensionsTest, BadExtensionBundlesEndStartupWithTheMessage) {
-  const std::string hostileNames[] = {"../Keelbridge.so", "/tmp/Keelbridge.so", "ext/../../escape",
-                                      std::string("ext\0.so", 7), ".."};
-  for (const std::string& name : hostileNames) {
+// Which names climb out of the folder is ExtensionEntryNames' below; any of them, a
+// damaged bundle or a failed write stops start-up before the library or the window.
+TEST(StartupExtensionBundles, BadOnesEndStartupWithTheMessage) {
+  const std::string bundles[] = {
+      BundleBuilder().addFile("a-first.txt", "1").addFile("../Keelbridge.so", "x").build(),
+      "zxab but not a bundle", BundleBuilder().addFile("Keelbridge.so", "ELF").build()};
+  for (const std::string& bundle : bundles) {
     FakeStartupPorts ports;
+    test::FakeKeelbridge bridge{ports.log};
+    ports.libraryLoader = bridge.loader();
+    ports.failWrites = &bundle == &bundles[2];
     ports.addResource("PackageJson", kPackage);
-    ports.addResource("Extensions",
-                      BundleBuilder().addFile("a-first.txt", "1").addFile(name, "x").build());
-    EXPECT_EQ(Startup(ports.ports()).run(), 1) << name;
-    ASSERT_EQ(ports.messageBoxes.size(), 1u) << name;
+    ports.addResource("Extensions", bundle);
+    EXPECT_EQ(Startup(ports.ports()).run(), 1);
+    ASSERT_EQ(ports.messageBoxes.size(), 1u);
     EXPECT_EQ(ports.messageBoxes[0].text, kUnpackFailed);
-    EXPECT_EQ(ports.messageBoxes[0].caption, "Tavrelle");
-    EXPECT_TRUE(ports.writtenFiles.empty()) << name;
+    EXPECT_TRUE(ports.writtenFiles.empty());
+    EXPECT_FALSE(ports.log->contains("load:" + kExtensionFolder + "Keelbridge.so"));
+    EXPECT_FALSE(ports.log->contains("windowSystem.createMainWindow"));
   }
-  FakeStartupPorts damaged;
-  damaged.addResource("PackageJson", kPackage);
-  damaged.addResource("Extensions", "zxab but not a bundle");
-  EXPECT_EQ(Startup(damaged.ports()).run(), 1);
-  FakeStartupPorts unwritable;
-  unwritable.failWrites = true;
-  unwritable.addResource("PackageJson", kPackage);
-  unwritable.addResource("Extensions", BundleBuilder().addFile("Keelbridge.so", "ELF").build());
-  EXPECT_EQ(Startup(unwritable.ports()).run(), 1);
-  ASSERT_EQ(unwritable.messageBoxes.size(), 1u);
-  EXPECT_EQ(unwritable.messageBoxes[0].text, kUnpackFailed);
-}
-
-TEST_F(StartupExtensionsTest, TheLibraryIsNotLoadedWhenUnpackingFails) {
-  EXPECT_EQ(runPacked(BundleBuilder().addFile("../x", "x").build()), 1);
-  EXPECT_FALSE(fake.log->contains(std::string("load:") + kExtensionFolder + "Keelbridge.so"));
-  EXPECT_FALSE(fake.log->contains("windowSystem.createMainWindow"));
 }
 
 TEST(ExtensionEntryNames, OnlyNamesThatStayInsideTheFolderAreSafe) {

@@ -2,20 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "extensions/ExtensionManager.h"
-#include "messaging/HostMessages.h"
 #include "support/WebViewHostHarness.h"
 #include "webview/ZephyxWebView.h"
 
 namespace tavrelle {
 namespace {
-
-using Posts = std::vector<std::string>;
-
-constexpr const char* kInitResponse =
-    R"({"registeredComponentIds":[],"type":"wrapper-init-response"})";
-constexpr const char* kExtA = R"({"type":"ext-a"})";
-constexpr const char* kHandles = R"({"type":"directory-handles"})";
 
 class MessageChannelTest : public ::testing::Test {
  protected:
@@ -23,8 +14,6 @@ class MessageChannelTest : public ::testing::Test {
   void send(const std::string& text) { harness.host().HandleWebMessage(text); }
   void pageStarts() { send(R"({"type":"wrapper-init"})"); }
   const std::vector<ShowCommand>& showCommands() { return harness.window().showCommands; }
-  ExtensionManager& extensions() { return harness.extensions; }
-  MessageChannel& channel() { return harness.host().messageChannel(); }
 
   test::WebViewHostHarness harness;
 };
@@ -69,33 +58,7 @@ TEST_F(MessageChannelTest, FullscreenFlagReadsOnlyBooleans) {
   EXPECT_FALSE(harness.host().isFullscreen());
 }
 
-TEST_F(MessageChannelTest, QueuedMessagesFollowTheAnswerInOrderThenGoOutAtOnce) {
-  extensions().PostMessageToPage(kExtA);
-  harness.host().LogToConsole("loading", "normal");
-  EXPECT_TRUE(harness.posted().empty());
-  EXPECT_FALSE(channel().isPageReady());
-  pageStarts();
-  EXPECT_TRUE(channel().isPageReady());
-  EXPECT_TRUE(channel().pendingMessages().empty());
-  extensions().PostMessageToPage(R"({"type":"ext-c"})");
-  EXPECT_EQ(harness.posted(),
-            (Posts{kHandles, kInitResponse, kExtA,
-                   R"({"logType":"normal","message":"loading","type":"log-to-console"})",
-                   R"({"type":"ext-c"})"}));
-}
-
-TEST_F(MessageChannelTest, SecondHandshakeRepeatsTheAnswerButNoQueuedMessage) {
-  extensions().PostMessageToPage(kExtA);
-  pageStarts();
-  pageStarts();
-  EXPECT_EQ(harness.posted(), (Posts{kHandles, kInitResponse, kExtA, kHandles, kInitResponse}));
-  // Thirteen slots each time; the game folder of the harness does not exist.
-  ASSERT_EQ(harness.webView().postedHandles.size(), 2u);
-  EXPECT_EQ(harness.webView().postedHandles.back().size(), 13u);
-  EXPECT_FALSE(harness.webView().postedHandles.back().front());
-  EXPECT_STREQ(extensions().GetFolderPath("<app>"), "");
-}
-
+// The queue before the first handshake and its order are ExtensionPageTest's.
 TEST_F(MessageChannelTest, AfterAReloadMessagesStillGoOutBeforeTheNewHandshake) {
   pageStarts();
   harness.webView().fireDOMContentLoaded();

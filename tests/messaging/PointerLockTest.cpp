@@ -28,6 +28,9 @@ class RecordingPage final : public PagePoster {
   Strings queued;
 };
 
+const Strings kUnlockCalls = {"input.registerRawMouse(false)", "window.killTimer(1000)",
+                              "input.clipCursor(none)", "input.showCursor(true)"};
+
 std::string Movement(int dx, int dy) {
   return R"({"movementX":)" + std::to_string(dx) + R"(,"movementY":)" + std::to_string(dy) +
          R"(,"type":"pointer-lock-movement"})";
@@ -57,30 +60,22 @@ class PointerLockTest : public ::testing::Test {
   PointerLock lock_{window_, page_};
 };
 
-TEST_F(PointerLockTest, EnablingLocksOnceAndAnswers) {
+TEST_F(PointerLockTest, EnablingAndDisablingEachActOnceAndAnswer) {
+  lock_.SetEnabled(false);  // not enabled: nothing at all
+  EXPECT_TRUE(log_->entries().empty());
+  EXPECT_TRUE(page_.posted.empty());
+  lock_.SetEnabled(true);
   lock_.SetEnabled(true);
   EXPECT_EQ(log_->entries(),
             (Strings{"input.registerRawMouse(true)", "input.clipCursor(100,50,901,651)",
                      "input.setCursorPos(500,350)", "window.setTimer(1000,10)",
                      "input.showCursor(false)"}));
-  EXPECT_EQ(page_.posted, Strings{kEnabled});
-  log_->clear();
-  lock_.SetEnabled(true);  // the second request has no effect at all
-  EXPECT_TRUE(log_->entries().empty());
-  EXPECT_EQ(page_.posted.size(), 1u);
-  EXPECT_TRUE(page_.queued.empty());
-}
-
-TEST_F(PointerLockTest, DisablingUnlocksOnceAndOnlyWhenEnabled) {
-  lock_.SetEnabled(false);
-  EXPECT_TRUE(log_->entries().empty());
-  EXPECT_TRUE(page_.posted.empty());
-  lock_.SetEnabled(true);
   log_->clear();
   lock_.SetEnabled(false);
-  EXPECT_EQ(log_->entries(), (Strings{"input.registerRawMouse(false)", "window.killTimer(1000)",
-                                      "input.clipCursor(none)", "input.showCursor(true)"}));
+  lock_.SetEnabled(false);
+  EXPECT_EQ(log_->entries(), kUnlockCalls);
   EXPECT_EQ(page_.posted, (Strings{kEnabled, kDisabled}));
+  EXPECT_TRUE(page_.queued.empty());
 }
 
 TEST_F(PointerLockTest, TimerFollowsTheWindowAndSendsNothing) {
@@ -103,7 +98,6 @@ TEST_F(PointerLockTest, EveryRelativeSampleThatMovesIsOneMessage) {
   lock_.OnRawInput(Relative(-2147483647 - 1, 2147483647));
   EXPECT_EQ(page_.posted,
             (Strings{Movement(3, -2), Movement(3, -2), Movement(-2147483647 - 1, 2147483647)}));
-  EXPECT_TRUE(page_.queued.empty());
 }
 
 TEST_F(PointerLockTest, AbsoluteSamplesSendTheirDifferenceAfterTheFirst) {
@@ -140,8 +134,7 @@ TEST_F(PointerLockTest, FailedRegistrationChangesNothingButTheRequestedState) {
   input().registrationError = 0;
   log_->clear();
   lock_.SetEnabled(false);
-  EXPECT_EQ(log_->entries(), (Strings{"input.registerRawMouse(false)", "window.killTimer(1000)",
-                                      "input.clipCursor(none)", "input.showCursor(true)"}));
+  EXPECT_EQ(log_->entries(), kUnlockCalls);
   EXPECT_EQ(page_.posted.back(), kDisabled);
 }
 

@@ -42,7 +42,6 @@ class FakeKeelbridge {
   bool initThrows = false;
   bool messageThrows = false;
   std::vector<std::string> postDuringInit;  // posted through IWrapperApp inside Init
-  std::vector<std::string> postDuringRelease;
 
   std::shared_ptr<CallLog> log;
   std::vector<std::string> initArguments;  // the four folder texts
@@ -82,13 +81,7 @@ class FakeKeelbridge {
     self.idPointers_.push_back(nullptr);
     return self.idPointers_.data();
   }
-  static void Release() {
-    FakeKeelbridge& self = *current_;
-    self.log->add("Release");
-    for (const std::string& text : self.postDuringRelease) {
-      self.app->PostMessageToPage(text.c_str());
-    }
-  }
+  static void Release() { current_->log->add("Release"); }
   static void OnMainWindowCreated(unsigned long window) {
     current_->log->add("OnMainWindowCreated:" + std::to_string(window));
   }

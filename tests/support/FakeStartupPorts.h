@@ -34,7 +34,6 @@ class FakeStartupPorts {
     ports_.loadResourceData =
         [this](const std::string& type,
                const std::string& name) -> std::optional<std::span<const std::byte>> {
-      resourceQueries.push_back(type + "/" + name);
       const auto found = resources.find(name);
       if (type != "ZephyxData" || found == resources.end() || found->second.empty()) return {};
       return std::as_bytes(std::span(found->second));
@@ -54,7 +53,7 @@ class FakeStartupPorts {
       lastMapping = mapping;
       return mapping;
     };
-    ports_.localAppDataFolder = [this] { return localAppData; };
+    ports_.localAppDataFolder = [] { return std::string("/home/player/.local/share"); };
     ports_.showMessageBox = [this](const std::string& text, const std::string& caption,
                                    MessageBoxIcon icon) {
       log->add("messageBox");
@@ -65,13 +64,10 @@ class FakeStartupPorts {
       shellOpened.push_back(target);
     };
     ports_.setEnvironmentVariable = [](const std::string&, const std::string&) {};
-    ports_.decodeImage = [this](std::span<const std::byte> bytes) {
-      imagesDecodedFromMemory.emplace_back(reinterpret_cast<const char*>(bytes.data()),
-                                           bytes.size());
-      return decode(imagesDecodedFromMemory.back());
+    ports_.decodeImage = [](std::span<const std::byte> bytes) {
+      return decode({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
     };
     ports_.decodeImageFile = [this](const std::string& path) -> std::optional<Image> {
-      imagesDecodedFromFiles.push_back(path);
       return files.contains(path) ? decode(files.at(path)) : std::nullopt;
     };
     ports_.extensionFiles.recreateFolder = [this](const std::string& folder) {
@@ -111,7 +107,6 @@ class FakeStartupPorts {
   FakeEventLoop loop;
   FakeWindowSystem windowSystem{log};
 
-  std::string localAppData = "/home/player/.local/share";
   std::map<std::string, std::string> resources;  // of type "ZephyxData"
   std::map<std::string, std::string> files;      // full path -> content
   std::set<std::string> folders;
@@ -120,11 +115,8 @@ class FakeStartupPorts {
   std::map<std::string, std::string> writtenFiles;  // unpacked extension files
   LibraryLoader libraryLoader;                      // none: no library loads
 
-  std::vector<std::string> resourceQueries;  // "type/name"
   std::vector<std::string> filesRead;
   std::vector<std::string> filesMapped;
-  std::vector<std::string> imagesDecodedFromFiles;
-  std::vector<std::string> imagesDecodedFromMemory;  // the bytes
   std::vector<MessageBoxCall> messageBoxes;
   std::vector<std::string> shellOpened;
   std::weak_ptr<const MappedFile> lastMapping;

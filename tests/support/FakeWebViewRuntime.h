@@ -92,7 +92,7 @@ class FakeWebView final : public webview::WebView {
     return "http://127.0.0.1:1/upload-" + std::to_string(uploads.size());
   }
   void OpenDevToolsWindow() override { ++devToolsOpened; }
-  [[nodiscard]] std::string get_DocumentTitle() const override { return documentTitle; }
+  [[nodiscard]] std::string get_DocumentTitle() const override { return {}; }
   [[nodiscard]] bool get_ContainsFullScreenElement() const override {
     return containsFullScreenElement;
   }
@@ -142,10 +142,6 @@ class FakeWebView final : public webview::WebView {
     fire(onWebMessageReceived, source, std::move(message));
   }
   void fireProcessFailed(webview::ProcessFailedKind kind) { fire(onProcessFailed, kind, "gone"); }
-  void fireDocumentTitleChanged(const std::string& title) {
-    documentTitle = title;
-    onDocumentTitleChanged.raise();
-  }
   void fireContainsFullScreenElementChanged(bool contains) {
     containsFullScreenElement = contains;
     onContainsFullScreenElementChanged.raise();
@@ -153,7 +149,6 @@ class FakeWebView final : public webview::WebView {
   void fireWindowCloseRequested() { onWindowCloseRequested.raise(); }
   void fireDOMContentLoaded() { onDOMContentLoaded.raise(); }
 
-  std::string documentTitle;
   bool containsFullScreenElement = false;
   std::vector<std::string> navigations;
   std::vector<std::string> posted;  // every PostWebMessageAsJson text, in order
@@ -184,9 +179,8 @@ class FakeWebViewController final : public webview::WebViewController {
     log_->add("controller.put_Bounds");
     bounds.push_back(rect);
   }
-  void put_IsVisible(bool isVisible) override {
-    log_->add("controller.put_IsVisible");
-    visible = isVisible;
+  void put_IsVisible(bool visible) override {
+    log_->add(visible ? "controller.put_IsVisible" : "controller.put_IsVisible(false)");
   }
   void MoveFocus(webview::MoveFocusReason reason) override {
     log_->add(reason == webview::MoveFocusReason::Programmatic ? "controller.MoveFocus"
@@ -206,7 +200,6 @@ class FakeWebViewController final : public webview::WebViewController {
 
   [[nodiscard]] FakeWebView& webView() { return *webView_; }
   std::vector<Rect> bounds;
-  std::optional<bool> visible;
   int focusMoves = 0;
   int positionNotices = 0;
 
@@ -276,13 +269,9 @@ class FakeWebViewRuntime final : public webview::WebViewRuntime {
     environment_ = environment;
     std::exchange(pending_, nullptr)({true, ""}, std::move(environment));
   }
-  // A failure, reported with an environment when withEnvironment is true.
-  void failEnvironment(const std::string& error, bool withEnvironment = false) {
-    std::exchange(pending_, nullptr)(
-        {false, error}, withEnvironment ? std::make_shared<FakeWebViewEnvironment>(log_) : nullptr);
+  void failEnvironment(const std::string& error) {
+    std::exchange(pending_, nullptr)({false, error}, nullptr);
   }
-  // A runtime that reports success but hands over no environment.
-  void completeEnvironmentWithNothing() { std::exchange(pending_, nullptr)({true, ""}, nullptr); }
   // Environment, then controller.
   void completeCreation() {
     completeEnvironment();

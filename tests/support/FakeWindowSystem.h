@@ -82,7 +82,7 @@ class FakeMainWindow final : public MainWindow {
     style_ |= window_style::kVisible;
   }
   void showCommand(ShowCommand command) override { showCommands.push_back(command); }
-  void setTitle(const std::string& utf8Title) override { titles.push_back(utf8Title); }
+  void setTitle(const std::string&) override {}
   [[nodiscard]] uint32_t style() const override { return style_; }
   void setStyle(uint32_t style) override {
     styleWrites.push_back(style);
@@ -130,7 +130,6 @@ class FakeMainWindow final : public MainWindow {
   MainWindowParams params;
   int showCount = 0;
   std::vector<ShowCommand> showCommands;
-  std::vector<std::string> titles;
   std::vector<uint32_t> styleWrites;
   std::vector<SetWindowPosCall> windowPosCalls;
   std::vector<bool> fullscreenMarks;

@@ -63,7 +63,6 @@ class WebViewHostHarness {
     runtime.completeCreation();
     return *host_;
   }
-  void destroyHost() { host_.reset(); }
 
   [[nodiscard]] ZephyxWebView& host() { return *host_; }
   [[nodiscard]] FakeMainWindow& window() { return *window_; }
