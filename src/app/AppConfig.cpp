@@ -107,6 +107,13 @@ void ReadSettings(const json& settings, AppConfig& config) {
   config.allowHostInputProcessing = GetBoolOr(settings, "allow-host-input-processing", true);
 }
 
+// The name becomes one folder under the player's data folder, where start-up also
+// empties the unpacked extension folder: it may not lead anywhere else.
+bool IsOneFolderName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of("/\\") == std::string::npos;
+}
+
 }  // namespace
 
 void ParsePackageJson(std::string_view text, AppConfig& config) {
@@ -115,7 +122,7 @@ void ParsePackageJson(std::string_view text, AppConfig& config) {
   const json root = json::parse(document);
 
   config.name = GetStringOr(root, "name", "");
-  if (config.name.empty()) {
+  if (!IsOneFolderName(config.name)) {
     throw std::runtime_error("invalid name");
   }
   config.main = GetStringOr(root, "main", "index.html");

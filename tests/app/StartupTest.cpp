@@ -4,6 +4,7 @@
 
 #include "app/CurrentWebViewHost.h"
 #include "common/Dpi.h"
+#include "extensions/ExtensionManager.h"
 #include "support/BundleBuilder.h"
 #include "support/FakeStartupPorts.h"
 #include "webview/ZephyxWebView.h"
@@ -91,9 +92,10 @@ TEST(StartupFailures, BrokenConfigurationOrBundleShowsItsMessage) {
   const std::string bundle = R"({"name":"game","bundle":{"type":"asset-bundle"}})";
   const std::string bundleFile =
       R"({"name":"game","bundle":{"type":"asset-bundle","assets-path":"a.zxab"}})";
-  // A missing or malformed file is proven end to end.
   const std::vector<Case> cases = {
+      {{}, {}, kLoadFailed},
       {{{"package.json", ""}}, {}, kLoadFailed},
+      {{{"package.json", R"({"name":"game",})"}}, {}, kParseFailed},
       {{{"package.json", R"({"name":"game","settings":{"hosting-mode":"Visual"}})"}},
        {},
        kParseFailed},
@@ -208,10 +210,13 @@ TEST_F(StartupTest, EvergreenWithoutRuntimeWarnsThenOpensTheDownloadPage) {
   EXPECT_FALSE(fake.log->contains("windowSystem.connect"));
 }
 
-// The messages and the download page are proven end to end; here what only the fakes see.
 TEST_F(StartupTest, FixedWithoutRuntimeAsksAboutTheFolderAndOpensNothing) {
   fake.runtime.fixedVersion.reset();
   EXPECT_EQ(run(R"({"name":"game","settings":{"distribution-mode":"fixed"}})"), 1);
+  EXPECT_EQ(fake.messageBoxes.at(0).text,
+            "This app is set to \"fixed\" distribution mode, but the Chromium web view failed to "
+            "initialize. Check there is a valid fixed distribution of a Chromium-family browser in "
+            "the \"webview2\" subfolder.");
   EXPECT_EQ(fake.messageBoxes.at(0).icon, MessageBoxIcon::Error);
   EXPECT_TRUE(fake.shellOpened.empty());
   EXPECT_EQ(fake.runtime.versionQueries,
@@ -221,6 +226,20 @@ TEST_F(StartupTest, FixedWithoutRuntimeAsksAboutTheFolderAndOpensNothing) {
 TEST_F(StartupTest, FixedRuntimeFolderIsHandedOnUnjoined) {
   run(R"({"name":"game","settings":{"distribution-mode":"fixed"}})");
   EXPECT_EQ(fake.runtime.browserExecutableFolder, std::optional<std::string>("webview2"));
+}
+
+TEST(StartupFolders, ExtensionsLiveInTheAppFolderOrUnderTheAppDataFolderWhenPacked) {
+  for (bool packed : {false, true}) {
+    FakeStartupPorts fake;
+    packed ? fake.addResource("PackageJson", kMinimalPackage)
+           : fake.addFile("package.json", kMinimalPackage);
+    ExtensionFolders seen;
+    fake.loop.whileRunning = [&] { seen = CurrentWebViewHost()->extensionManager()->folders(); };
+    RunStartup(fake);
+    EXPECT_EQ(seen.appDataFolder, "/home/player/.local/share/game");
+    EXPECT_EQ(seen.extensionFolder,
+              packed ? "/home/player/.local/share/game/zxext/" : "/opt/game/");
+  }
 }
 
 // ----- Window -----
