@@ -53,7 +53,7 @@ void appendAdditional(std::vector<std::string>& args, const std::string& text) {
 std::vector<std::string> browserCommandLine(const BrowserLaunchSettings& settings) {
   std::vector<std::string> args{settings.executable, "--remote-debugging-pipe",
                                 "--user-data-dir=" + settings.userDataFolder};
-  for (auto& sw : quirks::noNetworkSwitches()) args.push_back(std::move(sw));
+  for (auto& sw : quirks::noNetworkSwitches(settings.appHostPort)) args.push_back(std::move(sw));
   for (auto& sw : quirks::noWarningBarSwitches()) args.push_back(std::move(sw));
   for (const char* sw : {"--password-store=basic", "--autoplay-policy=no-user-gesture-required",
                          "--hide-crash-restore-bubble", "--noerrdialogs", "--disable-pinch",
@@ -65,8 +65,11 @@ std::vector<std::string> browserCommandLine(const BrowserLaunchSettings& setting
   }
   std::string size =
       std::to_string(settings.windowWidth) + "," + std::to_string(settings.windowHeight);
-  std::string blankPage = quirks::blankAppPageUrl(
-      settings.background.red, settings.background.green, settings.background.blue);
+  std::string blankPage =
+      settings.appHostPort != 0
+          ? quirks::heldLaunchPageUrl()
+          : quirks::blankAppPageUrl(settings.background.red, settings.background.green,
+                                    settings.background.blue);
   if (settings.headless) {
     args.emplace_back("--headless=new");
     args.push_back("--window-size=" + size);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ struct BrowserLaunchSettings {
   int32_t windowWidth = 800;
   int32_t windowHeight = 600;
   Rgb background;
+  // The host's held port for the app host name (LaunchPageHold); 0: none, the app
+  // window then opens on a blank page of its own.
+  uint16_t appHostPort = 0;
 };
 
 // The full argument vector (the executable first) that starts the browser for the

@@ -13,6 +13,7 @@
 #include "platform/chromium/BrowserProcess.h"
 #include "platform/chromium/ChromiumQuirks.h"
 #include "platform/chromium/DevToolsPipe.h"
+#include "platform/chromium/LaunchPageHold.h"
 #include "platform/IoEventLoop.h"
 
 namespace tavrelle::chromium {
@@ -52,18 +53,24 @@ std::unique_ptr<BrowserConnection> BrowserConnection::launch(IoEventLoop& loop,
                                                              std::string& error) {
   if (!prepareProfile(settings.userDataFolder, error)) return nullptr;
   auto logPath = (std::filesystem::path(settings.userDataFolder) / "browser.log").string();
-  auto launched = BrowserProcess::launch(browserCommandLine(settings), logPath);
+  auto launchPage = std::make_unique<LaunchPageHold>(loop);
+  BrowserLaunchSettings held = settings;
+  held.appHostPort = launchPage->port();
+  auto launched = BrowserProcess::launch(browserCommandLine(held), logPath);
   if (!launched.process) {
     error = launched.error;
     return nullptr;
   }
-  return std::unique_ptr<BrowserConnection>(new BrowserConnection(
-      loop, std::move(launched.process), launched.toBrowserFd, launched.fromBrowserFd));
+  return std::unique_ptr<BrowserConnection>(
+      new BrowserConnection(loop, std::move(launchPage), std::move(launched.process),
+                            launched.toBrowserFd, launched.fromBrowserFd));
 }
 
-BrowserConnection::BrowserConnection(IoEventLoop& loop, std::unique_ptr<BrowserProcess> process,
-                                     int toBrowserFd, int fromBrowserFd)
+BrowserConnection::BrowserConnection(IoEventLoop& loop, std::unique_ptr<LaunchPageHold> launchPage,
+                                     std::unique_ptr<BrowserProcess> process, int toBrowserFd,
+                                     int fromBrowserFd)
     : loop_(loop),
+      launchPage_(std::move(launchPage)),
       process_(std::move(process)),
       pipe_(std::make_unique<DevToolsPipe>(loop, toBrowserFd, fromBrowserFd)),
       client_(std::make_unique<DevToolsClient>(*pipe_)),
@@ -73,6 +80,8 @@ BrowserConnection::BrowserConnection(IoEventLoop& loop, std::unique_ptr<BrowserP
 }
 
 BrowserConnection::~BrowserConnection() { close(); }
+
+void BrowserConnection::releaseLaunchPage() { launchPage_->release(); }
 
 void BrowserConnection::watchProcess() {
   if (process_->exitFd() < 0) return;  // no process fds: the pipe's end tells instead

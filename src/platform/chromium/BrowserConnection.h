@@ -16,6 +16,7 @@ namespace tavrelle::chromium {
 
 class BrowserProcess;
 class DevToolsPipe;
+class LaunchPageHold;
 
 // One running browser and the DevTools connection to it. Notices at once when the
 // browser dies or the connection breaks, and ends the browser in order when destroyed
@@ -42,20 +43,23 @@ class BrowserConnection {
   void setFailureHandler(FailureHandler handler) { onFailure_ = std::move(handler); }
   // The browser is about to end by itself (its last window closed): its exit is no failure.
   void expectExit() { exitExpected_ = true; }
+  // The host's own first page has committed: the launch page's connection may fail now.
+  void releaseLaunchPage();
 
   // Asks the browser to close (Browser.close), waits up to two seconds, then
   // terminates it, and kills it as the last resort. Blocks; idempotent.
   void close();
 
  private:
-  BrowserConnection(IoEventLoop& loop, std::unique_ptr<BrowserProcess> process, int toBrowserFd,
-                    int fromBrowserFd);
+  BrowserConnection(IoEventLoop& loop, std::unique_ptr<LaunchPageHold> launchPage,
+                    std::unique_ptr<BrowserProcess> process, int toBrowserFd, int fromBrowserFd);
   void watchProcess();
   void onProcessExited();
   void onConnectionClosed(const std::string& reason);
   void fail(webview::ProcessFailedKind kind, std::string description);
 
   IoEventLoop& loop_;
+  std::unique_ptr<LaunchPageHold> launchPage_;
   std::unique_ptr<BrowserProcess> process_;
   std::unique_ptr<DevToolsPipe> pipe_;
   std::unique_ptr<DevToolsClient> client_;

@@ -2,6 +2,7 @@
 
 #include "platform/chromium/BrowserConnection.h"
 #include "platform/chromium/ChromiumController.h"
+#include "platform/chromium/ChromiumQuirks.h"
 #include "platform/chromium/ChromiumWebView.h"
 #include "platform/chromium/DevToolsClient.h"
 #include "platform/BrowserWindowEmbedder.h"
@@ -62,7 +63,7 @@ class StartupSequence : public std::enable_shared_from_this<StartupSequence> {
 
   void onTargetCreated(const Json& targetInfo) {
     if (attaching_ || targetInfo.value("type", std::string()) != "page") return;
-    if (!targetInfo.value("url", std::string()).starts_with("data:text/html")) return;
+    if (!quirks::isBlankAppPage(targetInfo.value("url", std::string()))) return;
     attaching_ = true;
     std::string targetId = targetInfo.value("targetId", std::string());
     std::weak_ptr<StartupSequence> weak = weak_from_this();

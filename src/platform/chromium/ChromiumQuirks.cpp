@@ -20,11 +20,13 @@ std::string appHostName() {
 
 }  // namespace
 
-std::vector<std::string> noNetworkSwitches() {
+std::vector<std::string> noNetworkSwitches(uint16_t appHostPort) {
+  std::string appHostAddress =
+      appHostPort == 0 ? std::string("~NOTFOUND") : "127.0.0.1:" + std::to_string(appHostPort);
   return {
       "--disable-features=MediaRouter,NetworkTimeServiceQuerying",
-      "--host-resolver-rules=MAP update.googleapis.com ~NOTFOUND, MAP " + appHostName() +
-          " ~NOTFOUND",
+      "--host-resolver-rules=MAP update.googleapis.com ~NOTFOUND, MAP " + appHostName() + " " +
+          appHostAddress,
       "--no-first-run",
       "--no-default-browser-check",
       "--disable-background-networking",
@@ -45,7 +47,11 @@ std::string blankAppPageUrl(unsigned char red, unsigned char green, unsigned cha
          "\"><title> </title></html>";
 }
 
-bool isBlankAppPage(std::string_view url) { return url.starts_with("data:text/html,<html style="); }
+std::string heldLaunchPageUrl() { return std::string(AppOrigin) + "?tavrelle-launch-page"; }
+
+bool isBlankAppPage(std::string_view url) {
+  return url.starts_with("data:text/html,<html style=") || url == heldLaunchPageUrl();
+}
 
 bool isOpaqueContextOrigin(std::string_view origin) {
   return origin.empty() || origin == "://" || origin == "null";

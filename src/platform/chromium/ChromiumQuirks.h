@@ -4,6 +4,7 @@
 // Each quirk lives here once, with the reason; the rest of the code only names it.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,11 +19,13 @@ inline constexpr size_t kLargestMessageToBrowser = 104'857'600 - 2;
 // Switches that keep the browser from reaching any network by itself: with default
 // flags it preconnects to [::1]:443 and 127.0.0.1:443 on navigation and calls several
 // vendor hosts. Together with the Preferences seed below the browser stays silent.
-// The app's host name gets no address at all: request interception answers its
+// The app's host name leads nowhere of its own: request interception answers its
 // requests before any name is resolved, and whatever interception does not take
-// (WebSockets to the app origin) fails here instead of reaching a local port, since
-// the browser would otherwise resolve every ".localhost" name to loopback.
-std::vector<std::string> noNetworkSwitches();
+// (WebSockets to the app origin) must not reach a local port, since the browser would
+// otherwise resolve every ".localhost" name to loopback. Without a port it gets no
+// address at all; with one (the host's held port, see LaunchPageHold) every port of
+// the name leads there.
+std::vector<std::string> noNetworkSwitches(uint16_t appHostPort = 0);
 
 // Written to <user data folder>/Default/Preferences when the profile has none:
 // no network prediction (preconnects), no sign-in.
@@ -43,6 +46,8 @@ std::vector<std::string> noWarningBarSwitches();
 std::string blankAppPageUrl(unsigned char red, unsigned char green, unsigned char blue);
 // Whether a committed top-level URL is that launch page (its events are not the host's).
 bool isBlankAppPage(std::string_view url);
+// The launch page of the app origin whose request the host's held port keeps waiting.
+std::string heldLaunchPageUrl();
 
 // The execution context origin of a sandboxed (opaque origin) frame reads "://",
 // while its frame URL looks like the app's. Only a real origin is trusted.

@@ -52,7 +52,10 @@ ChromiumWebView::ChromiumWebView(IoEventLoop& loop, std::unique_ptr<BrowserConne
     if (hostDocumentCommitted_) raise(domContentLoaded_);
   };
   events.topFrameNavigated = [this](const std::string& url) {
-    if (hostNavigated_ && !quirks::isBlankAppPage(url)) hostDocumentCommitted_ = true;
+    if (hostNavigated_ && !quirks::isBlankAppPage(url) && !hostDocumentCommitted_) {
+      hostDocumentCommitted_ = true;
+      browser_->releaseLaunchPage();
+    }
     onTopFrameNavigated(url);
   };
   events.topFrameStartedNavigating = [this](const std::string& url) {

@@ -1,0 +1,84 @@
+// The app host name leads to the host's held port: the launch page's connection waits
+// until the host's own page has committed; afterwards every connection fails at once.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+
+#include "platform/chromium/BrowserCommandLine.h"
+#include "platform/chromium/ChromiumQuirks.h"
+#include "platform/chromium/LaunchPageHold.h"
+#include "platform/linux/PollEventLoop.h"
+
+namespace tavrelle::chromium {
+namespace {
+
+int connectTo(uint16_t port) {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  return fd;
+}
+
+bool endedByPeer(int fd) {
+  pollfd ready{fd, POLLIN, 0};
+  if (poll(&ready, 1, 0) != 1) return false;
+  char byte;
+  return read(fd, &byte, 1) <= 0;
+}
+
+TEST(LaunchPageHoldTest, ConnectionsWaitUntilReleasedThenEveryOneEnds) {
+  linux_platform::PollEventLoop loop;
+  LaunchPageHold hold(loop);
+  ASSERT_NE(hold.port(), 0);
+  int launchPage = connectTo(hold.port());
+  for (int turn = 0; turn < 5; ++turn) loop.runOnce(std::chrono::milliseconds(10));
+  EXPECT_FALSE(endedByPeer(launchPage));  // held: neither answered nor refused
+
+  hold.release();
+  int later = connectTo(hold.port());
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  bool bothEnded = false;
+  while (!bothEnded && std::chrono::steady_clock::now() < deadline) {
+    loop.runOnce(std::chrono::milliseconds(10));
+    bothEnded = endedByPeer(launchPage) && endedByPeer(later);
+  }
+  EXPECT_TRUE(bothEnded);
+  close(launchPage);
+  close(later);
+}
+
+TEST(LaunchPageHoldTest, WithAHeldPortTheAppWindowOpensOnTheLaunchPageOfTheAppOrigin) {
+  BrowserLaunchSettings settings;
+  settings.executable = "/usr/bin/chromium";
+  settings.appHostPort = 41234;
+  auto args = browserCommandLine(settings);
+  auto has = [&](const std::string& arg) {
+    return std::find(args.begin(), args.end(), arg) != args.end();
+  };
+  EXPECT_TRUE(has("--app=" + quirks::heldLaunchPageUrl()));
+  EXPECT_TRUE(quirks::isBlankAppPage(quirks::heldLaunchPageUrl()));
+  EXPECT_FALSE(quirks::isBlankAppPage("https://tavrelle.localhost/"));
+  auto rules = std::find_if(args.begin(), args.end(), [](const std::string& arg) {
+    return arg.starts_with("--host-resolver-rules=");
+  });
+  ASSERT_NE(rules, args.end());
+  EXPECT_NE(rules->find("MAP tavrelle.localhost 127.0.0.1:41234"), std::string::npos);
+  EXPECT_EQ(rules->find("tavrelle.localhost ~NOTFOUND"), std::string::npos);
+  settings.headless = true;
+  EXPECT_EQ(browserCommandLine(settings).back(), quirks::heldLaunchPageUrl());
+}
+
+}  // namespace
+}  // namespace tavrelle::chromium
