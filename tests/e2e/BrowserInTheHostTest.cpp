@@ -285,7 +285,7 @@ TEST_F(BrowserInTheHostTest, ThePageGetsItsFilesAndLimitsAndNeverLeavesTheApp) {
 
   // A top navigation the game made without a request is stopped or undone.
   for (const std::string target :
-       {"'about:blank'",
+       {"'https://example.com/elsewhere'", "'about:blank'",
         "URL.createObjectURL(new Blob(['<title>elsewhere</title>'], {type: 'text/html'}))"}) {
     command("\"eval\": \"document.title = 'leaving'; setTimeout(() => { location.href = " + target +
             "; }, 0)\"");

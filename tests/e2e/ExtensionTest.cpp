@@ -51,17 +51,14 @@ std::set<std::string> FilesUnder(const std::string& folder) {
   return names;
 }
 
-class ExtensionTest : public HostOnDisplayTest<false, 1024, 768> {
- protected:
-  static json AnswerOf(const json& report, const std::string& component) {
-    for (const json& message : report) {
-      if (message.value("component", "") == component && !message.contains("event")) {
-        return message;
-      }
-    }
-    return {};
+json AnswerOf(const json& report, const std::string& component) {
+  for (const json& message : report) {
+    if (message.value("component", "") == component && !message.contains("event")) return message;
   }
-};
+  return {};
+}
+
+using ExtensionTest = HostOnDisplayTest<false, 1024, 768>;
 
 // The sample library packed into a single-file game by fusepack: unpacked afresh under
 // the game's data folder, nothing written beside the game, and the library's messages

@@ -57,18 +57,17 @@ new PerformanceObserver(() => show()).observe({type: 'paint', buffered: true});
 )" + std::string(kCommandPoller) +
                               "</script></body></html>";
 
-class PointerLockEndToEnd : public HostOnDisplayTest<true> {
- protected:
-  // The centre of the window's outer rectangle, its frame included.
-  std::pair<int, int> outerCentre(Window window) {
-    auto [x, y] = probe_->clientOrigin(window);
-    auto [width, height] = probe_->clientSize(window);
-    std::vector<long> frame = probe_->longs(window, "_NET_FRAME_EXTENTS", XA_CARDINAL);
-    frame.resize(4);  // left, right, top, bottom
-    return {static_cast<int>(x + (width + frame[1] - frame[0]) / 2),
-            static_cast<int>(y + (height + frame[3] - frame[2]) / 2)};
-  }
-};
+// The centre of the window's outer rectangle, its frame included.
+std::pair<int, int> OuterCentre(const X11Probe& probe, Window window) {
+  auto [x, y] = probe.clientOrigin(window);
+  auto [width, height] = probe.clientSize(window);
+  std::vector<long> frame = probe.longs(window, "_NET_FRAME_EXTENTS", XA_CARDINAL);
+  frame.resize(4);  // left, right, top, bottom
+  return {static_cast<int>(x + (width + frame[1] - frame[0]) / 2),
+          static_cast<int>(y + (height + frame[3] - frame[2]) / 2)};
+}
+
+using PointerLockEndToEnd = HostOnDisplayTest<true>;
 
 TEST_F(PointerLockEndToEnd, RawMovementAndClicksReachThePageWhileTheCursorStaysCentred) {
   game_.write("package.json", R"({"name": "e2e-pointer-lock", "window": {"width": 640,
@@ -84,7 +83,7 @@ TEST_F(PointerLockEndToEnd, RawMovementAndClicksReachThePageWhileTheCursorStaysC
                ? ::testing::AssertionSuccess()
                : ::testing::AssertionFailure() << probe_->title(window);
   };
-  const auto centred = [&] { return probe_->pointer() == outerCentre(window); };
+  const auto centred = [&] { return probe_->pointer() == OuterCentre(*probe_, window); };
 
   run("lock(true)");
   ASSERT_TRUE(titled("r=ok-true|m=|b=|p=off"));
@@ -100,7 +99,7 @@ TEST_F(PointerLockEndToEnd, RawMovementAndClicksReachThePageWhileTheCursorStaysC
   // Nothing grabs the pointer: a click and a wheel step at the centre reach the page,
   // and the click takes the page's own lock beside the host's.
   auto [originX, originY] = probe_->clientOrigin(window);
-  auto [centreX, centreY] = outerCentre(window);
+  auto [centreX, centreY] = OuterCentre(*probe_, window);
   const std::string buttons = "|b=down@" + std::to_string(centreX - originX) + "," +
                               std::to_string(centreY - originY) + ";up;wheel-down";
   xdotool("click 1");

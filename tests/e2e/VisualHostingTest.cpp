@@ -80,7 +80,13 @@ std::string CursorName(Display* display) {
   return name;
 }
 
-class VisualHostingTest : public HostOnDisplayTest<true> {
+struct VisualMode {
+  bool useCapture;
+  const char* logs;  // what the host tells the page about its start
+};
+
+class VisualModeTest : public HostOnDisplayTest<true>,
+                       public ::testing::WithParamInterface<VisualMode> {
  protected:
   bool eventsInclude(Window window, const std::string& event) {
     return pageSays("events.join(',')", window, [&](const std::string& events) {
@@ -132,14 +138,6 @@ class VisualHostingTest : public HostOnDisplayTest<true> {
         << CursorName(display);
   }
 };
-
-struct VisualMode {
-  bool useCapture;
-  const char* logs;  // what the host tells the page about its start
-};
-
-class VisualModeTest : public VisualHostingTest,
-                       public ::testing::WithParamInterface<VisualMode> {};
 
 TEST_P(VisualModeTest, ShowsThePageAndRelaysInputAndCursor) {
   game_.write("package.json", std::string(R"({"name": "e2e-visual", "window": {"title": "visual",
