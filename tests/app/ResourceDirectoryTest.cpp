@@ -35,18 +35,6 @@ std::string Text(std::optional<std::span<const std::byte>> data) {
   return data ? std::string(reinterpret_cast<const char*>(data->data()), data->size()) : "<none>";
 }
 
-TEST(ResourceDirectoryTest, FindsResourcesByTypeAndName) {
-  const std::string file = "PROGRAMconfigbundle!" + Entry("ZephyxData", "PackageJson", 7, 6) +
-                           Entry("ZephyxData", "AssetBundle", 13, 7) + Trailer(7, 20, 2);
-  const ResourceDirectory directory = ResourceDirectory::parse(Bytes(file));
-  EXPECT_EQ(directory.size(), 2u);
-  EXPECT_EQ(directory.programSize(), 7u);
-  EXPECT_EQ(Text(directory.find("ZephyxData", "PackageJson")), "config");
-  EXPECT_EQ(Text(directory.find("ZephyxData", "AssetBundle")), "bundle!");
-  EXPECT_EQ(Text(directory.find("ZephyxData", "packagejson")), "<none>");
-  EXPECT_EQ(Text(directory.find("Other", "PackageJson")), "<none>");
-}
-
 TEST(ResourceDirectoryTest, FilesWithoutATrailerHaveNoResources) {
   for (const std::string& file : {std::string(), std::string("short"), std::string(200, 'x'),
                                   std::string(kResourceTrailerMagic)}) {
@@ -78,7 +66,6 @@ TEST(ResourceDirectoryTest, DamagedTrailersOrDirectoriesGiveNoResources) {
     EXPECT_EQ(ResourceDirectory::parse(Bytes(damaged[i])).size(), 0u);
     EXPECT_EQ(ResourceDirectory::parse(Bytes(damaged[i])).programSize(), damaged[i].size());
   }
-  // The same layout undamaged is found.
   EXPECT_EQ(Text(ResourceDirectory::parse(Bytes(file(entry, Trailer(7, 11, 1)))).find("t", "n")),
             "data");
 }

@@ -134,14 +134,6 @@ TEST(StartupFailures, NoDisplayOrNoWindowShowsItsMessage) {
   }
 }
 
-// ----- Folders and origin -----
-
-TEST(StartupFolders, AppFolderOfTheExecutablePath) {
-  EXPECT_EQ(AppFolderOf("/opt/game/tavrelle"), "/opt/game/");
-  EXPECT_EQ(AppFolderOf("/tavrelle"), "/");
-  EXPECT_EQ(AppFolderOf("tavrelle"), "tavrelle");
-}
-
 TEST_F(StartupTest, RemoteModeAcceptsTheStartAddressAsOrigin) {
   auto origin = seenWhileRunning(R"({"name":"game","main":"https://example.com/game/",)"
                                  R"("settings":{"content-mode":"remote"}})",
@@ -149,41 +141,31 @@ TEST_F(StartupTest, RemoteModeAcceptsTheStartAddressAsOrigin) {
   EXPECT_EQ(origin, "https://example.com/game/");
 }
 
-// ----- Asset bundle and icon -----
-
 TEST(StartupIcon, ComesFromTheOpenBundleOrElseTheWebRoot) {
   const std::string inBundle = R"({"name":"game","window":{"icon":"img\\icon.png"},)"
                                R"("bundle":{"type":"asset-bundle","assets-path":"data/a.zxab"}})";
   const std::string notInBundle = R"({"name":"game","window":{"icon":"icon.png"},)"
                                   R"("bundle":{"type":"asset-bundle","assets-path":"a.zxab"}})";
-  const std::string packed =
-      R"({"name":"game","window":{"icon":"i.png"},"bundle":{"type":"single-file"}})";
   struct Case {
-    Files files, resources;
+    Files files;
     int iconWidth;  // -1: none; the fake decoder's width is the byte count
   };
   const std::vector<Case> cases = {
       // A missing bundle file is no error.
-      {{{"package.json", notInBundle}, {"www/icon.png", "PNG-from-www"}}, {}, 12},
+      {{{"package.json", notInBundle}, {"www/icon.png", "PNG-from-www"}}, 12},
       {{{"package.json", inBundle},
         {"data/a.zxab", BundleBuilder().addFile("img/icon.png", "PNG-in-bundle").build()}},
-       {},
        13},
       // An open bundle without the icon: the web root is not asked.
       {{{"package.json", notInBundle},
         {"a.zxab", BundleBuilder().addFile("index.html", "<p>").build()},
         {"www/icon.png", "PNG"}},
-       {},
        -1},
-      {{},
-       {{"PackageJson", packed},
-        {"AssetBundle", BundleBuilder().addFile("i.png", "PNG-pk").build()}},
-       6},
   };
   for (size_t i = 0; i < cases.size(); ++i) {
     SCOPED_TRACE(i);
     FakeStartupPorts fake;
-    Fill(fake, cases[i].files, cases[i].resources);
+    Fill(fake, cases[i].files, {});
     std::optional<std::optional<Image>> icon;
     fake.loop.whileRunning = [&] { icon = fake.window()->params.icon; };
     RunStartup(fake);
@@ -192,8 +174,6 @@ TEST(StartupIcon, ComesFromTheOpenBundleOrElseTheWebRoot) {
     EXPECT_EQ(icon->has_value() ? (*icon)->width : -1, cases[i].iconWidth);
   }
 }
-
-// ----- Runtime check -----
 
 TEST_F(StartupTest, EvergreenWithoutRuntimeWarnsThenOpensTheDownloadPage) {
   fake.runtime.installedVersion.reset();
@@ -242,8 +222,6 @@ TEST(StartupFolders, ExtensionsLiveInTheAppFolderOrUnderTheAppDataFolderWhenPack
   }
 }
 
-// ----- Window -----
-
 TEST_F(StartupTest, WindowIsCreatedHiddenScaledAndFramedWithTitleAndBackground) {
   fake.windowSystem.dpi = 120;
   auto params = seenWhileRunning(R"({"name":"game","window":{"title":"Über Game",)"
@@ -271,8 +249,6 @@ TEST(StartupWindow, StyleFollowsCaptionAndResizable) {
   }
 }
 
-// ----- Running and shutting down -----
-
 TEST_F(StartupTest, ClosingEndsWithZeroAfterAnOrderlyShutdown) {
   fake.addFile("a.zxab", BundleBuilder().addFile("index.html", "<p>").build());
   bool bundleMappedDuringRun = false, bundleUnmappedFirst = false, hostClearedFirst = false;
@@ -296,12 +272,6 @@ TEST_F(StartupTest, ClosingEndsWithZeroAfterAnOrderlyShutdown) {
   EXPECT_LT(log.indexOf("webView.destroyed"), log.indexOf("controller.destroyed"));
   EXPECT_LT(log.indexOf("controller.destroyed"), log.indexOf("environment.destroyed"));
   EXPECT_LT(log.indexOf("webView.destroyed"), log.indexOf("window.destroyed"));
-}
-
-TEST_F(StartupTest, WebViewThatCannotStartEndsWithOne) {
-  fake.loop.whileRunning = [this] { fake.runtime.failEnvironment("no browser binary"); };
-  EXPECT_EQ(run(kMinimalPackage), 1);
-  EXPECT_EQ(fake.messageBoxes.size(), 1u);
 }
 
 }  // namespace

@@ -26,7 +26,6 @@ class FakeKeelbridge {
   FakeKeelbridge& operator=(const FakeKeelbridge&) = delete;
   ~FakeKeelbridge() { current_ = nullptr; }
 
-  // The loader handed to ExtensionManager::loadLibrary.
   LibraryLoader loader() {
     return [this](const std::string& path) -> std::unique_ptr<SharedLibrary> {
       log->add("load:" + path);
