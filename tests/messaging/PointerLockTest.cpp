@@ -41,21 +41,11 @@ RawMouseSample Relative(int32_t dx, int32_t dy) { return RawMouseSample{.x = dx,
 // A window whose outer rectangle is (100, 50)-(901, 651).
 class PointerLockTest : public ::testing::Test {
  protected:
-  PointerLockTest()
-      : window_(
-            Params(), [](const WindowEvent&) { return WindowProcResult::Default; }, log_) {}
-
-  static MainWindowParams Params() {
-    MainWindowParams params;
-    params.outerWidth = 801;
-    params.outerHeight = 601;
-    return params;
-  }
-
   test::FakePointerInput& input() { return window_.input; }
 
   std::shared_ptr<test::CallLog> log_ = std::make_shared<test::CallLog>();
-  test::FakeMainWindow window_;
+  test::FakeMainWindow window_{test::WindowOfOuterSize(801, 601, window_style::kOverlappedWindow),
+                               [](const WindowEvent&) { return WindowProcResult::Default; }, log_};
   RecordingPage page_;
   PointerLock lock_{window_, page_};
 };

@@ -15,14 +15,28 @@ namespace tavrelle::test {
 
 // Fakes of the web view runtime. Every call is written to a shared CallLog as
 // "<object>.<operation>" (settings with their value, "settings.DevToolsEnabled=false");
-// tests raise every event and complete every creation by hand.
+// tests raise every event (webView.onNavigationStarting.fire(uri)) and complete every
+// creation by hand.
 
+// The handlers added for one event. fire() raises it as the runtime would and hands the
+// arguments back for inspection.
 template <typename Handler>
-struct Handlers {
-  std::vector<Handler> list;
-  template <typename... Args>
-  void raise(Args&... args) const {
-    for (const auto& handler : list) handler(args...);
+struct Handlers;
+template <typename Args>
+struct Handlers<webview::EventHandler<Args>> {
+  std::vector<webview::EventHandler<Args>> list;
+  template <typename... Params>
+  Args fire(Params&&... params) const {
+    Args args(std::forward<Params>(params)...);
+    for (const auto& handler : list) handler(args);
+    return args;
+  }
+};
+template <>
+struct Handlers<webview::SimpleEventHandler> {
+  std::vector<webview::SimpleEventHandler> list;
+  void fire() const {
+    for (const auto& handler : list) handler();
   }
 };
 
@@ -57,6 +71,9 @@ class FakeWebViewSettings final : public webview::WebViewSettings {
     on##Name.list.push_back(std::move(handler)); \
   }                                              \
   Handlers<Handler> on##Name;
+// An event whose arguments are webview::<Name>EventArgs.
+#define TAVRELLE_FAKE_ARGS_EVENT(Name) \
+  TAVRELLE_FAKE_EVENT(Name, webview::EventHandler<webview::Name##EventArgs>)
 
 class FakeWebView final : public webview::WebView {
  public:
@@ -97,57 +114,23 @@ class FakeWebView final : public webview::WebView {
     return containsFullScreenElement;
   }
 
-  TAVRELLE_FAKE_EVENT(WebResourceRequested,
-                      webview::EventHandler<webview::WebResourceRequestedEventArgs>)
-  TAVRELLE_FAKE_EVENT(NavigationStarting,
-                      webview::EventHandler<webview::NavigationStartingEventArgs>)
-  TAVRELLE_FAKE_EVENT(NewWindowRequested,
-                      webview::EventHandler<webview::NewWindowRequestedEventArgs>)
-  TAVRELLE_FAKE_EVENT(PermissionRequested,
-                      webview::EventHandler<webview::PermissionRequestedEventArgs>)
-  TAVRELLE_FAKE_EVENT(WebMessageReceived,
-                      webview::EventHandler<webview::WebMessageReceivedEventArgs>)
-  TAVRELLE_FAKE_EVENT(FileSystemCallReceived,
-                      webview::EventHandler<webview::FileSystemCallReceivedEventArgs>)
-  TAVRELLE_FAKE_EVENT(ProcessFailed, webview::EventHandler<webview::ProcessFailedEventArgs>)
+  TAVRELLE_FAKE_ARGS_EVENT(WebResourceRequested)
+  TAVRELLE_FAKE_ARGS_EVENT(NavigationStarting)
+  TAVRELLE_FAKE_ARGS_EVENT(NewWindowRequested)
+  TAVRELLE_FAKE_ARGS_EVENT(PermissionRequested)
+  TAVRELLE_FAKE_ARGS_EVENT(WebMessageReceived)
+  TAVRELLE_FAKE_ARGS_EVENT(FileSystemCallReceived)
+  TAVRELLE_FAKE_ARGS_EVENT(ProcessFailed)
   TAVRELLE_FAKE_EVENT(DocumentTitleChanged, webview::SimpleEventHandler)
   TAVRELLE_FAKE_EVENT(ContainsFullScreenElementChanged, webview::SimpleEventHandler)
   TAVRELLE_FAKE_EVENT(WindowCloseRequested, webview::SimpleEventHandler)
   TAVRELLE_FAKE_EVENT(DOMContentLoaded, webview::SimpleEventHandler)
 
-  // Raising events, as the runtime would; the arguments come back for inspection.
-  template <typename Args, typename... Params>
-  static Args fire(const Handlers<webview::EventHandler<Args>>& handlers, Params&&... params) {
-    Args args(std::forward<Params>(params)...);
-    handlers.raise(args);
-    return args;
-  }
-  webview::WebResourceRequestedEventArgs fireWebResourceRequested(const std::string& uri) {
-    return fire(onWebResourceRequested, webview::WebResourceRequest{uri, "GET", {}},
-                webview::WebResourceContext::Document);
-  }
-  webview::NavigationStartingEventArgs fireNavigationStarting(const std::string& uri) {
-    return fire(onNavigationStarting, uri);
-  }
-  webview::NewWindowRequestedEventArgs fireNewWindowRequested(
-      const std::string& uri, webview::NewWindowRequester requester = {}) {
-    return fire(onNewWindowRequested, uri, std::move(requester));
-  }
-  webview::PermissionRequestedEventArgs firePermissionRequested(
-      webview::PermissionKind kind,
-      const std::string& uri = "https://tavrelle.localhost/index.html") {
-    return fire(onPermissionRequested, uri, kind);
-  }
-  void fireWebMessage(const std::string& source, std::optional<std::string> message) {
-    fire(onWebMessageReceived, source, std::move(message));
-  }
-  void fireProcessFailed(webview::ProcessFailedKind kind) { fire(onProcessFailed, kind, "gone"); }
   void fireContainsFullScreenElementChanged(bool contains) {
     containsFullScreenElement = contains;
-    onContainsFullScreenElementChanged.raise();
+    onContainsFullScreenElementChanged.fire();
   }
-  void fireWindowCloseRequested() { onWindowCloseRequested.raise(); }
-  void fireDOMContentLoaded() { onDOMContentLoaded.raise(); }
+  void fireDOMContentLoaded() { onDOMContentLoaded.fire(); }
 
   bool containsFullScreenElement = false;
   std::vector<std::string> navigations;
@@ -163,6 +146,7 @@ class FakeWebView final : public webview::WebView {
   std::shared_ptr<CallLog> log_;
   FakeWebViewSettings settings_;
 };
+#undef TAVRELLE_FAKE_ARGS_EVENT
 #undef TAVRELLE_FAKE_EVENT
 
 class FakeWebViewController final : public webview::WebViewController {
@@ -191,22 +175,18 @@ class FakeWebViewController final : public webview::WebViewController {
   void add_AcceleratorKeyPressed(
       webview::EventHandler<webview::AcceleratorKeyPressedEventArgs> handler) override {
     log_->add("controller.add_AcceleratorKeyPressed");
-    keys_.list.push_back(std::move(handler));
-  }
-  webview::AcceleratorKeyPressedEventArgs fireAcceleratorKey(webview::KeyEventKind kind,
-                                                             uint32_t virtualKey) {
-    return FakeWebView::fire(keys_, kind, virtualKey);
+    onAcceleratorKeyPressed.list.push_back(std::move(handler));
   }
 
   [[nodiscard]] FakeWebView& webView() { return *webView_; }
   std::vector<Rect> bounds;
   int focusMoves = 0;
   int positionNotices = 0;
+  Handlers<webview::EventHandler<webview::AcceleratorKeyPressedEventArgs>> onAcceleratorKeyPressed;
 
  private:
   std::shared_ptr<CallLog> log_;
   std::unique_ptr<FakeWebView> webView_;
-  Handlers<webview::EventHandler<webview::AcceleratorKeyPressedEventArgs>> keys_;
 };
 
 class FakeWebViewEnvironment final : public webview::WebViewEnvironment {
@@ -272,7 +252,6 @@ class FakeWebViewRuntime final : public webview::WebViewRuntime {
   void failEnvironment(const std::string& error) {
     std::exchange(pending_, nullptr)({false, error}, nullptr);
   }
-  // Environment, then controller.
   void completeCreation() {
     completeEnvironment();
     environment()->completeController();

@@ -28,6 +28,14 @@ inline Rect AdjustForFrame(Rect client, uint32_t style) {
   return client;
 }
 
+inline MainWindowParams WindowOfOuterSize(int32_t width, int32_t height, uint32_t style) {
+  MainWindowParams params;
+  params.style = style;
+  params.outerWidth = width;
+  params.outerHeight = height;
+  return params;
+}
+
 // Records pointer lock's calls in the shared log.
 class FakePointerInput final : public PointerInput {
  public:

@@ -20,16 +20,13 @@ namespace tavrelle::test {
 class WebViewHostHarness {
  public:
   WebViewHostHarness() { config.name = "game"; }
-  ~WebViewHostHarness() { host_.reset(); }
 
   // Builds the host from `config` (change it before calling).
   ZephyxWebView& create() {
-    MainWindowParams params;
+    const Rect outer = AdjustForFrame({0, 0, 800, 600}, window_style::kOverlappedWindow);
+    MainWindowParams params =
+        WindowOfOuterSize(outer.width(), outer.height(), window_style::kOverlappedWindow);
     params.title = config.title;
-    params.style = window_style::kOverlappedWindow;
-    const Rect outer = AdjustForFrame({0, 0, 800, 600}, params.style);
-    params.outerWidth = outer.width();
-    params.outerHeight = outer.height();
     window_ = std::make_unique<FakeMainWindow>(
         params, [](const WindowEvent&) { return WindowProcResult::Default; }, log);
     WebViewHostSetup setup{.config = &config,
@@ -40,7 +37,7 @@ class WebViewHostHarness {
                            .webRoot = "www/",
                            .userDataFolder = "/home/player/.local/share/game",
                            .contentOrigin = contentOrigin,
-                           .browserExecutableFolder = browserFolder,
+                           .browserExecutableFolder = std::nullopt,
                            .bundleFile = nullptr};
     WebViewHostPorts ports;
     ports.shellOpen = [this](const std::string& target) { shellOpened.push_back(target); };
@@ -68,13 +65,11 @@ class WebViewHostHarness {
   [[nodiscard]] FakeMainWindow& window() { return *window_; }
   [[nodiscard]] FakeWebViewController& controller() { return *runtime.controller(); }
   [[nodiscard]] FakeWebView& webView() { return *runtime.webView(); }
-  // The messages posted to the page, in order.
   [[nodiscard]] const std::vector<std::string>& posted() { return webView().posted; }
 
   std::shared_ptr<CallLog> log = std::make_shared<CallLog>();
   AppConfig config;
   std::string contentOrigin = "https://tavrelle.localhost/";
-  std::optional<std::string> browserFolder;
   BundleArchive bundle;
   ExtensionManager extensions{
       {"/opt/game/", "www/", "/home/player/.local/share/game", "/opt/game/"}, R"({"name":"game"})"};

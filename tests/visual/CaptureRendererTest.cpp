@@ -11,12 +11,6 @@ using Entry = CaptureRenderer::LogEntry;
 
 class CaptureRendererTest : public ::testing::Test {
  protected:
-  CaptureRenderer::DeviceFactory factory() {
-    return [this](uint64_t window) -> std::unique_ptr<CaptureDevice> {
-      madeFor_ = window;
-      return std::make_unique<FakeCaptureDevice>(record_);
-    };
-  }
   void startAt(int32_t width, int32_t height) {
     renderer_.SetPendingSize(width, height);
     renderer_.Start();
@@ -40,7 +34,10 @@ class CaptureRendererTest : public ::testing::Test {
 
   DeviceRecord record_;
   uint64_t madeFor_ = 0;
-  CaptureRenderer renderer_{0x77, factory()};
+  CaptureRenderer renderer_{0x77, [this](uint64_t window) -> std::unique_ptr<CaptureDevice> {
+                              madeFor_ = window;
+                              return std::make_unique<FakeCaptureDevice>(record_);
+                            }};
 };
 
 TEST_F(CaptureRendererTest, AStartWithoutSizeFailsItsSetUpAndEndsTheThread) {
@@ -113,10 +110,7 @@ TEST_F(CaptureRendererTest, WithoutAFramePoolEachPassClearsAndNoFrameIsAskedFor)
 }
 
 TEST_F(CaptureRendererTest, AFailingResizeIsTriedAndLoggedOnEveryPass) {
-  {
-    std::lock_guard guard(record_.lock);
-    record_.resizeFailure = DeviceFailure{"Failed to resize back buffer pixmap (", 11};
-  }
+  record_.resizeFailure = DeviceFailure{"Failed to resize back buffer pixmap (", 11};
   ASSERT_TRUE(startReady(800, 600, false));
   renderer_.TakeLogEntries();
   int clearsBefore = 0;

@@ -4,7 +4,6 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,6 +11,7 @@
 #include "platform/MainWindow.h"
 #include "platform/WindowPointer.h"
 #include "support/CallLog.h"
+#include "support/FakeWebViewRuntime.h"
 #include "support/FakeWindowSystem.h"
 #include "visual/CaptureDevice.h"
 #include "webview/CompositionController.h"
@@ -30,25 +30,11 @@ class FakePointer final : public WindowPointer {
   [[nodiscard]] bool hasCapture() const override { return captured; }
   void setCapture() override { captured = true; }
   void releaseCapture() override { captured = false; }
-  void setCursor(SystemCursor cursor) override { cursors.push_back(cursor); }
+  void setCursor(SystemCursor) override {}
 
   Rect client{0, 0, 800, 600};
   std::vector<bool> leaveTracking;
   bool captured = false;
-  std::vector<SystemCursor> cursors;
-};
-
-class FakeBoundsController final : public webview::WebViewController {
- public:
-  webview::WebView& get_CoreWebView2() override { throw std::logic_error("no web view"); }
-  void put_Bounds(Rect rect) override { bounds.push_back(rect); }
-  void put_IsVisible(bool) override {}
-  void MoveFocus(webview::MoveFocusReason) override {}
-  void NotifyParentWindowPositionChanged() override {}
-  void add_AcceleratorKeyPressed(
-      webview::EventHandler<webview::AcceleratorKeyPressedEventArgs>) override {}
-
-  std::vector<Rect> bounds;
 };
 
 struct SentMouseInput {
@@ -64,29 +50,20 @@ class FakeCompositionController final : public webview::CompositionController {
   webview::WebViewController& controller() override { return controllerPart; }
   webview::VisualStatus put_RootVisualTarget(webview::VisualTarget target) override {
     targets.push_back(target);
-    return target == webview::VisualTarget::Capture ? captureStatus : windowStatus;
+    return target == webview::VisualTarget::Capture ? captureStatus : webview::kVisualOk;
   }
   void SendMouseInput(uint32_t kind, uint32_t keys, int32_t mouseData, Point point) override {
     mouse.push_back({kind, keys, mouseData, point});
   }
   void SendPointerInput(uint32_t kind, const PointerInfo&) override { pointer.push_back(kind); }
-  [[nodiscard]] std::string get_Cursor() const override { return cursor; }
-  void add_CursorChanged(webview::SimpleEventHandler handler) override {
-    cursorChanged.push_back(std::move(handler));
-  }
-  void changeCursor(std::string css) {
-    cursor = std::move(css);
-    for (const auto& handler : cursorChanged) handler();
-  }
+  [[nodiscard]] std::string get_Cursor() const override { return "default"; }
+  void add_CursorChanged(webview::SimpleEventHandler) override {}
 
-  FakeBoundsController controllerPart;
+  FakeWebViewController controllerPart{std::make_shared<CallLog>()};  // keeps the bounds
   std::vector<webview::VisualTarget> targets;
   webview::VisualStatus captureStatus = webview::kVisualOk;
-  webview::VisualStatus windowStatus = webview::kVisualOk;
   std::vector<SentMouseInput> mouse;
   std::vector<uint32_t> pointer;
-  std::string cursor = "default";
-  std::vector<webview::SimpleEventHandler> cursorChanged;
 };
 
 // What the renderer thread did with its device, shared with the test's thread.
@@ -101,7 +78,6 @@ struct DeviceRecord {
   bool destroyed = false;
   // Frames the device hands out, one per pass, in order.
   std::vector<CapturedFrame> frames;
-  std::optional<DeviceFailure> initFailure;
   std::optional<DeviceFailure> resizeFailure;
 
   // Waits until the predicate holds (lock held while it is checked); false after 30 s.
@@ -125,8 +101,6 @@ class FakeCaptureDevice final : public CaptureDevice {
     record_.update([&] { record_.destroyed = true; });
   }
   DeviceResult initialize(FrameSize size) override {
-    std::lock_guard guard(record_.lock);
-    if (record_.initFailure) return record_.initFailure;
     // As a real back buffer: none of no pixels.
     if (size.width == 0 || size.height == 0) return DeviceFailure{"Failed to create (", 2};
     size_ = size;

@@ -31,14 +31,8 @@ class VisualHostingManagerTest : public ::testing::Test {
   }
 
   std::shared_ptr<CallLog> log_ = std::make_shared<CallLog>();  // the window's calls
-  FakeMainWindow window_{[] {  // without frame: the client area is 800 x 600
-                           MainWindowParams params;
-                           params.style = 0;
-                           params.outerWidth = 800;
-                           params.outerHeight = 600;
-                           return params;
-                         }(),
-                         nullptr, log_};
+  // Without frame: the client area is 800 x 600.
+  FakeMainWindow window_{WindowOfOuterSize(800, 600, 0), nullptr, log_};
   FakePointer pointer_;
   std::shared_ptr<FakeCompositionController> composition_ =
       std::make_shared<FakeCompositionController>();

@@ -41,7 +41,6 @@ TEST_F(NewWindowPolicyTest, OnlyWebAndMailAddresses) {
                           " https://example.com/", "ftp://example.com/", "xdg-open:https://x"}) {
     EXPECT_FALSE(NewWindowPolicy::isShellScheme(uri)) << uri;
   }
-  EXPECT_FALSE(admit("file:///etc/passwd", appDocument));
   EXPECT_FALSE(admit("custom-scheme:payload", clickInFrame));
 }
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "support/WebViewHostHarness.h"
 
 namespace tavrelle {
@@ -11,26 +14,15 @@ using Strings = std::vector<std::string>;
 
 class ZephyxWebViewCreationTest : public ::testing::Test {
  protected:
-  Strings settingsLog() {
-    Strings settings;
-    for (const auto& entry : harness.log->entries()) {
-      if (entry.starts_with("settings.")) settings.push_back(entry);
-    }
-    return settings;
-  }
-
   test::WebViewHostHarness harness;
 };
 
+// The folders handed on are StartupTest's.
 TEST_F(ZephyxWebViewCreationTest, InitAsksForAnEnvironmentThenAControllerInTheMainWindow) {
   harness.config.chromiumArgs = "--enable-features=Foo";
   harness.config.allowHostInputProcessing = false;
   harness.config.backgroundColor = {10, 20, 30};
-  harness.browserFolder = "webview2";
   harness.create().Init();
-  EXPECT_EQ(harness.runtime.environmentRequests, 1);
-  EXPECT_EQ(harness.runtime.browserExecutableFolder, std::optional<std::string>("webview2"));
-  EXPECT_EQ(harness.runtime.userDataFolder, "/home/player/.local/share/game");
   EXPECT_EQ(harness.runtime.environmentOptions.additionalBrowserArguments, "--enable-features=Foo");
   EXPECT_TRUE(harness.environmentVariables.empty());
   harness.runtime.completeEnvironment();
@@ -55,8 +47,11 @@ TEST_F(ZephyxWebViewCreationTest, WindowToVisualSetsTheForcedHostingModeFirst) {
 TEST_F(ZephyxWebViewCreationTest, SettingsAreApplied) {
   harness.config.enableDevtools = false;
   harness.createAndComplete();
+  Strings settings;
+  std::ranges::copy_if(harness.log->entries(), std::back_inserter(settings),
+                       [](const std::string& entry) { return entry.starts_with("settings."); });
   EXPECT_EQ(
-      settingsLog(),
+      settings,
       (Strings{"settings.ScriptEnabled=true", "settings.HostObjectsAllowed=false",
                "settings.DefaultScriptDialogsEnabled=true", "settings.WebMessageEnabled=true",
                "settings.ZoomControlEnabled=false", "settings.DefaultContextMenusEnabled=true",
@@ -79,8 +74,7 @@ TEST_F(ZephyxWebViewCreationTest, BundleModeSetsEverythingUpThenNavigatesUnderTh
   }
   EXPECT_EQ(harness.webView().filters, Strings{"https://tavrelle.localhost/* all"});
   EXPECT_EQ(harness.webView().navigations, Strings{"https://tavrelle.localhost/game/start.html"});
-  ASSERT_EQ(harness.controller().bounds.size(), 1u);
-  EXPECT_EQ(harness.controller().bounds[0], (Rect{0, 0, 800, 600}));
+  EXPECT_EQ(harness.controller().bounds, (std::vector<Rect>{{0, 0, 800, 600}}));
   EXPECT_EQ(harness.window().showCount, 0);  // hidden until the first document
 }
 
@@ -96,29 +90,21 @@ TEST_F(ZephyxWebViewCreationTest, RemoteModeInterceptsNothingAndNavigatesToMainA
 }
 
 TEST(ZephyxWebViewCreationFailure, IsReportedAndEndsTheAppWithOne) {
-  struct Case {
-    const char* name;
-    std::function<void(test::FakeWebViewRuntime&)> fail;
-    std::string text;
-  };
-  const std::vector<Case> cases = {
-      {"environment", [](auto& r) { r.failEnvironment("browser not found"); },
-       "Failed to start the web view runtime: browser not found"},
-      {"controller",
-       [](auto& r) {
-         r.completeEnvironment();
-         r.environment()->failController("window gone");
-       },
-       "Failed to start the web view runtime: window gone"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const bool environmentFails : {true, false}) {
+    SCOPED_TRACE(environmentFails ? "environment" : "controller");
     test::WebViewHostHarness harness;
     harness.create().Init();
-    c.fail(harness.runtime);
+    if (environmentFails) {
+      harness.runtime.failEnvironment("browser not found");
+    } else {
+      harness.runtime.completeEnvironment();
+      harness.runtime.environment()->failController("window gone");
+    }
     EXPECT_EQ(harness.loopEndCodes, std::vector<int>{1});
     ASSERT_EQ(harness.messageBoxes.size(), 1u);
-    EXPECT_EQ(harness.messageBoxes[0].text, c.text);
+    EXPECT_EQ(harness.messageBoxes[0].text,
+              std::string("Failed to start the web view runtime: ") +
+                  (environmentFails ? "browser not found" : "window gone"));
     EXPECT_EQ(harness.host().controller(), nullptr);
   }
 }
