@@ -2,8 +2,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "support/TempDir.h"
 #include "support/CommandRun.h"
 

@@ -1,19 +1,15 @@
-// The browser's command line: shell-like splitting of the extra arguments, and the
-// switches the host always sets.
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "platform/chromium/BrowserCommandLine.h"
+#include "platform/chromium/ChromiumQuirks.h"
 #include "platform/chromium/CommandLineWords.h"
 
 namespace tavrelle::chromium {
 namespace {
 
 using Words = std::vector<std::string>;
-
-// ----- Splitting -----
 
 // Blanks separate words; quotes keep blanks and join with their neighbours; a
 // backslash escapes outside single quotes; an open quote runs to the end; no expansion.
@@ -34,8 +30,6 @@ TEST(CommandLineWordsTest, SplitsLikeAShellWithoutExpansion) {
       {"$HOME `id` *", {"$HOME", "`id`", "*"}}};
   for (const auto& [line, words] : cases) EXPECT_EQ(splitCommandLineWords(line), words) << line;
 }
-
-// ----- The launch command line -----
 
 bool has(const Words& args, const std::string& arg) {
   return std::find(args.begin(), args.end(), arg) != args.end();
@@ -101,6 +95,23 @@ TEST(BrowserCommandLineTest, AdditionalArgumentsComeLastAndCannotOverrideTheHost
   EXPECT_EQ(disabled, 1);
   EXPECT_TRUE(has(args, "--disable-features=MediaRouter,NetworkTimeServiceQuerying,Translate"));
   EXPECT_TRUE(has(args, "--enable-features=Vulkan"));
+}
+
+TEST(BrowserCommandLineTest, WithAHeldPortTheAppWindowOpensOnTheLaunchPageOfTheAppOrigin) {
+  auto settings = windowedSettings();
+  settings.appHostPort = 41234;
+  auto args = browserCommandLine(settings);
+  EXPECT_TRUE(has(args, "--app=" + quirks::heldLaunchPageUrl()));
+  EXPECT_TRUE(quirks::isBlankAppPage(quirks::heldLaunchPageUrl()));
+  EXPECT_FALSE(quirks::isBlankAppPage("https://tavrelle.localhost/"));
+  auto rules = std::find_if(args.begin(), args.end(), [](const std::string& arg) {
+    return arg.starts_with("--host-resolver-rules=");
+  });
+  ASSERT_NE(rules, args.end());
+  EXPECT_NE(rules->find("MAP tavrelle.localhost 127.0.0.1:41234"), std::string::npos);
+  EXPECT_EQ(rules->find("tavrelle.localhost ~NOTFOUND"), std::string::npos);
+  settings.headless = true;
+  EXPECT_EQ(browserCommandLine(settings).back(), quirks::heldLaunchPageUrl());
 }
 
 }  // namespace

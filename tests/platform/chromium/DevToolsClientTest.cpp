@@ -1,5 +1,3 @@
-// The DevTools client over a fake transport: ids, replies, errors, events, sessions.
-
 #include <gtest/gtest.h>
 
 #include "platform/chromium/DevToolsClient.h"
@@ -66,7 +64,6 @@ TEST_F(DevToolsClientTest, RepliesReachTheirOwnHandlerOnceWhateverTheOrder) {
   EXPECT_EQ(client_.pendingReplyCount(), 0u);
 }
 
-// An error reply, and a command the transport refused to send, both fail the command.
 TEST_F(DevToolsClientTest, ErrorRepliesAndRejectedMessagesFailTheirCommand) {
   std::vector<DevToolsReply> replies;
   auto keep = [&](const DevToolsReply& r) { replies.push_back(r); };

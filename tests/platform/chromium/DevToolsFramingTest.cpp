@@ -1,11 +1,10 @@
-// Message framing on the DevTools pipe: NUL-ended JSON texts, split and merged
-// arbitrarily by reads; the pipe's reader and writer threads over real pipes.
-
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -75,19 +74,23 @@ TEST(NulFrameSplitterTest, AMessageOverTheCeilingIsSkippedWithoutBeingHeld) {
   EXPECT_EQ(oversized.back().second, 17u);
 }
 
-// ----- The pipe itself, over real pipes -----
-
 class Recorder : public DevToolsTransport::Listener {
  public:
   void onMessageReceived(nlohmann::json message) override {
     received.push_back(std::move(message));
+    if (onEach) onEach(received.back().value("id", 0));
   }
   void onMessageRejected(uint64_t id, const std::string& reason) override {
     rejected.emplace_back(id, reason);
   }
-  void onTransportClosed(const std::string& reason) override { closed.push_back(reason); }
+  void onTransportClosed(const std::string& reason) override {
+    closed.push_back(reason);
+    receivedBeforeClose = received.size();
+  }
 
+  std::function<void(int id)> onEach;
   std::vector<nlohmann::json> received;
+  size_t receivedBeforeClose = 0;
   std::vector<std::pair<uint64_t, std::string>> rejected;
   std::vector<std::string> closed;
 };
@@ -112,6 +115,18 @@ class DevToolsPipeTest : public ::testing::Test {
   void browserSays(const std::string& bytes) {
     ASSERT_EQ(write(browserWrites_, bytes.data(), bytes.size()),
               static_cast<ssize_t>(bytes.size()));
+  }
+  void browserSendsAndCloses(int count) {
+    std::string bytes;
+    for (int id = 1; id <= count; ++id) bytes += "{\"id\":" + std::to_string(id) + "}" + '\0';
+    browserSays(bytes);
+    close(browserWrites_);
+    browserWrites_ = -1;
+  }
+  std::vector<int> receivedIds() const {
+    std::vector<int> ids;
+    for (const auto& message : recorder_.received) ids.push_back(message.value("id", 0));
+    return ids;
   }
   bool runUntil(const std::function<bool()>& pred) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -203,6 +218,29 @@ TEST_F(DevToolsPipeTest, WritingToAGoneBrowserIsReportedNotFatal) {
   pipe_->send(OutgoingMessage{1, [] { return std::string("{\"id\":1}"); }});
   ASSERT_TRUE(runUntil([&] { return !recorder_.closed.empty(); }));
   EXPECT_NE(recorder_.closed[0].find("writing"), std::string::npos);
+}
+
+// Messages are handed over on the main loop: a listener that throws or that ends the pipe
+// mid-read must neither lose nor touch what comes after.
+TEST_F(DevToolsPipeTest, MessagesAfterAThrowingListenerStillArriveInOrder) {
+  recorder_.onEach = [](int id) {
+    if (id == 2) throw std::runtime_error("a handler failed");
+  };
+  browserSendsAndCloses(4);
+  ASSERT_TRUE(runUntil([&] { return !recorder_.closed.empty(); }));
+  EXPECT_EQ(receivedIds(), (std::vector<int>{1, 2, 3, 4}));
+  EXPECT_EQ(recorder_.receivedBeforeClose, 4u);  // the closure is reported last
+}
+
+TEST_F(DevToolsPipeTest, AListenerThatEndsThePipeHearsNothingMore) {
+  recorder_.onEach = [this](int id) {
+    if (id == 2) pipe_.reset();
+  };
+  browserSendsAndCloses(4);
+  runUntil([&] { return !pipe_; });
+  loop_.runOnce(std::chrono::milliseconds(50));
+  EXPECT_EQ(receivedIds(), (std::vector<int>{1, 2}));
+  EXPECT_TRUE(recorder_.closed.empty());
 }
 
 }  // namespace

@@ -1,5 +1,3 @@
-// Who called the page binding: origins, frame URLs and execution contexts per session.
-
 #include <gtest/gtest.h>
 
 #include "platform/chromium/ExecutionContexts.h"
@@ -7,8 +5,6 @@
 
 namespace tavrelle::chromium {
 namespace {
-
-// ----- Origins -----
 
 TEST(UrlOriginTest, SchemeHostAndNonDefaultPort) {
   EXPECT_EQ(urlOrigin("https://tavrelle.localhost/index.html?x#y"), "https://tavrelle.localhost");
@@ -25,8 +21,6 @@ TEST(UrlOriginTest, UrlsWithoutAuthorityHaveNone) {
   EXPECT_EQ(urlOrigin("://x"), "");
   EXPECT_EQ(urlOrigin("https:///path"), "");
 }
-
-// ----- Calling documents -----
 
 class ExecutionContextsTest : public ::testing::Test {
  protected:

@@ -13,7 +13,6 @@ Json Params(uint32_t kind, uint32_t keys, int32_t data, Point point, int clicks 
   return MouseEventParams(kind, keys, data, point, clicks, scale).value_or(Json());
 }
 
-// Each case: the message and what of the page event it must hold.
 TEST(InputRelayTest, MouseMessagesBecomePageEvents) {
   struct Case {
     const char* name;

@@ -9,12 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
-#include <string>
 
-#include "platform/chromium/BrowserCommandLine.h"
-#include "platform/chromium/ChromiumQuirks.h"
 #include "platform/chromium/LaunchPageHold.h"
 #include "platform/linux/PollEventLoop.h"
 
@@ -57,27 +53,6 @@ TEST(LaunchPageHoldTest, ConnectionsWaitUntilReleasedThenEveryOneEnds) {
   EXPECT_TRUE(bothEnded);
   close(launchPage);
   close(later);
-}
-
-TEST(LaunchPageHoldTest, WithAHeldPortTheAppWindowOpensOnTheLaunchPageOfTheAppOrigin) {
-  BrowserLaunchSettings settings;
-  settings.executable = "/usr/bin/chromium";
-  settings.appHostPort = 41234;
-  auto args = browserCommandLine(settings);
-  auto has = [&](const std::string& arg) {
-    return std::find(args.begin(), args.end(), arg) != args.end();
-  };
-  EXPECT_TRUE(has("--app=" + quirks::heldLaunchPageUrl()));
-  EXPECT_TRUE(quirks::isBlankAppPage(quirks::heldLaunchPageUrl()));
-  EXPECT_FALSE(quirks::isBlankAppPage("https://tavrelle.localhost/"));
-  auto rules = std::find_if(args.begin(), args.end(), [](const std::string& arg) {
-    return arg.starts_with("--host-resolver-rules=");
-  });
-  ASSERT_NE(rules, args.end());
-  EXPECT_NE(rules->find("MAP tavrelle.localhost 127.0.0.1:41234"), std::string::npos);
-  EXPECT_EQ(rules->find("tavrelle.localhost ~NOTFOUND"), std::string::npos);
-  settings.headless = true;
-  EXPECT_EQ(browserCommandLine(settings).back(), quirks::heldLaunchPageUrl());
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <regex>
 #include <system_error>
 #include <thread>
@@ -57,7 +56,6 @@ class FakeClock {
   std::atomic<std::chrono::milliseconds> elapsed_{0ms};
 };
 
-// Waits for something the serving thread does on its own.
 template <typename Predicate>
 bool eventually(Predicate predicate) {
   auto giveUp = std::chrono::steady_clock::now() + 30s;
@@ -83,7 +81,6 @@ class LoopbackBodyServerTest : public ::testing::Test {
     return LoopbackBodyServer::start(kOrigin, std::move(options));
   }
   [[nodiscard]] uint16_t port() const { return server_->port(); }
-  // Offers a body and returns the path of its URL.
   std::string offer(std::shared_ptr<const webview::ResponseBody> body,
                     const std::string& headers = "") {
     return pathOfUrl(server_->offer(200, "OK", headers, std::move(body)));

@@ -44,7 +44,6 @@ int StatusOf(const std::string& head) {
   return head.size() > 12 ? std::stoi(head.substr(9, 3)) : 0;
 }
 
-// Waits until the receiver has handed over part of the body.
 void WaitForFirstBytes(CollectingSink& sink) {
   const auto started = std::chrono::steady_clock::now();
   while (sink.received().empty() &&
@@ -57,7 +56,6 @@ class LoopbackUploadReceiverTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(receiver); }
 
-  // POSTs the body with the given Content-Length; returns the response head.
   std::string post(const std::string& url, const std::string& body, size_t length) {
     LoopbackHttpClient client(receiver->port());
     client.sendRequest(

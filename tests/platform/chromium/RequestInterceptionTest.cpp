@@ -1,5 +1,3 @@
-// Pieces of answering an intercepted request: header blocks, patterns, base64 bodies.
-
 #include <gtest/gtest.h>
 
 #include <cstring>

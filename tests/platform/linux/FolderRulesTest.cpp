@@ -28,7 +28,6 @@ TEST(FolderRules, XdgDataHomeThenHomeThenTheUserDatabase) {
   EXPECT_EQ(WithoutTrailingSlash("/"), "/");
 }
 
-// Sets an environment variable for one test and puts the old value back.
 class ScopedEnv {
  public:
   ScopedEnv(const char* name, const char* value) : name_(name) {

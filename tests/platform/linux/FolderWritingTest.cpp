@@ -1,26 +1,17 @@
 #include "platform/FolderWriting.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
+#include "platform/Files.h"
 #include "support/TempDir.h"
 
 namespace tavrelle {
 namespace {
 
 std::span<const std::byte> Bytes(std::string_view text) { return std::as_bytes(std::span(text)); }
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 TEST(FolderWritingTest, RecreatingEmptiesTheFolderAndMakesMissingParents) {
   const test::TempDir dir;
@@ -29,12 +20,12 @@ TEST(FolderWritingTest, RecreatingEmptiesTheFolderAndMakesMissingParents) {
   dir.makeSymlink(dir.pathOf("outside"), "data/game/zxext/link");
   ASSERT_TRUE(RecreateFolder(dir.pathOf("data/game/zxext/")));
   EXPECT_TRUE(std::filesystem::is_empty(dir.pathOf("data/game/zxext")));
-  EXPECT_EQ(Read(dir.pathOf("outside/keep.txt")), "keep");  // the link went, not its target
+  EXPECT_EQ(ReadWholeFile(dir.pathOf("outside/keep.txt")),
+            "keep");  // the link went, not its target
 
   ASSERT_TRUE(RecreateFolder(dir.pathOf("fresh/app/zxext/")));
-  struct stat status {};
-  ASSERT_EQ(::stat(dir.pathOf("fresh/app/zxext").c_str(), &status), 0);
-  EXPECT_EQ(status.st_mode & 0777, 0700u);
+  EXPECT_EQ(std::filesystem::status(dir.pathOf("fresh/app/zxext")).permissions(),
+            std::filesystem::perms::owner_all);
 }
 
 TEST(FolderWritingTest, FilesGoBelowTheFolderWithTheirSubFolders) {
@@ -44,9 +35,9 @@ TEST(FolderWritingTest, FilesGoBelowTheFolderWithTheirSubFolders) {
   ASSERT_TRUE(WriteFileBelow(folder, "ext/steam/api.so", Bytes(std::string("a\0b", 3))));
   ASSERT_TRUE(WriteFileBelow(folder, "ext/steam/readme.txt", Bytes("")));
   ASSERT_TRUE(WriteFileBelow(folder, "Keelbridge.so", Bytes("NEW")));  // replaced whole
-  EXPECT_EQ(Read(folder + "Keelbridge.so"), "NEW");
-  EXPECT_EQ(Read(folder + "ext/steam/api.so"), std::string("a\0b", 3));
-  EXPECT_TRUE(std::filesystem::is_regular_file(folder + "ext/steam/readme.txt"));
+  EXPECT_EQ(ReadWholeFile(folder + "Keelbridge.so"), "NEW");
+  EXPECT_EQ(ReadWholeFile(folder + "ext/steam/api.so"), std::string("a\0b", 3));
+  EXPECT_EQ(ReadWholeFile(folder + "ext/steam/readme.txt"), "");
 }
 
 TEST(FolderWritingTest, LinksInsideTheFolderAreNotFollowed) {

@@ -35,7 +35,6 @@ TEST(KnownFolderRules, BaseDirectoriesFromTheEnvironmentWhenAbsolute) {
   sources.xdgDataHome = "/data/";
   sources.xdgConfigHome = "/conf";
   EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Profile, sources), "/home/p");
-  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::LocalAppData, sources), "/data");
   EXPECT_EQ(KnownFolderPathFrom(KnownFolder::RoamingAppData, sources), "/conf");
   EXPECT_EQ(KnownFolderPathFrom(KnownFolder::SavedGames, sources), "/data/Saved Games");
   sources.xdgConfigHome = "relative/conf";

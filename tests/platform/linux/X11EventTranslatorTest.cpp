@@ -85,7 +85,6 @@ TEST(X11EventClassification, ClientMessagesDestroyFocusPropertiesAndGeometry) {
       {Focus(NotifyAncestor), Kind::FocusGained},
       {Focus(NotifyInferior), Kind::FocusGained},
       {Focus(NotifyVirtual), Kind::Ignore},
-      {Focus(NotifyNonlinearVirtual), Kind::Ignore},
       {Focus(NotifyPointer), Kind::Ignore},
       {Focus(NotifyNonlinear, NotifyGrab), Kind::Ignore},
       {Focus(NotifyNonlinear, NotifyUngrab), Kind::Ignore},

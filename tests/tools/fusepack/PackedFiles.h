@@ -1,7 +1,5 @@
 #pragma once
 
-// Reading back what the packager wrote, shared by its tests.
-
 #include <algorithm>
 #include <filesystem>
 #include <map>
@@ -14,7 +12,6 @@
 
 namespace tavrelle::test {
 
-// Name -> content of each file of a bundle.
 using FileSet = std::map<std::string, std::string>;
 
 inline std::string Text(std::span<const std::byte> bytes) {
@@ -41,7 +38,6 @@ inline FileSet BundleFiles(const std::string& bundle) {
   return BundleFiles(std::as_bytes(std::span(bundle)));
 }
 
-// The names in a folder, sorted.
 inline std::vector<std::string> FolderEntries(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
