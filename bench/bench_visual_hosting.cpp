@@ -41,7 +41,9 @@ let x = 0;
 function frame() { x = (x + 7) % 1000; box.style.left = x + 'px'; requestAnimationFrame(frame); }
 requestAnimationFrame(frame);
 chrome.webview.addEventListener('message', e => {
-  if (e.data.type === 'wrapper-init-response') document.title = 'ready';
+  // Ready once a frame has been painted: the browser drops input that comes before.
+  if (e.data.type === 'wrapper-init-response')
+    requestAnimationFrame(() => requestAnimationFrame(() => { document.title = 'ready'; }));
 });
 chrome.webview.postMessage(JSON.stringify({type: 'wrapper-init'}));
 setInterval(() => { if (downs.length) document.title = 'downs:' + downs.join(','); }, 20);
