@@ -373,6 +373,8 @@ class WebViewEnvironment {
   // calling nothing, when the runtime offers no such web view.
   virtual bool CreateCoreWebView2CompositionControllerWithOptions(
       uint64_t parentWindow, const ControllerOptions& options,
+      // Taken by value: a runtime that offers such web views keeps the handler.
+      // NOLINTNEXTLINE(performance-unnecessary-value-param)
       std::function<void(const CreationResult&, std::shared_ptr<CompositionController>)> handler) {
     static_cast<void>(parentWindow);
     static_cast<void>(options);
