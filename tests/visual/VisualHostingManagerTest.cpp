@@ -83,7 +83,7 @@ TEST_F(VisualHostingManagerTest, ARefusedCaptureTargetIsLoggedWithItsCodeThenReg
   EXPECT_FALSE(manager->captureMode());
 }
 
-TEST_F(VisualHostingManagerTest, RendererLinesAreFlushedInQueueOrder) {
+TEST_F(VisualHostingManagerTest, EveryQueuedRendererLineIsFlushed) {
   record_.resizeFailure = DeviceFailure{"Failed to resize back buffer pixmap (", 11};
   auto manager = make(true);
   manager->Init();
