@@ -201,12 +201,7 @@ void DevToolsPipe::onReadable() {
       throw;
     }
   }
-  if (closedReason) {
-    auto delivery = weak.lock();
-    if (!delivery || delivery->closedReported) return;
-    delivery->closedReported = true;
-    if (delivery->listener) delivery->listener->onTransportClosed(*closedReason);
-  }
+  if (auto delivery = weak.lock(); delivery && closedReason) reportClosed(*delivery, *closedReason);
 }
 
 // The browser writes a reply's id first: a skipped reply still fails its command.
@@ -292,11 +287,14 @@ void DevToolsPipe::postRejected(uint64_t id, std::string reason) {
 void DevToolsPipe::postClosed(std::string reason) {
   std::weak_ptr<Delivery> weak = delivery_;
   loop_.post([weak, reason = std::move(reason)] {
-    auto delivery = weak.lock();
-    if (!delivery || delivery->closedReported) return;
-    delivery->closedReported = true;
-    if (delivery->listener) delivery->listener->onTransportClosed(reason);
+    if (auto delivery = weak.lock()) reportClosed(*delivery, reason);
   });
+}
+
+void DevToolsPipe::reportClosed(Delivery& delivery, const std::string& reason) {
+  if (delivery.closedReported) return;
+  delivery.closedReported = true;
+  if (delivery.listener) delivery.listener->onTransportClosed(reason);
 }
 
 }  // namespace tavrelle::chromium

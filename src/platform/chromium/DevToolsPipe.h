@@ -57,6 +57,7 @@ class DevToolsPipe final : public DevToolsTransport {
   void postArrival(Arrival arrival);
   void postRejected(uint64_t id, std::string reason);
   void postClosed(std::string reason);
+  static void reportClosed(Delivery& delivery, const std::string& reason);
 
   IoEventLoop& loop_;
   int toBrowserFd_;
