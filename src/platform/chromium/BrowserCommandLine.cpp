@@ -60,6 +60,7 @@ std::vector<std::string> browserCommandLine(const BrowserLaunchSettings& setting
                          "--overscroll-history-navigation=0"}) {
     args.emplace_back(sw);
   }
+  if (settings.smallSharedMemory) args.emplace_back("--disable-dev-shm-usage");
   if (settings.runningAsRoot) {
     for (auto& sw : quirks::runningAsRootSwitches()) args.push_back(std::move(sw));
   }

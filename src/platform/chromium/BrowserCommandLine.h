@@ -14,6 +14,7 @@ struct BrowserLaunchSettings {
   std::string additionalArguments;  // one text, split like a shell splits words
   bool headless = false;
   bool runningAsRoot = false;
+  bool smallSharedMemory = false;  // renderers then keep shared memory in the temporary folder
   int32_t windowWidth = 800;
   int32_t windowHeight = 600;
   Rgb background;

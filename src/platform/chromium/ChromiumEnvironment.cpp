@@ -23,11 +23,12 @@ void ChromiumEnvironment::CreateCoreWebView2ControllerWithOptions(
   controllerRequested_ = true;
   bool windowed = !settings_.headless && settings_.embedder != nullptr && parentWindow != 0;
   BrowserStartup::Request request;
-  request.launch.executable = quirks::launchExecutable(settings_.executable);
+  request.launch.executable = settings_.executable;
   request.launch.userDataFolder = settings_.userDataFolder;
   request.launch.additionalArguments = settings_.additionalBrowserArguments;
   request.launch.headless = !windowed;
   request.launch.runningAsRoot = geteuid() == 0;
+  request.launch.smallSharedMemory = quirks::sharedMemoryIsSmall();
   request.launch.windowWidth = kLaunchWidth;
   request.launch.windowHeight = kLaunchHeight;
   request.launch.background = options.defaultBackgroundColor;

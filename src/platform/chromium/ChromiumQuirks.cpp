@@ -1,10 +1,8 @@
 #include "platform/chromium/ChromiumQuirks.h"
 
-#include <unistd.h>
+#include <sys/statvfs.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 #include "app/AppOrigin.h"
 
@@ -61,14 +59,11 @@ bool isDevToolsWindowUrl(std::string_view url) {
   return url.starts_with("devtools://") || url.starts_with("chrome-devtools://");
 }
 
-std::string launchExecutable(const std::string& executable) {
-  constexpr const char* kDebianWrapper = "/usr/bin/chromium";
-  constexpr std::string_view kDebianBinary = "/usr/lib/chromium/chromium";
-  std::error_code error;
-  std::filesystem::path resolved = std::filesystem::canonical(executable, error);
-  if (error || resolved != kDebianBinary) return executable;
-  if (access(kDebianWrapper, X_OK) != 0) return executable;
-  return kDebianWrapper;
+bool sharedMemoryIsSmall() {
+  constexpr uint64_t kEnoughSharedMemory = 4080218931;  // 3.8 GB
+  struct statvfs folder {};
+  if (statvfs("/dev/shm", &folder) != 0) return true;
+  return uint64_t{folder.f_bavail} * folder.f_frsize < kEnoughSharedMemory;
 }
 
 }  // namespace tavrelle::chromium::quirks

@@ -58,11 +58,11 @@ bool isOpaqueContextOrigin(std::string_view origin);
 // blocked in the page script and any tools window that still appears is closed.
 bool isDevToolsWindowUrl(std::string_view url);
 
-// Debian installs its browser binary as /usr/lib/chromium/chromium and starts it through
-// the shell script /usr/bin/chromium, which adds the distribution's switches (among
-// them --disable-dev-shm-usage where /dev/shm is small). The runtime is found as the
-// binary (its version is asked of the binary: about 30 ms, against about 280 ms through
-// the script); launches still go through the script.
-std::string launchExecutable(const std::string& executable);
+// Debian starts its browser binary (/usr/lib/chromium/chromium) through the shell script
+// /usr/bin/chromium, whose checks cost 40-80 ms of start-up. The host starts the binary
+// itself and adds the one switch of the script's that a game needs:
+// --disable-dev-shm-usage where /dev/shm is small (under 3.8 GB free, the script's own
+// limit), since the browser's renderers crash when shared memory runs out.
+bool sharedMemoryIsSmall();
 
 }  // namespace tavrelle::chromium::quirks

@@ -61,18 +61,21 @@ TEST(BrowserCommandLineTest, WindowedLaunchUsesThePipeAndAnOffscreenAppWindow) {
   EXPECT_NE(app->find("%23ff0010"), std::string::npos);
   EXPECT_FALSE(has(args, "--headless=new"));
   EXPECT_FALSE(has(args, "--no-sandbox"));
+  EXPECT_FALSE(has(args, "--disable-dev-shm-usage"));
 }
 
-TEST(BrowserCommandLineTest, HeadlessHasNoWindowSwitchesAndOnlyRootTurnsTheSandboxOff) {
+TEST(BrowserCommandLineTest, HeadlessHasNoWindowSwitchesAndOnlyRootOrSmallSharedMemoryAddTheirs) {
   auto settings = windowedSettings();
   settings.headless = true;
   settings.runningAsRoot = true;
+  settings.smallSharedMemory = true;
   auto args = browserCommandLine(settings);
   EXPECT_TRUE(has(args, "--headless=new"));
   EXPECT_FALSE(has(args, "--ozone-platform=x11"));
   EXPECT_FALSE(has(args, "--window-position=-3000,-3000"));
   EXPECT_TRUE(args.back().starts_with("data:text/html,"));
   EXPECT_TRUE(has(args, "--no-sandbox"));
+  EXPECT_TRUE(has(args, "--disable-dev-shm-usage"));
 }
 
 // Extra arguments come last, but cannot open a port, move the profile or drop features.
