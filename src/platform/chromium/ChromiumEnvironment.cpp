@@ -43,8 +43,9 @@ bool ChromiumEnvironment::CreateCoreWebView2CompositionControllerWithOptions(
   if (settings_.headless || settings_.embedder == nullptr || parentWindow == 0) return false;
   CreateCoreWebView2ControllerWithOptions(
       parentWindow, options,
-      [handler = std::move(handler)](const webview::CreationResult& result,
-                                     std::shared_ptr<webview::WebViewController> controller) {
+      [handler = std::move(handler)](
+          const webview::CreationResult& result,
+          const std::shared_ptr<webview::WebViewController>& controller) {
         auto chromium = std::dynamic_pointer_cast<ChromiumController>(controller);
         if (!result.succeeded || !chromium) {
           handler(result, nullptr);
