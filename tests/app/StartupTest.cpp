@@ -31,6 +31,19 @@ void Fill(FakeStartupPorts& fake, const Files& files, const Files& resources) {
   for (const auto& [name, content] : resources) fake.addResource(name, content);
 }
 
+// Runs start-up, which must show one box with the text and end with 1 before it asks for
+// a web view.
+void ExpectStartupFails(FakeStartupPorts& fake, const std::string& text,
+                        const std::string& caption = "Tavrelle",
+                        MessageBoxIcon icon = MessageBoxIcon::Error) {
+  EXPECT_EQ(RunStartup(fake), 1);
+  ASSERT_EQ(fake.messageBoxes.size(), 1u);
+  EXPECT_EQ(fake.messageBoxes[0].text, text);
+  EXPECT_EQ(fake.messageBoxes[0].caption, caption);
+  EXPECT_EQ(fake.messageBoxes[0].icon, icon);
+  EXPECT_EQ(fake.runtime.environmentRequests, 0);
+}
+
 class StartupTest : public ::testing::Test {
  protected:
   void SetUp() override { ResetDpiCacheForTesting(); }
@@ -71,17 +84,6 @@ TEST_F(StartupTest, LooseEvergreenBuildReadsTheAppFolderAndPassesNoRuntimeFolder
   EXPECT_FALSE(fake.runtime.browserExecutableFolder.has_value());
 }
 
-// Runs start-up, which must show one error box with the text and end with 1 before it
-// asks for a web view.
-void ExpectStartupFails(FakeStartupPorts& fake, const std::string& text) {
-  EXPECT_EQ(RunStartup(fake), 1);
-  ASSERT_EQ(fake.messageBoxes.size(), 1u);
-  EXPECT_EQ(fake.messageBoxes[0].text, text);
-  EXPECT_EQ(fake.messageBoxes[0].caption, "Tavrelle");
-  EXPECT_EQ(fake.messageBoxes[0].icon, MessageBoxIcon::Error);
-  EXPECT_EQ(fake.runtime.environmentRequests, 0);
-}
-
 TEST(StartupFailures, BrokenConfigurationOrBundleShowsItsMessage) {
   struct Case {
     Files files, resources;
@@ -114,7 +116,7 @@ TEST(StartupFailures, BrokenConfigurationOrBundleShowsItsMessage) {
     SCOPED_TRACE(i);
     FakeStartupPorts fake;
     Fill(fake, cases[i].files, cases[i].resources);
-    fake.addFolder("/opt/game/");
+    fake.folders.insert("/opt/game/");
     ExpectStartupFails(fake, cases[i].text);
     EXPECT_EQ(fake.filesMapped, cases[i].mapped);
     EXPECT_FALSE(fake.log->contains("windowSystem.connect"));
@@ -177,13 +179,9 @@ TEST(StartupIcon, ComesFromTheOpenBundleOrElseTheWebRoot) {
 
 TEST_F(StartupTest, EvergreenWithoutRuntimeWarnsThenOpensTheDownloadPage) {
   fake.runtime.installedVersion.reset();
-  EXPECT_EQ(run(R"({"name":"game","window":{"title":"My Game"},)"
-                R"("messages":{"install-webview2-required":"Get a browser."}})"),
-            1);
-  ASSERT_EQ(fake.messageBoxes.size(), 1u);
-  EXPECT_EQ(fake.messageBoxes[0].text, "Get a browser.");
-  EXPECT_EQ(fake.messageBoxes[0].caption, "My Game");
-  EXPECT_EQ(fake.messageBoxes[0].icon, MessageBoxIcon::Warning);
+  fake.addFile("package.json", R"({"name":"game","window":{"title":"My Game"},)"
+                               R"("messages":{"install-webview2-required":"Get a browser."}})");
+  ExpectStartupFails(fake, "Get a browser.", "My Game", MessageBoxIcon::Warning);
   EXPECT_EQ(fake.shellOpened, std::vector<std::string>{
                                   "https://www.chromium.org/getting-involved/download-chromium/"});
   EXPECT_LT(fake.log->indexOf("messageBox"), fake.log->indexOf("shellOpen"));
@@ -192,12 +190,12 @@ TEST_F(StartupTest, EvergreenWithoutRuntimeWarnsThenOpensTheDownloadPage) {
 
 TEST_F(StartupTest, FixedWithoutRuntimeAsksAboutTheFolderAndOpensNothing) {
   fake.runtime.fixedVersion.reset();
-  EXPECT_EQ(run(R"({"name":"game","settings":{"distribution-mode":"fixed"}})"), 1);
-  EXPECT_EQ(fake.messageBoxes.at(0).text,
-            "This app is set to \"fixed\" distribution mode, but the Chromium web view failed to "
-            "initialize. Check there is a valid fixed distribution of a Chromium-family browser in "
-            "the \"webview2\" subfolder.");
-  EXPECT_EQ(fake.messageBoxes.at(0).icon, MessageBoxIcon::Error);
+  fake.addFile("package.json", R"({"name":"game","settings":{"distribution-mode":"fixed"}})");
+  ExpectStartupFails(
+      fake,
+      "This app is set to \"fixed\" distribution mode, but the Chromium web view failed to "
+      "initialize. Check there is a valid fixed distribution of a Chromium-family browser in the "
+      "\"webview2\" subfolder.");
   EXPECT_TRUE(fake.shellOpened.empty());
   EXPECT_EQ(fake.runtime.versionQueries,
             std::vector<std::optional<std::string>>{std::string("webview2")});

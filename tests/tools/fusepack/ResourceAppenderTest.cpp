@@ -13,6 +13,7 @@ namespace tavrelle::fusepack {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::ThrowsMessage;
 
 using test::Text;
 
@@ -23,9 +24,7 @@ ResourceDirectory Parse(const std::string& file) {
 class ResourceAppenderTest : public ::testing::Test {
  protected:
   test::TempDir dir_;
-  const std::string program_ = dir_.writeFile("program", std::string("\x7F"
-                                                                     "ELF\0\1program",
-                                                                     12));
+  const std::string program_ = dir_.writeFile("program", std::string("\177ELF\0\1program", 12));
   const std::string output_ = dir_.pathOf("packed");
 };
 
@@ -48,12 +47,9 @@ TEST_F(ResourceAppenderTest, FailuresLeaveTheDestinationAsItWas) {
 
   EXPECT_THROW(AppendResources(program_, {{"T", "n", a}, {"T", "n", a}}, output_),
                std::runtime_error);
-  try {
-    AppendResources(program_, {{"T", "n", dir_.pathOf("missing")}}, output_);
-    ADD_FAILURE() << "a missing resource file was accepted";
-  } catch (const std::runtime_error& error) {
-    EXPECT_THAT(error.what(), HasSubstr("missing"));
-  }
+  const std::string missing = dir_.pathOf("missing");
+  const auto appendMissing = [&] { AppendResources(program_, {{"T", "n", missing}}, output_); };
+  EXPECT_THAT(appendMissing, ThrowsMessage<std::runtime_error>(HasSubstr("missing")));
   EXPECT_THROW(AppendResources(dir_.pathOf("no-program"), {}, output_), std::runtime_error);
 
   EXPECT_EQ(test::ReadAll(output_), "previous");
