@@ -41,9 +41,7 @@ FileSet ManyFiles() {
   }
   files["empty"] = "";
   files["with spaces/and 'quotes'.txt"] = "quoted";
-  files
-      ["\xC3\xBCnic\xC3\xB6"
-       "de/\xE6\x97\xA5\xE6\x9C\xAC.txt"] = "non-ascii";
+  files["ünicöde/日本.txt"] = "non-ascii";
   files["index.html"] = std::string("<html>\0binary\xFF", 14);
   return files;
 }
@@ -87,13 +85,13 @@ TEST_F(FusepackTest, SameFilesGiveIdenticalBundlesAndNoFilesAnEmptyOne) {
       RunFusepack(scratch_, {"bundle", dir_.pathOf("empty"), "-o", dir_.pathOf("e.zxab")}).exitCode,
       0);
   EXPECT_THAT(test::BundleFiles(test::ReadAll(dir_.pathOf("e.zxab"))), IsEmpty());
-  writeSource({{"b", "2"}, {"a/x", "1"}, {"B", ""}, {"\xC3\xA9", "e"}, {"_", "u"}});
+  writeSource({{"b", "2"}, {"a/x", "1"}, {"B", ""}, {"é", "e"}, {"_", "u"}});
   ASSERT_EQ(bundle(dir_.pathOf("one.zxab")).exitCode, 0);
   ASSERT_EQ(bundle(dir_.pathOf("two.zxab")).exitCode, 0);
   EXPECT_EQ(test::ReadAll(dir_.pathOf("one.zxab")), test::ReadAll(dir_.pathOf("two.zxab")));
   // Byte order: upper case, "_", lower case, then multi-byte characters.
   EXPECT_EQ(Lines(RunFusepack(scratch_, {"list", dir_.pathOf("one.zxab")}).out),
-            (std::vector<std::string>{"0 B", "1 _", "1 a/x", "1 b", "1 \xC3\xA9"}));
+            (std::vector<std::string>{"0 B", "1 _", "1 a/x", "1 b", "1 é"}));
 }
 
 TEST_F(FusepackTest, OutputInsideTheFolderIsNotPacked) {
