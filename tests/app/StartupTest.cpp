@@ -86,31 +86,27 @@ TEST_F(StartupTest, LooseEvergreenBuildReadsTheAppFolderAndPassesNoRuntimeFolder
 
 TEST(StartupFailures, BrokenConfigurationOrBundleShowsItsMessage) {
   struct Case {
-    Files files, resources;
     std::string text;
+    Files files, resources = {};
     std::vector<std::string> mapped = {};
   };
+  const std::string notBundled =
+      "This app was exported for bundling in to a single file, but it has not been bundled yet. "
+      "Run 'fusepack' first to bundle this app.";
+  const std::string visual = R"({"name":"game","settings":{"hosting-mode":"Visual"}})";
   const std::string singleFile = R"({"name":"game","bundle":{"type":"single-file"}})";
   const std::string bundle = R"({"name":"game","bundle":{"type":"asset-bundle"}})";
-  const std::string bundleFile =
+  const std::string bundleAt =
       R"({"name":"game","bundle":{"type":"asset-bundle","assets-path":"a.zxab"}})";
   const std::vector<Case> cases = {
-      {{}, {}, kLoadFailed},
-      {{{"package.json", ""}}, {}, kLoadFailed},
-      {{{"package.json", R"({"name":"game",})"}}, {}, kParseFailed},
-      {{{"package.json", R"({"name":"game","settings":{"hosting-mode":"Visual"}})"}},
-       {},
-       kParseFailed},
-      {{{"package.json", singleFile}},
-       {},
-       "This app was exported for bundling in to a single file, but it has not been bundled "
-       "yet. Run 'fusepack' first to bundle this app."},
-      {{{"package.json", bundle}}, {}, kBundleFailed, {"/opt/game/"}},  // the app folder itself
-      {{{"package.json", bundleFile}, {"a.zxab", "damaged"}},
-       {},
-       kBundleFailed,
-       {"/opt/game/a.zxab"}},
-      {{}, {{"PackageJson", bundle}}, kBundleFailed},  // no bundle resource
+      {kLoadFailed, {}},
+      {kLoadFailed, {{"package.json", ""}}},
+      {kParseFailed, {{"package.json", R"({"name":"game",})"}}},
+      {kParseFailed, {{"package.json", visual}}},
+      {notBundled, {{"package.json", singleFile}}},
+      {kBundleFailed, {{"package.json", bundle}}, {}, {"/opt/game/"}},  // the app folder itself
+      {kBundleFailed, {{"package.json", bundleAt}, {"a.zxab", "broken"}}, {}, {"/opt/game/a.zxab"}},
+      {kBundleFailed, {}, {{"PackageJson", bundle}}},  // no bundle resource
   };
   for (size_t i = 0; i < cases.size(); ++i) {
     SCOPED_TRACE(i);
@@ -148,21 +144,18 @@ TEST(StartupIcon, ComesFromTheOpenBundleOrElseTheWebRoot) {
                                R"("bundle":{"type":"asset-bundle","assets-path":"data/a.zxab"}})";
   const std::string notInBundle = R"({"name":"game","window":{"icon":"icon.png"},)"
                                   R"("bundle":{"type":"asset-bundle","assets-path":"a.zxab"}})";
+  const std::string iconBundle = BundleBuilder().addFile("img/icon.png", "PNG-in-bundle").build();
+  const std::string pageBundle = BundleBuilder().addFile("index.html", "<p>").build();
   struct Case {
-    Files files;
     int iconWidth;  // -1: none; the fake decoder's width is the byte count
+    Files files;
   };
   const std::vector<Case> cases = {
       // A missing bundle file is no error.
-      {{{"package.json", notInBundle}, {"www/icon.png", "PNG-from-www"}}, 12},
-      {{{"package.json", inBundle},
-        {"data/a.zxab", BundleBuilder().addFile("img/icon.png", "PNG-in-bundle").build()}},
-       13},
+      {12, {{"package.json", notInBundle}, {"www/icon.png", "PNG-from-www"}}},
+      {13, {{"package.json", inBundle}, {"data/a.zxab", iconBundle}}},
       // An open bundle without the icon: the web root is not asked.
-      {{{"package.json", notInBundle},
-        {"a.zxab", BundleBuilder().addFile("index.html", "<p>").build()},
-        {"www/icon.png", "PNG"}},
-       -1},
+      {-1, {{"package.json", notInBundle}, {"a.zxab", pageBundle}, {"www/icon.png", "PNG"}}},
   };
   for (size_t i = 0; i < cases.size(); ++i) {
     SCOPED_TRACE(i);
