@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include "tools/fusepack/PackedFiles.h"
+
 namespace tavrelle {
 namespace {
+
+using test::Text;
 
 std::string Be(uint64_t value, size_t width) {
   std::string out;
@@ -29,10 +33,6 @@ std::string Trailer(uint64_t payloadStart, uint64_t directoryOffset, uint32_t co
 
 std::span<const std::byte> Bytes(const std::string& file) {
   return std::as_bytes(std::span(file.data(), file.size()));
-}
-
-std::string Text(std::optional<std::span<const std::byte>> data) {
-  return data ? std::string(reinterpret_cast<const char*>(data->data()), data->size()) : "<none>";
 }
 
 TEST(ResourceDirectoryTest, FilesWithoutATrailerHaveNoResources) {

@@ -31,6 +31,19 @@ void Fill(FakeStartupPorts& fake, const Files& files, const Files& resources) {
   for (const auto& [name, content] : resources) fake.addResource(name, content);
 }
 
+// Runs start-up, which must show one box with the text and end with 1 before it asks for
+// a web view.
+void ExpectStartupFails(FakeStartupPorts& fake, const std::string& text,
+                        const std::string& caption = "Tavrelle",
+                        MessageBoxIcon icon = MessageBoxIcon::Error) {
+  EXPECT_EQ(RunStartup(fake), 1);
+  ASSERT_EQ(fake.messageBoxes.size(), 1u);
+  EXPECT_EQ(fake.messageBoxes[0].text, text);
+  EXPECT_EQ(fake.messageBoxes[0].caption, caption);
+  EXPECT_EQ(fake.messageBoxes[0].icon, icon);
+  EXPECT_EQ(fake.runtime.environmentRequests, 0);
+}
+
 class StartupTest : public ::testing::Test {
  protected:
   void SetUp() override { ResetDpiCacheForTesting(); }
@@ -71,50 +84,35 @@ TEST_F(StartupTest, LooseEvergreenBuildReadsTheAppFolderAndPassesNoRuntimeFolder
   EXPECT_FALSE(fake.runtime.browserExecutableFolder.has_value());
 }
 
-// Runs start-up, which must show one error box with the text and end with 1 before it
-// asks for a web view.
-void ExpectStartupFails(FakeStartupPorts& fake, const std::string& text) {
-  EXPECT_EQ(RunStartup(fake), 1);
-  ASSERT_EQ(fake.messageBoxes.size(), 1u);
-  EXPECT_EQ(fake.messageBoxes[0].text, text);
-  EXPECT_EQ(fake.messageBoxes[0].caption, "Tavrelle");
-  EXPECT_EQ(fake.messageBoxes[0].icon, MessageBoxIcon::Error);
-  EXPECT_EQ(fake.runtime.environmentRequests, 0);
-}
-
 TEST(StartupFailures, BrokenConfigurationOrBundleShowsItsMessage) {
   struct Case {
-    Files files, resources;
     std::string text;
+    Files files, resources = {};
     std::vector<std::string> mapped = {};
   };
+  const std::string notBundled =
+      "This app was exported for bundling in to a single file, but it has not been bundled yet. "
+      "Run 'fusepack' first to bundle this app.";
+  const std::string visual = R"({"name":"game","settings":{"hosting-mode":"Visual"}})";
   const std::string singleFile = R"({"name":"game","bundle":{"type":"single-file"}})";
   const std::string bundle = R"({"name":"game","bundle":{"type":"asset-bundle"}})";
-  const std::string bundleFile =
+  const std::string bundleAt =
       R"({"name":"game","bundle":{"type":"asset-bundle","assets-path":"a.zxab"}})";
   const std::vector<Case> cases = {
-      {{}, {}, kLoadFailed},
-      {{{"package.json", ""}}, {}, kLoadFailed},
-      {{{"package.json", R"({"name":"game",})"}}, {}, kParseFailed},
-      {{{"package.json", R"({"name":"game","settings":{"hosting-mode":"Visual"}})"}},
-       {},
-       kParseFailed},
-      {{{"package.json", singleFile}},
-       {},
-       "This app was exported for bundling in to a single file, but it has not been bundled "
-       "yet. Run 'fusepack' first to bundle this app."},
-      {{{"package.json", bundle}}, {}, kBundleFailed, {"/opt/game/"}},  // the app folder itself
-      {{{"package.json", bundleFile}, {"a.zxab", "damaged"}},
-       {},
-       kBundleFailed,
-       {"/opt/game/a.zxab"}},
-      {{}, {{"PackageJson", bundle}}, kBundleFailed},  // no bundle resource
+      {kLoadFailed, {}},
+      {kLoadFailed, {{"package.json", ""}}},
+      {kParseFailed, {{"package.json", R"({"name":"game",})"}}},
+      {kParseFailed, {{"package.json", visual}}},
+      {notBundled, {{"package.json", singleFile}}},
+      {kBundleFailed, {{"package.json", bundle}}, {}, {"/opt/game/"}},  // the app folder itself
+      {kBundleFailed, {{"package.json", bundleAt}, {"a.zxab", "broken"}}, {}, {"/opt/game/a.zxab"}},
+      {kBundleFailed, {}, {{"PackageJson", bundle}}},  // no bundle resource
   };
   for (size_t i = 0; i < cases.size(); ++i) {
     SCOPED_TRACE(i);
     FakeStartupPorts fake;
     Fill(fake, cases[i].files, cases[i].resources);
-    fake.addFolder("/opt/game/");
+    fake.folders.insert("/opt/game/");
     ExpectStartupFails(fake, cases[i].text);
     EXPECT_EQ(fake.filesMapped, cases[i].mapped);
     EXPECT_FALSE(fake.log->contains("windowSystem.connect"));
@@ -146,21 +144,18 @@ TEST(StartupIcon, ComesFromTheOpenBundleOrElseTheWebRoot) {
                                R"("bundle":{"type":"asset-bundle","assets-path":"data/a.zxab"}})";
   const std::string notInBundle = R"({"name":"game","window":{"icon":"icon.png"},)"
                                   R"("bundle":{"type":"asset-bundle","assets-path":"a.zxab"}})";
+  const std::string iconBundle = BundleBuilder().addFile("img/icon.png", "PNG-in-bundle").build();
+  const std::string pageBundle = BundleBuilder().addFile("index.html", "<p>").build();
   struct Case {
-    Files files;
     int iconWidth;  // -1: none; the fake decoder's width is the byte count
+    Files files;
   };
   const std::vector<Case> cases = {
       // A missing bundle file is no error.
-      {{{"package.json", notInBundle}, {"www/icon.png", "PNG-from-www"}}, 12},
-      {{{"package.json", inBundle},
-        {"data/a.zxab", BundleBuilder().addFile("img/icon.png", "PNG-in-bundle").build()}},
-       13},
+      {12, {{"package.json", notInBundle}, {"www/icon.png", "PNG-from-www"}}},
+      {13, {{"package.json", inBundle}, {"data/a.zxab", iconBundle}}},
       // An open bundle without the icon: the web root is not asked.
-      {{{"package.json", notInBundle},
-        {"a.zxab", BundleBuilder().addFile("index.html", "<p>").build()},
-        {"www/icon.png", "PNG"}},
-       -1},
+      {-1, {{"package.json", notInBundle}, {"a.zxab", pageBundle}, {"www/icon.png", "PNG"}}},
   };
   for (size_t i = 0; i < cases.size(); ++i) {
     SCOPED_TRACE(i);
@@ -177,13 +172,9 @@ TEST(StartupIcon, ComesFromTheOpenBundleOrElseTheWebRoot) {
 
 TEST_F(StartupTest, EvergreenWithoutRuntimeWarnsThenOpensTheDownloadPage) {
   fake.runtime.installedVersion.reset();
-  EXPECT_EQ(run(R"({"name":"game","window":{"title":"My Game"},)"
-                R"("messages":{"install-webview2-required":"Get a browser."}})"),
-            1);
-  ASSERT_EQ(fake.messageBoxes.size(), 1u);
-  EXPECT_EQ(fake.messageBoxes[0].text, "Get a browser.");
-  EXPECT_EQ(fake.messageBoxes[0].caption, "My Game");
-  EXPECT_EQ(fake.messageBoxes[0].icon, MessageBoxIcon::Warning);
+  fake.addFile("package.json", R"({"name":"game","window":{"title":"My Game"},)"
+                               R"("messages":{"install-webview2-required":"Get a browser."}})");
+  ExpectStartupFails(fake, "Get a browser.", "My Game", MessageBoxIcon::Warning);
   EXPECT_EQ(fake.shellOpened, std::vector<std::string>{
                                   "https://www.chromium.org/getting-involved/download-chromium/"});
   EXPECT_LT(fake.log->indexOf("messageBox"), fake.log->indexOf("shellOpen"));
@@ -192,12 +183,12 @@ TEST_F(StartupTest, EvergreenWithoutRuntimeWarnsThenOpensTheDownloadPage) {
 
 TEST_F(StartupTest, FixedWithoutRuntimeAsksAboutTheFolderAndOpensNothing) {
   fake.runtime.fixedVersion.reset();
-  EXPECT_EQ(run(R"({"name":"game","settings":{"distribution-mode":"fixed"}})"), 1);
-  EXPECT_EQ(fake.messageBoxes.at(0).text,
-            "This app is set to \"fixed\" distribution mode, but the Chromium web view failed to "
-            "initialize. Check there is a valid fixed distribution of a Chromium-family browser in "
-            "the \"webview2\" subfolder.");
-  EXPECT_EQ(fake.messageBoxes.at(0).icon, MessageBoxIcon::Error);
+  fake.addFile("package.json", R"({"name":"game","settings":{"distribution-mode":"fixed"}})");
+  ExpectStartupFails(
+      fake,
+      "This app is set to \"fixed\" distribution mode, but the Chromium web view failed to "
+      "initialize. Check there is a valid fixed distribution of a Chromium-family browser in the "
+      "\"webview2\" subfolder.");
   EXPECT_TRUE(fake.shellOpened.empty());
   EXPECT_EQ(fake.runtime.versionQueries,
             std::vector<std::optional<std::string>>{std::string("webview2")});

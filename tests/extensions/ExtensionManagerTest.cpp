@@ -100,7 +100,6 @@ constexpr const char* kAnswer =
 class ExtensionPageTest : public ::testing::Test {
  protected:
   void pageStarts() { harness.host().HandleWebMessage(R"({"type":"wrapper-init"})"); }
-  ExtensionManager& extensions() { return harness.extensions; }
 
   test::FakeKeelbridge bridge;
   test::WebViewHostHarness harness;
@@ -109,7 +108,7 @@ class ExtensionPageTest : public ::testing::Test {
 TEST_F(ExtensionPageTest, MessagesPostedDuringInitFollowTheAnswerInOrderAndAreNotReplayed) {
   bridge.postDuringInit = {R"({"type":"extension-message","n":1})",
                            R"({"type":"extension-message","n":2})"};
-  extensions().loadLibrary(bridge.loader());
+  harness.extensions.loadLibrary(bridge.loader());
   harness.createAndComplete();
   harness.host().LogToConsole("host line", "normal");
   EXPECT_TRUE(harness.posted().empty());
@@ -124,7 +123,7 @@ TEST_F(ExtensionPageTest, MessagesPostedDuringInitFollowTheAnswerInOrderAndAreNo
 }
 
 TEST_F(ExtensionPageTest, OnlyExtensionMessagesReachTheLibraryAsThePagePostedThem) {
-  extensions().loadLibrary(bridge.loader());
+  harness.extensions.loadLibrary(bridge.loader());
   harness.createAndComplete();
   const std::string text = R"({"payload":{"b":1,"a":[true,null]},"type":"extension-message"})";
   harness.host().HandleWebMessage(text);
@@ -134,7 +133,7 @@ TEST_F(ExtensionPageTest, OnlyExtensionMessagesReachTheLibraryAsThePagePostedThe
 
 TEST_F(ExtensionPageTest, AThrowingLibraryLeavesTheChannelWorking) {
   bridge.messageThrows = true;
-  extensions().loadLibrary(bridge.loader());
+  harness.extensions.loadLibrary(bridge.loader());
   harness.createAndComplete();
   harness.host().HandleWebMessage(R"({"type":"extension-message"})");
   pageStarts();
@@ -143,7 +142,7 @@ TEST_F(ExtensionPageTest, AThrowingLibraryLeavesTheChannelWorking) {
 }
 
 TEST_F(ExtensionPageTest, FolderQueriesAnswerFromTheHandshakesTable) {
-  extensions().loadLibrary(bridge.loader());
+  harness.extensions.loadLibrary(bridge.loader());
   EXPECT_STREQ(bridge.app->GetFolderPath("<profile>"), "");  // no web view host yet
   harness.createAndComplete();
   EXPECT_STREQ(bridge.app->GetFolderPath("<profile>"), "");  // no handshake yet

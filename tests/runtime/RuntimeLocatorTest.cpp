@@ -68,11 +68,14 @@ class FakeClient final : public RuntimeClient {
   std::vector<webview::EnvironmentCompletedHandler> handlers;
 };
 
-// The machine: a folder tree standing in for /, fake variables, browsers that answer a
-// version question and a client that records what it was asked to start.
+// The machine: a folder tree standing in for / with Debian's stable browser installed,
+// fake variables, browsers that answer a version question and a client that records what
+// it was asked to start.
 class RuntimeLocatorTest : public ::testing::Test {
  protected:
-  RuntimeLocatorTest() : files(dir.path()) {}
+  RuntimeLocatorTest() : files(dir.path()) {
+    installBrowser("/usr/lib/chromium", "156.0.8078.129", "chromium");
+  }
 
   // A browser executable "<folder>/<name>" below the root that answers `version`.
   void installBrowser(const std::string& folder, const std::string& version = "120.0.6099.71",
@@ -82,11 +85,7 @@ class RuntimeLocatorTest : public ::testing::Test {
     std::filesystem::permissions(real(path), std::filesystem::perms::owner_all);
     processes.answers[path] = version;
   }
-  // Stable (Debian's folder) and beta (Google's) installs.
-  void installStableAndBeta() {
-    installBrowser("/usr/lib/chromium", "156.0.8078.129", "chromium");
-    installBrowser("/opt/google/chrome-beta", "157.0.1.2");
-  }
+  void installBeta() { installBrowser("/opt/google/chrome-beta", "157.0.1.2"); }
   void writeFile(const std::string& path, const std::string& text) const {
     dir.writeFile(path.substr(1), text);
   }
@@ -145,7 +144,7 @@ class RuntimeLocatorTest : public ::testing::Test {
 };
 
 TEST_F(RuntimeLocatorTest, NormalStartTakesTheMostStableInstallAndWritesNothing) {
-  installStableAndBeta();
+  installBeta();
   EXPECT_EQ(version(), "156.0.8078.129");
   EXPECT_EQ(lastResult, kOk);
   EXPECT_EQ(debug, "");
@@ -153,7 +152,7 @@ TEST_F(RuntimeLocatorTest, NormalStartTakesTheMostStableInstallAndWritesNothing)
 }
 
 TEST_F(RuntimeLocatorTest, ChannelVariablesChooseWhatIsSearchedAndInWhichOrder) {
-  installStableAndBeta();
+  installBeta();
   installBrowser("/opt/google/chrome-canary", "158.0.0.1");
   installBrowser("/opt/microsoft/msedge-dev", "158.0.0.9", "msedge");
   struct Case {
@@ -177,7 +176,6 @@ TEST_F(RuntimeLocatorTest, ChannelVariablesChooseWhatIsSearchedAndInWhichOrder) 
 }
 
 TEST_F(RuntimeLocatorTest, EdgeViewModeMeansEdgeItselfInTheStableSlot) {
-  installBrowser("/usr/lib/chromium", "156.0.8078.129", "chromium");
   environment.variables["WEBVIEW2_USE_EDGE_VIEW"] = "1";
   EXPECT_EQ(create(), kFileNotFound);
   installBrowser("/opt/microsoft/msedge", "140.0.1.1", "msedge");
@@ -195,7 +193,6 @@ TEST_F(RuntimeLocatorTest, IncompatibleVersionsAreSkippedAndTheSearchGoesOn) {
 }
 
 TEST_F(RuntimeLocatorTest, ReportedVersionsAreRememberedAcrossStarts) {
-  installBrowser("/usr/lib/chromium", "156.0.8078.129", "chromium");
   environment.variables["XDG_CACHE_HOME"] = "/home/p/.cache";
   EXPECT_EQ(version(), "156.0.8078.129");
   EXPECT_EQ(files.kindOf("/home/p/.cache/tavrelle/browser-versions.json"), FileKind::Regular);
@@ -211,7 +208,6 @@ TEST_F(RuntimeLocatorTest, ReportedVersionsAreRememberedAcrossStarts) {
 
 TEST_F(RuntimeLocatorTest, ABrowserThatGivesNoVersionIsNoRuntime) {
   installBrowser("/opt/google/chrome", "not a version");
-  installBrowser("/usr/lib/chromium", "156.0.8078.129", "chromium");
   EXPECT_EQ(version(), "156.0.8078.129");
   installBrowser("/srv/fixed", "garbage");
   EXPECT_EQ(version(std::string("/srv/fixed")), std::nullopt);
@@ -227,7 +223,6 @@ TEST_F(RuntimeLocatorTest, RelativeFoldersAreBesideTheExecutable) {
 }
 
 TEST_F(RuntimeLocatorTest, AGivenFolderNeverFallsBackToAnInstallButAnEmptyOneSearches) {
-  installBrowser("/usr/lib/chromium", "156.0.8078.129", "chromium");
   dir.makeFolder("games/quest/webview2");
   EXPECT_EQ(version(std::string("webview2")), std::nullopt);
   EXPECT_EQ(lastResult, kFileNotFound);
@@ -237,7 +232,6 @@ TEST_F(RuntimeLocatorTest, AGivenFolderNeverFallsBackToAnInstallButAnEmptyOneSea
 TEST_F(RuntimeLocatorTest, FolderFromTheEnvironmentThenMachinePolicyByNameThenUserWildcard) {
   installBrowser("/srv/machine", "140.0.0.1");
   installBrowser("/srv/user", "141.0.0.1");
-  installBrowser("/usr/lib/chromium", "156.0.8078.129", "chromium");
   environment.variables["HOME"] = "/home/p";
   environment.variables["XDG_CONFIG_HOME"] = "/home/p/conf";
   writeFile("/home/p/conf/tavrelle/policies/BrowserExecutableFolder.json", R"({"*": "/srv/user"})");
@@ -251,7 +245,7 @@ TEST_F(RuntimeLocatorTest, FolderFromTheEnvironmentThenMachinePolicyByNameThenUs
 }
 
 TEST_F(RuntimeLocatorTest, BrokenOrMistypedPoliciesAreMissingKeys) {
-  installStableAndBeta();
+  installBeta();
   for (const auto& [file, text, expected] :
        std::vector<std::tuple<std::string, std::string, std::string>>{
            {"ReleaseChannels", R"({"tavrelle": 1})", "156.0.8078.129"},
@@ -265,7 +259,6 @@ TEST_F(RuntimeLocatorTest, BrokenOrMistypedPoliciesAreMissingKeys) {
 }
 
 TEST_F(RuntimeLocatorTest, UserDataFolderPolicyTakesNoWildcard) {
-  installBrowser("/usr/lib/chromium", "156.0.8078.129", "chromium");
   writeFile("/etc/tavrelle/policies/UserDataFolder.json", R"({"*": "/var/shared"})");
   EXPECT_EQ(create(), kOk);
   EXPECT_EQ(client.requests.back().userDataFolder, "/home/p/.local/share/quest");
@@ -279,7 +272,7 @@ TEST_F(RuntimeLocatorTest, UserDataFolderPolicyTakesNoWildcard) {
 
 // A process running as root trusts nothing the user controls and writes nothing of theirs.
 TEST_F(RuntimeLocatorTest, ElevatedProcessIgnoresTheUsersVariablesPoliciesAndCache) {
-  installStableAndBeta();
+  installBeta();
   elevated = true;
   environment.variables = {{"HOME", "/home/p"},
                            {"XDG_CACHE_HOME", "/home/p/.cache"},
@@ -351,7 +344,6 @@ TEST_F(RuntimeLocatorTest, InaccessibleExecutablesAreSkipped) {
   installBrowser("/opt/google/chrome");
   std::filesystem::permissions(real("/opt/google/chrome/chrome"),
                                std::filesystem::perms::owner_read);
-  installBrowser("/usr/lib/chromium", "156.0.8078.129", "chromium");
   EXPECT_EQ(version(), "156.0.8078.129");
   dir.makeFolder("srv/r/chrome");  // a folder where the executable should be
   installBrowser("/srv/r", "1.0.0.0", "chromium");
@@ -359,14 +351,12 @@ TEST_F(RuntimeLocatorTest, InaccessibleExecutablesAreSkipped) {
 }
 
 TEST_F(RuntimeLocatorTest, ClientThatDoesNotLoadFailsWithItsCode) {
-  installBrowser("/usr/lib/chromium", "156.0.8078.129", "chromium");
   client.loadResult = kModuleNotFound;
   EXPECT_EQ(create(), kModuleNotFound);
   EXPECT_TRUE(client.requests.empty());
 }
 
 TEST_F(RuntimeLocatorTest, FailedCreationIsTriedTwice) {
-  installBrowser("/usr/lib/chromium", "156.0.8078.129", "chromium");
   client.createResults = {kFailed, kFailed};
   EXPECT_EQ(create(), kFailed);
   EXPECT_EQ(client.requests.size(), 2u);
@@ -376,7 +366,6 @@ TEST_F(RuntimeLocatorTest, FailedCreationIsTriedTwice) {
 }
 
 TEST_F(RuntimeLocatorTest, FailureReportedLaterIsTriedOnceMore) {
-  installBrowser("/usr/lib/chromium", "156.0.8078.129", "chromium");
   ASSERT_EQ(create(), kOk);
   client.handlers[0](webview::CreationResult{false, "browser died"}, nullptr);
   EXPECT_TRUE(delivered.empty()) << "the retry is under way";
@@ -388,7 +377,6 @@ TEST_F(RuntimeLocatorTest, FailureReportedLaterIsTriedOnceMore) {
 }
 
 TEST_F(RuntimeLocatorTest, RetryThatCannotStartReportsItsOwnFailure) {
-  installBrowser("/usr/lib/chromium", "156.0.8078.129", "chromium");
   ASSERT_EQ(create(), kOk);
   std::filesystem::remove_all(real("/usr/lib/chromium"));
   client.handlers[0](webview::CreationResult{false, "browser died"}, nullptr);
@@ -397,6 +385,7 @@ TEST_F(RuntimeLocatorTest, RetryThatCannotStartReportsItsOwnFailure) {
 }
 
 TEST_F(RuntimeLocatorTest, HostCallThatFailsAtOnceStillHearsThroughTheLoop) {
+  std::filesystem::remove_all(real("/usr/lib/chromium"));
   std::optional<webview::CreationResult> heard;
   locator().CreateEnvironmentWithOptions(
       std::nullopt, "/tmp/profile", {},

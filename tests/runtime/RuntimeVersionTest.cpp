@@ -14,10 +14,9 @@ TEST(RuntimeVersionTest, PartsParseUpToTheFirstOtherCharacter) {
   EXPECT_EQ(ParseRuntimeVersion("120.1 beta"), (RuntimeVersion{120, 1, 0, 0}));
   EXPECT_EQ(ParseRuntimeVersion("1.2.3.4.5"), (RuntimeVersion{1, 2, 3, 4}));
   EXPECT_EQ(ParseRuntimeVersion("99999999999.1"), (RuntimeVersion{0xFFFFFFFF, 1, 0, 0}));
-  EXPECT_FALSE(ParseRuntimeVersion(""));
-  EXPECT_FALSE(ParseRuntimeVersion("chrome"));
-  EXPECT_FALSE(ParseRuntimeVersion(".120"));
-  EXPECT_FALSE(ParseRuntimeVersion(" 120"));
+  for (const char* text : {"", "chrome", ".120", " 120"}) {
+    EXPECT_FALSE(ParseRuntimeVersion(text)) << '"' << text << '"';
+  }
 }
 
 // 86.0.615.99 against 86.0.616.0 is proven through the locator's search.
@@ -28,10 +27,9 @@ TEST(RuntimeVersionTest, CompatibilityComparesEveryPart) {
 
 TEST(RuntimeVersionTest, ExactVersionsHaveFourNumbers) {
   EXPECT_TRUE(IsExactVersionText("120.0.2210.91"));
-  EXPECT_FALSE(IsExactVersionText("120.0.2210.91.1"));
-  EXPECT_FALSE(IsExactVersionText("120.0.2210."));
-  EXPECT_FALSE(IsExactVersionText("120..2210.91"));
-  EXPECT_FALSE(IsExactVersionText("120.0.22a.91"));
+  for (const char* text : {"120.0.2210.91.1", "120.0.2210.", "120..2210.91", "120.0.22a.91"}) {
+    EXPECT_FALSE(IsExactVersionText(text)) << text;
+  }
 }
 
 TEST(ReleaseChannelsTest, ListsBecomeMasks) {

@@ -96,7 +96,6 @@ class FakeStartupPorts {
   void addFile(const std::string& path, std::string content) {
     files[path.starts_with("/") ? path : "/opt/game/" + path] = std::move(content);
   }
-  void addFolder(const std::string& path) { folders.insert(path); }
   void addResource(const std::string& name, std::string content) {
     resources[name] = std::move(content);
   }

@@ -1,11 +1,14 @@
 #include "fusepack/ResourceAppender.h"
 
 #include <stdexcept>
+#include <string>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "app/ResourceDirectory.h"
+#include "platform/ExecutableResources.h"
+#include "support/CommandRun.h"
 #include "support/TempDir.h"
 #include "tools/fusepack/PackedFiles.h"
 
@@ -13,6 +16,7 @@ namespace tavrelle::fusepack {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::ThrowsMessage;
 
 using test::Text;
 
@@ -23,9 +27,7 @@ ResourceDirectory Parse(const std::string& file) {
 class ResourceAppenderTest : public ::testing::Test {
  protected:
   test::TempDir dir_;
-  const std::string program_ = dir_.writeFile("program", std::string("\x7F"
-                                                                     "ELF\0\1program",
-                                                                     12));
+  const std::string program_ = dir_.writeFile("program", std::string("\177ELF\0\1program", 12));
   const std::string output_ = dir_.pathOf("packed");
 };
 
@@ -48,16 +50,44 @@ TEST_F(ResourceAppenderTest, FailuresLeaveTheDestinationAsItWas) {
 
   EXPECT_THROW(AppendResources(program_, {{"T", "n", a}, {"T", "n", a}}, output_),
                std::runtime_error);
-  try {
-    AppendResources(program_, {{"T", "n", dir_.pathOf("missing")}}, output_);
-    ADD_FAILURE() << "a missing resource file was accepted";
-  } catch (const std::runtime_error& error) {
-    EXPECT_THAT(error.what(), HasSubstr("missing"));
-  }
+  const std::string missing = dir_.pathOf("missing");
+  const auto appendMissing = [&] { AppendResources(program_, {{"T", "n", missing}}, output_); };
+  EXPECT_THAT(appendMissing, ThrowsMessage<std::runtime_error>(HasSubstr("missing")));
   EXPECT_THROW(AppendResources(dir_.pathOf("no-program"), {}, output_), std::runtime_error);
 
   EXPECT_EQ(test::ReadAll(output_), "previous");
   EXPECT_EQ(test::FolderEntries(dir_.path()), before);  // no temporary file left behind
+}
+
+constexpr const char* kPackageJson = R"({"name": "packed"})";
+
+// Runs inside a copy of this test program that carries resources (see below); in
+// the plain program there are none.
+TEST(PackedExecutableTest, ResourcesOfTheRunningProgram) {
+  if (!LoadResourceData("Test", "Packed")) {
+    EXPECT_FALSE(LoadResourceData("ZephyxData", "PackageJson"));
+    return;
+  }
+  EXPECT_EQ(Text(LoadResourceData("ZephyxData", "PackageJson")), kPackageJson);
+  EXPECT_EQ(LoadResourceData("ZephyxData", "PackageJson")->data(),
+            LoadResourceData("ZephyxData", "PackageJson")->data());  // mapped once, in place
+  EXPECT_FALSE(LoadResourceData("ZephyxData", "Empty"));             // empty counts as missing
+  EXPECT_FALSE(LoadResourceData("ZephyxData", "Missing"));
+  EXPECT_FALSE(LoadResourceData("zephyxdata", "PackageJson"));
+}
+
+TEST(PackedExecutableTest, APackedCopyOfThisProgramFindsItsResources) {
+  const test::TempDir dir;
+  const std::string packed = dir.pathOf("packed-tests");
+  AppendResources("/proc/self/exe",
+                  {{"Test", "Packed", dir.writeFile("marker", "1")},
+                   {"ZephyxData", "PackageJson", dir.writeFile("package.json", kPackageJson)},
+                   {"ZephyxData", "Empty", dir.writeFile("empty", "")}},
+                  packed);
+  const test::CommandResult run = test::RunCommand(
+      dir, packed, {"--gtest_filter=PackedExecutableTest.ResourcesOfTheRunningProgram"});
+  EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+  EXPECT_THAT(run.out, HasSubstr("[  PASSED  ] 1 test"));
 }
 
 }  // namespace

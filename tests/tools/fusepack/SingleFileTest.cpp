@@ -28,6 +28,10 @@ constexpr const char* kFakeHost = "#!/bin/sh\necho host\nexit 0\n";
 
 class SingleFileTest : public ::testing::Test {
  protected:
+  SingleFileTest() {
+    writeGame();
+    dir_.makeFolder("out");
+  }
   void writeGame() const {
     dir_.writeFile("game/package.json", kPackage);
     dir_.writeFile("game/www/index.html", "<p>one</p>");
@@ -49,8 +53,6 @@ class SingleFileTest : public ::testing::Test {
 };
 
 TEST_F(SingleFileTest, WritesAnExecutableHostCarryingTheGame) {
-  writeGame();
-  dir_.makeFolder("out");
   const std::string host = dir_.writeFile("host/tavrelle", kFakeHost);
   const test::CommandResult run = pack({"--host", host});
   ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -73,8 +75,6 @@ TEST_F(SingleFileTest, WritesAnExecutableHostCarryingTheGame) {
 }
 
 TEST_F(SingleFileTest, EachMissingPieceIsOneSentenceAndExitOne) {
-  writeGame();
-  dir_.makeFolder("out");
   const std::string host = dir_.writeFile("tavrelle", kFakeHost);
   const std::vector<std::tuple<const char*, std::optional<std::string>, const char*>> cases = {
       {"game/package.json", std::nullopt, "There is no readable package.json in the game folder"},
@@ -102,8 +102,6 @@ TEST_F(SingleFileTest, EachMissingPieceIsOneSentenceAndExitOne) {
 
 // A copy of fusepack with no host beside it and none beside where it was started.
 TEST_F(SingleFileTest, WithoutAHostNearbyItSaysWhereItLooked) {
-  writeGame();
-  dir_.makeFolder("out");
   const std::string lonely = dir_.pathOf("lonely/fusepack");
   dir_.makeFolder("lonely");
   std::filesystem::copy_file(TAVRELLE_FUSEPACK, lonely);
@@ -116,8 +114,6 @@ TEST_F(SingleFileTest, WithoutAHostNearbyItSaysWhereItLooked) {
 }
 
 TEST_F(SingleFileTest, TheHostIsFoundBesideTheStartPathThenBesideTheRealProgram) {
-  writeGame();
-  dir_.makeFolder("out");
   dir_.makeFolder("real");
   dir_.makeFolder("linked");
   std::filesystem::copy_file(TAVRELLE_FUSEPACK, dir_.pathOf("real/fusepack"));
