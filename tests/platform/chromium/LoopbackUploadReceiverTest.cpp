@@ -15,6 +15,7 @@ namespace tavrelle::chromium {
 namespace {
 
 using test::LoopbackHttpClient;
+using test::statusOf;
 
 // Collects what the receiver hands over; refuses everything past `refuseFrom`.
 class CollectingSink final : public webview::RequestBodySink {
@@ -39,10 +40,6 @@ class CollectingSink final : public webview::RequestBodySink {
   std::mutex mutex_;
   std::string received_;
 };
-
-int StatusOf(const std::string& head) {
-  return head.size() > 12 ? std::stoi(head.substr(9, 3)) : 0;
-}
 
 void WaitForFirstBytes(CollectingSink& sink) {
   const auto started = std::chrono::steady_clock::now();
@@ -74,23 +71,23 @@ TEST_F(LoopbackUploadReceiverTest, TheBodyReachesTheSinkOnceAndTheOriginMayReadT
   const std::string url = receiver->offer(sink);
   ASSERT_TRUE(url.starts_with("http://127.0.0.1:")) << url;
   const std::string head = post(url, body, body.size());
-  EXPECT_EQ(StatusOf(head), 204) << head;
+  EXPECT_EQ(statusOf(head), 204) << head;
   EXPECT_NE(head.find("Access-Control-Allow-Origin: https://tavrelle.localhost\r\n"),
             std::string::npos);
   EXPECT_EQ(sink->received(), body);
-  EXPECT_EQ(StatusOf(post(url, "y", 1)), 404);  // used up
+  EXPECT_EQ(statusOf(post(url, "y", 1)), 404);  // used up
 }
 
 TEST_F(LoopbackUploadReceiverTest, WrongLengthsUnknownTokensAndRefusalsFail) {
   auto sink = std::make_shared<CollectingSink>(10);
-  EXPECT_EQ(StatusOf(post(receiver->offer(sink), "0123456789a", 11)), 400);
-  EXPECT_EQ(StatusOf(post("http://127.0.0.1:1/0123456789abcdef0123456789abcdef", "x", 1)), 404);
+  EXPECT_EQ(statusOf(post(receiver->offer(sink), "0123456789a", 11)), 400);
+  EXPECT_EQ(statusOf(post("http://127.0.0.1:1/0123456789abcdef0123456789abcdef", "x", 1)), 404);
   auto refusing = std::make_shared<CollectingSink>(10, 4);
-  EXPECT_EQ(StatusOf(post(receiver->offer(refusing), "0123456789", 10)), 500);
+  EXPECT_EQ(statusOf(post(receiver->offer(refusing), "0123456789", 10)), 500);
   EXPECT_TRUE(refusing->received().empty());
   LoopbackHttpClient client(receiver->port());
   client.sendRequest("GET", test::pathOfUrl(receiver->offer(sink)));
-  EXPECT_EQ(StatusOf(client.readHead()), 405);
+  EXPECT_EQ(statusOf(client.readHead()), 405);
   EXPECT_TRUE(sink->received().empty());
 }
 
@@ -109,11 +106,11 @@ TEST_F(LoopbackUploadReceiverTest, AnUploadInProgressHoldsUpNoOther) {
   WaitForFirstBytes(*firstSink);
   ASSERT_EQ(firstSink->received().size(), 1000u);
 
-  EXPECT_EQ(StatusOf(post(receiver->offer(secondSink), second, second.size())), 204);
+  EXPECT_EQ(statusOf(post(receiver->offer(secondSink), second, second.size())), 204);
   EXPECT_EQ(secondSink->received(), second);
 
   paused.send(std::string_view(first).substr(1000));
-  EXPECT_EQ(StatusOf(paused.readHead()), 204);
+  EXPECT_EQ(statusOf(paused.readHead()), 204);
   EXPECT_EQ(firstSink->received(), first);
 }
 
