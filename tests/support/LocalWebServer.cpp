@@ -57,8 +57,13 @@ void LocalWebServer::answer(int connection) const {
   const std::string response =
       "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nCache-Control: no-store\r\nContent-Length: " +
       std::to_string(page_.size()) + "\r\nConnection: close\r\n\r\n" + page_;
-  // A blocking send returns once every byte is queued or the connection has failed.
-  send(connection, response.data(), response.size(), MSG_NOSIGNAL);
+  size_t done = 0;
+  while (done < response.size()) {
+    ssize_t written =
+        send(connection, response.data() + done, response.size() - done, MSG_NOSIGNAL);
+    if (written <= 0) return;
+    done += static_cast<size_t>(written);
+  }
 }
 
 }  // namespace tavrelle::test
