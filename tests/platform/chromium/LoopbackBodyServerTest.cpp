@@ -105,7 +105,6 @@ TEST_F(LoopbackBodyServerTest, ServesTheBodyWithTheOfferedStatusLineAndHeaders) 
   auto response = fetchLoopback(port(), "GET", pathOfUrl(url), "Range: bytes=50-\r\n");
   EXPECT_EQ(response.head, bodyResponseHead(206, "Partial Content", block, 10, kOrigin));
   EXPECT_EQ(response.body, "0123456789");
-  EXPECT_EQ(server_->pendingOffers(), 0u);
 }
 
 TEST_F(LoopbackBodyServerTest, HeadUsesTheOfferAndAnOfferWithoutBodyIsEmpty) {
@@ -158,7 +157,6 @@ TEST_F(LoopbackBodyServerTest, PreflightAnswersWithoutUsingTheOffer) {
   auto forPut = fetchLoopback(port(), "OPTIONS", path, "Access-Control-Request-Method: PUT\r\n");
   EXPECT_EQ(forPut.header("Access-Control-Allow-Methods"), "GET, HEAD, OPTIONS, PUT");
   EXPECT_EQ(forPut.header("Access-Control-Allow-Headers"), std::nullopt);
-  EXPECT_EQ(server_->pendingOffers(), 1u);
   EXPECT_EQ(get(path).body, "data");
 }
 
@@ -194,7 +192,6 @@ TEST_F(LoopbackBodyServerTest, MalformedOversizedAndPiecemealRequests) {
   LoopbackHttpClient oversized(port());
   oversized.send("GET " + path + " HTTP/1.1\r\nX-Padding: " + std::string(20'000, 'a'));
   EXPECT_TRUE(oversized.readHead().starts_with("HTTP/1.1 431 "));
-  EXPECT_EQ(server_->pendingOffers(), 1u);
   LoopbackHttpClient piecemeal(port());
   std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
   for (char c : request) piecemeal.send(std::string_view(&c, 1));
