@@ -112,9 +112,10 @@ std::optional<std::string> LoopbackHttpResponse::header(std::string_view name) c
 }
 
 LoopbackHttpResponse fetchLoopback(uint16_t port, std::string_view method, std::string_view target,
-                                   std::string_view extraHeaderLines) {
+                                   std::string_view extraHeaderLines, std::string_view body) {
   LoopbackHttpClient client(port);
   client.sendRequest(method, target, extraHeaderLines);
+  client.send(body);
   LoopbackHttpResponse response;
   response.head = client.readHead();
   response.status = statusOf(response.head);

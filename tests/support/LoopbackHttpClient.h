@@ -52,9 +52,10 @@ struct LoopbackHttpResponse {
   [[nodiscard]] std::optional<std::string> header(std::string_view name) const;
 };
 
-// One request on a fresh connection, the whole response collected.
+// One request (with `body`, if any) on a fresh connection, the whole response collected.
 LoopbackHttpResponse fetchLoopback(uint16_t port, std::string_view method, std::string_view target,
-                                   std::string_view extraHeaderLines = {});
+                                   std::string_view extraHeaderLines = {},
+                                   std::string_view body = {});
 
 // "/<token>" of "http://127.0.0.1:<port>/<token>".
 std::string pathOfUrl(const std::string& url);
