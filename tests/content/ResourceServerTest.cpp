@@ -52,11 +52,10 @@ class ResourceServerTest : public ::testing::Test {
     dir_.writeFile("www/" + path, content);
   }
 
-  WebResourceResponse get(const std::string& path, std::optional<std::string> range = {},
-                          const std::string& method = "GET") {
+  WebResourceResponse get(const std::string& path, std::optional<std::string> range = {}) {
     std::vector<std::pair<std::string, std::string>> headers{{"If-None-Match", "\"x\""}};
     if (range) headers.emplace_back("Range", *range);
-    return server_.respond({kOrigin + path, method, webview::HttpRequestHeaders(headers)});
+    return server_.respond({kOrigin + path, "GET", webview::HttpRequestHeaders(headers)});
   }
 
   test::TempDir dir_;
