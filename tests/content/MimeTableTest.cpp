@@ -30,9 +30,7 @@ TEST(MimeTable, MissingOrUnknownExtensionsGiveTheDefault) {
   EXPECT_EQ(MimeTable::lookup("x.j"), kDefault);    // a prefix of ".js"
   EXPECT_EQ(MimeTable::lookup("x.jsx"), kDefault);  // ".js" is a prefix of it
   // Only A to Z are lower-cased: the Kelvin sign (U+212A) does not become a "k".
-  EXPECT_EQ(MimeTable::lookup("song.\xE2\x84\xAA"
-                              "AR"),
-            kDefault);
+  EXPECT_EQ(MimeTable::lookup("song.\u212AAR"), kDefault);
   EXPECT_EQ(MimeTable::lookup("song.KAR"), "audio/midi");
 }
 

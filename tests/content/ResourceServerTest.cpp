@@ -34,6 +34,12 @@ std::string BodyText(const WebResourceResponse& response) {
   return text;
 }
 
+// The status line and header block of a response.
+std::string Head(const WebResourceResponse& response) {
+  return std::to_string(response.statusCode) + " " + response.reasonPhrase + "\n" +
+         response.headers;
+}
+
 class ResourceServerTest : public ::testing::Test {
  protected:
   ResourceServerTest() : server_(kOrigin, dir_.makeFolder("www") + "/", bundle_) {}
@@ -46,11 +52,10 @@ class ResourceServerTest : public ::testing::Test {
     dir_.writeFile("www/" + path, content);
   }
 
-  WebResourceResponse get(const std::string& path, std::optional<std::string> range = {},
-                          const std::string& method = "GET") {
+  WebResourceResponse get(const std::string& path, std::optional<std::string> range = {}) {
     std::vector<std::pair<std::string, std::string>> headers{{"If-None-Match", "\"x\""}};
     if (range) headers.emplace_back("Range", *range);
-    return server_.respond({kOrigin + path, method, webview::HttpRequestHeaders(headers)});
+    return server_.respond({kOrigin + path, "GET", webview::HttpRequestHeaders(headers)});
   }
 
   test::TempDir dir_;
@@ -60,9 +65,7 @@ class ResourceServerTest : public ::testing::Test {
 };
 
 void ExpectNotFound(const WebResourceResponse& response) {
-  EXPECT_EQ(response.statusCode, 404);
-  EXPECT_EQ(response.reasonPhrase, "Not Found");
-  EXPECT_EQ(response.headers, "Cache-Control: no-store");
+  EXPECT_EQ(Head(response), "404 Not Found\nCache-Control: no-store");
   ASSERT_TRUE(response.content);
   EXPECT_EQ(BodyText(response), "File not found");
 }
@@ -74,10 +77,8 @@ TEST_F(ResourceServerTest, StartPageFromTheBundleWithExactHeaders) {
   server_.handleRequest(args);
   ASSERT_TRUE(args.get_Response());
   const WebResourceResponse& response = *args.get_Response();
-  EXPECT_EQ(response.statusCode, 200);
-  EXPECT_EQ(response.reasonPhrase, "OK");
-  EXPECT_EQ(response.headers,
-            "Cache-Control: no-store\nContent-Type: text/html; charset=utf-8\n"
+  EXPECT_EQ(Head(response),
+            "200 OK\nCache-Control: no-store\nContent-Type: text/html; charset=utf-8\n"
             "Accept-Ranges: bytes\nContent-Length: 13");
   EXPECT_EQ(BodyText(response), "<html></html>");
 }
@@ -115,11 +116,9 @@ TEST_F(ResourceServerTest, RangesOfABundleEntry) {
   useBundle(test::BundleBuilder().addFile("pad", "0123").addFile("clip.mp3", content));
 
   WebResourceResponse response = get("clip.mp3", "bytes=100-199");
-  EXPECT_EQ(response.statusCode, 206);
-  EXPECT_EQ(response.reasonPhrase, "Partial Content");
-  EXPECT_EQ(response.headers,
-            "Cache-Control: no-store\nContent-Type: audio/mpeg\nAccept-Ranges: bytes\n"
-            "Content-Range: bytes 100-199/500\nContent-Length: 100");
+  EXPECT_EQ(Head(response),
+            "206 Partial Content\nCache-Control: no-store\nContent-Type: audio/mpeg\n"
+            "Accept-Ranges: bytes\nContent-Range: bytes 100-199/500\nContent-Length: 100");
   EXPECT_EQ(BodyText(response), content.substr(100, 100));
   EXPECT_EQ(BodyText(get("clip.mp3", " \t bytes= 10-19\r\n")), content.substr(10, 10));
 }
@@ -128,10 +127,9 @@ TEST_F(ResourceServerTest, UnsatisfiableRangeKeepsThreeHeaderLinesAndNoBody) {
   writeWebFile("clip.ogg", Pattern(500));
   writeWebFile("empty.ogg", "");
   const WebResourceResponse response = get("clip.ogg", "bytes=400-500");
-  EXPECT_EQ(response.statusCode, 416);
-  EXPECT_EQ(response.reasonPhrase, "Range Not Satisfiable");
-  EXPECT_EQ(response.headers,
-            "Cache-Control: no-store\nContent-Type: audio/ogg\nAccept-Ranges: bytes");
+  EXPECT_EQ(Head(response),
+            "416 Range Not Satisfiable\nCache-Control: no-store\n"
+            "Content-Type: audio/ogg\nAccept-Ranges: bytes");
   EXPECT_FALSE(response.content);
   EXPECT_EQ(get("empty.ogg", "bytes=0-").statusCode, 416);
   EXPECT_EQ(server_.mappedFileCount(), 0U);
@@ -196,11 +194,9 @@ TEST_F(ResourceServerTest, UnreadableFolderFileIsAServerError) {
     GTEST_SKIP() << "permissions do not apply to this user";
   }
   WebResourceResponse response = get("locked.bin");
-  EXPECT_EQ(response.statusCode, 500);
-  EXPECT_EQ(response.reasonPhrase, "Internal Server Error");
-  EXPECT_EQ(response.headers,
-            "Cache-Control: no-store\nContent-Type: application/octet-stream\n"
-            "Accept-Ranges: bytes\nContent-Length: 500");
+  EXPECT_EQ(Head(response),
+            "500 Internal Server Error\nCache-Control: no-store\n"
+            "Content-Type: application/octet-stream\nAccept-Ranges: bytes\nContent-Length: 500");
   EXPECT_FALSE(response.content);
   EXPECT_EQ(get("locked.bin", "bytes=10-19").statusCode, 500);
   EXPECT_EQ(server_.mappedFileCount(), 0U);

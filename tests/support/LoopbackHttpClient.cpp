@@ -1,75 +1,38 @@
 #include "support/LoopbackHttpClient.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <strings.h>
+#include <netdb.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
+#include <regex>
 #include <stdexcept>
 #include <system_error>
-#include <vector>
 
 namespace tavrelle::test {
 
 namespace {
 
 int connectTo(uint16_t port, const std::string& address) {
-  bool v6 = address.find(':') != std::string::npos;
-  int fd = socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) throw std::system_error(errno, std::generic_category(), "socket");
-  sockaddr_in6 in6{};
-  in6.sin6_family = AF_INET6;
-  in6.sin6_port = htons(port);
-  sockaddr_in in4{};
-  in4.sin_family = AF_INET;
-  in4.sin_port = htons(port);
-  inet_pton(v6 ? AF_INET6 : AF_INET, address.c_str(),
-            v6 ? static_cast<void*>(&in6.sin6_addr) : static_cast<void*>(&in4.sin_addr));
-  int result = v6 ? connect(fd, reinterpret_cast<sockaddr*>(&in6), sizeof in6)
-                  : connect(fd, reinterpret_cast<sockaddr*>(&in4), sizeof in4);
-  if (result != 0) {
-    int error = errno;
-    close(fd);
+  addrinfo hints{};
+  hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(address.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) {
+    throw std::invalid_argument("not a numeric address: " + address);
+  }
+  int fd = socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int error = fd < 0 || connect(fd, found->ai_addr, found->ai_addrlen) != 0 ? errno : 0;
+  freeaddrinfo(found);
+  if (error != 0) {
+    if (fd >= 0) close(fd);
     throw std::system_error(error, std::generic_category(), "connect " + address);
   }
   timeval timeout{60, 0};
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
   return fd;
-}
-
-// Bytes received, retrying interrupted calls; throws when the read timed out.
-ssize_t receive(int fd, void* buffer, size_t size) {
-  while (true) {
-    ssize_t got = recv(fd, buffer, size, 0);
-    if (got >= 0 || errno != EINTR) {
-      if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-        throw std::runtime_error("no response in time");
-      }
-      return got;
-    }
-  }
-}
-
-// The values of every header line named `name` (any case).
-std::vector<std::string> headerValues(std::string_view head, std::string_view name) {
-  std::vector<std::string> values;
-  for (size_t start = head.find("\r\n"); start != std::string_view::npos;) {
-    start += 2;
-    size_t end = head.find("\r\n", start);
-    if (end == std::string_view::npos || end == start) break;
-    std::string_view line = head.substr(start, end - start);
-    size_t colon = line.find(": ");
-    if (colon == name.size() && strncasecmp(line.data(), name.data(), name.size()) == 0) {
-      values.emplace_back(line.substr(colon + 2));
-    }
-    start = end;
-  }
-  return values;
 }
 
 }  // namespace
@@ -96,58 +59,37 @@ void LoopbackHttpClient::sendRequest(std::string_view method, std::string_view t
        std::string(extraHeaderLines) + (keepConnection ? "" : "Connection: close\r\n") + "\r\n");
 }
 
-std::string LoopbackHttpClient::readHead() {
-  std::array<char, 4096> buffer{};
-  for (size_t end; (end = pending_.find("\r\n\r\n")) == std::string::npos;) {
-    ssize_t got = receive(fd_, buffer.data(), buffer.size());
-    if (got <= 0) return {};
-    pending_.append(buffer.data(), static_cast<size_t>(got));
+bool LoopbackHttpClient::receiveMore() {
+  const size_t kept = pending_.size();
+  pending_.resize(kept + 256 * 1024);
+  ssize_t got = 0;
+  do {
+    got = recv(fd_, pending_.data() + kept, pending_.size() - kept, 0);
+  } while (got < 0 && errno == EINTR);
+  const int error = errno;
+  pending_.resize(kept + static_cast<size_t>(std::max<ssize_t>(got, 0)));
+  if (got < 0 && (error == EAGAIN || error == EWOULDBLOCK)) {
+    throw std::runtime_error("no response in time");
   }
-  size_t end = pending_.find("\r\n\r\n") + 4;
-  std::string head = pending_.substr(0, end);
-  pending_.erase(0, end);
+  return got > 0;
+}
+
+std::string LoopbackHttpClient::readHead() {
+  size_t end = 0;
+  while ((end = pending_.find("\r\n\r\n")) == std::string::npos) {
+    if (!receiveMore()) return {};
+  }
+  std::string head = pending_.substr(0, end + 4);
+  pending_.erase(0, end + 4);
   return head;
 }
 
-uint64_t LoopbackHttpClient::readBody(const std::function<void(std::span<const std::byte>)>& sink) {
-  uint64_t total = pending_.size();
-  if (!pending_.empty()) sink(std::as_bytes(std::span(pending_)));
-  pending_.clear();
-  std::vector<std::byte> buffer(4 * 1024 * 1024);
-  for (ssize_t got; (got = receive(fd_, buffer.data(), buffer.size())) > 0;) {
-    sink(std::span(buffer.data(), static_cast<size_t>(got)));
-    total += static_cast<uint64_t>(got);
-  }
-  return total;
-}
-
-std::string LoopbackHttpClient::readBodyText() {
-  std::string body;
-  readBody([&](std::span<const std::byte> bytes) {
-    body.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  });
-  return body;
-}
-
 std::string LoopbackHttpClient::readBodyText(size_t length) {
+  while (pending_.size() < length && receiveMore()) {
+  }
   std::string body = pending_.substr(0, length);
   pending_.erase(0, body.size());
-  std::array<char, 4096> buffer{};
-  while (body.size() < length) {
-    ssize_t got = receive(fd_, buffer.data(), std::min(buffer.size(), length - body.size()));
-    if (got <= 0) break;
-    body.append(buffer.data(), static_cast<size_t>(got));
-  }
   return body;
-}
-
-bool LoopbackHttpClient::waitForClose() {
-  char byte = 0;
-  ssize_t got = 0;
-  do {
-    got = recv(fd_, &byte, 1, 0);
-  } while (got < 0 && errno == EINTR);
-  return got == 0 || (got < 0 && errno == ECONNRESET);
 }
 
 void LoopbackHttpClient::abort() {
@@ -157,24 +99,26 @@ void LoopbackHttpClient::abort() {
   fd_ = -1;
 }
 
-std::optional<std::string> LoopbackHttpResponse::header(std::string_view name) const {
-  auto values = headerValues(head, name);
-  return values.empty() ? std::nullopt : std::optional(values.front());
+int statusOf(std::string_view head) {
+  return head.starts_with("HTTP/1.1 ") && head.size() >= 12
+             ? std::stoi(std::string(head.substr(9, 3)))
+             : 0;
 }
 
-int LoopbackHttpResponse::countOf(std::string_view name) const {
-  return static_cast<int>(headerValues(head, name).size());
+std::optional<std::string> LoopbackHttpResponse::header(std::string_view name) const {
+  std::smatch value;
+  const std::regex line("\r\n" + std::string(name) + ": ([^\r]*)\r\n", std::regex::icase);
+  return std::regex_search(head, value, line) ? std::optional(value[1].str()) : std::nullopt;
 }
 
 LoopbackHttpResponse fetchLoopback(uint16_t port, std::string_view method, std::string_view target,
-                                   std::string_view extraHeaderLines) {
+                                   std::string_view extraHeaderLines, std::string_view body) {
   LoopbackHttpClient client(port);
   client.sendRequest(method, target, extraHeaderLines);
+  client.send(body);
   LoopbackHttpResponse response;
   response.head = client.readHead();
-  if (response.head.starts_with("HTTP/1.1 ") && response.head.size() >= 12) {
-    response.status = std::stoi(response.head.substr(9, 3));
-  }
+  response.status = statusOf(response.head);
   response.body = client.readBodyText();
   return response;
 }

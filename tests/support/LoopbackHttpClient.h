@@ -2,9 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -27,20 +25,24 @@ class LoopbackHttpClient {
                    std::string_view extraHeaderLines = {}, bool keepConnection = false);
   // The response head with its blank line; empty when the connection ended first.
   std::string readHead();
-  // Hands every body byte to sink until the server closes; returns the count.
-  uint64_t readBody(const std::function<void(std::span<const std::byte>)>& sink);
-  std::string readBodyText();
-  // Exactly `length` body bytes, for a response on a kept connection.
-  std::string readBodyText(size_t length);
+  // `length` body bytes (for a response on a kept connection), or all until the server
+  // closes; fewer when the connection ends first.
+  std::string readBodyText(size_t length = SIZE_MAX);
   // True when the server ended the connection without sending more.
-  bool waitForClose();
+  bool waitForClose() { return !receiveMore(); }
   // Closes with a reset, as a browser tab that goes away mid-download does.
   void abort();
 
  private:
+  // Appends the next bytes received to pending_; false when the connection has ended.
+  bool receiveMore();
+
   int fd_ = -1;
-  std::string pending_;  // bytes read past the head
+  std::string pending_;  // bytes received and not yet handed out
 };
+
+// The status code of a response head; 0 when there is none.
+int statusOf(std::string_view head);
 
 struct LoopbackHttpResponse {
   int status = 0;
@@ -48,12 +50,12 @@ struct LoopbackHttpResponse {
   std::string body;
   // The first value of a header, names compared without regard to case.
   [[nodiscard]] std::optional<std::string> header(std::string_view name) const;
-  [[nodiscard]] int countOf(std::string_view name) const;
 };
 
-// One request on a fresh connection, the whole response collected.
+// One request (with `body`, if any) on a fresh connection, the whole response collected.
 LoopbackHttpResponse fetchLoopback(uint16_t port, std::string_view method, std::string_view target,
-                                   std::string_view extraHeaderLines = {});
+                                   std::string_view extraHeaderLines = {},
+                                   std::string_view body = {});
 
 // "/<token>" of "http://127.0.0.1:<port>/<token>".
 std::string pathOfUrl(const std::string& url);

@@ -31,8 +31,16 @@ TEST(CommandLineWordsTest, SplitsLikeAShellWithoutExpansion) {
   for (const auto& [line, words] : cases) EXPECT_EQ(splitCommandLineWords(line), words) << line;
 }
 
-bool has(const Words& args, const std::string& arg) {
-  return std::find(args.begin(), args.end(), arg) != args.end();
+// Every word of `present` is an argument and no word of `absent` is.
+void ExpectArgs(const Words& args, const Words& present, const Words& absent = {}) {
+  for (const auto& arg : present) EXPECT_EQ(std::ranges::count(args, arg), 1) << arg;
+  for (const auto& arg : absent) EXPECT_EQ(std::ranges::count(args, arg), 0) << arg;
+}
+
+// The first argument starting with `prefix`; empty when there is none.
+std::string ArgStartingWith(const Words& args, std::string_view prefix) {
+  auto found = std::ranges::find_if(args, [&](const auto& arg) { return arg.starts_with(prefix); });
+  return found == args.end() ? std::string() : *found;
 }
 
 BrowserLaunchSettings windowedSettings() {
@@ -48,20 +56,12 @@ BrowserLaunchSettings windowedSettings() {
 TEST(BrowserCommandLineTest, WindowedLaunchUsesThePipeAndAnOffscreenAppWindow) {
   auto args = browserCommandLine(windowedSettings());
   EXPECT_EQ(args.front(), "/usr/bin/chromium");
-  for (const char* expected :
-       {"--remote-debugging-pipe", "--user-data-dir=/home/p/.local/share/Game",
-        "--ozone-platform=x11", "--window-size=1280,720", "--window-position=-3000,-3000",
-        "--no-first-run", "--autoplay-policy=no-user-gesture-required", "--test-type"}) {
-    EXPECT_TRUE(has(args, expected)) << expected;
-  }
-  auto app = std::find_if(args.begin(), args.end(), [](const std::string& a) {
-    return a.starts_with("--app=data:text/html,");
-  });
-  ASSERT_NE(app, args.end());
-  EXPECT_NE(app->find("%23ff0010"), std::string::npos);
-  EXPECT_FALSE(has(args, "--headless=new"));
-  EXPECT_FALSE(has(args, "--no-sandbox"));
-  EXPECT_FALSE(has(args, "--disable-dev-shm-usage"));
+  ExpectArgs(args,
+             {"--remote-debugging-pipe", "--user-data-dir=/home/p/.local/share/Game",
+              "--ozone-platform=x11", "--window-size=1280,720", "--window-position=-3000,-3000",
+              "--no-first-run", "--autoplay-policy=no-user-gesture-required", "--test-type"},
+             {"--headless=new", "--no-sandbox", "--disable-dev-shm-usage"});
+  EXPECT_NE(ArgStartingWith(args, "--app=data:text/html,").find("%23ff0010"), std::string::npos);
 }
 
 TEST(BrowserCommandLineTest, HeadlessHasNoWindowSwitchesAndOnlyRootOrSmallSharedMemoryAddTheirs) {
@@ -70,15 +70,13 @@ TEST(BrowserCommandLineTest, HeadlessHasNoWindowSwitchesAndOnlyRootOrSmallShared
   settings.runningAsRoot = true;
   settings.smallSharedMemory = true;
   auto args = browserCommandLine(settings);
-  EXPECT_TRUE(has(args, "--headless=new"));
-  EXPECT_FALSE(has(args, "--ozone-platform=x11"));
-  EXPECT_FALSE(has(args, "--window-position=-3000,-3000"));
+  ExpectArgs(args, {"--headless=new", "--no-sandbox", "--disable-dev-shm-usage"},
+             {"--ozone-platform=x11", "--window-position=-3000,-3000"});
   EXPECT_TRUE(args.back().starts_with("data:text/html,"));
-  EXPECT_TRUE(has(args, "--no-sandbox"));
-  EXPECT_TRUE(has(args, "--disable-dev-shm-usage"));
 }
 
-// Extra arguments come last, but cannot open a port, move the profile or drop features.
+// Extra arguments come last, but cannot open a port, move the profile or drop features;
+// only whole switch names are reserved.
 TEST(BrowserCommandLineTest, AdditionalArgumentsComeLastAndCannotOverrideTheHosts) {
   auto settings = windowedSettings();
   settings.additionalArguments =
@@ -88,31 +86,26 @@ TEST(BrowserCommandLineTest, AdditionalArgumentsComeLastAndCannotOverrideTheHost
   auto args = browserCommandLine(settings);
   ASSERT_GE(args.size(), 2u);
   EXPECT_EQ((Words{args.end() - 2, args.end()}), (Words{"--lang=fr", "--user-agent=My Agent"}));
-  EXPECT_FALSE(has(args, "--remote-debugging-port=9222"));
-  EXPECT_FALSE(has(args, "--user-data-dir=/tmp/x"));
-  EXPECT_FALSE(has(args, "--remote-debugging-address=0.0.0.0"));
-  EXPECT_TRUE(has(args, "--remote-debugging-portal"));  // only whole switch names are reserved
-  auto disabled = std::count_if(args.begin(), args.end(), [](const std::string& a) {
-    return a.starts_with("--disable-features=");
-  });
-  EXPECT_EQ(disabled, 1);
-  EXPECT_TRUE(has(args, "--disable-features=MediaRouter,NetworkTimeServiceQuerying,Translate"));
-  EXPECT_TRUE(has(args, "--enable-features=Vulkan"));
+  ExpectArgs(args,
+             {"--remote-debugging-portal", "--enable-features=Vulkan",
+              "--disable-features=MediaRouter,NetworkTimeServiceQuerying,Translate"},
+             {"--remote-debugging-port=9222", "--user-data-dir=/tmp/x",
+              "--remote-debugging-address=0.0.0.0", "--disable-features=Translate"});
+  EXPECT_EQ(std::ranges::count_if(
+                args, [](const auto& arg) { return arg.starts_with("--disable-features="); }),
+            1);
 }
 
 TEST(BrowserCommandLineTest, WithAHeldPortTheAppWindowOpensOnTheLaunchPageOfTheAppOrigin) {
   auto settings = windowedSettings();
   settings.appHostPort = 41234;
   auto args = browserCommandLine(settings);
-  EXPECT_TRUE(has(args, "--app=" + quirks::heldLaunchPageUrl()));
+  ExpectArgs(args, {"--app=" + quirks::heldLaunchPageUrl()});
   EXPECT_TRUE(quirks::isBlankAppPage(quirks::heldLaunchPageUrl()));
   EXPECT_FALSE(quirks::isBlankAppPage("https://tavrelle.localhost/"));
-  auto rules = std::find_if(args.begin(), args.end(), [](const std::string& arg) {
-    return arg.starts_with("--host-resolver-rules=");
-  });
-  ASSERT_NE(rules, args.end());
-  EXPECT_NE(rules->find("MAP tavrelle.localhost 127.0.0.1:41234"), std::string::npos);
-  EXPECT_EQ(rules->find("tavrelle.localhost ~NOTFOUND"), std::string::npos);
+  const std::string rules = ArgStartingWith(args, "--host-resolver-rules=");
+  EXPECT_NE(rules.find("MAP tavrelle.localhost 127.0.0.1:41234"), std::string::npos);
+  EXPECT_EQ(rules.find("tavrelle.localhost ~NOTFOUND"), std::string::npos);
   settings.headless = true;
   EXPECT_EQ(browserCommandLine(settings).back(), quirks::heldLaunchPageUrl());
 }

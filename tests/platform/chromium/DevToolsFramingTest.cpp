@@ -74,6 +74,8 @@ TEST(NulFrameSplitterTest, AMessageOverTheCeilingIsSkippedWithoutBeingHeld) {
   EXPECT_EQ(oversized.back().second, 17u);
 }
 
+std::string idMessage(uint64_t id) { return "{\"id\":" + std::to_string(id) + "}"; }
+
 class Recorder : public DevToolsTransport::Listener {
  public:
   void onMessageReceived(nlohmann::json message) override {
@@ -98,8 +100,7 @@ class Recorder : public DevToolsTransport::Listener {
 class DevToolsPipeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    int toBrowser[2];
-    int fromBrowser[2];
+    int toBrowser[2], fromBrowser[2];
     ASSERT_EQ(pipe2(toBrowser, O_CLOEXEC), 0);
     ASSERT_EQ(pipe2(fromBrowser, O_CLOEXEC), 0);
     browserReads_ = toBrowser[0];
@@ -118,7 +119,7 @@ class DevToolsPipeTest : public ::testing::Test {
   }
   void browserSendsAndCloses(int count) {
     std::string bytes;
-    for (int id = 1; id <= count; ++id) bytes += "{\"id\":" + std::to_string(id) + "}" + '\0';
+    for (int id = 1; id <= count; ++id) bytes += idMessage(id) + '\0';
     browserSays(bytes);
     close(browserWrites_);
     browserWrites_ = -1;
@@ -166,30 +167,22 @@ TEST_F(DevToolsPipeTest, CheapMessagesGoOutAtOnceYetNeverAheadOfQueuedOnes) {
     };
   };
   std::thread::id cheapThread, bigThread;
-  OutgoingMessage first{1, producedOn(cheapThread, "{\"id\":1}")};
-  first.cheap = true;
-  pipe_->send(std::move(first));
+  pipe_->send({1, producedOn(cheapThread, idMessage(1)), true});
   EXPECT_EQ(cheapThread, std::this_thread::get_id());
-  EXPECT_EQ(browserReadsUntilNul(), "{\"id\":1}");
+  EXPECT_EQ(browserReadsUntilNul(), idMessage(1));
   // More than the pipe holds: the writer thread blocks on it while cheap ones queue up.
   std::string big = "{\"big\":\"" + std::string(1 << 20, 'b') + "\"}";
   pipe_->send(OutgoingMessage{2, producedOn(bigThread, big)});
-  for (uint64_t id = 3; id < 6; ++id) {
-    OutgoingMessage small{id, [id] { return "{\"id\":" + std::to_string(id) + "}"; }};
-    small.cheap = true;
-    pipe_->send(std::move(small));
-  }
+  for (uint64_t id = 3; id < 6; ++id) pipe_->send({id, [id] { return idMessage(id); }, true});
   EXPECT_EQ(browserReadsUntilNul(), big);
   EXPECT_NE(bigThread, std::this_thread::get_id());
-  for (int id = 3; id < 6; ++id)
-    EXPECT_EQ(browserReadsUntilNul(), "{\"id\":" + std::to_string(id) + "}");
+  for (int id = 3; id < 6; ++id) EXPECT_EQ(browserReadsUntilNul(), idMessage(id));
 }
 
 TEST_F(DevToolsPipeTest, OversizedMessageIsRejectedWithoutBreakingTheConnection) {
-  pipe_->send(
-      OutgoingMessage{3, [] { return std::string(quirks::kLargestMessageToBrowser + 1, 'x'); }});
-  pipe_->send(OutgoingMessage{4, [] { return std::string("{\"id\":4}"); }});
-  EXPECT_EQ(browserReadsUntilNul(), "{\"id\":4}");
+  pipe_->send({3, [] { return std::string(quirks::kLargestMessageToBrowser + 1, 'x'); }});
+  pipe_->send({4, [] { return idMessage(4); }});
+  EXPECT_EQ(browserReadsUntilNul(), idMessage(4));
   ASSERT_TRUE(runUntil([&] { return recorder_.rejected.size() == 1; }));
   EXPECT_EQ(recorder_.rejected[0].first, 3u);
   EXPECT_TRUE(recorder_.closed.empty());
@@ -198,8 +191,7 @@ TEST_F(DevToolsPipeTest, OversizedMessageIsRejectedWithoutBreakingTheConnection)
 TEST_F(DevToolsPipeTest, AnOversizedReplyFailsItsCommandAndTheNextMessageArrives) {
   std::string huge = "{\"id\":41,\"result\":{\"value\":\"";
   huge.resize(DevToolsPipe::kLargestMessageFromBrowser + 10, 'x');
-  huge += "\"}}";
-  huge.push_back('\0');
+  huge += std::string("\"}}\0", 4);
   std::thread writer([&] {
     browserSays(huge);
     browserSays(std::string("{\"id\":42}\0", 10));
@@ -215,7 +207,7 @@ TEST_F(DevToolsPipeTest, AnOversizedReplyFailsItsCommandAndTheNextMessageArrives
 TEST_F(DevToolsPipeTest, WritingToAGoneBrowserIsReportedNotFatal) {
   close(browserReads_);
   browserReads_ = -1;
-  pipe_->send(OutgoingMessage{1, [] { return std::string("{\"id\":1}"); }});
+  pipe_->send({1, [] { return idMessage(1); }});
   ASSERT_TRUE(runUntil([&] { return !recorder_.closed.empty(); }));
   EXPECT_NE(recorder_.closed[0].find("writing"), std::string::npos);
 }

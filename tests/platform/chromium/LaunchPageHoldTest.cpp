@@ -44,13 +44,12 @@ TEST(LaunchPageHoldTest, ConnectionsWaitUntilReleasedThenEveryOneEnds) {
 
   hold.release();
   int later = connectTo(hold.port());
+  auto bothEnded = [&] { return endedByPeer(launchPage) && endedByPeer(later); };
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  bool bothEnded = false;
-  while (!bothEnded && std::chrono::steady_clock::now() < deadline) {
+  while (!bothEnded() && std::chrono::steady_clock::now() < deadline) {
     loop.runOnce(std::chrono::milliseconds(10));
-    bothEnded = endedByPeer(launchPage) && endedByPeer(later);
   }
-  EXPECT_TRUE(bothEnded);
+  EXPECT_TRUE(bothEnded());
   close(launchPage);
   close(later);
 }

@@ -46,15 +46,14 @@ class PatternBody final : public webview::ResponseBody {
   uint64_t end_;
 };
 
-class FakeClock {
- public:
-  LoopbackBodyServerOptions::Clock::time_point now() const { return start_ + elapsed_.load(); }
-  void advance(std::chrono::milliseconds by) { elapsed_ = elapsed_.load() + by; }
-
- private:
-  LoopbackBodyServerOptions::Clock::time_point start_ = LoopbackBodyServerOptions::Clock::now();
-  std::atomic<std::chrono::milliseconds> elapsed_{0ms};
-};
+// Streamed by reads, or held in memory as one block that the server may send directly.
+std::shared_ptr<webview::ResponseBody> patternBody(uint64_t size, bool contiguous = false) {
+  auto streamed = std::make_shared<PatternBody>(size);
+  if (!contiguous) return streamed;
+  std::vector<std::byte> bytes(size);
+  streamed->read(0, bytes);
+  return std::make_shared<MemoryBody>(bytes);
+}
 
 template <typename Predicate>
 bool eventually(Predicate predicate) {
@@ -77,9 +76,10 @@ class LoopbackBodyServerTest : public ::testing::Test {
     ASSERT_NE(server_, nullptr);
   }
   std::unique_ptr<LoopbackBodyServer> startServer(LoopbackBodyServerOptions options = {}) {
-    options.clock = [this] { return clock_.now(); };
+    options.clock = [this] { return start_ + elapsed_.load(); };
     return LoopbackBodyServer::start(kOrigin, std::move(options));
   }
+  void advanceClock(std::chrono::milliseconds by) { elapsed_ = elapsed_.load() + by; }
   [[nodiscard]] uint16_t port() const { return server_->port(); }
   std::string offer(std::shared_ptr<const webview::ResponseBody> body,
                     const std::string& headers = "") {
@@ -89,7 +89,9 @@ class LoopbackBodyServerTest : public ::testing::Test {
     return fetchLoopback(port(), method, path);
   }
 
-  FakeClock clock_;
+  const LoopbackBodyServerOptions::Clock::time_point start_ =
+      LoopbackBodyServerOptions::Clock::now();
+  std::atomic<std::chrono::milliseconds> elapsed_{0ms};
   std::unique_ptr<LoopbackBodyServer> server_;
 };
 
@@ -103,7 +105,6 @@ TEST_F(LoopbackBodyServerTest, ServesTheBodyWithTheOfferedStatusLineAndHeaders) 
   auto response = fetchLoopback(port(), "GET", pathOfUrl(url), "Range: bytes=50-\r\n");
   EXPECT_EQ(response.head, bodyResponseHead(206, "Partial Content", block, 10, kOrigin));
   EXPECT_EQ(response.body, "0123456789");
-  EXPECT_EQ(server_->pendingOffers(), 0u);
 }
 
 TEST_F(LoopbackBodyServerTest, HeadUsesTheOfferAndAnOfferWithoutBodyIsEmpty) {
@@ -124,10 +125,9 @@ TEST_F(LoopbackBodyServerTest, TokensAreRandomSingleUseAndMatchedExactly) {
   std::string other = server_->offer(200, "OK", "", nullptr);
   EXPECT_TRUE(std::regex_match(url, shape)) << url;
   EXPECT_NE(url, other);
-  std::string path = pathOfUrl(url);
-  std::string token = path.substr(1);
+  const std::string path = pathOfUrl(url), token = path.substr(1);
   std::string upper = token;
-  std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+  std::ranges::transform(upper, upper.begin(), ::toupper);
   for (const std::string& target :
        {std::string("/"), std::string("/0123456789abcdef0123456789abcdef"), "/" + upper,
         path + "?x", path + "/", path + "0", "/" + token.substr(1), "//" + token,
@@ -156,8 +156,7 @@ TEST_F(LoopbackBodyServerTest, PreflightAnswersWithoutUsingTheOffer) {
   EXPECT_EQ(preflight.header("Access-Control-Allow-Private-Network"), "true");
   auto forPut = fetchLoopback(port(), "OPTIONS", path, "Access-Control-Request-Method: PUT\r\n");
   EXPECT_EQ(forPut.header("Access-Control-Allow-Methods"), "GET, HEAD, OPTIONS, PUT");
-  EXPECT_EQ(forPut.countOf("Access-Control-Allow-Headers"), 0);
-  EXPECT_EQ(server_->pendingOffers(), 1u);
+  EXPECT_EQ(forPut.header("Access-Control-Allow-Headers"), std::nullopt);
   EXPECT_EQ(get(path).body, "data");
 }
 
@@ -179,7 +178,7 @@ TEST_F(LoopbackBodyServerTest, AnAnsweredConnectionIsKeptForTheNextRequest) {
   EXPECT_EQ(idle.readBodyText(1), "x");
   // The server may start the idle time only after the client has read the body.
   EXPECT_TRUE(eventually([&] {
-    clock_.advance(1s);
+    advanceClock(1s);
     return server_->openConnections() == 0;
   }));
   EXPECT_TRUE(idle.waitForClose());
@@ -193,7 +192,6 @@ TEST_F(LoopbackBodyServerTest, MalformedOversizedAndPiecemealRequests) {
   LoopbackHttpClient oversized(port());
   oversized.send("GET " + path + " HTTP/1.1\r\nX-Padding: " + std::string(20'000, 'a'));
   EXPECT_TRUE(oversized.readHead().starts_with("HTTP/1.1 431 "));
-  EXPECT_EQ(server_->pendingOffers(), 1u);
   LoopbackHttpClient piecemeal(port());
   std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
   for (char c : request) piecemeal.send(std::string_view(&c, 1));
@@ -202,17 +200,16 @@ TEST_F(LoopbackBodyServerTest, MalformedOversizedAndPiecemealRequests) {
 }
 
 TEST_F(LoopbackBodyServerTest, TheNumberOfWaitingOffersIsCapped) {
-  LoopbackBodyServerOptions options;
-  options.maxPendingOffers = 2;
-  auto capped = startServer(options);
+  auto capped = startServer({.maxPendingOffers = 2, .clock = {}});
   ASSERT_NE(capped, nullptr);
-  std::string first = capped->offer(200, "OK", "", textBody("x"));
-  EXPECT_FALSE(capped->offer(200, "OK", "", textBody("x")).empty());
-  EXPECT_EQ(capped->offer(200, "OK", "", textBody("x")), "");
+  auto offerTo = [&](const char* text) { return capped->offer(200, "OK", "", textBody(text)); };
+  std::string first = offerTo("x");
+  EXPECT_FALSE(offerTo("x").empty());
+  EXPECT_EQ(offerTo("x"), "");
   // Taking one makes room for one.
   EXPECT_EQ(fetchLoopback(capped->port(), "GET", pathOfUrl(first)).body, "x");
-  EXPECT_FALSE(capped->offer(200, "OK", "", textBody("y")).empty());
-  EXPECT_EQ(capped->offer(200, "OK", "", textBody("z")), "");
+  EXPECT_FALSE(offerTo("y").empty());
+  EXPECT_EQ(offerTo("z"), "");
 }
 
 TEST_F(LoopbackBodyServerTest, OffersExpireAfterThirtySecondsAndReleaseTheirBodies) {
@@ -222,12 +219,12 @@ TEST_F(LoopbackBodyServerTest, OffersExpireAfterThirtySecondsAndReleaseTheirBodi
   std::weak_ptr<MemoryBody> watchedFetched = fetched, watchedNeverFetched = neverFetched;
   std::string late = offer(std::move(fetched));
   offer(std::move(neverFetched));
-  clock_.advance(29s);
+  advanceClock(29s);
   EXPECT_EQ(get(inTime).body, "in time");
-  clock_.advance(1s);
+  advanceClock(1s);
   EXPECT_EQ(get(late).head, "");
   EXPECT_TRUE(watchedFetched.expired());
-  clock_.advance(1s);
+  advanceClock(1s);
   EXPECT_TRUE(eventually([&] { return watchedNeverFetched.expired(); }));
   EXPECT_EQ(server_->pendingOffers(), 0u);
 }
@@ -238,7 +235,7 @@ TEST_F(LoopbackBodyServerTest, SilentClientsBlockNobodyAndAreDroppedAfterThreeSe
   halfway.send("GET /0123");
   EXPECT_EQ(get(offer(textBody("served"))).body, "served");
   ASSERT_TRUE(eventually([&] { return server_->openConnections() == 2; }));
-  clock_.advance(3s);
+  advanceClock(3s);
   EXPECT_TRUE(silent.waitForClose());
   EXPECT_TRUE(halfway.waitForClose());
   EXPECT_TRUE(eventually([&] { return server_->openConnections() == 0; }));
@@ -252,7 +249,7 @@ TEST_F(LoopbackBodyServerTest, AClientThatStopsReadingIsDroppedAfterTheStallTime
   ASSERT_TRUE(eventually([&] { return server_->pendingOffers() == 0; }));
   // Progress stops once the socket buffers are full; then a stall timeout passes.
   EXPECT_TRUE(eventually([&] {
-    clock_.advance(120s);
+    advanceClock(120s);
     return watched.expired();
   }));
   EXPECT_TRUE(eventually([&] { return server_->openConnections() == 0; }));
@@ -261,12 +258,7 @@ TEST_F(LoopbackBodyServerTest, AClientThatStopsReadingIsDroppedAfterTheStallTime
 TEST_F(LoopbackBodyServerTest, AClientLeavingMidBodyLeavesTheServerWorking) {
   for (bool contiguous : {false, true}) {
     SCOPED_TRACE(contiguous ? "contiguous body" : "read body");
-    std::shared_ptr<webview::ResponseBody> body;
-    if (contiguous) {
-      body = std::make_shared<MemoryBody>(std::vector<std::byte>(32 * kMiB, std::byte{7}));
-    } else {
-      body = std::make_shared<PatternBody>(64 * kMiB);
-    }
+    auto body = patternBody(contiguous ? 32 * kMiB : 64 * kMiB, contiguous);
     std::weak_ptr<webview::ResponseBody> watched = body;
     {
       LoopbackHttpClient leaving(port());
@@ -290,27 +282,19 @@ TEST_F(LoopbackBodyServerTest, ClientsAreServedSideBySideAndBodiesArriveIntact) 
   std::vector<uint64_t> sizes = {40 * kMiB + 5, 8 * kMiB + 3, 9 * kMiB, 20 * kMiB + 11};
   std::vector<std::unique_ptr<LoopbackHttpClient>> clients;
   for (size_t i = 0; i < sizes.size(); ++i) {
-    std::shared_ptr<webview::ResponseBody> body = std::make_shared<PatternBody>(sizes[i]);
-    if (i == sizes.size() - 1) {
-      std::vector<std::byte> bytes(sizes[i]);
-      body->read(0, bytes);
-      body = std::make_shared<MemoryBody>(std::move(bytes));
-    }
     clients.push_back(std::make_unique<LoopbackHttpClient>(port()));
-    clients.back()->sendRequest("GET", offer(body));
+    clients.back()->sendRequest("GET", offer(patternBody(sizes[i], i + 1 == sizes.size())));
   }
   // Read them last to first: each must progress although the others are not read.
   for (size_t i = sizes.size(); i-- > 0;) {
     SCOPED_TRACE(i);
     EXPECT_NE(clients[i]->readHead().find("\r\nContent-Length: " + std::to_string(sizes[i])),
               std::string::npos);
+    const std::string body = clients[i]->readBodyText();
+    EXPECT_EQ(body.size(), sizes[i]);
     uint64_t offset = 0;
-    bool intact = true;
-    auto check = [&](std::span<const std::byte> piece) {
-      for (std::byte b : piece) intact = intact && b == PatternBody::byteAt(offset++);
-    };
-    EXPECT_EQ(clients[i]->readBody(check), sizes[i]);
-    EXPECT_TRUE(intact);
+    EXPECT_TRUE(std::ranges::all_of(
+        body, [&](char byte) { return std::byte(byte) == PatternBody::byteAt(offset++); }));
   }
 }
 
@@ -338,7 +322,7 @@ TEST_F(LoopbackBodyServerTest, StopClosesConnectionsAndReleasesOffers) {
   EXPECT_TRUE(watchedPending.expired());
   EXPECT_TRUE(watchedStreaming.expired());
   EXPECT_EQ(server_->offer(200, "OK", "", nullptr), "");
-  EXPECT_LT(reader.readBody([](std::span<const std::byte>) {}), 256 * kMiB);
+  EXPECT_LT(reader.readBodyText().size(), 256 * kMiB);
   EXPECT_THROW(LoopbackHttpClient(oldPort, "127.0.0.1"), std::system_error);
 }
 

@@ -15,6 +15,7 @@ namespace tavrelle::chromium {
 namespace {
 
 using test::LoopbackHttpClient;
+using test::statusOf;
 
 // Collects what the receiver hands over; refuses everything past `refuseFrom`.
 class CollectingSink final : public webview::RequestBodySink {
@@ -40,10 +41,6 @@ class CollectingSink final : public webview::RequestBodySink {
   std::string received_;
 };
 
-int StatusOf(const std::string& head) {
-  return head.size() > 12 ? std::stoi(head.substr(9, 3)) : 0;
-}
-
 void WaitForFirstBytes(CollectingSink& sink) {
   const auto started = std::chrono::steady_clock::now();
   while (sink.received().empty() &&
@@ -56,13 +53,11 @@ class LoopbackUploadReceiverTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(receiver); }
 
-  std::string post(const std::string& url, const std::string& body, size_t length) {
-    LoopbackHttpClient client(receiver->port());
-    client.sendRequest(
-        "POST", test::pathOfUrl(url),
-        "Origin: https://tavrelle.localhost\r\nContent-Length: " + std::to_string(length) + "\r\n");
-    client.send(body);
-    return client.readHead();
+  test::LoopbackHttpResponse post(const std::string& url, const std::string& body, size_t length) {
+    return test::fetchLoopback(
+        receiver->port(), "POST", test::pathOfUrl(url),
+        "Origin: https://tavrelle.localhost\r\nContent-Length: " + std::to_string(length) + "\r\n",
+        body);
   }
 
   std::unique_ptr<LoopbackUploadReceiver> receiver = LoopbackUploadReceiver::start();
@@ -73,24 +68,23 @@ TEST_F(LoopbackUploadReceiverTest, TheBodyReachesTheSinkOnceAndTheOriginMayReadT
   auto sink = std::make_shared<CollectingSink>(body.size());
   const std::string url = receiver->offer(sink);
   ASSERT_TRUE(url.starts_with("http://127.0.0.1:")) << url;
-  const std::string head = post(url, body, body.size());
-  EXPECT_EQ(StatusOf(head), 204) << head;
-  EXPECT_NE(head.find("Access-Control-Allow-Origin: https://tavrelle.localhost\r\n"),
-            std::string::npos);
+  const auto response = post(url, body, body.size());
+  EXPECT_EQ(response.status, 204) << response.head;
+  EXPECT_EQ(response.header("Access-Control-Allow-Origin"), "https://tavrelle.localhost");
   EXPECT_EQ(sink->received(), body);
-  EXPECT_EQ(StatusOf(post(url, "y", 1)), 404);  // used up
+  EXPECT_EQ(post(url, "y", 1).status, 404);  // used up
 }
 
 TEST_F(LoopbackUploadReceiverTest, WrongLengthsUnknownTokensAndRefusalsFail) {
   auto sink = std::make_shared<CollectingSink>(10);
-  EXPECT_EQ(StatusOf(post(receiver->offer(sink), "0123456789a", 11)), 400);
-  EXPECT_EQ(StatusOf(post("http://127.0.0.1:1/0123456789abcdef0123456789abcdef", "x", 1)), 404);
+  EXPECT_EQ(post(receiver->offer(sink), "0123456789a", 11).status, 400);
+  EXPECT_EQ(post("http://127.0.0.1:1/0123456789abcdef0123456789abcdef", "x", 1).status, 404);
   auto refusing = std::make_shared<CollectingSink>(10, 4);
-  EXPECT_EQ(StatusOf(post(receiver->offer(refusing), "0123456789", 10)), 500);
+  EXPECT_EQ(post(receiver->offer(refusing), "0123456789", 10).status, 500);
   EXPECT_TRUE(refusing->received().empty());
-  LoopbackHttpClient client(receiver->port());
-  client.sendRequest("GET", test::pathOfUrl(receiver->offer(sink)));
-  EXPECT_EQ(StatusOf(client.readHead()), 405);
+  EXPECT_EQ(
+      test::fetchLoopback(receiver->port(), "GET", test::pathOfUrl(receiver->offer(sink))).status,
+      405);
   EXPECT_TRUE(sink->received().empty());
 }
 
@@ -109,11 +103,11 @@ TEST_F(LoopbackUploadReceiverTest, AnUploadInProgressHoldsUpNoOther) {
   WaitForFirstBytes(*firstSink);
   ASSERT_EQ(firstSink->received().size(), 1000u);
 
-  EXPECT_EQ(StatusOf(post(receiver->offer(secondSink), second, second.size())), 204);
+  EXPECT_EQ(post(receiver->offer(secondSink), second, second.size()).status, 204);
   EXPECT_EQ(secondSink->received(), second);
 
   paused.send(std::string_view(first).substr(1000));
-  EXPECT_EQ(StatusOf(paused.readHead()), 204);
+  EXPECT_EQ(statusOf(paused.readHead()), 204);
   EXPECT_EQ(firstSink->received(), first);
 }
 

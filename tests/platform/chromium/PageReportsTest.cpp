@@ -21,8 +21,7 @@ std::map<std::string, char> ScriptReportTable() {
   std::map<std::string, char> codes;
   const std::string body = table[1];
   const std::regex member(R"((\w+): '(.)')");
-  for (auto it = std::sregex_iterator(body.begin(), body.end(), member);
-       it != std::sregex_iterator(); ++it) {
+  for (std::sregex_iterator it(body.begin(), body.end(), member), end; it != end; ++it) {
     codes[(*it)[1]] = (*it)[2].str()[0];
   }
   return codes;
