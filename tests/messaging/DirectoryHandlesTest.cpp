@@ -15,6 +15,7 @@ namespace tavrelle {
 namespace {
 
 using Json = nlohmann::json;
+using namespace std::string_literals;
 constexpr const char* kOrigin = "https://tavrelle.localhost/";
 constexpr const char* kBodies = "https://tavrelle.localhost/__tavrelle/file/";
 
@@ -112,11 +113,9 @@ TEST_F(DirectoryHandlesTest, EveryHandshakeGivesFreshGrantsAndRetiresTheOldOnes)
 TEST_F(DirectoryHandlesTest, NamesAndPathsOfMoreThanOneComponentAreRefused) {
   home.writeFile("secret", "x");
   handles->send(webView);
-  for (const char* name : {"", ".", "..", "a/b", "..\\x", "/etc"}) {
+  for (const std::string& name : {""s, "."s, ".."s, "a/b"s, "..\\x"s, "/etc"s, "a\0b"s}) {
     EXPECT_EQ(documents({{"op", "get-file"}, {"name", name}})["error"], "TypeError") << name;
   }
-  EXPECT_EQ(documents({{"op", "get-file"}, {"name", std::string("a\0b", 3)}})["error"],
-            "TypeError");
   EXPECT_EQ(documents({{"op", "read"}, {"path", {"..", "secret"}}})["error"], "TypeError");
   EXPECT_EQ(documents({{"op", "read"}, {"path", {"sub/../../secret"}}})["error"], "TypeError");
   EXPECT_EQ(documents({{"op", "list"}, {"path", {1}}})["error"], "TypeError");
