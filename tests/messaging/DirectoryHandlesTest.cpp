@@ -31,10 +31,8 @@ webview::WebResourceRequestedEventArgs Fetch(const std::string& uri) {
 class DirectoryHandlesTest : public ::testing::Test {
  protected:
   DirectoryHandlesTest() : webView(std::make_shared<test::CallLog>()) {
-    home.makeFolder("game/www");
-    home.makeFolder("data/Tavrelle Demo");
-    home.makeFolder("Documents");
-    home.makeFolder("Pictures");
+    for (const char* folder : {"game/www", "data/Tavrelle Demo", "Documents", "Pictures"})
+      home.makeFolder(folder);
     DirectoryHandles::Setup setup;
     setup.folders.appFolder = home.pathOf("game/");
     setup.folders.webRoot = "www/";
