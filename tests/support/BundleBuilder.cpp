@@ -41,9 +41,7 @@ std::string EncodeEntry(const DirectoryEntry& entry) {
 std::string DirectoryData(std::span<const DirectoryEntry> entries, int64_t count) {
   std::string data =
       BigEndian32(static_cast<uint32_t>(count < 0 ? static_cast<int64_t>(entries.size()) : count));
-  for (const DirectoryEntry& entry : entries) {
-    data += EncodeEntry(entry);
-  }
+  for (const DirectoryEntry& entry : entries) data += EncodeEntry(entry);
   return data;
 }
 

@@ -29,8 +29,7 @@ class FakeKeelbridge {
   LibraryLoader loader() {
     return [this](const std::string& path) -> std::unique_ptr<SharedLibrary> {
       log->add("load:" + path);
-      if (!loads) return nullptr;
-      return std::make_unique<Library>(*this);
+      return loads ? std::make_unique<Library>(*this) : nullptr;
     };
   }
 

@@ -18,13 +18,12 @@ namespace tavrelle::test {
 // tests raise every event (webView.onNavigationStarting.fire(uri)) and complete every
 // creation by hand.
 
-// The handlers added for one event. fire() raises it as the runtime would and hands the
-// arguments back for inspection.
-template <typename Handler>
-struct Handlers;
+// The handlers added for an event with webview::<Name>EventArgs (void: without). fire()
+// raises it as the runtime would and hands the arguments back for inspection.
 template <typename Args>
-struct Handlers<webview::EventHandler<Args>> {
-  std::vector<webview::EventHandler<Args>> list;
+struct Handlers {
+  using Handler = webview::EventHandler<Args>;
+  std::vector<Handler> list;
   template <typename... Params>
   Args fire(Params&&... params) const {
     Args args(std::forward<Params>(params)...);
@@ -33,8 +32,9 @@ struct Handlers<webview::EventHandler<Args>> {
   }
 };
 template <>
-struct Handlers<webview::SimpleEventHandler> {
-  std::vector<webview::SimpleEventHandler> list;
+struct Handlers<void> {
+  using Handler = webview::SimpleEventHandler;
+  std::vector<Handler> list;
   void fire() const {
     for (const auto& handler : list) handler();
   }
@@ -65,18 +65,17 @@ class FakeWebViewSettings final : public webview::WebViewSettings {
 };
 #undef TAVRELLE_FAKE_SETTING
 
-#define TAVRELLE_FAKE_EVENT(Name, Handler)       \
-  void add_##Name(Handler handler) override {    \
-    log_->add("webView.add_" #Name);             \
-    on##Name.list.push_back(std::move(handler)); \
-  }                                              \
-  Handlers<Handler> on##Name;
-// An event whose arguments are webview::<Name>EventArgs.
-#define TAVRELLE_FAKE_ARGS_EVENT(Name) \
-  TAVRELLE_FAKE_EVENT(Name, webview::EventHandler<webview::Name##EventArgs>)
+// An event whose adding is logged as "<kLogName>.add_<Name>".
+#define TAVRELLE_FAKE_EVENT(Name, Args)                                \
+  void add_##Name(typename Handlers<Args>::Handler handler) override { \
+    log_->add(std::string(kLogName) + ".add_" #Name);                  \
+    on##Name.list.push_back(std::move(handler));                       \
+  }                                                                    \
+  Handlers<Args> on##Name;
 
 class FakeWebView final : public webview::WebView {
  public:
+  static constexpr const char* kLogName = "webView";
   explicit FakeWebView(std::shared_ptr<CallLog> log) : log_(log), settings_(log) {}
   ~FakeWebView() override {
     log_->add("webView.destroyed");
@@ -114,17 +113,17 @@ class FakeWebView final : public webview::WebView {
     return containsFullScreenElement;
   }
 
-  TAVRELLE_FAKE_ARGS_EVENT(WebResourceRequested)
-  TAVRELLE_FAKE_ARGS_EVENT(NavigationStarting)
-  TAVRELLE_FAKE_ARGS_EVENT(NewWindowRequested)
-  TAVRELLE_FAKE_ARGS_EVENT(PermissionRequested)
-  TAVRELLE_FAKE_ARGS_EVENT(WebMessageReceived)
-  TAVRELLE_FAKE_ARGS_EVENT(FileSystemCallReceived)
-  TAVRELLE_FAKE_ARGS_EVENT(ProcessFailed)
-  TAVRELLE_FAKE_EVENT(DocumentTitleChanged, webview::SimpleEventHandler)
-  TAVRELLE_FAKE_EVENT(ContainsFullScreenElementChanged, webview::SimpleEventHandler)
-  TAVRELLE_FAKE_EVENT(WindowCloseRequested, webview::SimpleEventHandler)
-  TAVRELLE_FAKE_EVENT(DOMContentLoaded, webview::SimpleEventHandler)
+  TAVRELLE_FAKE_EVENT(WebResourceRequested, webview::WebResourceRequestedEventArgs)
+  TAVRELLE_FAKE_EVENT(NavigationStarting, webview::NavigationStartingEventArgs)
+  TAVRELLE_FAKE_EVENT(NewWindowRequested, webview::NewWindowRequestedEventArgs)
+  TAVRELLE_FAKE_EVENT(PermissionRequested, webview::PermissionRequestedEventArgs)
+  TAVRELLE_FAKE_EVENT(WebMessageReceived, webview::WebMessageReceivedEventArgs)
+  TAVRELLE_FAKE_EVENT(FileSystemCallReceived, webview::FileSystemCallReceivedEventArgs)
+  TAVRELLE_FAKE_EVENT(ProcessFailed, webview::ProcessFailedEventArgs)
+  TAVRELLE_FAKE_EVENT(DocumentTitleChanged, void)
+  TAVRELLE_FAKE_EVENT(ContainsFullScreenElementChanged, void)
+  TAVRELLE_FAKE_EVENT(WindowCloseRequested, void)
+  TAVRELLE_FAKE_EVENT(DOMContentLoaded, void)
 
   void fireContainsFullScreenElementChanged(bool contains) {
     containsFullScreenElement = contains;
@@ -146,11 +145,10 @@ class FakeWebView final : public webview::WebView {
   std::shared_ptr<CallLog> log_;
   FakeWebViewSettings settings_;
 };
-#undef TAVRELLE_FAKE_ARGS_EVENT
-#undef TAVRELLE_FAKE_EVENT
 
 class FakeWebViewController final : public webview::WebViewController {
  public:
+  static constexpr const char* kLogName = "controller";
   explicit FakeWebViewController(std::shared_ptr<CallLog> log)
       : log_(log), webView_(std::make_unique<FakeWebView>(log)) {}
   ~FakeWebViewController() override {
@@ -172,22 +170,19 @@ class FakeWebViewController final : public webview::WebViewController {
     ++focusMoves;
   }
   void NotifyParentWindowPositionChanged() override { ++positionNotices; }
-  void add_AcceleratorKeyPressed(
-      webview::EventHandler<webview::AcceleratorKeyPressedEventArgs> handler) override {
-    log_->add("controller.add_AcceleratorKeyPressed");
-    onAcceleratorKeyPressed.list.push_back(std::move(handler));
-  }
+  TAVRELLE_FAKE_EVENT(AcceleratorKeyPressed, webview::AcceleratorKeyPressedEventArgs)
 
   [[nodiscard]] FakeWebView& webView() { return *webView_; }
   std::vector<Rect> bounds;
   int focusMoves = 0;
   int positionNotices = 0;
-  Handlers<webview::EventHandler<webview::AcceleratorKeyPressedEventArgs>> onAcceleratorKeyPressed;
 
  private:
   std::shared_ptr<CallLog> log_;
   std::unique_ptr<FakeWebView> webView_;
 };
+
+#undef TAVRELLE_FAKE_EVENT
 
 class FakeWebViewEnvironment final : public webview::WebViewEnvironment {
  public:

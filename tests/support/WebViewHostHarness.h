@@ -24,11 +24,9 @@ class WebViewHostHarness {
   // Builds the host from `config` (change it before calling).
   ZephyxWebView& create() {
     const Rect outer = AdjustForFrame({0, 0, 800, 600}, window_style::kOverlappedWindow);
-    MainWindowParams params =
-        WindowOfOuterSize(outer.width(), outer.height(), window_style::kOverlappedWindow);
-    params.title = config.title;
     window_ = std::make_unique<FakeMainWindow>(
-        params, [](const WindowEvent&) { return WindowProcResult::Default; }, log);
+        WindowOfOuterSize(outer.width(), outer.height(), window_style::kOverlappedWindow),
+        [](const WindowEvent&) { return WindowProcResult::Default; }, log);
     WebViewHostSetup setup{.config = &config,
                            .bundle = &bundle,
                            .extensionManager = &extensions,

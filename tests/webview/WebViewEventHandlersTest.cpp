@@ -51,12 +51,6 @@ TEST(WebViewEventHandlers, CaptionIsRemovedOnceTheDocumentIsReady) {
   EXPECT_LT(h.log->indexOf("window.setWindowPos"), h.log->indexOf("controller.MoveFocus"));
 }
 
-// A game's "Quit" calls window.close().
-TEST_F(WebViewEventHandlersTest, ThePageClosingClosesTheWindow) {
-  webView().onWindowCloseRequested.fire();
-  EXPECT_EQ(window().closeCount, 1);
-}
-
 TEST_F(WebViewEventHandlersTest, PermissionsOnlyForTheContentOrigin) {
   for (const auto kind :
        {webview::PermissionKind::Camera, webview::PermissionKind::ClipboardRead}) {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <fstream>
+#include "support/TempDir.h"
 
 namespace tavrelle::linux_platform {
 namespace {
@@ -35,14 +35,13 @@ TEST(ChildProcess, MissingProgram) {
 }
 
 TEST(ChildProcess, OptionsSetTheChildsWorldAndStopEndsIt) {
-  const std::string out = ::testing::TempDir() + "tavrelle-child.out";
-  const std::string err = ::testing::TempDir() + "tavrelle-child.err";
+  const test::TempDir dir;
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
   pid_t pid = StartProgram(
       {"sh", "-c", "pwd; printf \"$TAVRELLE_CHILD\" >&2; printf x >&3; test -z \"$HOME\""},
-      {.stdoutFile = out,
-       .stderrFile = err,
+      {.stdoutFile = dir.pathOf("out"),
+       .stderrFile = dir.pathOf("err"),
        .environment = EnvironmentWith({{"TAVRELLE_CHILD", "seen"}, {"HOME", ""}}),
        .workingFolder = "/",
        .passedDescriptors = {fds[1]}});
@@ -53,12 +52,8 @@ TEST(ChildProcess, OptionsSetTheChildsWorldAndStopEndsIt) {
   EXPECT_EQ(read(fds[0], &passed, 1), 1);
   EXPECT_EQ(passed, 'x');
   close(fds[0]);
-  std::ifstream outFile(out), errFile(err);
-  std::string folder, variable;
-  std::getline(outFile, folder);
-  std::getline(errFile, variable);
-  EXPECT_EQ(folder, "/");
-  EXPECT_EQ(variable, "seen");
+  EXPECT_EQ(test::ReadAll(dir.pathOf("out")), "/\n");
+  EXPECT_EQ(test::ReadAll(dir.pathOf("err")), "seen");
 
   pid = StartProgram({"sleep", "600"}, {.quiet = true});
   ASSERT_GT(pid, 0);

@@ -20,9 +20,7 @@ std::span<const std::byte> Bytes(std::string_view text) {
 
 std::string ReadAll(const OpenedFile& opened) {
   std::string text(opened.reader->size(), '\0');
-  size_t got =
-      opened.reader->readAt(0, std::as_writable_bytes(std::span(text.data(), text.size())));
-  text.resize(got);
+  text.resize(opened.reader->readAt(0, std::as_writable_bytes(std::span(text))));
   return text;
 }
 

@@ -20,8 +20,8 @@ TEST(FolderWritingTest, RecreatingEmptiesTheFolderAndMakesMissingParents) {
   dir.makeSymlink(dir.pathOf("outside"), "data/game/zxext/link");
   ASSERT_TRUE(RecreateFolder(dir.pathOf("data/game/zxext/")));
   EXPECT_TRUE(std::filesystem::is_empty(dir.pathOf("data/game/zxext")));
-  EXPECT_EQ(ReadWholeFile(dir.pathOf("outside/keep.txt")),
-            "keep");  // the link went, not its target
+  // The link went, not its target.
+  EXPECT_EQ(ReadWholeFile(dir.pathOf("outside/keep.txt")), "keep");
 
   ASSERT_TRUE(RecreateFolder(dir.pathOf("fresh/app/zxext/")));
   EXPECT_EQ(std::filesystem::status(dir.pathOf("fresh/app/zxext")).permissions(),

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
 
-#include <cstring>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "support/TempDir.h"
@@ -20,42 +20,35 @@ void Append(void* context, void* data, int size) {
   out->insert(out->end(), bytes, bytes + size);
 }
 
-enum class Format { Png, Bmp, Jpeg };
-
-// Encodes pixels (`channels` bytes each) with stb's writers.
-Bytes Encode(Format format, int width, int height, int channels, const std::vector<uint8_t>& px) {
+// Encoders of pixels (`channels` bytes each), with stb's writers.
+Bytes Png(int width, int height, int channels, const std::vector<uint8_t>& px) {
   Bytes out;
-  switch (format) {
-    case Format::Png:
-      stbi_write_png_to_func(Append, &out, width, height, channels, px.data(), width * channels);
-      break;
-    case Format::Bmp:
-      stbi_write_bmp_to_func(Append, &out, width, height, channels, px.data());
-      break;
-    case Format::Jpeg:
-      stbi_write_jpg_to_func(Append, &out, width, height, channels, px.data(), 95);
-      break;
-  }
+  stbi_write_png_to_func(Append, &out, width, height, channels, px.data(), width * channels);
   return out;
 }
-
-Bytes Literal(std::string_view text) {
-  Bytes bytes(text.size());
-  std::memcpy(bytes.data(), text.data(), text.size());
-  return bytes;
+Bytes Bmp(int width, int height, int channels, const std::vector<uint8_t>& px) {
+  Bytes out;
+  stbi_write_bmp_to_func(Append, &out, width, height, channels, px.data());
+  return out;
+}
+Bytes Jpeg(int width, int height, int channels, const std::vector<uint8_t>& px) {
+  Bytes out;
+  stbi_write_jpg_to_func(Append, &out, width, height, channels, px.data(), 95);
+  return out;
 }
 
 // 2 x 2: opaque red, half-transparent green, fully transparent blue, opaque white.
 Bytes SamplePng() {
-  return Encode(Format::Png, 2, 2, 4,
-                {255, 0, 0, 255, 0, 255, 0, 128, 0, 0, 255, 0, 255, 255, 255, 255});
+  return Png(2, 2, 4, {255, 0, 0, 255, 0, 255, 0, 128, 0, 0, 255, 0, 255, 255, 255, 255});
 }
 
 // 1 x 1, one red pixel, from a two-colour global palette.
-const Bytes kRedGif =
-    Literal(std::string_view("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\x00\x00\x00\x00\x00"
-                             ",\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;",
-                             35));
+constexpr std::string_view kRedGifText(
+    "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\x00\x00\x00\x00\x00"
+    ",\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;",
+    35);
+const Bytes kRedGif(reinterpret_cast<const std::byte*>(kRedGifText.data()),
+                    reinterpret_cast<const std::byte*>(kRedGifText.data()) + kRedGifText.size());
 
 void PutLe(Bytes& bytes, size_t at, uint32_t value, int width) {
   for (int i = 0; i < width; ++i) bytes[at + size_t(i)] = std::byte(uint8_t(value >> (8 * i)));
@@ -86,7 +79,7 @@ Bytes Ico(const std::vector<IcoPictureSpec>& pictures) {
 // An icon bitmap: a 24-bit BMP without its file header, the height doubled, and an AND
 // mask (rows bottom-up, 4 bytes each for narrow icons) whose set bits are transparent.
 Bytes IconBitmap(int side, const std::vector<uint8_t>& rgb, const std::vector<uint8_t>& maskRows) {
-  Bytes bmp = Encode(Format::Bmp, side, side, 3, rgb);
+  Bytes bmp = Bmp(side, side, 3, rgb);
   Bytes dib(bmp.begin() + 14, bmp.end());
   PutLe(dib, 8, uint32_t(side * 2), 4);
   for (uint8_t row : maskRows) {
@@ -98,18 +91,17 @@ Bytes IconBitmap(int side, const std::vector<uint8_t>& rgb, const std::vector<ui
 TEST(ImageDecoder, PngKeepsItsTransparency) {
   std::optional<Image> image = DecodeImage(SamplePng());
   ASSERT_TRUE(image);
-  EXPECT_EQ(image->width, 2);
-  EXPECT_EQ(image->height, 2);
+  EXPECT_EQ(std::pair(image->width, image->height), std::pair(2, 2));
   EXPECT_EQ(image->argb,
             (std::vector<uint32_t>{0xFFFF0000u, 0x8000FF00u, 0x000000FFu, 0xFFFFFFFFu}));
 }
 
 TEST(ImageDecoder, BmpJpegAndGifDecodeOpaque) {
-  std::optional<Image> bmp = DecodeImage(Encode(Format::Bmp, 2, 1, 3, {0, 0, 255, 10, 20, 30}));
+  std::optional<Image> bmp = DecodeImage(Bmp(2, 1, 3, {0, 0, 255, 10, 20, 30}));
   ASSERT_TRUE(bmp);
   EXPECT_EQ(bmp->argb, (std::vector<uint32_t>{0xFF0000FFu, 0xFF0A141Eu}));
 
-  std::optional<Image> jpeg = DecodeImage(Encode(Format::Jpeg, 8, 8, 3, [] {
+  std::optional<Image> jpeg = DecodeImage(Jpeg(8, 8, 3, [] {
     std::vector<uint8_t> red;
     for (int i = 0; i < 64; ++i) red.insert(red.end(), {250, 0, 0});
     return red;
@@ -161,8 +153,8 @@ TEST(ImageDecoder, ForeignTruncatedAndCorruptDataGiveNothingAndNeverCrash) {
 }
 
 TEST(ImageDecoder, AbsurdSizesAreRefused) {
-  EXPECT_FALSE(DecodeImage(Encode(Format::Png, 4097, 1, 4, std::vector<uint8_t>(4097 * 4, 0xFF))));
-  EXPECT_TRUE(DecodeImage(Encode(Format::Png, 4096, 1, 4, std::vector<uint8_t>(4096 * 4, 0xFF))));
+  EXPECT_FALSE(DecodeImage(Png(4097, 1, 4, std::vector<uint8_t>(4097 * 4, 0xFF))));
+  EXPECT_TRUE(DecodeImage(Png(4096, 1, 4, std::vector<uint8_t>(4096 * 4, 0xFF))));
   // A header claiming 100000 x 100000 pixels with no data behind it.
   Bytes claim = SamplePng();
   for (size_t at : {16u, 20u}) {
@@ -173,9 +165,7 @@ TEST(ImageDecoder, AbsurdSizesAreRefused) {
 
 TEST(ImageDecoder, FromFile) {
   test::TempDir dir;
-  const std::string path = dir.writeFile(
-      "icon.gif", std::string_view(reinterpret_cast<const char*>(kRedGif.data()), kRedGif.size()));
-  std::optional<Image> image = DecodeImageFile(path);
+  std::optional<Image> image = DecodeImageFile(dir.writeFile("icon.gif", kRedGifText));
   ASSERT_TRUE(image);
   EXPECT_EQ(image->argb[0], 0xFFFF0000u);
   EXPECT_FALSE(DecodeImageFile(dir.pathOf("missing.gif")));

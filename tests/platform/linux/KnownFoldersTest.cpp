@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/linux/FolderRules.h"
 
@@ -60,29 +61,25 @@ TEST(KnownFolderRules, UserDirectoriesFromTheFile) {
 }
 
 TEST(KnownFolderRules, UnusableLinesFallBackToTheDefault) {
-  const std::string home = "/home/p";
-  EXPECT_EQ(UserDirFrom("XDG_DOCUMENTS_DIR=\"Documents\"\n", "XDG_DOCUMENTS_DIR", home),
-            std::nullopt);  // relative
-  EXPECT_EQ(UserDirFrom("XDG_DOCUMENTS_DIR=$HOME/Docs\n", "XDG_DOCUMENTS_DIR", home),
-            std::nullopt);  // unquoted
-  EXPECT_EQ(UserDirFrom("XDG_DOCUMENTS_DIR=\"$HOMEWORK/x\"\n", "XDG_DOCUMENTS_DIR", home),
-            std::nullopt);  // not the $HOME variable
-  EXPECT_EQ(UserDirFrom("#XDG_DOCUMENTS_DIR=\"/a\"\n", "XDG_DOCUMENTS_DIR", home), std::nullopt);
-  EXPECT_EQ(UserDirFrom("XDG_DOCUMENTS_DIRS=\"/a\"\n", "XDG_DOCUMENTS_DIR", home), std::nullopt);
+  for (const char* line : {"XDG_DOCUMENTS_DIR=\"Documents\"\n",    // relative
+                           "XDG_DOCUMENTS_DIR=$HOME/Docs\n",       // unquoted
+                           "XDG_DOCUMENTS_DIR=\"$HOMEWORK/x\"\n",  // not the $HOME variable
+                           "#XDG_DOCUMENTS_DIR=\"/a\"\n", "XDG_DOCUMENTS_DIRS=\"/a\"\n"}) {
+    EXPECT_EQ(UserDirFrom(line, "XDG_DOCUMENTS_DIR", "/home/p"), std::nullopt) << line;
+  }
   // The last usable line wins, as when a shell reads the file.
-  EXPECT_EQ(
-      UserDirFrom("XDG_DOCUMENTS_DIR=\"/a\"\nXDG_DOCUMENTS_DIR=\"/b\"", "XDG_DOCUMENTS_DIR", home),
-      "/b");
+  EXPECT_EQ(UserDirFrom("XDG_DOCUMENTS_DIR=\"/a\"\nXDG_DOCUMENTS_DIR=\"/b\"", "XDG_DOCUMENTS_DIR",
+                        "/home/p"),
+            "/b");
   const XdgSources sources = HomeOnly("/home/p", "XDG_DOCUMENTS_DIR=\"Documents\"\n");
   EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Documents, sources), "/home/p/Documents");
 }
 
 TEST(KnownFolderRules, NoHomeMeansNoFolderBelowIt) {
   XdgSources sources;
-  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Profile, sources), "");
-  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Documents, sources), "");
-  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Screenshots, sources), "");
-  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::SavedGames, sources), "");
+  for (KnownFolder folder : {KnownFolder::Profile, KnownFolder::Documents, KnownFolder::Screenshots,
+                             KnownFolder::SavedGames})
+    EXPECT_EQ(KnownFolderPathFrom(folder, sources), "");
   // An absolute user directory and base directory still stand on their own.
   sources.userDirsText = "XDG_DOCUMENTS_DIR=\"/srv/docs\"\n";
   sources.xdgDataHome = "/data";

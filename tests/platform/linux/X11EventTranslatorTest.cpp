@@ -3,7 +3,10 @@
 
 #include "platform/linux/X11EventTranslator.h"
 
+#include <algorithm>
 #include <array>
+#include <optional>
+#include <utility>
 
 namespace tavrelle::linux_platform {
 namespace {
@@ -66,10 +69,6 @@ TEST(X11EventClassification, ClientMessagesDestroyFocusPropertiesAndGeometry) {
     event.xdestroywindow.window = window;  // the same place in all three layouts
     return event;
   };
-  XEvent destroy = notice(DestroyNotify, kWindow), childDestroy = notice(DestroyNotify, kOther);
-  XEvent configure = notice(ConfigureNotify, kWindow);
-  XEvent childConfigure = notice(ConfigureNotify, kOther);
-  XEvent map = notice(MapNotify, kWindow);
   XEvent expose{};
   expose.xexpose.type = Expose;
   expose.xexpose.window = kWindow;
@@ -79,8 +78,8 @@ TEST(X11EventClassification, ClientMessagesDestroyFocusPropertiesAndGeometry) {
       {Protocol(kOther, atoms.wmDeleteWindow, 0), Kind::Ignore},
       {otherType, Kind::Ignore},
       {shortFormat, Kind::Ignore},
-      {destroy, Kind::Destroyed},
-      {childDestroy, Kind::Ignore},
+      {notice(DestroyNotify, kWindow), Kind::Destroyed},
+      {notice(DestroyNotify, kOther), Kind::Ignore},
       {Focus(NotifyNonlinear), Kind::FocusGained},
       {Focus(NotifyAncestor), Kind::FocusGained},
       {Focus(NotifyInferior), Kind::FocusGained},
@@ -92,9 +91,9 @@ TEST(X11EventClassification, ClientMessagesDestroyFocusPropertiesAndGeometry) {
       {Property(atoms.wmState), Kind::StateChanged},
       {Property(atoms.netFrameExtents), Kind::FrameExtentsChanged},
       {Property(atoms.netWmName), Kind::Ignore},
-      {configure, Kind::GeometryChanged},
-      {childConfigure, Kind::Ignore},
-      {map, Kind::GeometryChanged},
+      {notice(ConfigureNotify, kWindow), Kind::GeometryChanged},
+      {notice(ConfigureNotify, kOther), Kind::Ignore},
+      {notice(MapNotify, kWindow), Kind::GeometryChanged},
       {expose, Kind::Ignore},
   };
   for (size_t i = 0; i < cases.size(); ++i) {
@@ -105,70 +104,66 @@ TEST(X11EventClassification, ClientMessagesDestroyFocusPropertiesAndGeometry) {
   EXPECT_EQ(takeFocus.time, 123456u);
 }
 
-struct RawEventData {
-  std::array<unsigned char, 1> mask{};
-  std::array<double, 4> values{};
-  XIRawEvent event{};
+using Move = std::pair<int32_t, int32_t>;
 
-  RawEventData(std::initializer_list<int> axes, std::initializer_list<double> raw) {
+// value() throws when there is no sample, which fails the test.
+Move Moved(const std::optional<RawMouseSample>& sample) { return {sample.value().x, sample->y}; }
+
+// Raw motion of the given axes (packed in axis order, as the server sends them), read
+// through one carry of fractions on a 1280 x 1024 desktop.
+class X11RawMotion : public ::testing::Test {
+ protected:
+  std::optional<RawMouseSample> sample(std::initializer_list<int> axes,
+                                       std::initializer_list<double> raw,
+                                       const PointerAxes& pointer) {
+    std::array<unsigned char, 1> mask{};
+    std::array<double, 4> values{};
     for (int axis : axes) XISetMask(mask.data(), axis);
     std::copy(raw.begin(), raw.end(), values.begin());
+    XIRawEvent event{};
     event.evtype = XI_RawMotion;
-    event.valuators.mask_len = static_cast<int>(mask.size());
+    event.valuators.mask_len = axes.size() == 0 ? 0 : static_cast<int>(mask.size());
     event.valuators.mask = mask.data();
     event.valuators.values = values.data();
     event.raw_values = values.data();
+    return RawMouseSampleFrom(event, pointer, carry_, Rect{0, 0, 1280, 1024});
   }
+
+  RawAxisCarry carry_;
 };
 
-TEST(X11RawMotion, RelativeSamplesCarryTheirFractionsAndSkipOtherAxes) {
-  PointerAxes mouse;
-  RawAxisCarry carry;
-  const Rect desktop{0, 0, 1280, 1024};
-  RawEventData both({0, 1}, {3.0, -2.0});
-  auto sample = RawMouseSampleFrom(both.event, mouse, carry, desktop);
-  ASSERT_TRUE(sample);
-  EXPECT_FALSE(sample->absolute);
-  EXPECT_EQ(std::make_pair(sample->x, sample->y), std::make_pair(3, -2));
-  RawEventData secondOnly({1, 3}, {7.0, 1.0});  // packed in axis order; the wheel ignored
-  sample = RawMouseSampleFrom(secondOnly.event, mouse, carry, desktop);
-  ASSERT_TRUE(sample);
-  EXPECT_EQ(std::make_pair(sample->x, sample->y), std::make_pair(0, 7));
-  RawEventData fraction({0, 1}, {0.6, -0.5});
-  sample = RawMouseSampleFrom(fraction.event, mouse, carry, desktop);
-  ASSERT_TRUE(sample);  // a sample still, of no whole unit: the page is not told
-  EXPECT_EQ(std::make_pair(sample->x, sample->y), std::make_pair(0, 0));
-  sample = RawMouseSampleFrom(fraction.event, mouse, carry, desktop);
-  EXPECT_EQ(std::make_pair(sample->x, sample->y), std::make_pair(1, -1));
-  RawEventData wheel({3}, {1.0});
-  EXPECT_FALSE(RawMouseSampleFrom(wheel.event, mouse, carry, desktop));
-  RawEventData empty({}, {});
-  empty.event.valuators.mask_len = 0;
-  EXPECT_FALSE(RawMouseSampleFrom(empty.event, mouse, carry, desktop));
+TEST_F(X11RawMotion, RelativeSamplesCarryTheirFractionsAndSkipOtherAxes) {
+  const PointerAxes mouse;
+  const auto both = sample({0, 1}, {3.0, -2.0}, mouse);
+  ASSERT_TRUE(both);
+  EXPECT_FALSE(both->absolute);
+  EXPECT_EQ(Moved(both), Move(3, -2));
+  EXPECT_EQ(Moved(sample({1, 3}, {7.0, 1.0}, mouse)), Move(0, 7));  // the wheel ignored
+  // A sample still, of no whole unit (the page is not told); the fractions add up.
+  EXPECT_EQ(Moved(sample({0, 1}, {0.6, -0.5}, mouse)), Move(0, 0));
+  EXPECT_EQ(Moved(sample({0, 1}, {0.6, -0.5}, mouse)), Move(1, -1));
+  EXPECT_FALSE(sample({3}, {1.0}, mouse));
+  EXPECT_FALSE(sample({}, {}, mouse));
 }
 
-TEST(X11RawMotion, AbsoluteSamplesKeepUnchangedAxesAndTheirRanges) {
-  PointerAxes tablet{.absolute = true, .minX = 0, .maxX = 32767, .minY = 100, .maxY = 4195};
-  RawAxisCarry carry;
-  const Rect desktop{0, 0, 1280, 1024};
-  RawEventData both({0, 1}, {16000.4, 300.0});
-  auto sample = RawMouseSampleFrom(both.event, tablet, carry, desktop);
-  ASSERT_TRUE(sample);
-  EXPECT_TRUE(sample->absolute);
-  EXPECT_TRUE(sample->virtualDesktop);
-  EXPECT_EQ(std::make_pair(sample->x, sample->y), std::make_pair(16000, 300));
-  EXPECT_EQ(sample->rangeX.max, 32767);
-  EXPECT_EQ(sample->rangeY.min, 100);
-  RawEventData xOnly({0}, {20000.0});
-  sample = RawMouseSampleFrom(xOnly.event, tablet, carry, desktop);
-  EXPECT_EQ(std::make_pair(sample->x, sample->y), std::make_pair(20000, 300));
+TEST_F(X11RawMotion, AbsoluteSamplesKeepUnchangedAxesAndTheirRanges) {
+  const PointerAxes tablet{.absolute = true, .minX = 0, .maxX = 32767, .minY = 100, .maxY = 4195};
+  const auto both = sample({0, 1}, {16000.4, 300.0}, tablet);
+  ASSERT_TRUE(both);
+  EXPECT_TRUE(both->absolute);
+  EXPECT_TRUE(both->virtualDesktop);
+  EXPECT_EQ(Moved(both), Move(16000, 300));
+  EXPECT_EQ(both->rangeX.max, 32767);
+  EXPECT_EQ(both->rangeY.min, 100);
+  EXPECT_EQ(Moved(sample({0}, {20000.0}, tablet)), Move(20000, 300));
 
   // Without a range the values are root window coordinates.
-  PointerAxes unranged{.absolute = true, .minX = -1, .maxX = -1, .minY = -1, .maxY = -1};
-  sample = RawMouseSampleFrom(both.event, unranged, carry, desktop);
-  EXPECT_EQ(sample->rangeX.min, 0);
-  EXPECT_EQ(sample->rangeX.max, 1280);
-  EXPECT_EQ(sample->rangeY.max, 1024);
+  const auto root = sample({0, 1}, {16000.4, 300.0},
+                           {.absolute = true, .minX = -1, .maxX = -1, .minY = -1, .maxY = -1});
+  ASSERT_TRUE(root);
+  EXPECT_EQ(root->rangeX.min, 0);
+  EXPECT_EQ(root->rangeX.max, 1280);
+  EXPECT_EQ(root->rangeY.max, 1024);
 }
 
 }  // namespace
