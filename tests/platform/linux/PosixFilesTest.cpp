@@ -42,7 +42,6 @@ TEST_F(Files, CreatedFoldersAreTheOwnersOnly) {
   EXPECT_EQ(CreatePrivateFolders(deepest), std::nullopt);  // already there
   const std::string file = dir.writeFile("plain.txt", "x");
   EXPECT_NE(CreatePrivateFolders(file), std::nullopt);
-  EXPECT_NE(CreatePrivateFolders(file + "/below"), std::nullopt);
 }
 
 TEST_F(Files, SizesAtTheTwoGiBBoundary) {

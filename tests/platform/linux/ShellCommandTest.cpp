@@ -10,9 +10,7 @@ using Args = std::vector<std::string>;
 TEST(ShellCommand, TargetIsOneArgumentAndOptionLookalikesBecomePaths) {
   EXPECT_EQ(ShellOpenArguments("https://example.com/a b?c=1&d=$(x)"),
             (Args{"xdg-open", "https://example.com/a b?c=1&d=$(x)"}));
-  EXPECT_EQ(ShellOpenArguments("/home/user/My Folder"), (Args{"xdg-open", "/home/user/My Folder"}));
   EXPECT_EQ(ShellOpenArguments("--help"), (Args{"xdg-open", "./--help"}));
-  EXPECT_EQ(ShellOpenArguments("-x"), (Args{"xdg-open", "./-x"}));
   EXPECT_EQ(ShellOpenArguments(""), (Args{"xdg-open", ""}));
 }
 

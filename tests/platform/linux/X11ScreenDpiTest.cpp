@@ -7,7 +7,6 @@ namespace tavrelle::linux_platform {
 namespace {
 
 TEST(X11ScreenDpi, RoundedValuesAndNothingForImplausibleOnes) {
-  EXPECT_EQ(ParseDpiResource("96"), 96);
   EXPECT_EQ(ParseDpiResource("120.4"), 120);
   EXPECT_EQ(ParseDpiResource("120.5"), 121);
   EXPECT_EQ(ParseDpiResource(" 192\t"), 192);

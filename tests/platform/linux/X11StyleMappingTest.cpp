@@ -40,7 +40,6 @@ TEST(X11FrameExtents, GrowAndShrinkAreInverse) {
   Rect outer = GrowByFrame(client, frame);
   EXPECT_EQ(outer, (Rect{96, 177, 905, 806}));
   EXPECT_EQ(ShrinkByFrame(outer, frame), client);
-  EXPECT_EQ(GrowByFrame(client, FrameExtents{}), client);
 }
 
 TEST(X11WindowState, SizeTypes) {
@@ -48,7 +47,6 @@ TEST(X11WindowState, SizeTypes) {
   EXPECT_EQ(SizeTypeForState({.maximizedVert = true, .maximizedHorz = true}), SizeType::Maximized);
   EXPECT_EQ(SizeTypeForState({.maximizedVert = true}), SizeType::Restored);
   EXPECT_EQ(SizeTypeForState({.iconic = true}), SizeType::Minimized);
-  EXPECT_EQ(SizeTypeForState({.hidden = true}), SizeType::Minimized);
   // Minimized wins over maximized, as a minimized maximized window reports.
   EXPECT_EQ(SizeTypeForState({.maximizedVert = true, .maximizedHorz = true, .iconic = true}),
             SizeType::Minimized);
