@@ -29,11 +29,9 @@ TEST(KnownFolderRules, DefaultsUnderTheHomeFolder) {
 
 TEST(KnownFolderRules, BaseDirectoriesFromTheEnvironmentWhenAbsolute) {
   XdgSources sources = HomeOnly("/home/p/");
-  sources.xdgDataHome = "/data/";
   sources.xdgConfigHome = "/conf";
   EXPECT_EQ(KnownFolderPathFrom(KnownFolder::Profile, sources), "/home/p");
   EXPECT_EQ(KnownFolderPathFrom(KnownFolder::RoamingAppData, sources), "/conf");
-  EXPECT_EQ(KnownFolderPathFrom(KnownFolder::SavedGames, sources), "/data/Saved Games");
   sources.xdgConfigHome = "relative/conf";
   EXPECT_EQ(KnownFolderPathFrom(KnownFolder::RoamingAppData, sources), "/home/p/.config");
 }
