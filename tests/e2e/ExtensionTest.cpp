@@ -22,10 +22,8 @@ using json = nlohmann::json;
 
 // Keeps every host message in `received` and runs the commands the test writes to
 // cmd.json. Its title says "started" once the host has answered "wrapper-init".
-const std::string kDriverPage = R"(<!doctype html>
-<html><head><title>driver</title></head><body>
-<script>
-const host = window.chrome.webview;
+const std::string kDriverPage =
+    DrivenPage("<title>driver</title>", R"(const host = window.chrome.webview;
 window.received = [];
 host.addEventListener('message', e => {
   window.received.push(e.data);
@@ -40,8 +38,7 @@ window.report = () => {
   return seen.replace(/[\u007f-\uffff]/g,
       c => '\\u' + c.charCodeAt(0).toString(16).padStart(4, '0'));
 };
-)" + std::string(kCommandPoller) +
-                                R"(</script></body></html>)";
+)");
 
 std::set<std::string> FilesUnder(const std::string& folder) {
   std::set<std::string> names;

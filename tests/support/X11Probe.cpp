@@ -100,21 +100,17 @@ void X11Probe::clientMessage(Window target, Window window, const char* type,
 }
 
 std::optional<Window> X11Probe::search(Window parent, pid_t pid) {
-  Window root = 0;
-  Window parentOut = 0;
-  Window* children = nullptr;
+  Window root = None, parentOut = None, *children = nullptr;
   unsigned int count = 0;
   if (XQueryTree(display_, parent, &root, &parentOut, &children, &count) == 0) return std::nullopt;
+  // WM_CLASS holds the instance name and then the class name, each ending in a NUL.
+  const std::string hostClass("\0Tavrelle\0", 10);
   std::optional<Window> found;
   for (unsigned int i = 0; i < count && !found; ++i) {
-    XClassHint hint{};
-    if (XGetClassHint(display_, children[i], &hint) != 0) {
-      bool isHost = hint.res_class != nullptr && std::strcmp(hint.res_class, "Tavrelle") == 0;
-      XFree(hint.res_name);
-      XFree(hint.res_class);
-      if (isHost && longs(children[i], "_NET_WM_PID", XA_CARDINAL) == std::vector<long>{pid}) {
-        found = children[i];
-      }
+    const std::vector<unsigned char> wmClass = property(children[i], "WM_CLASS", XA_STRING);
+    if (std::string(wmClass.begin(), wmClass.end()).ends_with(hostClass) &&
+        longs(children[i], "_NET_WM_PID", XA_CARDINAL) == std::vector<long>{pid}) {
+      found = children[i];
     }
     if (!found) found = search(children[i], pid);
   }
