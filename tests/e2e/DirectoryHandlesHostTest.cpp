@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -14,15 +13,10 @@
 namespace tavrelle::test {
 namespace {
 
-using namespace std::chrono_literals;
-
 constexpr uint64_t kBigFileSize = uint64_t{100} << 20;
 
-// Each step runs when the test asks for it through www/cmd.json and shows its result in
-// the title as "<step>:<result>".
-const std::string kHandlesPage =
-    DrivenPage("<title>handles</title>", R"(const host = window.chrome.webview;
-const order = [];
+// Notes the order of the host's messages and the folder handles each grant brings.
+const std::string kHandlesPage = DrivenPage("<title>handles</title>", R"(const order = [];
 const grants = [];
 host.addEventListener('message', (e) => {
   order.push(e.data.type);
@@ -32,7 +26,6 @@ host.addEventListener('message', (e) => {
         grants[0].map((h) => h === null ? '-' : h.kind[0]).join('') + ':' + grants[0][6].name;
   }
 });
-host.postMessage(JSON.stringify({type: 'wrapper-init'}));
 const docs = () => grants[grants.length - 1][6];
 const nameOf = async (promise) => { try { await promise; return 'ok'; } catch (e) { return e.name; } };
 const until = (test) => new Promise((resolve) => {
@@ -93,8 +86,7 @@ const steps = {
     const tail = new Uint8Array(await file.slice(file.size - 4).arrayBuffer());
     return [file.name, file.type, file.size, whole.length, whole.subarray(-5).join('.'),
             whole.findIndex((byte) => byte !== 0), streamed, last.subarray(-4).join('.'),
-            tail.join('.'),
-            await file.slice(file.size - 2).text() === '\x03\x04',
+            tail.join('.'), await file.slice(file.size - 2).text() === '\x03\x04',
             file.lastModified > 1.6e12, file instanceof File].join(',');
   },
   async changed() {
@@ -121,7 +113,6 @@ TEST_F(DirectoryHandlesHostTest, ThePageSavesListsRemovesAndReadsWithinItsFolder
   TempDir home;
   // Documents come from the user-dirs file; Desktop, Downloads and the rest are missing.
   home.writeFile(".config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Saves\"\n");
-  home.makeFolder("Saves");
   home.writeSparseFile("Saves/big.bin", kBigFileSize, "\x01\x02\x03\x04");
 
   HostProcess host(game_, display_->display(), {"HOME=" + home.path(), "XDG_CONFIG_HOME"});

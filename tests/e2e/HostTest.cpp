@@ -14,18 +14,15 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The page reports every host message in its title and runs the commands the test
-// writes to www/cmd.json (polled; the host serves it uncached).
+// The page reports every host message in its title.
 const std::string kDriverPage = DrivenPage(R"(<title>Configured</title><script>
 document.addEventListener('DOMContentLoaded', () => { window.contentLoadedAt = Date.now(); });
 const until = Date.now() + 2000; while (Date.now() < until) {}
 </script><p>driver</p>)",
-                                           R"(const host = window.chrome.webview;
-host.addEventListener('message', e => {
+                                           R"(host.addEventListener('message', e => {
   const m = e.data;
   document.title = 'event:' + m.type + ('isFullscreen' in m ? ':' + m.isFullscreen : '');
 });
-host.postMessage(JSON.stringify({type: 'wrapper-init'}));
 )");
 
 using HostTest = HostOnDisplayTest<true>;

@@ -18,11 +18,11 @@ using namespace std::chrono_literals;
 
 // Title: "r=<responses>|m=<movements>|b=<buttons and wheel>|p=<the page's own lock>".
 // A click also takes the page's own pointer lock, as games do. The title is first set
-// once the page has painted. Commands come from www/cmd.json.
-const std::string kLockPage = DrivenPage(R"(<title>start</title>
+// once the page has painted.
+const std::string kLockPage =
+    DrivenPage(R"(<title>start</title>
 <body style="margin:0;width:100vw;height:100vh"><p>pointer lock</p>)",
-                                         R"(const host = window.chrome.webview;
-const seen = {responses: [], moves: [], buttons: [], pageLock: 'off'};
+               R"(const seen = {responses: [], moves: [], buttons: [], pageLock: 'off'};
 function show() {
   document.title = 'r=' + seen.responses.join(',') + '|m=' + seen.moves.join(';') + '|b=' +
       seen.buttons.join(';') + '|p=' + seen.pageLock;
@@ -50,7 +50,6 @@ document.addEventListener('pointerlockchange', () => {
 document.addEventListener('mouseup', () => button('up'));
 document.addEventListener('wheel', e => button(e.deltaY > 0 ? 'wheel-down' : 'wheel-up'));
 function lock(on) { host.postMessage(JSON.stringify({type: 'set-pointer-lock-enabled', isEnabled: on})); }
-host.postMessage(JSON.stringify({type: 'wrapper-init'}));
 // The browser drops clicks that come before the page's first contentful paint.
 new PerformanceObserver(() => show()).observe({type: 'paint', buffered: true});
 )");

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -14,21 +13,16 @@
 namespace tavrelle::test {
 namespace {
 
-using namespace std::chrono_literals;
-
-// The game: reports host messages in its title, collects what its frames tell it,
-// and runs the commands the test writes to www/cmd.json.
+// The game: reports host messages in its title and collects what its frames tell it.
 std::string GamePage(const std::string& adOrigin, uint16_t sinkPort) {
   return DrivenPage(R"(<title>Third party</title>
 <iframe id="ad" src=")" +
                         adOrigin + R"(/ad.html?sink=)" + std::to_string(sinkPort) + R"("></iframe>
 <iframe id="sandboxed" sandbox="allow-scripts" src="sandboxed.html"></iframe>
 <iframe id="levels" name="levels" src="same.html"></iframe>)",
-                    R"(const host = window.chrome.webview;
-window.notes = [];
+                    R"(window.notes = [];
 window.addEventListener('message', e => { if (typeof e.data === 'string') window.notes.push(e.data); });
 host.addEventListener('message', e => { document.title = 'event:' + e.data.type; });
-host.postMessage(JSON.stringify({type: 'wrapper-init'}));
 )");
 }
 

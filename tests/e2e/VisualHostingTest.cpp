@@ -23,8 +23,7 @@ namespace {
 using namespace std::chrono_literals;
 
 // A blue page with a red square (cursor: pointer) in its top-left corner, a yellow bar
-// that moves every frame, and a record of the input and host log lines it got. The test
-// asks through www/cmd.json (polled) and reads the answers from the title.
+// that moves every frame, and a record of the input and host log lines it got.
 const std::string kVisualPage = DrivenPage(R"(<title>visual</title><style>
 html, body { margin: 0; width: 100%; height: 100%; overflow: hidden; background: rgb(0, 0, 255); }
 #hand { position: absolute; left: 0; top: 0; width: 100px; height: 100px; cursor: pointer;
@@ -34,12 +33,10 @@ html, body { margin: 0; width: 100%; height: 100%; overflow: hidden; background:
 </style><div id="hand"></div><div id="bar"></div>)",
                                            R"(window.hostLogs = [];
 window.events = [];
-const host = window.chrome.webview;
 host.addEventListener('message', e => {
   if (e.data.type === 'log-to-console') hostLogs.push(e.data.logType + ':' + e.data.message);
   if (e.data.type === 'wrapper-init-response') document.title = 'ready';
 });
-host.postMessage(JSON.stringify({type: 'wrapper-init'}));
 addEventListener('mousedown', e => events.push('down:' + e.button + ':' + e.clientX + ':' + e.clientY));
 addEventListener('mouseup', e => events.push('up:' + e.button));
 addEventListener('dblclick', e => events.push('dblclick'));

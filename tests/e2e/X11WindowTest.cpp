@@ -134,10 +134,9 @@ TEST_F(X11WindowWithoutWm, ConnectionAndScreenDpi) {
   PollEventLoop loop;
   EXPECT_EQ(X11WindowSystem::connect(loop, ":31999"), nullptr);
   EXPECT_EQ(system_->screenDpi(), 96);
-  std::string resources = "Xft.dpi:\t144\n";
+  const unsigned char resources[] = "Xft.dpi:\t144\n";
   XChangeProperty(observer_->display(), observer_->root(), XA_RESOURCE_MANAGER, XA_STRING, 8,
-                  PropModeReplace, reinterpret_cast<const unsigned char*>(resources.data()),
-                  static_cast<int>(resources.size()));
+                  PropModeReplace, resources, sizeof resources - 1);
   XSync(observer_->display(), False);
   auto fresh = X11WindowSystem::connect(loop, session->display());
   ASSERT_NE(fresh, nullptr);

@@ -13,13 +13,15 @@
 
 namespace tavrelle::test {
 
-// A game page: its markup, then its script, then the test's driver. run('<step>') runs
-// the page's steps[step]() and shows "<step>:<result>" in the title (see
-// HostOnDisplayTest::step). The poller runs each new command the test writes to
-// www/cmd.json (see StagedGame::command): "post" (one message or a list) goes to the host
-// through the page's `host`, then "eval" runs.
+// A game page: its markup, then its script (which has the web view as `host`), then the
+// test's driver, which starts the handshake ("wrapper-init") once the page listens.
+// run('<step>') runs the page's steps[step]() and shows "<step>:<result>" in the title
+// (see HostOnDisplayTest::step). The poller runs each new command the test writes to
+// www/cmd.json (see StagedGame::command): "post" (one message or a list) goes to the host,
+// then "eval" runs.
 inline std::string DrivenPage(const std::string& markup, const std::string& script) {
-  return "<!doctype html>" + markup + "<script>" + script + R"(
+  return "<!doctype html>" + markup + "<script>const host = window.chrome.webview;\n" + script + R"(
+host.postMessage(JSON.stringify({type: 'wrapper-init'}));
 async function run(step) {
   let result;
   try { result = await steps[step](); } catch (e) { result = 'threw ' + e.name + ' ' + e.message; }

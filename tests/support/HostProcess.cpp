@@ -38,10 +38,6 @@ StagedGame::StagedGame(const std::string& hostExecutable) {
   std::filesystem::permissions(dir_.pathOf("bin/xdg-open"), std::filesystem::perms::owner_all);
 }
 
-void StagedGame::write(const std::string& relativePath, const std::string& bytes) const {
-  dir_.writeFile(relativePath, bytes);
-}
-
 void StagedGame::command(int seq, const std::string& member) const {
   dir_.writeFile("www/cmd.json.tmp", "{\"seq\":" + std::to_string(seq) + "," + member + "}");
   std::filesystem::rename(dir_.pathOf("www/cmd.json.tmp"), dir_.pathOf("www/cmd.json"));
@@ -66,7 +62,5 @@ std::optional<int> HostProcess::waitForExit(std::chrono::milliseconds timeout) {
   if (!exitCode_ && pid_ > 0) exitCode_ = linux_platform::WaitForProgramFor(pid_, timeout);
   return exitCode_;
 }
-
-std::string HostProcess::standardError() const { return ReadAll(stderrPath_); }
 
 }  // namespace tavrelle::test

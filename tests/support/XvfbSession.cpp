@@ -106,13 +106,11 @@ XvfbSession::~XvfbSession() {
 
 bool XvfbSession::startServer(const Options& options) {
   int fds[2];
-  if (pipe(fds) != 0) {
+  if (pipe2(fds, O_CLOEXEC) != 0) {  // the server gets the write end as its descriptor 3
     error_ = "pipe failed";
     return false;
   }
-  fcntl(fds[0], F_SETFD, FD_CLOEXEC);
   std::string screen = std::to_string(options.width) + "x" + std::to_string(options.height) + "x24";
-  // The write end becomes the server's descriptor 3.
   std::vector<std::string> arguments{"Xvfb", "-displayfd", "3",   "-screen", "0",
                                      screen, "-nolisten",  "tcp", "-noreset"};
   for (const std::string& extension : options.disabledExtensions) {
