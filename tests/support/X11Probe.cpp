@@ -108,17 +108,6 @@ std::optional<Window> X11Probe::search(Window parent, pid_t pid) {
   return found;
 }
 
-Window X11Probe::waitForHostWindow(pid_t pid) {
-  std::optional<Window> window;
-  waitFor([&] { return (window = findHostWindow(pid)).has_value(); });
-  return window.value_or(0);
-}
-
-std::string X11Probe::title(Window window) const {
-  auto bytes = property(window, "_NET_WM_NAME", atom("UTF8_STRING"));
-  return {bytes.begin(), bytes.end()};
-}
-
 std::pair<int, int> X11Probe::clientOrigin(Window window) const {
   int x = 0, y = 0;
   Window child = None;

@@ -55,12 +55,19 @@ class X11Probe {
     return search(root(), pid);
   }
   // The host's window once it exists; 0 when it did not appear in time.
-  Window waitForHostWindow(pid_t pid);
+  Window waitForHostWindow(pid_t pid) {
+    std::optional<Window> window;
+    waitFor([&] { return (window = findHostWindow(pid)).has_value(); });
+    return window.value_or(0);
+  }
   // Polls until the window's title is exactly `expected`.
   bool waitForTitle(Window window, const std::string& expected) {
     return waitFor([&] { return title(window) == expected; });
   }
-  [[nodiscard]] std::string title(Window window) const;
+  [[nodiscard]] std::string title(Window window) const {
+    const std::vector<unsigned char> bytes = property(window, "_NET_WM_NAME", atom("UTF8_STRING"));
+    return {bytes.begin(), bytes.end()};
+  }
   // The window's own (client) size, and its client area's top-left corner on the root.
   [[nodiscard]] std::pair<int, int> clientSize(Window window) const {
     return {attributes(window).width, attributes(window).height};
