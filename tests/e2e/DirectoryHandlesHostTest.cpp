@@ -28,10 +28,6 @@ host.addEventListener('message', (e) => {
 });
 const docs = () => grants[grants.length - 1][6];
 const nameOf = async (promise) => { try { await promise; return 'ok'; } catch (e) { return e.name; } };
-const until = (test) => new Promise((resolve) => {
-  const check = () => test() ? resolve() : setTimeout(check, 20);
-  check();
-});
 const steps = {
   async save() {
     const file = await docs().getFileHandle('save.json', {create: true});
@@ -68,8 +64,10 @@ const steps = {
       (name) => nameOf(docs().getFileHandle(name, {create: true}))))).join(','),
   async again() {
     const old = docs();
+    const answered = new Promise((resolve) => host.addEventListener('message',
+        (e) => e.data.type === 'wrapper-init-response' && resolve()));
     host.postMessage(JSON.stringify({type: 'wrapper-init'}));
-    await until(() => order.length === 4);
+    await answered;
     const stale = await nameOf(old.getFileHandle('big.bin'));
     return order.join(',') + ';' + stale + ';' + await old.isSameEntry(docs()) + ';' +
         await docs().queryPermission({mode: 'readwrite'}) + ';' +
