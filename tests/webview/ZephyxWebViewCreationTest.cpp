@@ -20,7 +20,6 @@ class ZephyxWebViewCreationTest : public ::testing::Test {
 // The folders handed on are StartupTest's.
 TEST_F(ZephyxWebViewCreationTest, InitAsksForAnEnvironmentThenAControllerInTheMainWindow) {
   harness.config.chromiumArgs = "--enable-features=Foo";
-  harness.config.allowHostInputProcessing = false;
   harness.config.backgroundColor = {10, 20, 30};
   harness.create().Init();
   EXPECT_EQ(harness.runtime.environmentOptions.additionalBrowserArguments, "--enable-features=Foo");
@@ -28,7 +27,6 @@ TEST_F(ZephyxWebViewCreationTest, InitAsksForAnEnvironmentThenAControllerInTheMa
   harness.runtime.completeEnvironment();
   const auto* environment = harness.runtime.environment();
   EXPECT_EQ(environment->parentWindow, test::FakeMainWindow::kNativeHandle);
-  EXPECT_FALSE(environment->options.allowHostInputProcessing);
   EXPECT_EQ(environment->options.defaultBackgroundColor, (Rgb{10, 20, 30}));
 }
 
