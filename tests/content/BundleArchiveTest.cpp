@@ -154,7 +154,7 @@ TEST(BundleArchive, FormatErrors) {
   }
 }
 
-TEST(BundleArchive, FailedOpenCloseAndReopenReplaceTheDirectory) {
+TEST(BundleArchive, FailedOpenAndReopenReplaceTheDirectory) {
   BundleArchive archive;
   EXPECT_FALSE(archive.lookup("a").found);
   EXPECT_THROW({ (void)archive.dataPointer(0); }, std::runtime_error);
@@ -162,11 +162,7 @@ TEST(BundleArchive, FailedOpenCloseAndReopenReplaceTheDirectory) {
   const std::string good = BundleBuilder().addFile("a", "1").build();
   Open(archive, good);
   EXPECT_TRUE(archive.isOpen());
-  archive.close();
-  EXPECT_FALSE(archive.lookup("a").found);
-  EXPECT_FALSE(archive.isOpen());
-
-  Open(archive, good);
+  // A failed open closes: nothing of the earlier directory is left.
   const std::string bad = WithDirectory("x", {{"a", 0, 1}, {"b", 0, 2}});
   EXPECT_THROW(Open(archive, bad), std::runtime_error);
   EXPECT_FALSE(archive.lookup("a").found);
