@@ -165,30 +165,5 @@ INSTANTIATE_TEST_SUITE_P(
                    "normal:[Visual Hosting] Successfully initialized visual capture mode"}),
     [](const auto& mode) { return mode.param.useCapture ? "Capture" : "Regular"; });
 
-// A display without Composite cannot capture: the host says so and shows the page the
-// regular way.
-class VisualHostingFallbackTest : public HostOnDisplayTest<true, 1024, 768> {
- protected:
-  static void SetUpTestSuite() {
-    display_ = std::make_unique<XvfbSession>(XvfbSession::Options{true, 1024, 768, {"Composite"}});
-  }
-};
-
-TEST_F(VisualHostingFallbackTest, WithoutCompositeCaptureFallsBackToRegularVisualMode) {
-  game_.write("package.json", VisualPackage(true));
-  game_.write("www/index.html", kVisualPage);
-  HostProcess host(game_, display_->display());
-  const Window window = waitForPage(host, "ready");
-  ASSERT_NE(window, 0u);
-  EXPECT_TRUE(pageSays("hostLogs.join('|')", window, [](const std::string& logs) {
-    return logs ==
-           "error:[Visual Hosting] Failed to obtain X11 presentation device|"
-           "error:[Renderer thread] Failed to find the Composite extension (-2147467263)|"
-           "error:[Visual Hosting] Failed to initialize visual capture mode (-2147467259), "
-           "reverting to regular visual mode|"
-           "normal:[Visual Hosting] Successfully initialized regular visual mode";
-  })) << host.standardError();
-}
-
 }  // namespace
 }  // namespace tavrelle::test

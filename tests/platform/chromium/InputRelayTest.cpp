@@ -35,9 +35,6 @@ TEST(InputRelayTest, MouseMessagesBecomePageEvents) {
       {"second x button released",
        Params(kXButtonUp, 0, 2, {0, 0}),
        {{"type", "mouseReleased"}, {"button", "forward"}}},
-      {"second x button held",
-       Params(kXButtonDown, mouse_keys::kXButton2, 2, {0, 0}),
-       {{"buttons", 16}}},
       {"wheel towards the user scrolls down",
        Params(kMouseWheel, 0, -120, {30, 40}),
        {{"type", "mouseWheel"}, {"deltaY", 100.0}, {"deltaX", 0.0}}},
@@ -55,7 +52,6 @@ TEST(InputRelayTest, MouseMessagesBecomePageEvents) {
   EXPECT_LT(leave["x"].get<double>(), 0);
   EXPECT_LT(leave["y"].get<double>(), 0);
   EXPECT_FALSE(MouseEventParams(kNonClientRightButtonDown, 0, 0, {0, 0}, 1, 1.0).has_value());
-  EXPECT_FALSE(MouseEventParams(0x0100, 0, 0, {0, 0}, 1, 1.0).has_value());
 }
 
 }  // namespace
