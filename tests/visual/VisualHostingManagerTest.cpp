@@ -68,5 +68,21 @@ TEST_F(VisualHostingManagerTest, ARefusedCaptureTargetIsLoggedWithItsCodeThenReg
   EXPECT_FALSE(manager->captureMode());
 }
 
+TEST_F(VisualHostingManagerTest, EveryQueuedRendererLineIsFlushed) {
+  record_.resizeFailure = DeviceFailure{"Failed to resize back buffer pixmap (", 11};
+  auto manager = make(true);
+  manager->Init();
+  lines_.clear();
+  window_.setClientRect(Rect{0, 0, 640, 480});
+  manager->UpdateSize();
+  // The third try comes after the second one's line was queued.
+  EXPECT_TRUE(record_.waitFor([&] { return record_.resizes.size() >= 3; }));
+  manager->FlushRendererLog();
+  ASSERT_GE(lines_.size(), 2u);
+  for (const Line& line : lines_) {
+    EXPECT_EQ(line, (Line{"[Renderer thread] Failed to resize back buffer pixmap (11)", "error"}));
+  }
+}
+
 }  // namespace
 }  // namespace tavrelle::test
