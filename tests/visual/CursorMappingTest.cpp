@@ -9,7 +9,6 @@ TEST(CursorMappingTest, CssValuesBecomeTheirSystemCursors) {
   using enum SystemCursor;
   const std::vector<std::pair<const char*, SystemCursor>> cases = {
       {"pointer", Hand},
-      {"none", Hidden},
       {" NONE ", Hidden},
       // Images and unknown values show the arrow, whatever fallback follows an image.
       {"url(sword.png) 4 4, pointer", Arrow},
