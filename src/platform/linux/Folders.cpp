@@ -23,15 +23,8 @@ std::string LocalAppDataFolderFrom(const char* xdgDataHome, const char* home,
                                    const std::optional<std::string>& userDatabaseHome) {
   // The XDG base directory rules ignore relative values.
   if (xdgDataHome != nullptr && xdgDataHome[0] == '/') return WithoutTrailingSlash(xdgDataHome);
-  std::string base;
-  if (home != nullptr && home[0] != '\0') {
-    base = home;
-  } else if (userDatabaseHome && !userDatabaseHome->empty()) {
-    base = *userDatabaseHome;
-  } else {
-    return {};
-  }
-  base = WithoutTrailingSlash(base);
+  std::string base = HomeFolderFrom(home, userDatabaseHome);
+  if (base.empty()) return {};
   if (base == "/") base.clear();
   return base + "/.local/share";
 }

@@ -15,10 +15,11 @@ TEST(FolderRules, XdgDataHomeThenHomeThenTheUserDatabase) {
   const std::optional<std::string> none;
   const std::optional<std::string> db("/var/lib/u");
   EXPECT_EQ(LocalAppDataFolderFrom("/data/share//", "/home/u", none), "/data/share");
-  // A relative XDG_DATA_HOME is ignored, and an empty $HOME.
+  // A relative XDG_DATA_HOME is ignored, and an empty or relative $HOME.
   EXPECT_EQ(LocalAppDataFolderFrom("relative/share", "/home/u", none), "/home/u/.local/share");
   EXPECT_EQ(LocalAppDataFolderFrom(nullptr, "/home/u/", none), "/home/u/.local/share");
   EXPECT_EQ(LocalAppDataFolderFrom(nullptr, "", db), "/var/lib/u/.local/share");
+  EXPECT_EQ(LocalAppDataFolderFrom(nullptr, "games/u", db), "/var/lib/u/.local/share");
   EXPECT_EQ(LocalAppDataFolderFrom(nullptr, nullptr, std::string("/")), "/.local/share");
   EXPECT_EQ(LocalAppDataFolderFrom(nullptr, nullptr, none), "");
 }

@@ -31,6 +31,11 @@ Bytes Bmp(int width, int height, int channels, const std::vector<uint8_t>& px) {
   stbi_write_bmp_to_func(Append, &out, width, height, channels, px.data());
   return out;
 }
+Bytes Jpeg(int width, int height, int channels, const std::vector<uint8_t>& px) {
+  Bytes out;
+  stbi_write_jpg_to_func(Append, &out, width, height, channels, px.data(), 95);
+  return out;
+}
 
 // 2 x 2: opaque red, half-transparent green, fully transparent blue, opaque white.
 Bytes SamplePng() {
@@ -92,10 +97,16 @@ TEST(ImageDecoder, PngKeepsItsTransparency) {
 }
 
 // The GIF is decoded from a file below.
-TEST(ImageDecoder, BmpDecodesOpaque) {
+TEST(ImageDecoder, BmpAndJpegDecodeOpaque) {
   std::optional<Image> bmp = DecodeImage(Bmp(2, 1, 3, {0, 0, 255, 10, 20, 30}));
   ASSERT_TRUE(bmp);
   EXPECT_EQ(bmp->argb, (std::vector<uint32_t>{0xFF0000FFu, 0xFF0A141Eu}));
+  std::vector<uint8_t> red;
+  for (int i = 0; i < 64; ++i) red.insert(red.end(), {250, 0, 0});
+  std::optional<Image> jpeg = DecodeImage(Jpeg(8, 8, 3, red));
+  ASSERT_TRUE(jpeg);
+  EXPECT_EQ(jpeg->argb[0] & 0xFFF00000u, 0xFFF00000u);  // opaque, lossy but red
+  EXPECT_LT(jpeg->argb[0] & 0xFFFFu, 0x2020u);
 }
 
 TEST(ImageDecoder, IcoGivesItsLargestPictureWithTheMaskApplied) {
