@@ -24,8 +24,6 @@ class ScaleForDpiTest : public ::testing::Test {
 };
 
 TEST_F(ScaleForDpiTest, ScalesAndRoundsUp) {
-  useDpi(144);
-  EXPECT_EQ(ScaleForDpi(1024), 1536);
   useDpi(120);
   EXPECT_EQ(ScaleForDpi(801), 1002);
   EXPECT_EQ(ScaleForDpi(101), 127);
