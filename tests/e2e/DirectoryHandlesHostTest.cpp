@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -14,16 +13,10 @@
 namespace tavrelle::test {
 namespace {
 
-using namespace std::chrono_literals;
-
 constexpr uint64_t kBigFileSize = uint64_t{100} << 20;
 
-// Each step runs when the test asks for it through www/cmd.json and shows its result in
-// the title as "<step>:<result>".
-const std::string kHandlesPage = R"(<!doctype html>
-<html><head><title>handles</title></head><body><script>
-const host = window.chrome.webview;
-const order = [];
+// Notes the order of the host's messages and the folder handles each grant brings.
+const std::string kHandlesPage = DrivenPage("<title>handles</title>", R"(const order = [];
 const grants = [];
 host.addEventListener('message', (e) => {
   order.push(e.data.type);
@@ -33,13 +26,8 @@ host.addEventListener('message', (e) => {
         grants[0].map((h) => h === null ? '-' : h.kind[0]).join('') + ':' + grants[0][6].name;
   }
 });
-host.postMessage(JSON.stringify({type: 'wrapper-init'}));
 const docs = () => grants[grants.length - 1][6];
 const nameOf = async (promise) => { try { await promise; return 'ok'; } catch (e) { return e.name; } };
-const until = (test) => new Promise((resolve) => {
-  const check = () => test() ? resolve() : setTimeout(check, 20);
-  check();
-});
 const steps = {
   async save() {
     const file = await docs().getFileHandle('save.json', {create: true});
@@ -61,12 +49,9 @@ const steps = {
   async listing() {
     const slots = await docs().getDirectoryHandle('slots', {create: true});
     const one = await slots.getFileHandle('1.sav', {create: true});
-    const names = [];
-    for await (const [name, handle] of docs().entries()) names.push(name + '=' + handle.kind);
-    names.sort();
-    const keys = [];
-    for await (const key of slots.keys()) keys.push(key);
-    return names.join(',') + ';' + keys.join(',') + ';' + (await docs().resolve(one)).join('/');
+    const names = await Array.fromAsync(docs().entries(), ([name, handle]) => name + '=' + handle.kind);
+    const keys = await Array.fromAsync(slots.keys());
+    return names.sort().join(',') + ';' + keys.join(',') + ';' + (await docs().resolve(one)).join('/');
   },
   async removal() {
     const busy = await nameOf(docs().removeEntry('slots'));
@@ -75,17 +60,14 @@ const steps = {
     return busy + ',' + await nameOf(docs().getFileHandle('save.json')) + ',' +
         await nameOf(docs().getDirectoryHandle('slots'));
   },
-  async names() {
-    const results = [];
-    for (const name of ['', '.', '..', 'a/b', '../escape', 'a\0b']) {
-      results.push(await nameOf(docs().getFileHandle(name, {create: true})));
-    }
-    return results.join(',');
-  },
+  names: async () => (await Promise.all(['', '.', '..', 'a/b', '../escape', 'a\0b'].map(
+      (name) => nameOf(docs().getFileHandle(name, {create: true}))))).join(','),
   async again() {
     const old = docs();
+    const answered = new Promise((resolve) => host.addEventListener('message',
+        (e) => e.data.type === 'wrapper-init-response' && resolve()));
     host.postMessage(JSON.stringify({type: 'wrapper-init'}));
-    await until(() => order.length === 4);
+    await answered;
     const stale = await nameOf(old.getFileHandle('big.bin'));
     return order.join(',') + ';' + stale + ';' + await old.isSameEntry(docs()) + ';' +
         await docs().queryPermission({mode: 'readwrite'}) + ';' +
@@ -95,18 +77,14 @@ const steps = {
     const file = await (await docs().getFileHandle('big.bin')).getFile();
     const whole = new Uint8Array(await file.arrayBuffer());
     let streamed = 0, last = new Uint8Array(0);
-    const reader = file.stream().getReader();
-    for (;;) {
-      const {done, value} = await reader.read();
-      if (done) break;
-      streamed += value.length;
-      last = value;
+    for await (const chunk of file.stream()) {
+      streamed += chunk.length;
+      last = chunk;
     }
     const tail = new Uint8Array(await file.slice(file.size - 4).arrayBuffer());
     return [file.name, file.type, file.size, whole.length, whole.subarray(-5).join('.'),
             whole.findIndex((byte) => byte !== 0), streamed, last.subarray(-4).join('.'),
-            tail.join('.'),
-            await file.slice(file.size - 2).text() === '\x03\x04',
+            tail.join('.'), await file.slice(file.size - 2).text() === '\x03\x04',
             file.lastModified > 1.6e12, file instanceof File].join(',');
   },
   async changed() {
@@ -123,8 +101,7 @@ const steps = {
     return early + ',' + await nameOf(before.text()) + ',' + await (await handle.getFile()).text();
   },
 };
-)" + std::string(kStepRunner) + kCommandPoller +
-                                 R"(</script></body></html>)";
+)");
 
 using DirectoryHandlesHostTest = HostOnDisplayTest<false, 1024, 768>;
 
@@ -134,20 +111,13 @@ TEST_F(DirectoryHandlesHostTest, ThePageSavesListsRemovesAndReadsWithinItsFolder
   TempDir home;
   // Documents come from the user-dirs file; Desktop, Downloads and the rest are missing.
   home.writeFile(".config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Saves\"\n");
-  home.makeFolder("Saves");
   home.writeSparseFile("Saves/big.bin", kBigFileSize, "\x01\x02\x03\x04");
 
   HostProcess host(game_, display_->display(), {"HOME=" + home.path(), "XDG_CONFIG_HOME"});
-  Window window = 0;
-  ASSERT_TRUE(X11Probe::waitFor([&] {
-    auto found = probe_->findHostWindow(host.pid());
-    window = found.value_or(0);
-    return found.has_value() && probe_->title(window).starts_with("init:");
-  })) << host.standardError();
-
   // The handles come first, one per folder in slot order; missing folders are null.
-  EXPECT_EQ(probe_->title(window),
-            "init:directory-handles,wrapper-init-response:ddddd-d--d---:Saves");
+  const Window window =
+      waitForPage(host, "init:directory-handles,wrapper-init-response:ddddd-d--d---:Saves");
+  ASSERT_NE(window, 0u);
 
   EXPECT_EQ(step(window, "save"), "save.json={\"gold\":5}=application/json=true");
   EXPECT_EQ(ReadWholeFile(home.pathOf("Saves/save.json")).value_or(""), "{\"gold\":5}");

@@ -20,18 +20,12 @@ namespace {
 using namespace std::chrono_literals;
 using json = nlohmann::json;
 
-// Keeps every host message in `received` and runs the commands the test writes to
-// cmd.json. Its title says "started" once the host has answered "wrapper-init".
-const std::string kDriverPage = R"(<!doctype html>
-<html><head><title>driver</title></head><body>
-<script>
-const host = window.chrome.webview;
-window.received = [];
+// Keeps every host message; its title says "started" once the host has answered.
+const std::string kDriverPage = DrivenPage("<title>driver</title>", R"(window.received = [];
 host.addEventListener('message', e => {
   window.received.push(e.data);
   if (e.data.type === 'wrapper-init-response') document.title = 'started';
 });
-host.postMessage(JSON.stringify({type: 'wrapper-init'}));
 // What the test reads back: the extension traffic, in arrival order, as one title.
 window.report = () => {
   const seen = JSON.stringify(window.received.filter(
@@ -40,8 +34,7 @@ window.report = () => {
   return seen.replace(/[\u007f-\uffff]/g,
       c => '\\u' + c.charCodeAt(0).toString(16).padStart(4, '0'));
 };
-)" + std::string(kCommandPoller) +
-                                R"(</script></body></html>)";
+)");
 
 std::set<std::string> FilesUnder(const std::string& folder) {
   std::set<std::string> names;
@@ -71,9 +64,8 @@ TEST_F(ExtensionTest, SingleFileGameTalksToItsUnpackedLibraryAndWritesNothingBes
                                         {"bundle", {{"type", "single-file"}}}}
                                        .dump());
   source.writeFile("www/index.html", kDriverPage);
-  source.makeFolder("extensions");
-  std::filesystem::copy_file(TAVRELLE_SAMPLE_LIBRARY, source.pathOf("extensions/Keelbridge.so"));
   source.writeFile("extensions/data/sub/readme.txt", "unpacked");
+  std::filesystem::copy_file(TAVRELLE_SAMPLE_LIBRARY, source.pathOf("extensions/Keelbridge.so"));
   const std::string pack = std::string(TAVRELLE_FUSEPACK) + " single-file '" + source.path() +
                            "' -o '" + game_.hostPath() + "' --host '" + TAVRELLE_HOST + "'";
   ASSERT_EQ(std::system(pack.c_str()), 0) << pack;

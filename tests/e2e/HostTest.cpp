@@ -14,32 +14,18 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The page reports every host message in its title and runs the commands the test
-// writes to www/cmd.json (polled; the host serves it uncached).
-const std::string kDriverPage = R"(<!doctype html>
-<html><head><title>Configured</title>
-<script>
+// The page reports every host message in its title.
+const std::string kDriverPage = DrivenPage(R"(<title>Configured</title><script>
 document.addEventListener('DOMContentLoaded', () => { window.contentLoadedAt = Date.now(); });
 const until = Date.now() + 2000; while (Date.now() < until) {}
-</script>
-</head><body><p>driver</p>
-<script>
-const host = window.chrome.webview;
-host.addEventListener('message', e => {
+</script><p>driver</p>)",
+                                           R"(host.addEventListener('message', e => {
   const m = e.data;
   document.title = 'event:' + m.type + ('isFullscreen' in m ? ':' + m.isFullscreen : '');
 });
-host.postMessage(JSON.stringify({type: 'wrapper-init'}));
-)" + std::string(kCommandPoller) +
-                                R"(</script></body></html>)";
+)");
 
 using HostTest = HostOnDisplayTest<true>;
-
-int64_t MillisecondsSinceEpoch() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
 
 TEST_F(HostTest, GameRunsAndObeysWindowCommandsThenClosesWithCodeZero) {
   game_.write("package.json", R"({"name": "e2e-driver", "window": {"title": "Configured",
@@ -53,12 +39,13 @@ TEST_F(HostTest, GameRunsAndObeysWindowCommandsThenClosesWithCodeZero) {
   // at the configured client size.
   ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->isViewable(window); }))
       << host.standardError();
-  const int64_t shownAt = MillisecondsSinceEpoch();
+  const auto shownAt = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::system_clock::now().time_since_epoch());
   EXPECT_EQ(probe_->clientSize(window), std::make_pair(640, 480));
   ASSERT_TRUE(probe_->waitForTitle(window, "event:wrapper-init-response"));
   command(R"js("eval": "document.title = 'loaded:' + window.contentLoadedAt")js");
   ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->title(window).starts_with("loaded:"); }));
-  EXPECT_LE(std::stoll(probe_->title(window).substr(7)), shownAt);
+  EXPECT_LE(std::stoll(probe_->title(window).substr(7)), shownAt.count());
 
   command(R"js("post": {"type": "set-window-size", "windowWidth": 500, "windowHeight": 400})js");
   EXPECT_TRUE(

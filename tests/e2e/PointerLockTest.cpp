@@ -18,12 +18,11 @@ using namespace std::chrono_literals;
 
 // Title: "r=<responses>|m=<movements>|b=<buttons and wheel>|p=<the page's own lock>".
 // A click also takes the page's own pointer lock, as games do. The title is first set
-// once the page has painted. Commands come from www/cmd.json.
-const std::string kLockPage = R"(<!doctype html>
-<html><head><title>start</title></head>
-<body style="margin:0;width:100vw;height:100vh"><p>pointer lock</p><script>
-const host = window.chrome.webview;
-const seen = {responses: [], moves: [], buttons: [], pageLock: 'off'};
+// once the page has painted.
+const std::string kLockPage =
+    DrivenPage(R"(<title>start</title>
+<body style="margin:0;width:100vw;height:100vh"><p>pointer lock</p>)",
+               R"(const seen = {responses: [], moves: [], buttons: [], pageLock: 'off'};
 function show() {
   document.title = 'r=' + seen.responses.join(',') + '|m=' + seen.moves.join(';') + '|b=' +
       seen.buttons.join(';') + '|p=' + seen.pageLock;
@@ -51,11 +50,9 @@ document.addEventListener('pointerlockchange', () => {
 document.addEventListener('mouseup', () => button('up'));
 document.addEventListener('wheel', e => button(e.deltaY > 0 ? 'wheel-down' : 'wheel-up'));
 function lock(on) { host.postMessage(JSON.stringify({type: 'set-pointer-lock-enabled', isEnabled: on})); }
-host.postMessage(JSON.stringify({type: 'wrapper-init'}));
 // The browser drops clicks that come before the page's first contentful paint.
 new PerformanceObserver(() => show()).observe({type: 'paint', buffered: true});
-)" + std::string(kCommandPoller) +
-                              "</script></body></html>";
+)");
 
 // The centre of the window's outer rectangle, its frame included.
 std::pair<int, int> OuterCentre(const X11Probe& probe, Window window) {
@@ -76,7 +73,6 @@ TEST_F(PointerLockEndToEnd, RawMovementAndClicksReachThePageWhileTheCursorStaysC
   HostProcess host(game_, display_->display());
   const Window window = waitForPage(host, "r=|m=|b=|p=off");
   ASSERT_NE(window, 0u);
-  ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->isViewable(window); }));
   const auto run = [&](const std::string& script) { command(R"("eval":")" + script + R"(")"); };
   const auto titled = [&](const std::string& title) {
     return probe_->waitForTitle(window, title)

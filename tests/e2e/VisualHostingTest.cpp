@@ -9,9 +9,11 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "support/HostOnDisplayTest.h"
 
@@ -21,25 +23,20 @@ namespace {
 using namespace std::chrono_literals;
 
 // A blue page with a red square (cursor: pointer) in its top-left corner, a yellow bar
-// that moves every frame, and a record of the input and host log lines it got. The test
-// asks through www/cmd.json (polled) and reads the answers from the title.
-const std::string kVisualPage = R"(<!doctype html>
-<html><head><title>visual</title><style>
+// that moves every frame, and a record of the input and host log lines it got.
+const std::string kVisualPage = DrivenPage(R"(<title>visual</title><style>
 html, body { margin: 0; width: 100%; height: 100%; overflow: hidden; background: rgb(0, 0, 255); }
 #hand { position: absolute; left: 0; top: 0; width: 100px; height: 100px; cursor: pointer;
         background: rgb(255, 0, 0); }
 #bar { position: absolute; left: 0; top: 150px; width: 40px; height: 40px;
        background: rgb(255, 255, 0); }
-</style></head><body><div id="hand"></div><div id="bar"></div>
-<script>
-window.hostLogs = [];
+</style><div id="hand"></div><div id="bar"></div>)",
+                                           R"(window.hostLogs = [];
 window.events = [];
-const host = window.chrome.webview;
 host.addEventListener('message', e => {
   if (e.data.type === 'log-to-console') hostLogs.push(e.data.logType + ':' + e.data.message);
   if (e.data.type === 'wrapper-init-response') document.title = 'ready';
 });
-host.postMessage(JSON.stringify({type: 'wrapper-init'}));
 addEventListener('mousedown', e => events.push('down:' + e.button + ':' + e.clientX + ':' + e.clientY));
 addEventListener('mouseup', e => events.push('up:' + e.button));
 addEventListener('dblclick', e => events.push('dblclick'));
@@ -49,8 +46,7 @@ addEventListener('contextmenu', e => e.preventDefault());
 let x = 0;
 function frame() { x = (x + 5) % 300; bar.style.left = x + 'px'; requestAnimationFrame(frame); }
 requestAnimationFrame(frame);
-)" + std::string(kCommandPoller) +
-                                R"(</script></body></html>)";
+)");
 
 // A row of the screen as a player sees it, as bytes (to see whether it changes).
 std::string ScreenRow(Display* display, int rootX, int rootY, int width) {
@@ -80,6 +76,12 @@ std::string CursorName(Display* display) {
   return name;
 }
 
+std::string VisualPackage(bool useCapture) {
+  return std::string(R"({"name": "e2e-visual", "window": {"title": "visual", "width": 640,
+      "height": 480}, "settings": {"hosting-mode": "visual", "use-capture": )") +
+         (useCapture ? "true" : "false") + "}}";
+}
+
 struct VisualMode {
   bool useCapture;
   const char* logs;  // what the host tells the page about its start
@@ -88,9 +90,11 @@ struct VisualMode {
 class VisualModeTest : public HostOnDisplayTest<true>,
                        public ::testing::WithParamInterface<VisualMode> {
  protected:
-  bool eventsInclude(Window window, const std::string& event) {
+  bool eventsInclude(Window window, const std::vector<std::string>& wanted) {
     return pageSays("events.join(',')", window, [&](const std::string& events) {
-      return ("," + events + ",").find("," + event + ",") != std::string::npos;
+      return std::ranges::all_of(wanted, [&](const std::string& event) {
+        return ("," + events + ",").find("," + event + ",") != std::string::npos;
+      });
     });
   }
 
@@ -115,18 +119,13 @@ class VisualModeTest : public HostOnDisplayTest<true>,
   void expectInputAndCursorWork(Window window) {
     moveTo(window, 250, 300);
     xdotool("click 3");
-    EXPECT_TRUE(eventsInclude(window, "down:2:250:300"));
-    EXPECT_TRUE(eventsInclude(window, "up:2"));
     moveTo(window, 400, 320);
     xdotool("click --repeat 2 --delay 80 1");
-    EXPECT_TRUE(eventsInclude(window, "down:0:400:320"));
-    EXPECT_TRUE(eventsInclude(window, "dblclick"));
     xdotool("click 5");
-    EXPECT_TRUE(eventsInclude(window, "wheel:1"));
     xdotool("click 4");
-    EXPECT_TRUE(eventsInclude(window, "wheel:-1"));
     xdotool("key q");
-    EXPECT_TRUE(eventsInclude(window, "key:q"));
+    EXPECT_TRUE(eventsInclude(window, {"down:2:250:300", "up:2", "down:0:400:320", "dblclick",
+                                       "wheel:1", "wheel:-1", "key:q"}));
 
     moveTo(window, 40, 40);
     moveTo(window, 50, 50);
@@ -140,14 +139,11 @@ class VisualModeTest : public HostOnDisplayTest<true>,
 };
 
 TEST_P(VisualModeTest, ShowsThePageAndRelaysInputAndCursor) {
-  game_.write("package.json", std::string(R"({"name": "e2e-visual", "window": {"title": "visual",
-      "width": 640, "height": 480}, "settings": {"hosting-mode": "visual", "use-capture": )") +
-                                  (GetParam().useCapture ? "true" : "false") + "}}");
+  game_.write("package.json", VisualPackage(GetParam().useCapture));
   game_.write("www/index.html", kVisualPage);
   HostProcess host(game_, display_->display());
   const Window window = waitForPage(host, "ready");
   ASSERT_NE(window, 0u);
-  ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->isViewable(window); }));
   EXPECT_TRUE(pageSays("hostLogs.join('|')", window,
                        [&](const std::string& logs) { return logs == GetParam().logs; }));
   expectThePagesPictureFills(window, 640, 480);
@@ -171,33 +167,27 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A display without Composite cannot capture: the host says so and shows the page the
 // regular way.
-TEST(VisualHostingFallbackTest, WithoutCompositeCaptureFallsBackToRegularVisualMode) {
-  XvfbSession display(XvfbSession::Options{true, 1024, 768, {"Composite"}});
-  ASSERT_TRUE(display.ready()) << display.error();
-  X11Probe probe(display.display());
-  StagedGame game(TAVRELLE_HOST);
-  game.write("package.json", R"({"name": "e2e-fallback", "window": {"width": 400, "height": 300},
-                                 "settings": {"hosting-mode": "visual", "use-capture": true}})");
-  game.write("www/index.html", R"(<!doctype html><title>fallback</title><script>
-    const lines = [];
-    chrome.webview.addEventListener('message', e => {
-      if (e.data.type !== 'log-to-console') return;
-      lines.push(e.data.logType + ':' + e.data.message);
-      if (lines.length === 4) document.title = lines.join('|');
-    });
-    chrome.webview.postMessage(JSON.stringify({type: 'wrapper-init'}));
-    </script>)");
-  HostProcess host(game, display.display());
-  const Window window = probe.waitForHostWindow(host.pid());
-  ASSERT_NE(window, 0u) << host.standardError();
-  const std::string expected =
-      "error:[Visual Hosting] Failed to obtain X11 presentation device|"
-      "error:[Renderer thread] Failed to find the Composite extension (-2147467263)|"
-      "error:[Visual Hosting] Failed to initialize visual capture mode (-2147467259), "
-      "reverting to regular visual mode|"
-      "normal:[Visual Hosting] Successfully initialized regular visual mode";
-  EXPECT_TRUE(probe.waitForTitle(window, expected)) << probe.title(window) << "\n"
-                                                    << host.standardError();
+class VisualHostingFallbackTest : public HostOnDisplayTest<true, 1024, 768> {
+ protected:
+  static void SetUpTestSuite() {
+    display_ = std::make_unique<XvfbSession>(XvfbSession::Options{true, 1024, 768, {"Composite"}});
+  }
+};
+
+TEST_F(VisualHostingFallbackTest, WithoutCompositeCaptureFallsBackToRegularVisualMode) {
+  game_.write("package.json", VisualPackage(true));
+  game_.write("www/index.html", kVisualPage);
+  HostProcess host(game_, display_->display());
+  const Window window = waitForPage(host, "ready");
+  ASSERT_NE(window, 0u);
+  EXPECT_TRUE(pageSays("hostLogs.join('|')", window, [](const std::string& logs) {
+    return logs ==
+           "error:[Visual Hosting] Failed to obtain X11 presentation device|"
+           "error:[Renderer thread] Failed to find the Composite extension (-2147467263)|"
+           "error:[Visual Hosting] Failed to initialize visual capture mode (-2147467259), "
+           "reverting to regular visual mode|"
+           "normal:[Visual Hosting] Successfully initialized regular visual mode";
+  })) << host.standardError();
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <ranges>
+#include <tuple>
 #include <vector>
 
 #include "platform/linux/PollEventLoop.h"
@@ -37,34 +39,14 @@ struct EventLog {
       return event.kind == Kind::Close ? closeResult : WindowProcResult::Default;
     };
   }
-  size_t count(Kind kind) const {
-    return static_cast<size_t>(std::count_if(
-        events.begin(), events.end(), [kind](const WindowEvent& e) { return e.kind == kind; }));
+  long count(Kind kind) const {
+    return std::ranges::count_if(events, [kind](const WindowEvent& e) { return e.kind == kind; });
   }
   // The last Size event; a width of -1 when there was none.
   WindowEvent lastSize() const {
-    for (auto it = events.rbegin(); it != events.rend(); ++it) {
-      if (it->kind == Kind::Size) return *it;
-    }
-    return WindowEvent{.clientWidth = -1};
+    auto size = std::ranges::find(events | std::views::reverse, Kind::Size, &WindowEvent::kind);
+    return size != events.rend() ? *size : WindowEvent{.clientWidth = -1};
   }
-};
-
-// Plays the browser: a top-level window of the launch size from its own connection.
-struct FakeBrowser {
-  explicit FakeBrowser(const std::string& display) : d(XOpenDisplay(display.c_str())) {}
-  ~FakeBrowser() { XCloseDisplay(d); }
-  Window create(bool mapAtOnce) {
-    XSetWindowAttributes attributes{};
-    attributes.background_pixel = WhitePixel(d, DefaultScreen(d));
-    Window window =
-        XCreateWindow(d, DefaultRootWindow(d), -3000, -3000, 640, 480, 0, CopyFromParent,
-                      InputOutput, CopyFromParent, CWBackPixel, &attributes);
-    if (mapAtOnce) XMapWindow(d, window);
-    XFlush(d);
-    return window;
-  }
-  Display* d;
 };
 
 // One server per suite; each test has its own loop, connection and window.
@@ -98,6 +80,15 @@ class X11Fixture : public ::testing::Test {
                                         log_.proc());
     ASSERT_NE(window_, nullptr);
   }
+  // Plays the browser: a top-level window of the launch size from another client.
+  Window createBrowserWindow(bool mapAtOnce) {
+    Display* d = observer_->display();
+    Window window = XCreateSimpleWindow(d, observer_->root(), -3000, -3000, 640, 480, 0, 0,
+                                        WhitePixel(d, DefaultScreen(d)));
+    if (mapAtOnce) XMapWindow(d, window);
+    XFlush(d);
+    return window;
+  }
   Window xid() const { return static_cast<Window>(window_->nativeHandle()); }
   Rect geometry(Window window) const {
     XWindowAttributes a = observer_->attributes(window);
@@ -119,7 +110,7 @@ class X11Fixture : public ::testing::Test {
   // Shows the window and waits until it is on screen and settled by the window manager.
   void showAndWait() {
     window_->show();
-    ASSERT_TRUE(pumpUntil([&] { return observer_->mapState(xid()) == IsViewable; }));
+    ASSERT_TRUE(pumpUntil([&] { return observer_->isViewable(xid()); }));
     if (kWindowManager) {
       ASSERT_TRUE(pumpUntil([&] { return observer_->inClientList(xid()); }));
       ASSERT_TRUE(pumpUntil(
@@ -143,10 +134,9 @@ TEST_F(X11WindowWithoutWm, ConnectionAndScreenDpi) {
   PollEventLoop loop;
   EXPECT_EQ(X11WindowSystem::connect(loop, ":31999"), nullptr);
   EXPECT_EQ(system_->screenDpi(), 96);
-  std::string resources = "Xft.dpi:\t144\n";
+  const unsigned char resources[] = "Xft.dpi:\t144\n";
   XChangeProperty(observer_->display(), observer_->root(), XA_RESOURCE_MANAGER, XA_STRING, 8,
-                  PropModeReplace, reinterpret_cast<const unsigned char*>(resources.data()),
-                  static_cast<int>(resources.size()));
+                  PropModeReplace, resources, sizeof resources - 1);
   XSync(observer_->display(), False);
   auto fresh = X11WindowSystem::connect(loop, session->display());
   ASSERT_NE(fresh, nullptr);
@@ -162,7 +152,7 @@ TEST_F(X11WindowWithoutWm, CloseIsOfferedToTheGameThenDestroys) {
   EXPECT_TRUE(observer_->hasAtom(xid(), "WM_PROTOCOLS", "WM_DELETE_WINDOW"));
   log_.closeResult = WindowProcResult::Handled;
   window_->close();
-  EXPECT_EQ(log_.count(Kind::Close), 1u);
+  EXPECT_EQ(log_.count(Kind::Close), 1);
   EXPECT_NE(observer_->mapState(xid()), -1);  // still exists
   for (bool byProtocol : {false, true}) {
     SCOPED_TRACE(byProtocol ? "WM_DELETE_WINDOW" : "close()");
@@ -176,13 +166,13 @@ TEST_F(X11WindowWithoutWm, CloseIsOfferedToTheGameThenDestroys) {
       window_->close();
     }
     ASSERT_TRUE(pumpUntil([&] { return log_.count(Kind::Destroy) == 1; }));
-    EXPECT_EQ(log_.count(Kind::Close), 1u);
+    EXPECT_EQ(log_.count(Kind::Close), 1);
     EXPECT_EQ(log_.events.back().kind, Kind::Destroy);
   }
   window_->close();
   window_->setWindowPos(0, 0, 10, 10, 0);
   EXPECT_EQ(window_->clientRect(), Rect{});
-  EXPECT_EQ(log_.count(Kind::Close), 1u);
+  EXPECT_EQ(log_.count(Kind::Close), 1);
 }
 
 // ---- With a window manager ----------------------------------------------------------
@@ -209,9 +199,8 @@ TEST_F(X11WindowWithOpenbox, FixedSizeWindowsMaximizeAndRestoreToTheirSize) {
     XSizeHints hints{};
     long supplied = 0;
     ASSERT_TRUE(XGetWMNormalHints(observer_->display(), xid(), &hints, &supplied));
-    EXPECT_EQ(hints.min_width, 640);
-    EXPECT_EQ(hints.max_width, 640);
-    EXPECT_EQ(hints.max_height, 480);
+    EXPECT_EQ(std::tuple(hints.min_width, hints.max_width, hints.max_height),
+              std::tuple(640, 640, 480));
     window_->showCommand(ShowCommand::Minimize);
     ASSERT_TRUE(pumpUntil([&] { return log_.lastSize().sizeType == SizeType::Minimized; }));
     EXPECT_NE(window_->style() & window_style::kMinimize, 0u);
@@ -229,7 +218,7 @@ TEST_F(X11WindowWithOpenbox, ActiveOnlyWhileItHoldsTheFocus) {
   Display* other = observer_->display();
   Window editor = XCreateSimpleWindow(other, observer_->root(), 700, 0, 200, 200, 0, 0, 0);
   XMapWindow(other, editor);
-  ASSERT_TRUE(pumpUntil([&] { return observer_->mapState(editor) == IsViewable; }));
+  ASSERT_TRUE(pumpUntil([&] { return observer_->isViewable(editor); }));
   XSetInputFocus(other, editor, RevertToParent, CurrentTime);
   ASSERT_TRUE(pumpUntil([&] { return !window_->isActive(); }));
   XDestroyWindow(other, editor);
@@ -246,17 +235,16 @@ TEST_F(X11WindowWithOpenbox, AdoptsTheBrowserWindowBeforeItIsManaged) {
   auto embedded = system_->expectBrowserWindow(window_->nativeHandle(), 640, 480);
   bool adopted = false;
   embedded->setOnAdopted([&] { adopted = true; });
-  FakeBrowser browser(session->display());
-  XCreateWindow(browser.d, DefaultRootWindow(browser.d), 0, 0, 10, 10, 0, CopyFromParent,
-                InputOutput, CopyFromParent, 0, nullptr);  // a helper window
-  Window child = browser.create(false);
+  Display* browser = observer_->display();
+  XCreateSimpleWindow(browser, observer_->root(), 0, 0, 10, 10, 0, 0, 0);  // a helper window
+  Window child = createBrowserWindow(false);
   ASSERT_TRUE(pumpUntil([&] { return adopted; }));
   EXPECT_TRUE(embedded->adopted());
   ASSERT_TRUE(pumpUntil([&] { return observer_->parentOf(child) == xid(); }));
-  XMapWindow(browser.d, child);  // the browser shows its window
-  XFlush(browser.d);
+  XMapWindow(browser, child);  // the browser shows its window
+  XFlush(browser);
   showAndWait();
-  ASSERT_TRUE(pumpUntil([&] { return observer_->mapState(child) == IsViewable; }));
+  ASSERT_TRUE(pumpUntil([&] { return observer_->isViewable(child); }));
   EXPECT_FALSE(observer_->inClientList(child));
   EXPECT_EQ(observer_->parentOf(child), xid());
 
@@ -266,14 +254,14 @@ TEST_F(X11WindowWithOpenbox, AdoptsTheBrowserWindowBeforeItIsManaged) {
   window_->setForeground();
   ASSERT_TRUE(pumpUntil([&] { return observer_->focus() == child; }));
   // The browser moves its own window; the host keeps it where it belongs.
-  XMoveResizeWindow(browser.d, child, -3000, -3000, 640, 480);
-  XFlush(browser.d);
+  XMoveResizeWindow(browser, child, -3000, -3000, 640, 480);
+  XFlush(browser);
   ASSERT_TRUE(pumpUntil([&] { return geometry(child) == Rect{0, 0, 300, 200}; }));
 
   embedded->setVisible(false);
   ASSERT_TRUE(pumpUntil([&] { return observer_->mapState(child) == IsUnmapped; }));
   embedded->setVisible(true);
-  ASSERT_TRUE(pumpUntil([&] { return observer_->mapState(child) == IsViewable; }));
+  ASSERT_TRUE(pumpUntil([&] { return observer_->isViewable(child); }));
 
   // The browser's fullscreen requests are answered like a window manager would.
   long fullscreen = static_cast<long>(observer_->atom("_NET_WM_STATE_FULLSCREEN"));
@@ -281,13 +269,14 @@ TEST_F(X11WindowWithOpenbox, AdoptsTheBrowserWindowBeforeItIsManaged) {
     observer_->clientMessage(observer_->root(), child, "_NET_WM_STATE", data,
                              SubstructureNotifyMask | SubstructureRedirectMask);
   };
+  auto isFullscreen = [&] {
+    return observer_->hasAtom(child, "_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN");
+  };
   request({1, fullscreen, 0, 1, 0});
-  ASSERT_TRUE(pumpUntil(
-      [&] { return observer_->hasAtom(child, "_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN"); }));
+  ASSERT_TRUE(pumpUntil(isFullscreen));
   request({1, fullscreen, 0, 1, 0});  // already so
   request({2, 0, fullscreen, 1, 0});  // toggle off
-  ASSERT_TRUE(pumpUntil(
-      [&] { return !observer_->hasAtom(child, "_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN"); }));
+  ASSERT_TRUE(pumpUntil([&] { return !isFullscreen(); }));
 
   // Closing the host hands the browser's window back, unmapped, to end on its own.
   window_->close();
@@ -304,13 +293,12 @@ TEST_F(X11WindowWithoutWm, AdoptsWithoutAWindowManagerAndSendsParentMoves) {
   createWindow();
   showAndWait();
   auto embedded = system_->expectBrowserWindow(window_->nativeHandle(), 640, 480);
-  FakeBrowser browser(session->display());
-  Window child = browser.create(true);  // mapped before the host can react
+  Window child = createBrowserWindow(true);  // mapped before the host can react
   ASSERT_TRUE(pumpUntil([&] {
     return embedded->adopted() && observer_->parentOf(child) == xid() &&
            observer_->isViewable(child);
   }));
-  Display* d = browser.d;
+  Display* d = observer_->display();
   XSelectInput(d, child, StructureNotifyMask);
   XSync(d, False);
 
@@ -320,11 +308,9 @@ TEST_F(X11WindowWithoutWm, AdoptsWithoutAWindowManagerAndSendsParentMoves) {
   // The browser hears its new screen position from a synthetic configure notice.
   bool told = false;
   ASSERT_TRUE(pumpUntil([&] {
-    while (XPending(d) > 0) {
-      XEvent event;
-      XNextEvent(d, &event);
-      told = told || (event.type == ConfigureNotify && event.xconfigure.send_event &&
-                      event.xconfigure.x == 120 && event.xconfigure.y == 80);
+    for (XEvent event; XCheckTypedWindowEvent(d, child, ConfigureNotify, &event);) {
+      const XConfigureEvent& notice = event.xconfigure;
+      told = told || (notice.send_event && notice.x == 120 && notice.y == 80);
     }
     return told;
   }));

@@ -11,9 +11,7 @@ CommandResult RunCommand(const TempDir& scratch, const std::string& program,
   const std::string out = scratch.pathOf("run.out");
   const std::string err = scratch.pathOf("run.err");
   const pid_t pid = linux_platform::StartProgram(argv, {.stdoutFile = out, .stderrFile = err});
-  if (pid < 0) {
-    return {};
-  }
+  if (pid < 0) return {};
   const int exitCode = linux_platform::WaitForProgram(pid);
   return CommandResult{exitCode, ReadAll(out), ReadAll(err)};
 }

@@ -13,37 +13,35 @@
 
 namespace tavrelle::test {
 
-// Page script that runs each new command the test writes to www/cmd.json (see
-// StagedGame::command): "post" (one message or a list) goes to the host through the
-// page's `host`, then "eval" runs.
-inline constexpr const char* kCommandPoller = R"(
-let lastSeq = 0;
-async function poll() {
-  try {
-    const response = await fetch('cmd.json');
-    if (response.ok) {
-      const command = await response.json();
-      if (command.seq > lastSeq) {
-        lastSeq = command.seq;
-        if (command.post) [].concat(command.post).forEach(p => host.postMessage(JSON.stringify(p)));
-        if (command.eval) (0, eval)(command.eval);
-      }
-    }
-  } catch (e) {}
-  setTimeout(poll, 50);
-}
-poll();
-)";
-
-// Page script: run('<step>') runs the page's steps[step]() and shows "<step>:<result>"
-// in the title (see HostOnDisplayTest::step).
-inline constexpr const char* kStepRunner = R"(
+// A game page: its markup, then its script (which has the web view as `host`), then the
+// test's driver, which starts the handshake ("wrapper-init") once the page listens.
+// run('<step>') runs the page's steps[step]() and shows "<step>:<result>" in the title
+// (see HostOnDisplayTest::step). The poller runs each new command the test writes to
+// www/cmd.json (see StagedGame::command): "post" (one message or a list) goes to the host,
+// then "eval" runs.
+inline std::string DrivenPage(const std::string& markup, const std::string& script) {
+  return "<!doctype html>" + markup + "<script>const host = window.chrome.webview;\n" + script + R"(
+host.postMessage(JSON.stringify({type: 'wrapper-init'}));
 async function run(step) {
   let result;
   try { result = await steps[step](); } catch (e) { result = 'threw ' + e.name + ' ' + e.message; }
   document.title = step + ':' + result;
 }
-)";
+let lastSeq = 0;
+(async function poll() {
+  try {
+    const response = await fetch('cmd.json');
+    const command = response.ok ? await response.json() : {};
+    if (command.seq > lastSeq) {
+      lastSeq = command.seq;
+      if (command.post) [].concat(command.post).forEach(p => host.postMessage(JSON.stringify(p)));
+      if (command.eval) (0, eval)(command.eval);
+    }
+  } catch (e) {}
+  setTimeout(poll, 50);
+})();
+</script>)";
+}
 
 // A suite of whole-host tests sharing one private display (with or without a window
 // manager); each test stages its own game beside a copy of the host (end-to-end only).
@@ -62,11 +60,15 @@ class HostOnDisplayTest : public ::testing::Test {
     ASSERT_TRUE(probe_->connected());
   }
 
-  // The host's window once the page has put `title` there; 0 when either never came.
+  // The host's window once it is shown and the page has put `title` there; 0 when it
+  // never came to that.
   Window waitForPage(const HostProcess& host, const std::string& title) {
     const Window window = probe_->waitForHostWindow(host.pid());
-    if (window != 0 && probe_->waitForTitle(window, title)) return window;
-    ADD_FAILURE() << "no page titled " << title
+    if (window != 0 && probe_->waitForTitle(window, title) &&
+        X11Probe::waitFor([&] { return probe_->isViewable(window); })) {
+      return window;
+    }
+    ADD_FAILURE() << "no shown page titled " << title
                   << " (title: " << (window != 0 ? probe_->title(window) : "no window") << ")\n"
                   << host.standardError();
     return 0;
@@ -91,7 +93,7 @@ class HostOnDisplayTest : public ::testing::Test {
     return ok;
   }
 
-  // Runs one step of the page (see kStepRunner); its result, or what the title was.
+  // Runs one step of the page (see DrivenPage); its result, or what the title was.
   std::string step(Window window, const std::string& name) {
     command("\"eval\": \"run('" + name + "')\"");
     const std::string prefix = name + ":";

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <map>
 #include <vector>
 
 #include "platform/linux/ChildProcess.h"
@@ -17,18 +17,17 @@ constexpr const char* kFakeXdgOpen =
 std::vector<std::string> HostEnvironment(const StagedGame& game, const std::string& display,
                                          const std::vector<std::string>& overrides) {
   const char* path = std::getenv("PATH");
-  std::vector<std::pair<std::string, std::string>> variables{
+  std::map<std::string, std::string> variables{
       {"PATH", game.folder() + "/bin" + ":" + (path != nullptr ? path : "/usr/bin:/bin")},
       {"DISPLAY", display},
       {"XDG_DATA_HOME", game.dataHome()}};
   // "NAME=value" sets a variable, a bare "NAME" removes it; a later entry wins.
   for (const std::string& entry : overrides) {
     const size_t equals = entry.find('=');
-    const std::string name = entry.substr(0, equals);
-    std::erase_if(variables, [&](const auto& variable) { return variable.first == name; });
-    variables.emplace_back(name, equals == std::string::npos ? "" : entry.substr(equals + 1));
+    variables[entry.substr(0, equals)] =
+        equals == std::string::npos ? "" : entry.substr(equals + 1);
   }
-  return linux_platform::EnvironmentWith(variables);
+  return linux_platform::EnvironmentWith({variables.begin(), variables.end()});
 }
 
 }  // namespace
@@ -39,18 +38,9 @@ StagedGame::StagedGame(const std::string& hostExecutable) {
   std::filesystem::permissions(dir_.pathOf("bin/xdg-open"), std::filesystem::perms::owner_all);
 }
 
-void StagedGame::write(const std::string& relativePath, const std::string& bytes) const {
-  dir_.writeFile(relativePath, bytes);
-}
-
 void StagedGame::command(int seq, const std::string& member) const {
-  std::filesystem::create_directories(folder() + "/www");
-  const std::string path = folder() + "/www/cmd.json";
-  {
-    std::ofstream out(path + ".tmp");
-    out << "{\"seq\":" << seq << "," << member << "}";
-  }
-  std::filesystem::rename(path + ".tmp", path);
+  dir_.writeFile("www/cmd.json.tmp", "{\"seq\":" + std::to_string(seq) + "," + member + "}");
+  std::filesystem::rename(dir_.pathOf("www/cmd.json.tmp"), dir_.pathOf("www/cmd.json"));
 }
 
 HostProcess::HostProcess(const StagedGame& game, const std::string& display,
@@ -72,7 +62,5 @@ std::optional<int> HostProcess::waitForExit(std::chrono::milliseconds timeout) {
   if (!exitCode_ && pid_ > 0) exitCode_ = linux_platform::WaitForProgramFor(pid_, timeout);
   return exitCode_;
 }
-
-std::string HostProcess::standardError() const { return ReadAll(stderrPath_); }
 
 }  // namespace tavrelle::test

@@ -16,7 +16,9 @@ class StagedGame {
  public:
   explicit StagedGame(const std::string& hostExecutable);
   // Writes a file of the game (package.json, www/...).
-  void write(const std::string& relativePath, const std::string& bytes) const;
+  void write(const std::string& relativePath, const std::string& bytes) const {
+    dir_.writeFile(relativePath, bytes);
+  }
   [[nodiscard]] std::string folder() const { return dir_.path(); }
   [[nodiscard]] std::string hostPath() const { return dir_.pathOf("tavrelle"); }
   // Everything the host's fake "xdg-open" was asked to open so far, one line each.
@@ -46,7 +48,7 @@ class HostProcess {
   // Waits for the exit; the exit code, or nothing when it did not end in time.
   std::optional<int> waitForExit(std::chrono::milliseconds timeout);
   // Everything written to standard error so far.
-  [[nodiscard]] std::string standardError() const;
+  [[nodiscard]] std::string standardError() const { return ReadAll(stderrPath_); }
 
  private:
   pid_t pid_ = -1;

@@ -56,11 +56,6 @@ std::vector<long> X11Probe::longs(Window window, const char* name, Atom type) co
   return values;
 }
 
-bool X11Probe::hasAtom(Window window, const char* property, const char* value) const {
-  auto atoms = longs(window, property, XA_ATOM);
-  return std::find(atoms.begin(), atoms.end(), static_cast<long>(atom(value))) != atoms.end();
-}
-
 XWindowAttributes X11Probe::attributes(Window window) const {
   XWindowAttributes attributes{};
   if (XGetWindowAttributes(display_, window, &attributes) == 0) attributes.map_state = -1;
@@ -82,11 +77,6 @@ Window X11Probe::focus() const {
   return focus;
 }
 
-bool X11Probe::inClientList(Window window) const {
-  auto list = longs(root(), "_NET_CLIENT_LIST", XA_WINDOW);
-  return std::find(list.begin(), list.end(), static_cast<long>(window)) != list.end();
-}
-
 void X11Probe::clientMessage(Window target, Window window, const char* type,
                              std::array<long, 5> data, long mask) const {
   XEvent event{};
@@ -100,51 +90,22 @@ void X11Probe::clientMessage(Window target, Window window, const char* type,
 }
 
 std::optional<Window> X11Probe::search(Window parent, pid_t pid) {
-  Window root = 0;
-  Window parentOut = 0;
-  Window* children = nullptr;
+  Window root = None, parentOut = None, *children = nullptr;
   unsigned int count = 0;
   if (XQueryTree(display_, parent, &root, &parentOut, &children, &count) == 0) return std::nullopt;
+  // WM_CLASS holds the instance name and then the class name, each ending in a NUL.
+  const std::string hostClass("\0Tavrelle\0", 10);
   std::optional<Window> found;
   for (unsigned int i = 0; i < count && !found; ++i) {
-    XClassHint hint{};
-    if (XGetClassHint(display_, children[i], &hint) != 0) {
-      bool isHost = hint.res_class != nullptr && std::strcmp(hint.res_class, "Tavrelle") == 0;
-      XFree(hint.res_name);
-      XFree(hint.res_class);
-      if (isHost && longs(children[i], "_NET_WM_PID", XA_CARDINAL) == std::vector<long>{pid}) {
-        found = children[i];
-      }
+    const std::vector<unsigned char> wmClass = property(children[i], "WM_CLASS", XA_STRING);
+    if (std::string(wmClass.begin(), wmClass.end()).ends_with(hostClass) &&
+        longs(children[i], "_NET_WM_PID", XA_CARDINAL) == std::vector<long>{pid}) {
+      found = children[i];
     }
     if (!found) found = search(children[i], pid);
   }
   if (children != nullptr) XFree(children);
   return found;
-}
-
-std::optional<Window> X11Probe::findHostWindow(pid_t pid) {
-  XSync(display_, False);
-  return search(root(), pid);
-}
-
-Window X11Probe::waitForHostWindow(pid_t pid) {
-  std::optional<Window> window;
-  waitFor([&] { return (window = findHostWindow(pid)).has_value(); });
-  return window.value_or(0);
-}
-
-bool X11Probe::waitForTitle(Window window, const std::string& expected) {
-  return waitFor([&] { return title(window) == expected; });
-}
-
-std::string X11Probe::title(Window window) const {
-  auto bytes = property(window, "_NET_WM_NAME", atom("UTF8_STRING"));
-  return {bytes.begin(), bytes.end()};
-}
-
-std::pair<int, int> X11Probe::clientSize(Window window) const {
-  XWindowAttributes size = attributes(window);
-  return {size.width, size.height};
 }
 
 std::pair<int, int> X11Probe::clientOrigin(Window window) const {
@@ -160,11 +121,6 @@ std::pair<int, int> X11Probe::pointer() const {
   unsigned int mask = 0;
   XQueryPointer(display_, root(), &rootOut, &child, &x, &y, &windowX, &windowY, &mask);
   return {x, y};
-}
-
-std::pair<int, int> X11Probe::screenSize() const {
-  return {DisplayWidth(display_, DefaultScreen(display_)),
-          DisplayHeight(display_, DefaultScreen(display_))};
 }
 
 }  // namespace tavrelle::test

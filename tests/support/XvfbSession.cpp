@@ -7,13 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cstdint>
+#include <functional>
 #include <utility>
 #include <vector>
 
 #include "platform/linux/ChildProcess.h"
+#include "support/X11Probe.h"
 
 namespace tavrelle::test {
 
@@ -21,8 +21,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 // Generous: a loaded two-core machine starting several servers and browsers at once.
-constexpr auto kStartTimeout = std::chrono::seconds(60);
-constexpr auto kWindowManagerTimeout = std::chrono::seconds(60);
+constexpr auto kTimeout = std::chrono::seconds(60);
 
 pid_t Spawn(const std::vector<std::string>& argv, const std::string& display,
             std::vector<int> passed = {}) {
@@ -34,18 +33,62 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::string& display,
 
 // Reads the display number Xvfb writes once it accepts connections.
 std::string ReadDisplayNumber(int fd) {
+  const auto deadline = Clock::now() + kTimeout;
   std::string number;
-  auto deadline = Clock::now() + kStartTimeout;
+  pollfd pfd{fd, POLLIN, 0};
+  char c = 0;
   while (Clock::now() < deadline) {
-    pollfd pfd{fd, POLLIN, 0};
     if (poll(&pfd, 1, 200) <= 0) continue;
-    char c = 0;
-    ssize_t got = read(fd, &c, 1);
-    if (got <= 0) break;
+    if (read(fd, &c, 1) != 1) break;
     if (c == '\n') return number;
     number.push_back(c);
   }
   return {};
+}
+
+// Handles the server's events until the condition holds; false at the deadline or when
+// the window manager has exited, which it notices by waking at least once a second.
+bool WaitForEvents(Display* display, pid_t windowManager, const std::function<bool()>& condition) {
+  const auto deadline = Clock::now() + kTimeout;
+  while (!condition()) {
+    if (Clock::now() > deadline || waitpid(windowManager, nullptr, WNOHANG) == windowManager) {
+      return false;
+    }
+    pollfd pfd{ConnectionNumber(display), POLLIN, 0};
+    if (XPending(display) == 0) poll(&pfd, 1, 1000);
+    for (XEvent event; XPending(display) > 0;) XNextEvent(display, &event);
+  }
+  return true;
+}
+
+// The window manager has announced itself: it owns the screen's WM_S0 selection and has
+// set _NET_SUPPORTING_WM_CHECK. (Asking for the root's substructure redirection ourselves
+// to see whether it is taken would race with the manager taking it.)
+bool WindowManagerAnnounced(const X11Probe& watcher) {
+  return XGetSelectionOwner(watcher.display(), watcher.atom("WM_S0")) != None &&
+         watcher.longs(watcher.root(), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).size() == 1;
+}
+
+// A window mapped while openbox is still starting can be lost: its map request is never
+// answered, while a request made again is. So the request is repeated each second until
+// a first window is on screen; the next ones appear at once.
+bool WindowManagerShowsAWindow(const X11Probe& watcher, pid_t windowManager) {
+  Display* display = watcher.display();
+  const Window window = XCreateSimpleWindow(display, watcher.root(), 0, 0, 10, 10, 0, 0, 0);
+  XSelectInput(display, window, StructureNotifyMask);
+  auto nextRequest = Clock::now();
+  const bool shown = WaitForEvents(display, windowManager, [&] {
+    if (watcher.isViewable(window)) return true;
+    if (Clock::now() >= nextRequest) {
+      XMapWindow(display, window);
+      XFlush(display);
+      nextRequest = Clock::now() + std::chrono::seconds(1);
+    }
+    return false;
+  });
+  XDestroyWindow(display, window);
+  XSync(display, False);
+  return shown;
 }
 
 }  // namespace
@@ -63,13 +106,11 @@ XvfbSession::~XvfbSession() {
 
 bool XvfbSession::startServer(const Options& options) {
   int fds[2];
-  if (pipe(fds) != 0) {
+  if (pipe2(fds, O_CLOEXEC) != 0) {  // the server gets the write end as its descriptor 3
     error_ = "pipe failed";
     return false;
   }
-  fcntl(fds[0], F_SETFD, FD_CLOEXEC);
   std::string screen = std::to_string(options.width) + "x" + std::to_string(options.height) + "x24";
-  // The write end becomes the server's descriptor 3.
   std::vector<std::string> arguments{"Xvfb", "-displayfd", "3",   "-screen", "0",
                                      screen, "-nolisten",  "tcp", "-noreset"};
   for (const std::string& extension : options.disabledExtensions) {
@@ -77,129 +118,43 @@ bool XvfbSession::startServer(const Options& options) {
   }
   server_ = Spawn(arguments, "", {fds[1]});
   close(fds[1]);
-  if (server_ < 0) {
-    close(fds[0]);
-    error_ = "Xvfb could not be started";
-    return false;
-  }
-  std::string number = ReadDisplayNumber(fds[0]);
+  const std::string number = server_ < 0 ? "" : ReadDisplayNumber(fds[0]);
   close(fds[0]);
   if (number.empty()) {
-    error_ = "Xvfb did not report a display";
+    error_ = server_ < 0 ? "Xvfb could not be started" : "Xvfb did not report a display";
     return false;
   }
   display_ = ":" + number;
   return true;
 }
 
+// Watches the root from before openbox starts, so no announcement can be missed, and
+// waits on the server's events rather than on the clock. A loaded machine can take many
+// seconds to bring openbox up; should one never show a window, a second one gets its chance.
 bool XvfbSession::startWindowManager() {
-  // A loaded machine can take many seconds to bring openbox up; should one never
-  // take over the screen, a second one gets its chance.
-  constexpr int kAttempts = 2;
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    if (startWindowManagerOnce()) return true;
+  const X11Probe watcher(display_);
+  if (!watcher.connected()) {
+    error_ = "the display could not be opened";
+    return false;
+  }
+  XSelectInput(watcher.display(), watcher.root(), PropertyChangeMask);
+  XSync(watcher.display(), False);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    windowManager_ = Spawn({"openbox", "--sm-disable"}, display_);
+    if (windowManager_ < 0) {
+      error_ = "openbox could not be started";
+    } else if (!WaitForEvents(watcher.display(), windowManager_,
+                              [&] { return WindowManagerAnnounced(watcher); })) {
+      error_ = "openbox did not take over the screen";
+    } else if (!WindowManagerShowsAWindow(watcher, windowManager_)) {
+      error_ = "openbox did not show a first window";
+    } else {
+      return true;
+    }
     linux_platform::StopProgram(windowManager_);
     windowManager_ = -1;
   }
   return false;
-}
-
-// Watches the root from before openbox starts, so no announcement can be missed, and
-// waits on the server's events rather than on the clock.
-bool XvfbSession::startWindowManagerOnce() {
-  Display* watcher = XOpenDisplay(display_.c_str());
-  if (watcher == nullptr) {
-    error_ = "the display could not be opened";
-    return false;
-  }
-  XSelectInput(watcher, DefaultRootWindow(watcher), PropertyChangeMask);
-  XSync(watcher, False);
-  windowManager_ = Spawn({"openbox", "--sm-disable"}, display_);
-  bool ready = false;
-  if (windowManager_ < 0) {
-    error_ = "openbox could not be started";
-  } else if (!waitForEvents(watcher, Clock::now() + kWindowManagerTimeout,
-                            [&] { return windowManagerAnnounced(watcher); })) {
-    error_ = "openbox did not take over the screen";
-  } else if (!windowManagerShowsAWindow(watcher, Clock::now() + kWindowManagerTimeout)) {
-    error_ = "openbox did not show a first window";
-  } else {
-    ready = true;
-  }
-  XCloseDisplay(watcher);
-  return ready;
-}
-
-// Handles the server's events until the condition holds; false at the deadline or
-// when the window manager has exited.
-bool XvfbSession::waitForEvents(Display* display, Clock::time_point deadline,
-                                const std::function<bool()>& condition,
-                                const std::function<void(const XEvent&)>& onEvent) const {
-  while (!condition()) {
-    if (windowManager_ > 0 && waitpid(windowManager_, nullptr, WNOHANG) == windowManager_) {
-      return false;
-    }
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) return false;
-    // Wakes at least once a second to notice an exited window manager.
-    pollfd pfd{ConnectionNumber(display), POLLIN, 0};
-    if (XPending(display) == 0)
-      poll(&pfd, 1, static_cast<int>(std::min<int64_t>(left.count(), 1000)));
-    while (XPending(display) > 0) {
-      XEvent event;
-      XNextEvent(display, &event);
-      if (onEvent) onEvent(event);
-    }
-  }
-  return true;
-}
-
-// A window mapped while openbox is still starting can be lost: its map request is
-// never answered, while a request made again is. So the request is repeated each
-// second until a first window has been framed and mapped; the next ones appear at once.
-bool XvfbSession::windowManagerShowsAWindow(Display* display, Clock::time_point deadline) const {
-  XSetWindowAttributes attributes{};
-  attributes.event_mask = StructureNotifyMask;
-  Window probe = XCreateWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, CopyFromParent,
-                               InputOutput, CopyFromParent, CWEventMask, &attributes);
-  bool mapped = false;
-  Clock::time_point nextRequest = Clock::now();
-  bool shown = waitForEvents(
-      display, deadline,
-      [&] {
-        if (!mapped && Clock::now() >= nextRequest) {
-          XMapWindow(display, probe);
-          XFlush(display);
-          nextRequest = Clock::now() + std::chrono::seconds(1);
-        }
-        return mapped;
-      },
-      [&](const XEvent& event) {
-        mapped = mapped || (event.type == MapNotify && event.xmap.window == probe);
-      });
-  XDestroyWindow(display, probe);
-  XSync(display, False);
-  return shown;
-}
-
-// The window manager has announced itself: it owns the screen's WM_S0 selection and
-// has set _NET_SUPPORTING_WM_CHECK. (Asking for the root's substructure redirection
-// ourselves to see whether it is taken would race with the manager taking it.)
-bool XvfbSession::windowManagerAnnounced(Display* display) const {
-  Atom selection = XInternAtom(display, "WM_S0", False);
-  Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0;
-  unsigned long after = 0;
-  unsigned char* data = nullptr;
-  bool announced =
-      XGetSelectionOwner(display, selection) != None &&
-      XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type,
-                         &format, &count, &after, &data) == Success &&
-      data != nullptr && count == 1;
-  if (data != nullptr) XFree(data);
-  return announced;
 }
 
 }  // namespace tavrelle::test

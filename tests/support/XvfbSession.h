@@ -2,13 +2,8 @@
 
 #include <sys/types.h>
 
-#include <chrono>
-#include <functional>
 #include <string>
 #include <vector>
-
-using Display = struct _XDisplay;
-using XEvent = union _XEvent;
 
 namespace tavrelle::test {
 
@@ -38,13 +33,6 @@ class XvfbSession {
  private:
   bool startServer(const Options& options);
   bool startWindowManager();
-  bool startWindowManagerOnce();
-  bool waitForEvents(Display* display, std::chrono::steady_clock::time_point deadline,
-                     const std::function<bool()>& condition,
-                     const std::function<void(const XEvent&)>& onEvent = {}) const;
-  [[nodiscard]] bool windowManagerAnnounced(Display* display) const;
-  [[nodiscard]] bool windowManagerShowsAWindow(
-      Display* display, std::chrono::steady_clock::time_point deadline) const;
 
   pid_t server_ = -1;
   pid_t windowManager_ = -1;
