@@ -71,7 +71,6 @@ class FakeStartupPorts {
       return files.contains(path) ? decode(files.at(path)) : std::nullopt;
     };
     ports_.extensionFiles.recreateFolder = [this](const std::string& folder) {
-      log->add("recreateFolder:" + folder);
       std::erase_if(writtenFiles, [&](const auto& file) { return file.first.starts_with(folder); });
       return true;
     };
