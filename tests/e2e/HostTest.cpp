@@ -15,7 +15,10 @@ namespace {
 using namespace std::chrono_literals;
 
 // The page reports every host message in its title.
-const std::string kDriverPage = DrivenPage(R"(<title>Configured</title><p>driver</p>)",
+const std::string kDriverPage = DrivenPage(R"(<title>Configured</title><script>
+document.addEventListener('DOMContentLoaded', () => { window.contentLoadedAt = Date.now(); });
+const until = Date.now() + 2000; while (Date.now() < until) {}
+</script><p>driver</p>)",
                                            R"(host.addEventListener('message', e => {
   const m = e.data;
   document.title = 'event:' + m.type + ('isFullscreen' in m ? ':' + m.isFullscreen : '');
@@ -32,11 +35,17 @@ TEST_F(HostTest, GameRunsAndObeysWindowCommandsThenClosesWithCodeZero) {
   Window window = probe_->waitForHostWindow(host.pid());
   ASSERT_NE(window, 0u) << host.standardError();
 
-  // Shown at the configured client size.
+  // Shown once the document has loaded (its parser was kept busy for two seconds),
+  // at the configured client size.
   ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->isViewable(window); }))
       << host.standardError();
+  const auto shownAt = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::system_clock::now().time_since_epoch());
   EXPECT_EQ(probe_->clientSize(window), std::make_pair(640, 480));
   ASSERT_TRUE(probe_->waitForTitle(window, "event:wrapper-init-response"));
+  command(R"js("eval": "document.title = 'loaded:' + window.contentLoadedAt")js");
+  ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->title(window).starts_with("loaded:"); }));
+  EXPECT_LE(std::stoll(probe_->title(window).substr(7)), shownAt.count());
 
   command(R"js("post": {"type": "set-window-size", "windowWidth": 500, "windowHeight": 400})js");
   EXPECT_TRUE(
