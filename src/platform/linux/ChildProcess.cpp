@@ -179,7 +179,7 @@ std::vector<std::string> EnvironmentWith(
     if (!replaced) entries.emplace_back(item);
   }
   for (const auto& [name, value] : overrides) {
-    if (!value.empty()) entries.push_back(name + "=" + value);
+    if (!value.empty()) entries.push_back(std::string(name).append("=").append(value));
   }
   return entries;
 }
