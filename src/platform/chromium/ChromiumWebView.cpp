@@ -83,7 +83,7 @@ ChromiumWebView::ChromiumWebView(IoEventLoop& loop, std::unique_ptr<BrowserConne
   interception_ = std::make_unique<RequestInterception>(client(), std::move(handlers));
   hostMessages_ =
       std::make_unique<HostMessageBatch>(loop_, [this](int64_t context, std::string messages) {
-        bool cheap = messages.size() <= size_t{64} * 1024;
+        bool cheap = messages.size() <= DevToolsClient::kCheapParamsBytes;
         client().sendWritten(
             "Runtime.callFunctionOn", page_.sessionId,
             [context, messages = std::move(messages)](std::string& out) {

@@ -22,8 +22,7 @@ uint64_t DevToolsClient::send(std::string_view method, Json params, const std::s
   if (!params.is_object()) params = Json::object();
   // Small params are serialised here; the transport's thread only copies them out.
   auto text = std::make_shared<const std::string>(toWireJson(params));
-  constexpr size_t kCheapBytes = size_t{64} * 1024;
-  bool cheap = text->size() <= kCheapBytes;
+  bool cheap = text->size() <= kCheapParamsBytes;
   return sendWritten(
       method, sessionId, [text](std::string& out) { out.append(*text); }, std::move(onReply),
       cheap);

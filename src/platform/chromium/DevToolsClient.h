@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -49,7 +50,9 @@ class DevToolsClient final : private DevToolsTransport::Listener {
                 ReplyHandler onReply = {});
   // Sends a command whose params are written where the transport writes (off the
   // main thread for the pipe): for large response bodies.
-  // cheap: writing the params costs no more than copying a few kilobytes.
+  // cheap: writing the params costs no more than copying a few kilobytes
+  // (params of at most kCheapParamsBytes).
+  static constexpr size_t kCheapParamsBytes = size_t{64} * 1024;
   uint64_t sendWritten(std::string_view method, const std::string& sessionId,
                        ParamsWriter writeParams, ReplyHandler onReply = {}, bool cheap = false);
 
