@@ -10,7 +10,8 @@ APP        ?=
 
 BUILD_PACKAGES = cmake ninja-build g++ pkg-config nlohmann-json3-dev libgtest-dev libgmock-dev \
                  libbenchmark-dev libx11-dev libxi-dev libxrandr-dev libxfixes-dev libxext-dev \
-                 libxcomposite-dev libxdamage-dev libxrender-dev libxpresent-dev libstb-dev
+                 libxcomposite-dev libxdamage-dev libxrender-dev libxpresent-dev libstb-dev \
+                 libssl-dev
 RUN_PACKAGES   = chromium xdg-utils x11-utils
 TEST_PACKAGES  = $(RUN_PACKAGES) xvfb openbox xdotool clang libclang-rt-14-dev nginx-light \
                  clang-format clang-tidy

@@ -18,6 +18,10 @@ class IoEventLoop : public EventLoop {
   // Calls onReadable on the loop's thread whenever fd is readable (or hung up).
   virtual void watchReadable(int fd, std::function<void()> onReadable) = 0;
   virtual void unwatch(int fd) = 0;
+  // Calls onWritable on the loop's thread whenever fd can take more bytes, until
+  // unwatchWritable; independent of watchReadable on the same descriptor.
+  virtual void watchWritable(int fd, std::function<void()> onWritable) = 0;
+  virtual void unwatchWritable(int fd) = 0;
 
   // Calls onFire after interval, then again every interval while repeating.
   virtual TimerId addTimer(std::chrono::milliseconds interval, bool repeating,

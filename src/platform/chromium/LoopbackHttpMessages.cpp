@@ -164,6 +164,10 @@ std::optional<LoopbackRequestHead> parseRequestHead(std::string_view head) {
       request.hasBody = request.hasBody || !namesLength(field->value, 0);
     } else if (equalsIgnoringCase(field->name, "Transfer-Encoding")) {
       request.hasBody = true;
+    } else if (equalsIgnoringCase(field->name, "Upgrade")) {
+      request.upgradesToWebSocket = listsToken(field->value, "websocket");
+    } else if (equalsIgnoringCase(field->name, "Sec-WebSocket-Key")) {
+      request.webSocketKey = std::string(field->value);
     } else if (equalsIgnoringCase(field->name, "Connection")) {
       request.wantsClose = request.wantsClose || listsToken(field->value, "close");
       keepAliveAsked = keepAliveAsked || listsToken(field->value, "keep-alive");

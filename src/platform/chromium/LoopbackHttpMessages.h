@@ -20,6 +20,8 @@ struct LoopbackRequestHead {
   bool isPreflight = false;                 // an OPTIONS carrying Access-Control-Request-Method
   bool hasBody = false;                     // a Content-Length above 0, or any Transfer-Encoding
   bool wantsClose = false;                  // "Connection: close", or HTTP/1.0 without keep-alive
+  bool upgradesToWebSocket = false;         // "Upgrade: websocket"
+  std::string webSocketKey;                 // Sec-WebSocket-Key; empty when absent
 };
 
 // The length of the request head at the start of `received`, blank line included;

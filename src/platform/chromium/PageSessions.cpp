@@ -1,11 +1,10 @@
 #include "platform/chromium/PageSessions.h"
 
-#include <cstdio>
 #include <memory>
-#include <random>
 
 #include "platform/chromium/ChromiumQuirks.h"
 #include "platform/chromium/PageScript.h"
+#include "platform/chromium/RandomKey.h"
 
 namespace tavrelle::chromium {
 
@@ -43,17 +42,6 @@ std::shared_ptr<ReplyBarrier> makeBarrier(std::function<void(const DevToolsReply
   auto barrier = std::make_shared<ReplyBarrier>(std::move(done));
   barrier->setSelf(barrier);
   return barrier;
-}
-
-std::string randomKey() {
-  std::random_device source;
-  std::string key;
-  for (int i = 0; i < 4; ++i) {
-    char word[9];
-    std::snprintf(word, sizeof word, "%08x", static_cast<unsigned>(source()));
-    key += word;
-  }
-  return key;
 }
 
 std::string frameUrl(const Json& frame) {
@@ -250,6 +238,13 @@ void PageSessions::onBindingCalled(const Json& params, const std::string& sessio
 void PageSessions::onDialogOpening(const std::string& sessionId) {
   if (scriptDialogs_) return;
   client_.send("Page.handleJavaScriptDialog", {{"accept", false}}, sessionId);
+}
+
+std::optional<ExecutionContexts::CallingDocument> PageSessions::topDocument(
+    int64_t contextId) const {
+  auto document = contexts_.callingDocument(pageSessionId_, contextId);
+  if (!document || document->frameId != pageTargetId_) return std::nullopt;
+  return document;
 }
 
 std::optional<int64_t> PageSessions::topDocumentContext() const {

@@ -53,6 +53,9 @@ class PageSessions {
   [[nodiscard]] const std::string& pageTargetId() const { return pageTargetId_; }
   // The top document's main-world context, if a document is loaded.
   [[nodiscard]] std::optional<int64_t> topDocumentContext() const;
+  // The document behind a context of the page session, if it is the top frame's.
+  [[nodiscard]] std::optional<ExecutionContexts::CallingDocument> topDocument(
+      int64_t contextId) const;
 
  private:
   struct Session {

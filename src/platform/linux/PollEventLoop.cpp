@@ -64,6 +64,12 @@ void PollEventLoop::watchReadable(int fd, std::function<void()> onReadable) {
 
 void PollEventLoop::unwatch(int fd) { watches_.erase(fd); }
 
+void PollEventLoop::watchWritable(int fd, std::function<void()> onWritable) {
+  writeWatches_[fd] = std::move(onWritable);
+}
+
+void PollEventLoop::unwatchWritable(int fd) { writeWatches_.erase(fd); }
+
 PollEventLoop::TimerId PollEventLoop::addTimer(std::chrono::milliseconds interval, bool repeating,
                                                std::function<void()> onFire) {
   TimerId id = nextTimerId_++;
@@ -88,6 +94,7 @@ bool PollEventLoop::runOnce(std::chrono::milliseconds timeout) {
   std::vector<pollfd> fds;
   fds.push_back({wakeFd_, POLLIN, 0});
   for (const auto& [fd, callback] : watches_) fds.push_back({fd, POLLIN, 0});
+  for (const auto& [fd, callback] : writeWatches_) fds.push_back({fd, POLLOUT, 0});
 
   int ready = poll(fds.data(), fds.size(), pollTimeoutMs(timeout));
   if (ready < 0 && errno != EINTR) throw std::system_error(errno, std::generic_category(), "poll");
@@ -99,9 +106,10 @@ bool PollEventLoop::runOnce(std::chrono::milliseconds timeout) {
   runPostedTasks();
   for (size_t i = 1; ready > 0 && i < fds.size() && !quit_; ++i) {
     if (fds[i].revents == 0) continue;
-    auto watch = watches_.find(fds[i].fd);
-    if (watch == watches_.end()) continue;  // unwatched by an earlier callback
-    auto callback = watch->second;          // the callback may unwatch itself
+    auto& watches = fds[i].events == POLLOUT ? writeWatches_ : watches_;
+    auto watch = watches.find(fds[i].fd);
+    if (watch == watches.end()) continue;  // unwatched by an earlier callback
+    auto callback = watch->second;         // the callback may unwatch itself
     runGuarded(callback);
   }
   runDueTimers();

@@ -27,6 +27,8 @@ class PollEventLoop final : public IoEventLoop {
 
   void watchReadable(int fd, std::function<void()> onReadable) override;
   void unwatch(int fd) override;
+  void watchWritable(int fd, std::function<void()> onWritable) override;
+  void unwatchWritable(int fd) override;
   TimerId addTimer(std::chrono::milliseconds interval, bool repeating,
                    std::function<void()> onFire) override;
   void cancelTimer(TimerId id) override;
@@ -53,6 +55,7 @@ class PollEventLoop final : public IoEventLoop {
   std::mutex postedMutex_;
   std::vector<std::function<void()>> posted_;
   std::map<int, std::function<void()>> watches_;
+  std::map<int, std::function<void()>> writeWatches_;
   std::map<TimerId, Timer> timers_;
   TimerId nextTimerId_ = 1;
   bool quit_ = false;
