@@ -6,8 +6,8 @@
 #include "platform/chromium/BrowserConnection.h"
 #include "platform/chromium/ChromiumQuirks.h"
 #include "platform/chromium/DevToolsClient.h"
-#include "platform/chromium/HostMessageBatch.h"
 #include "platform/chromium/LoopbackUploadReceiver.h"
+#include "platform/chromium/PageMessaging.h"
 #include "platform/chromium/PageScript.h"
 #include "platform/chromium/PageSessions.h"
 #include "platform/chromium/PermissionNames.h"
@@ -81,21 +81,11 @@ ChromiumWebView::ChromiumWebView(IoEventLoop& loop, std::unique_ptr<BrowserConne
   };
   handlers.wantsNavigationStarting = [this] { return !navigationStarting_.empty(); };
   interception_ = std::make_unique<RequestInterception>(client(), std::move(handlers));
-  hostMessages_ =
-      std::make_unique<HostMessageBatch>(loop_, [this](int64_t context, std::string messages) {
-        bool cheap = messages.size() <= DevToolsClient::kCheapParamsBytes;
-        client().sendWritten(
-            "Runtime.callFunctionOn", page_.sessionId,
-            [context, messages = std::move(messages)](std::string& out) {
-              out.append(R"({"functionDeclaration":"function (batch) { for (const data of batch) )")
-                  .append(kPageDispatcherName)
-                  .append(R"((data); }","executionContextId":)")
-                  .append(std::to_string(context))
-                  .append(R"(,"arguments":[{"value":[)")
-                  .append(messages)
-                  .append("]}]}");
-            },
-            {}, cheap);
+  messaging_ = std::make_unique<PageMessaging>(
+      loop_, client(), *sessions_,
+      [this](const ExecutionContexts::CallingDocument& sender, std::optional<std::string> message) {
+        webview::WebMessageReceivedEventArgs args(sender.source, std::move(message));
+        raise(webMessageReceived_, args);
       });
   interception_->setTopFrameId(page_.targetId);
 
@@ -146,10 +136,11 @@ void ChromiumWebView::setUp(std::function<void(const std::optional<std::string>&
     }
   };
   appliedSettings_ = settings_.state();
-  sessions_->setUp(pageScriptSource(appliedSettings_.page, sessions_->reportKey()),
-                   [finish](const DevToolsReply& reply) {
-                     finish(failureText(reply, "the page could not be prepared"));
-                   });
+  sessions_->setUp(
+      pageScriptSource(appliedSettings_.page, sessions_->reportKey(), messaging_->socketAddress()),
+      [finish](const DevToolsReply& reply) {
+        finish(failureText(reply, "the page could not be prepared"));
+      });
   Json colour = {
       {"r", background_.red}, {"g", background_.green}, {"b", background_.blue}, {"a", 1}};
   client().send("Emulation.setDefaultBackgroundColorOverride", {{"color", colour}}, page_.sessionId,
@@ -249,7 +240,7 @@ void ChromiumWebView::add_NavigationStarting(
 
 void ChromiumWebView::callTopDocument(const std::string& function, Json arguments) {
   // Messages batched earlier in this turn reach the page first, in the order posted.
-  hostMessages_->flush();
+  messaging_->flush();
   auto context = sessions_->topDocumentContext();
   if (!context) return;  // no document yet: the message has no one to reach
   Json values = Json::array();
@@ -268,9 +259,7 @@ void ChromiumWebView::PostWebMessageAsJson(const std::string& json) {
     std::fprintf(stderr, "tavrelle: not posted to the page, not JSON: %.80s\n", json.c_str());
     return;
   }
-  auto context = sessions_->topDocumentContext();
-  if (!context) return;  // no document yet: the message has no one to reach
-  hostMessages_->add(*context, json);
+  messaging_->post(json);
 }
 
 void ChromiumWebView::PostWebMessageAsJsonWithAdditionalObjects(
@@ -283,9 +272,7 @@ void ChromiumWebView::PostWebMessageAsJsonWithAdditionalObjects(
   for (const auto& object : objects) {
     grants.push_back(object ? Json{{"grant", object->grant}, {"name", object->name}} : Json());
   }
-  callTopDocument(
-      std::string("function (data, objects) { ") + kPageDispatcherName + "(data, objects); }",
-      Json::array({std::move(value), std::move(grants)}));
+  messaging_->postWithObjects(std::move(value), grants);
 }
 
 std::string ChromiumWebView::OfferRequestBodyUpload(
@@ -378,15 +365,10 @@ void ChromiumWebView::onPageReport(const std::string& payload,
   std::string_view data = std::string_view(payload).substr(1);
   switch (*kind) {
     case PageReport::Message:
-    case PageReport::NonStringMessage: {
-      // Frames, even of the app's own origin, do not drive the host.
-      if (!fromTopDocument) return;
-      std::optional<std::string> message;
-      if (*kind == PageReport::Message) message = std::string(data);
-      webview::WebMessageReceivedEventArgs args(caller.source, std::move(message));
-      raise(webMessageReceived_, args);
+    case PageReport::NonStringMessage:
+    case PageReport::SocketToken:
+      messaging_->onReport(*kind, data, caller, fromTopDocument);
       return;
-    }
     case PageReport::NewWindow:
       // "1" or "0" (with or without a user gesture), then the address.
       if (data.empty()) return;
@@ -506,7 +488,8 @@ void ChromiumWebView::applySettingsSoon() {
 void ChromiumWebView::applySettings() {
   const auto& wanted = settings_.state();
   if (!(wanted.page == appliedSettings_.page))
-    sessions_->setScriptSource(pageScriptSource(wanted.page, sessions_->reportKey()));
+    sessions_->setScriptSource(
+        pageScriptSource(wanted.page, sessions_->reportKey(), messaging_->socketAddress()));
   if (wanted.scriptEnabled != appliedSettings_.scriptEnabled)
     sessions_->setScriptEnabled(wanted.scriptEnabled);
   sessions_->setScriptDialogsEnabled(wanted.scriptDialogs);

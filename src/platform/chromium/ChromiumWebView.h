@@ -23,7 +23,7 @@ namespace tavrelle::chromium {
 class BrowserConnection;
 class LoopbackUploadReceiver;
 class DevToolsClient;
-class HostMessageBatch;
+class PageMessaging;
 class PageSessions;
 class RequestInterception;
 struct DevToolsReply;
@@ -125,7 +125,7 @@ class ChromiumWebView final : public webview::WebView {
   bool settingsUpdatePosted_ = false;
   std::unique_ptr<PageSessions> sessions_;
   std::unique_ptr<RequestInterception> interception_;
-  std::unique_ptr<HostMessageBatch> hostMessages_;
+  std::unique_ptr<PageMessaging> messaging_;
   std::optional<int64_t> windowId_;
 
   std::string title_;

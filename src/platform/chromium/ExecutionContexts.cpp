@@ -37,7 +37,7 @@ std::optional<ExecutionContexts::CallingDocument> ExecutionContexts::callingDocu
   auto found = contexts_.find({sessionId, contextId});
   if (found == contexts_.end() || !found->second.isMainWorld) return std::nullopt;
   const Context& context = found->second;
-  CallingDocument document{context.origin, context.frameId};
+  CallingDocument document{context.origin, context.frameId, contextId};
   if (quirks::isOpaqueContextOrigin(context.origin)) return document;
   // The frame URL is what the browser committed; it is trusted only when it agrees
   // with the origin the context really runs in.

@@ -17,6 +17,7 @@ class ExecutionContexts {
   struct CallingDocument {
     std::string source;  // the document's URL, or only its origin when that is all we trust
     std::string frameId;
+    int64_t contextId = 0;
   };
 
   void contextCreated(const std::string& sessionId, int64_t contextId, std::string origin,

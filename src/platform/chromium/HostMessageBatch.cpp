@@ -3,6 +3,17 @@
 namespace tavrelle::chromium {
 
 void HostMessageBatch::add(int64_t context, std::string_view json) {
+  // The first message of a turn leaves at once: a lone message waits for no batch.
+  if (!flushPosted_ && messages_.empty()) {
+    flushPosted_ = true;
+    loop_.post([this, alive = std::weak_ptr<bool>(alive_)] {
+      if (alive.expired()) return;
+      flushPosted_ = false;
+      flush();
+    });
+    send_(context, std::string(json));
+    return;
+  }
   bool full = messages_.size() + json.size() > kLargestBatchBytes;
   if (!messages_.empty() && (context != context_ || full)) flush();
   context_ = context;

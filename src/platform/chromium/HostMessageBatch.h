@@ -10,9 +10,11 @@
 
 namespace tavrelle::chromium {
 
-// Host messages posted in one turn of the main loop go to the page as one call that
-// dispatches them one by one, in order: a call into the page costs the browser far
-// more than one message event does.
+// Host messages posted in one turn of the main loop go to the page as one delivery that
+// dispatches them one by one, in order: a delivery costs far more than one message
+// event does. The first message of a turn leaves at once, so that a lone message (an
+// answer to the page) waits for nothing; those after it go together at the end of the
+// turn.
 class HostMessageBatch {
  public:
   // Sends `messages` (JSON texts joined by commas, the inside of an array) to the
@@ -27,7 +29,7 @@ class HostMessageBatch {
   HostMessageBatch(const HostMessageBatch&) = delete;
   HostMessageBatch& operator=(const HostMessageBatch&) = delete;
 
-  // Queues one message (valid JSON text) for the document; sent at the end of the turn.
+  // Sends or queues one message (valid JSON text) for the document.
   void add(int64_t context, std::string_view json);
   // Sends what is queued now.
   void flush();

@@ -7,10 +7,12 @@
 
 namespace tavrelle::chromium {
 
-std::string pageScriptSource(const PageScriptConfig& config, const std::string& reportKey) {
+std::string pageScriptSource(const PageScriptConfig& config, const std::string& reportKey,
+                             const std::string& messageSocket) {
   nlohmann::json settings = {
       {"key", reportKey},
       {"messageCeiling", kPageMessageCeiling},
+      {"messageSocket", messageSocket},
       {"binding", kPageBindingName},
       {"dispatcher", kPageDispatcherName},
       {"fileSystemReplies", kFileSystemReplyName},

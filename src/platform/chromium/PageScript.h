@@ -37,6 +37,8 @@ inline constexpr const char* kFileInputMakerName = "__tavrelleNewFileInput";
 
 // The source evaluated in every new document: the page API with its settings applied.
 // reportKey: the secret that begins every report of the script (see PageSessions).
-std::string pageScriptSource(const PageScriptConfig& config, const std::string& reportKey);
+// messageSocket: where the top document opens its message socket; empty for none.
+std::string pageScriptSource(const PageScriptConfig& config, const std::string& reportKey,
+                             const std::string& messageSocket);
 
 }  // namespace tavrelle::chromium

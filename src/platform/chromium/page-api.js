@@ -44,6 +44,22 @@
   const createElement = Document.prototype.createElement;
   const setInputType = Object.getOwnPropertyDescriptor(HTMLInputElement.prototype, 'type').set;
   const isTop = window === window.top;
+  const WebSocketClass = WebSocket;
+  const socketSend = WebSocket.prototype.send;
+  const socketStateOf = Object.getOwnPropertyDescriptor(WebSocket.prototype, 'readyState').get;
+  const messageDataOf = Object.getOwnPropertyDescriptor(MessageEvent.prototype, 'data').get;
+  const jsonParse = JSON.parse;
+  const jsonStringify = JSON.stringify;
+  const queueMicrotaskNative = queueMicrotask;
+  const indexOf = String.prototype.indexOf;
+  const slice = String.prototype.slice;
+  const MapClass = Map;
+  const mapGet = Map.prototype.get;
+  const mapSet = Map.prototype.set;
+  const mapDelete = Map.prototype.delete;
+  const Uint8ArrayClass = Uint8Array;
+  const randomValues = Crypto.prototype.getRandomValues;
+  const cryptoObject = crypto;
   const Report = freeze({
     message: 'm',
     nonStringMessage: 'x',
@@ -53,12 +69,14 @@
     fullscreen: 'f',
     close: 'c',
     fileSystemCall: 'd',
+    socketToken: 's',
   });
   // Every report carries the key of this browser run: a page that reaches a bare
   // binding (in a document this script never ran in) cannot speak for it.
-  const report = (kind, data) => {
-    if (binding !== null) binding(config.key + kind + (data === undefined ? '' : data));
+  const reportText = (text) => {
+    if (binding !== null) binding(config.key + text);
   };
+  const report = (kind, data) => { reportText(kind + (data === undefined ? '' : data)); };
   const hasUserGesture = () => {
     try { return apply(isActiveOf, userActivation, []); } catch (e) { return false; }
   };
@@ -98,6 +116,40 @@
   };
   const exceedsCeiling = (text) => text.length > config.messageCeiling ||
       (text.length * 6 > config.messageCeiling && wireLength(text) > config.messageCeiling);
+  // Messages go through the message socket once the host has greeted it, else through
+  // the binding. Both ways carry the message's number: the host restores the order
+  // where one way overtakes the other. Through the socket, the messages of one task go
+  // together, as a JSON array when there are several.
+  let socket = null;
+  let messagesSent = 0;
+  let outgoing = null;
+  let outgoingLength = 0;
+  const largestBatch = 1 << 20;  // characters
+  const flushOutgoing = () => {
+    if (outgoing === null) return;
+    const batch = outgoing;
+    outgoing = null;
+    outgoingLength = 0;
+    if (socket !== null && apply(socketStateOf, socket, []) === 1) {
+      apply(socketSend, socket, [batch.length === 1 ? batch[0] : jsonStringify(batch)]);
+    } else {
+      for (let i = 0; i < batch.length; i++) reportText(batch[i]);
+    }
+  };
+  const sendMessage = (kind, text) => {
+    const entry = kind + messagesSent++ + ':' + text;
+    if (socket === null) {
+      reportText(entry);
+      return;
+    }
+    if (outgoing !== null && outgoingLength + entry.length > largestBatch) flushOutgoing();
+    if (outgoing === null) {
+      outgoing = [];
+      apply(queueMicrotaskNative, globalThis, [flushOutgoing]);
+    }
+    outgoing[outgoing.length] = entry;
+    outgoingLength += entry.length;
+  };
   const webview = {
     postMessage(message) {
       if (!config.messages) return;
@@ -106,9 +158,9 @@
                                   (config.messageCeiling / 1048576) + ' MiB');
       }
       if (typeof message === 'string') {
-        report(Report.message, message);
+        sendMessage(Report.message, message);
       } else {
-        report(Report.nonStringMessage);
+        sendMessage(Report.nonStringMessage, '');
       }
     },
     addEventListener(type, listener, options) {
@@ -126,15 +178,38 @@
   defineProperty(chrome, 'webview',
                  { value: freeze(webview), writable: false, configurable: false, enumerable: true });
 
-  // The host's way in: called by the host in this document's context.
-  defineProperty(window, config.dispatcher, {
-    value: function (data, objects) {
-      if (!config.messages) return;
-      const event = new MessageEventClass('message', { data: data });
-      const additional = directoryHandles !== null && isArray(objects) ?
-          apply(arrayMap, objects, [directoryHandles.handleFor]) : [];
-      defineProperty(event, 'additionalObjects', { value: freeze(additional), enumerable: true });
+  // The host's deliveries are numbered from 0 in each document and run in that order,
+  // whether they came as DevTools calls or through the message socket.
+  let nextDelivery = 0;
+  const waitingDeliveries = new MapClass();
+  const deliverBatch = (batch, objects) => {
+    if (!config.messages || !isArray(batch)) return;
+    const additional = freeze(directoryHandles !== null && isArray(objects) ?
+        apply(arrayMap, objects, [directoryHandles.handleFor]) : []);
+    for (let i = 0; i < batch.length; i++) {
+      const event = new MessageEventClass('message', { data: batch[i] });
+      defineProperty(event, 'additionalObjects', { value: additional, enumerable: true });
       apply(dispatchEvent, listeners, [event]);
+    }
+  };
+  const deliverInOrder = (number, batch, objects) => {
+    if (number !== nextDelivery) {
+      if (number > nextDelivery) apply(mapSet, waitingDeliveries, [number, [batch, objects]]);
+      return;
+    }
+    let next = [batch, objects];
+    while (next !== undefined) {
+      apply(mapDelete, waitingDeliveries, [nextDelivery]);
+      nextDelivery++;
+      deliverBatch(next[0], next[1]);
+      next = apply(mapGet, waitingDeliveries, [nextDelivery]);
+    }
+  };
+
+  // The host's way in through DevTools: called by the host in this document's context.
+  defineProperty(window, config.dispatcher, {
+    value: function (key, number, batch, objects) {
+      if (key === config.key && typeof number === 'number') deliverInOrder(number, batch, objects);
     },
     writable: false, configurable: false, enumerable: false,
   });
@@ -298,6 +373,38 @@
   if (!config.contextMenus) on(window, 'contextmenu', (event) => event.preventDefault(), true);
 
   if (!isTop) return;
+
+  // ----- Top document only: the message socket -----
+  const hexDigits = '0123456789abcdef';
+  const openMessageSocket = () => {
+    const bytes = new Uint8ArrayClass(16);
+    apply(randomValues, cryptoObject, [bytes]);
+    let token = '';
+    for (let i = 0; i < bytes.length; i++) token += hexDigits[bytes[i] >> 4] + hexDigits[bytes[i] & 15];
+    report(Report.socketToken, token);
+    let opened;
+    try {
+      opened = new WebSocketClass(config.messageSocket + token);
+    } catch (e) {
+      return;  // not allowed here: the binding carries the messages
+    }
+    let greeted = false;
+    opened.onmessage = (event) => {
+      const text = apply(messageDataOf, event, []);
+      if (typeof text !== 'string') return;
+      if (!greeted) {
+        greeted = text === 'hello';
+        if (greeted) socket = opened;
+        return;
+      }
+      const space = apply(indexOf, text, [' ']);
+      let batch = [];
+      try { batch = jsonParse(apply(slice, text, [space + 1])); } catch (e) {}
+      deliverInOrder(+apply(slice, text, [0, space]), batch, undefined);
+    };
+    opened.onclose = () => { if (socket === opened) socket = null; };
+  };
+  if (config.messages && config.messageSocket !== '') openMessageSocket();
 
   // ----- Top document only: title, fullscreen, close -----
   let lastTitle = null;
