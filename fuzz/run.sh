@@ -7,6 +7,8 @@
 # A target names the project sources it needs in one comment line, paths from the
 # repository root:
 #   // fuzz-sources: src/app/AppConfig.cpp src/common/JsonReaders.cpp
+# and, when it needs them, the libraries to link in another:
+#   // fuzz-libs: -lcrypto
 set -euo pipefail
 
 usage="usage: fuzz/run.sh BUILD_DIR RUNS"
@@ -21,8 +23,11 @@ compile() {  # target.cpp output
   for source in $(sed -n 's|^// fuzz-sources:||p' "$target" | head -n 1); do
     sources+=("$root/$source")
   done
+  local libs
+  libs=$(sed -n 's|^// fuzz-libs:||p' "$target" | head -n 1)
+  # shellcheck disable=SC2086  # the libraries are separate words
   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined \
-    -fno-sanitize-recover=undefined -I"$root/src" "$target" "${sources[@]}" -o "$output"
+    -fno-sanitize-recover=undefined -I"$root/src" "$target" "${sources[@]}" -o "$output" $libs
 }
 
 failed=0
