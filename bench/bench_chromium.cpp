@@ -197,10 +197,11 @@ struct Figures {
       bench::addToSummary("message round trip (median)", "us", *roundTripUs, bareRoundTripUs,
                           "<= 250");
     if (hostToPagePerS)
-      bench::addToSummary("host-to-page burst, wall clock", "messages/s", *hostToPagePerS, {}, "-");
+      bench::addToSummary("host-to-page burst, wall clock", "messages/s", *hostToPagePerS, {},
+                          ">= 500000");
     if (hostToPagePerCpuS)
       bench::addToSummary("host-to-page burst, per main-thread CPU s", "messages/s",
-                          *hostToPagePerCpuS, {}, ">= 500000");
+                          *hostToPagePerCpuS, {}, "-");
     if (pageToHostPerS)
       bench::addToSummary("page-to-host burst, wall clock", "messages/s", *pageToHostPerS, {}, "-");
     if (pageToHostPerCpuS)
