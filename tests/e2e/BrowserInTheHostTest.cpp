@@ -103,6 +103,45 @@ const steps = {
     });
     host.postMessage(JSON.stringify({type: 'wrapper-init'}));
   }),
+  // Two host messages through listeners of every kind, called as an event target calls them.
+  listeners: () => new Promise((resolve) => {
+    const calls = [], errors = [];
+    const onError = (e) => { errors.push(e.message.includes('thrown')); e.preventDefault(); };
+    addEventListener('error', onError);
+    const cleanup = new AbortController(), aborted = new AbortController();
+    const options = {signal: cleanup.signal};
+    const answers = (e) => e.data.type === 'wrapper-init-response';
+    const noting = (name) => (e) => { if (answers(e)) calls.push(name); };
+    const add = (listener, extra) => host.addEventListener('message', listener,
+                                                            Object.assign({}, options, extra));
+    const bubble = noting('bubble'), removed = noting('removed');
+    let seen = 0, onceCalls = 0;
+    add(bubble);
+    add(bubble);
+    add(() => { ++onceCalls; }, {once: true});
+    add(noting('aborted'), {signal: aborted.signal});
+    aborted.abort();
+    add(function (e) {
+      if (!answers(e)) return;
+      calls.push([this === host, e.target === host, e.type, typeof e.timeStamp].join('/'));
+      host.removeEventListener('message', removed);
+      throw new Error('thrown');
+    });
+    add(removed);
+    add({handleEvent: noting('object')});
+    add((e) => { if (answers(e)) { calls.push('stop'); e.stopImmediatePropagation(); } });
+    add(noting('after-stop'));
+    add((e) => {
+      if (!answers(e) || ++seen < 2) return;
+      setTimeout(() => {
+        cleanup.abort();
+        removeEventListener('error', onError);
+        resolve(calls.join(',') + ';' + errors.join(',') + ';' + onceCalls);
+      }, 0);
+    }, {capture: true});
+    host.postMessage(JSON.stringify({type: 'wrapper-init'}));
+    host.postMessage(JSON.stringify({type: 'wrapper-init'}));
+  }),
 };
 )");
 
@@ -244,6 +283,12 @@ TEST_F(BrowserInTheHostTest, ThePageGetsItsFilesAndLimitsAndNeverLeavesTheApp) {
     const std::string sum = SumOf(mid);
     EXPECT_EQ(step(window, "methods"), sum + ";" + sum + ";" + sum + ";" + sum + ";" + sum);
     EXPECT_EQ(step(window, "answer"), "answered");
+    // Capturing listeners first; one registration per listener; "once", an aborted
+    // signal and a removal honoured; a listener's exception reported without keeping
+    // the next from its call; nothing after stopImmediatePropagation.
+    const std::string perMessage = "bubble,true/true/message/number,object,stop";
+    EXPECT_EQ(step(window, "listeners"),
+              perMessage + "," + perMessage + ";true,true;1");
     for (auto& hammer : hammers) EXPECT_EQ(hammer->answered.load(), 0u);
   }
 

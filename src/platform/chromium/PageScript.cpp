@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "embedded/directory-handles.h"
+#include "embedded/message-listeners.h"
 #include "embedded/page-api.h"
 
 namespace tavrelle::chromium {
@@ -25,7 +26,8 @@ std::string pageScriptSource(const PageScriptConfig& config, const std::string& 
       {"contextMenus", config.contextMenus},
   };
   return std::string(kEmbedded_page_api) + "(" + settings.dump() + ",\n" +
-         std::string(kEmbedded_directory_handles) + ");\n";
+         std::string(kEmbedded_directory_handles) + ",\n" +
+         std::string(kEmbedded_message_listeners) + ");\n";
 }
 
 }  // namespace tavrelle::chromium

@@ -4,7 +4,7 @@
 // binding. Everything the page could tamper with is captured before the page runs.
 // Reports are one string: the code of its kind (the Report table, which the host's
 // PageReports.h mirrors) followed by its data.
-(function (config, makeDirectoryHandles) {
+(function (config, makeDirectoryHandles, makeMessageListeners) {
   'use strict';
   const defineProperty = Object.defineProperty;
   // The binding is taken off the global object before any page script runs. Where the
@@ -25,10 +25,7 @@
   const apply = Reflect.apply;
   const freeze = Object.freeze;
   const URLClass = URL;
-  const MessageEventClass = MessageEvent;
   const addListener = EventTarget.prototype.addEventListener;
-  const removeListener = EventTarget.prototype.removeEventListener;
-  const dispatchEvent = EventTarget.prototype.dispatchEvent;
   const titleOf = Object.getOwnPropertyDescriptor(Document.prototype, 'title').get;
   const fullscreenElementOf =
       Object.getOwnPropertyDescriptor(Document.prototype, 'fullscreenElement').get;
@@ -99,7 +96,6 @@
   const isArray = Array.isArray;
 
   // ----- window.chrome.webview -----
-  const listeners = new EventTarget();
   // The size of the text as the browser hands it to the host: escaped inside a JSON
   // string, characters outside printable ASCII as \uXXXX. Counted only for texts that
   // might pass the ceiling, so that no message the page may send is too large for the
@@ -163,13 +159,10 @@
         sendMessage(Report.nonStringMessage, '');
       }
     },
-    addEventListener(type, listener, options) {
-      apply(addListener, listeners, [type, listener, options]);
-    },
-    removeEventListener(type, listener, options) {
-      apply(removeListener, listeners, [type, listener, options]);
-    },
+    addEventListener(type, listener, options) { messageListeners.add(type, listener, options); },
+    removeEventListener(type, listener, options) { messageListeners.remove(type, listener, options); },
   };
+  const messageListeners = makeMessageListeners(webview);
   let chrome = window.chrome;
   if (chrome === undefined || chrome === null) {
     chrome = {};
@@ -182,15 +175,12 @@
   // whether they came as DevTools calls or through the message socket.
   let nextDelivery = 0;
   const waitingDeliveries = new MapClass();
+  const noObjects = freeze([]);
   const deliverBatch = (batch, objects) => {
     if (!config.messages || !isArray(batch)) return;
-    const additional = freeze(directoryHandles !== null && isArray(objects) ?
-        apply(arrayMap, objects, [directoryHandles.handleFor]) : []);
-    for (let i = 0; i < batch.length; i++) {
-      const event = new MessageEventClass('message', { data: batch[i] });
-      defineProperty(event, 'additionalObjects', { value: additional, enumerable: true });
-      apply(dispatchEvent, listeners, [event]);
-    }
+    const additional = directoryHandles !== null && isArray(objects) ?
+        freeze(apply(arrayMap, objects, [directoryHandles.handleFor])) : noObjects;
+    for (let i = 0; i < batch.length; i++) messageListeners.dispatchMessage(batch[i], additional);
   };
   const deliverInOrder = (number, batch, objects) => {
     if (number !== nextDelivery) {

@@ -1,0 +1,155 @@
+// The listeners of window.chrome.webview. They are called as the browser calls an event
+// target's listeners: capturing ones first, then the others, each in the order added;
+// one registration per listener and phase; `once` and `signal`; objects with handleEvent;
+// stopImmediatePropagation; a listener's exception reported as uncaught without keeping
+// the others from their call. What differs is the event: a plain object with the fields
+// and methods of a message event instead of a browser event. Creating and dispatching
+// browser events costs a page several microseconds a message until its heap has grown,
+// which would make a burst of host messages the slowest part of their way.
+// Called by the page API with the object that stands as the events' target.
+(function (eventTarget) {
+  'use strict';
+  const apply = Reflect.apply;
+  const freeze = Object.freeze;
+  const MapClass = Map;
+  const mapGet = Map.prototype.get;
+  const mapSet = Map.prototype.set;
+  const TypeErrorClass = TypeError;
+  const AbortSignalClass = AbortSignal;
+  const abortedOf = Object.getOwnPropertyDescriptor(AbortSignal.prototype, 'aborted').get;
+  const addListener = EventTarget.prototype.addEventListener;
+  const reportErrorNative = reportError;
+  const performanceNow = Performance.prototype.now;
+  const performanceObject = performance;
+  const arrayFilter = Array.prototype.filter;
+  const empty = freeze([]);
+
+  // Registrations by event type. A list is replaced, never changed in place: a dispatch
+  // under way goes through the list it began with and skips what was removed since.
+  const registrations = new MapClass();
+  const listOf = (type) => apply(mapGet, registrations, [type]) || empty;
+
+  const isDictionary = (options) =>
+      options !== null && (typeof options === 'object' || typeof options === 'function');
+  const flagsOf = (options) => {
+    if (!isDictionary(options)) return { capture: !!options, once: false, signal: null };
+    const signal = options.signal;
+    if (signal !== undefined && !(signal instanceof AbortSignalClass)) {
+      throw new TypeErrorClass(
+          "Failed to execute 'addEventListener': member signal is not of type 'AbortSignal'.");
+    }
+    return { capture: !!options.capture, once: !!options.once,
+             signal: signal === undefined ? null : signal };
+  };
+  const checkCallback = (method, callback) => {
+    if (callback === null || callback === undefined) return false;
+    if (typeof callback !== 'function' && typeof callback !== 'object') {
+      throw new TypeErrorClass(
+          "Failed to execute '" + method + "': parameter 2 is not of type 'Object'.");
+    }
+    return true;
+  };
+  const findIn = (list, callback, capture) => {
+    for (let i = 0; i < list.length; i++) {
+      if (list[i].callback === callback && list[i].capture === capture) return list[i];
+    }
+    return null;
+  };
+  const unregister = (type, registration) => {
+    registration.removed = true;
+    const rest = apply(arrayFilter, listOf(type), [(r) => r !== registration]);
+    apply(mapSet, registrations, [type, rest]);
+  };
+
+  const add = (type, callback, options) => {
+    if (!checkCallback('addEventListener', callback)) return;
+    type = '' + type;
+    const flags = flagsOf(options);
+    if (flags.signal !== null && apply(abortedOf, flags.signal, [])) return;
+    const list = listOf(type);
+    if (findIn(list, callback, flags.capture) !== null) return;
+    const registration =
+        { callback: callback, capture: flags.capture, once: flags.once, removed: false };
+    const grown = [];
+    for (let i = 0; i < list.length; i++) grown[i] = list[i];
+    grown[list.length] = registration;
+    apply(mapSet, registrations, [type, grown]);
+    if (flags.signal !== null) {
+      apply(addListener, flags.signal, ['abort', () => {
+        if (!registration.removed) unregister(type, registration);
+      }, { once: true }]);
+    }
+  };
+  const remove = (type, callback, options) => {
+    if (!checkCallback('removeEventListener', callback)) return;
+    type = '' + type;
+    const capture = isDictionary(options) ? !!options.capture : !!options;
+    const registration = findIn(listOf(type), callback, capture);
+    if (registration !== null) unregister(type, registration);
+  };
+
+  // ----- The event -----
+  let stoppedImmediately;
+  class WebViewMessageEvent {
+    #stopped = false;
+    static { stoppedImmediately = (event) => event.#stopped; }
+    constructor(data, additionalObjects) {
+      this.data = data;
+      this.additionalObjects = additionalObjects;
+      this.timeStamp = apply(performanceNow, performanceObject, []);
+    }
+    stopImmediatePropagation() { this.#stopped = true; }
+    stopPropagation() {}
+    preventDefault() {}
+    composedPath() { return [eventTarget]; }
+  }
+  const prototype = WebViewMessageEvent.prototype;
+  const constants = {
+    type: 'message', origin: '', lastEventId: '', source: null, ports: empty,
+    target: eventTarget, currentTarget: eventTarget, srcElement: eventTarget, eventPhase: 2,
+    bubbles: false, cancelable: false, composed: false, defaultPrevented: false,
+    returnValue: true, cancelBubble: false, isTrusted: false,
+    NONE: 0, CAPTURING_PHASE: 1, AT_TARGET: 2, BUBBLING_PHASE: 3,
+  };
+  for (const name in constants) {
+    Object.defineProperty(prototype, name, { value: constants[name], enumerable: true });
+  }
+  freeze(prototype);
+  freeze(WebViewMessageEvent);
+
+  const call = (registration, event) => {
+    const callback = registration.callback;
+    try {
+      if (typeof callback === 'function') {
+        apply(callback, eventTarget, [event]);
+      } else {
+        const handler = callback.handleEvent;
+        if (typeof handler !== 'function') {
+          throw new TypeErrorClass("The listener's handleEvent is not a function.");
+        }
+        apply(handler, callback, [event]);
+      }
+    } catch (error) {
+      reportErrorNative(error);
+    }
+  };
+  const callPhase = (type, list, event, capture) => {
+    for (let i = 0; i < list.length; i++) {
+      const registration = list[i];
+      if (registration.removed || registration.capture !== capture) continue;
+      if (registration.once) unregister(type, registration);
+      call(registration, event);
+      if (stoppedImmediately(event)) return false;
+    }
+    return true;
+  };
+  // One message event: nothing is created while no one listens.
+  const dispatchMessage = (data, additionalObjects) => {
+    const list = listOf('message');
+    if (list.length === 0) return;
+    const event = new WebViewMessageEvent(data, additionalObjects);
+    if (callPhase('message', list, event, true)) callPhase('message', list, event, false);
+  };
+
+  return freeze({ add: add, remove: remove, dispatchMessage: dispatchMessage });
+})
