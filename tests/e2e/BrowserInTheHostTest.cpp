@@ -122,7 +122,10 @@ const steps = {
     add(noting('aborted'), {signal: aborted.signal});
     aborted.abort();
     add(function (e) {
+      'use strict';
       if (!answers(e)) return;
+      e.returnValue = false;  // the old ways to cancel and stop, writable as ever
+      e.cancelBubble = true;
       calls.push([this === host, e.target === host, e.type, typeof e.timeStamp].join('/'));
       host.removeEventListener('message', removed);
       throw new Error('thrown');

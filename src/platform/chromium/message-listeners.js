@@ -18,7 +18,11 @@
   const AbortSignalClass = AbortSignal;
   const abortedOf = Object.getOwnPropertyDescriptor(AbortSignal.prototype, 'aborted').get;
   const addListener = EventTarget.prototype.addEventListener;
-  const reportErrorNative = reportError;
+  const setTimeoutNative = setTimeout;
+  // As the browser reports an exception of a listener: uncaught, to the window's
+  // error event and the console (browsers before reportError: thrown from a task).
+  const reportUncaught = typeof reportError === 'function' ? reportError :
+      (error) => { setTimeoutNative(() => { throw error; }, 0); };
   const performanceNow = Performance.prototype.now;
   const performanceObject = performance;
   const arrayFilter = Array.prototype.filter;
@@ -89,16 +93,15 @@
   };
 
   // ----- The event -----
-  let stoppedImmediately;
+  // Marks an event whose listener called stopImmediatePropagation.
+  const stopped = Symbol('stopped');
   class WebViewMessageEvent {
-    #stopped = false;
-    static { stoppedImmediately = (event) => event.#stopped; }
     constructor(data, additionalObjects) {
       this.data = data;
       this.additionalObjects = additionalObjects;
       this.timeStamp = apply(performanceNow, performanceObject, []);
     }
-    stopImmediatePropagation() { this.#stopped = true; }
+    stopImmediatePropagation() { this[stopped] = true; }
     stopPropagation() {}
     preventDefault() {}
     composedPath() { return [eventTarget]; }
@@ -108,12 +111,15 @@
     type: 'message', origin: '', lastEventId: '', source: null, ports: empty,
     target: eventTarget, currentTarget: eventTarget, srcElement: eventTarget, eventPhase: 2,
     bubbles: false, cancelable: false, composed: false, defaultPrevented: false,
-    returnValue: true, cancelBubble: false, isTrusted: false,
-    NONE: 0, CAPTURING_PHASE: 1, AT_TARGET: 2, BUBBLING_PHASE: 3,
+    isTrusted: false, NONE: 0, CAPTURING_PHASE: 1, AT_TARGET: 2, BUBBLING_PHASE: 3,
   };
   for (const name in constants) {
     Object.defineProperty(prototype, name, { value: constants[name], enumerable: true });
   }
+  // The old ways to stop and cancel are writable; neither changes anything for an
+  // event that cannot be cancelled and has no further target.
+  Object.defineProperty(prototype, 'returnValue', { get() { return true; }, set() {}, enumerable: true });
+  Object.defineProperty(prototype, 'cancelBubble', { get() { return false; }, set() {}, enumerable: true });
   freeze(prototype);
   freeze(WebViewMessageEvent);
 
@@ -130,7 +136,7 @@
         apply(handler, callback, [event]);
       }
     } catch (error) {
-      reportErrorNative(error);
+      reportUncaught(error);
     }
   };
   const callPhase = (type, list, event, capture) => {
@@ -139,7 +145,7 @@
       if (registration.removed || registration.capture !== capture) continue;
       if (registration.once) unregister(type, registration);
       call(registration, event);
-      if (stoppedImmediately(event)) return false;
+      if (event[stopped] === true) return false;
     }
     return true;
   };
