@@ -115,7 +115,7 @@ const steps = {
     const add = (listener, extra) => host.addEventListener('message', listener,
                                                             Object.assign({}, options, extra));
     const bubble = noting('bubble'), removed = noting('removed');
-    let seen = 0, onceCalls = 0;
+    let seen = 0, onceCalls = 0, addedCalls = 0;
     add(bubble);
     add(bubble);
     add(() => { ++onceCalls; }, {once: true});
@@ -128,6 +128,8 @@ const steps = {
       e.cancelBubble = true;
       calls.push([this === host, e.target === host, e.type, typeof e.timeStamp].join('/'));
       host.removeEventListener('message', removed);
+      // Added while the first answer is dispatched: called from the second on.
+      if (calls.length === 2) add((e) => { if (answers(e)) ++addedCalls; }, {capture: true});
       throw new Error('thrown');
     });
     add(removed);
@@ -139,7 +141,7 @@ const steps = {
       setTimeout(() => {
         cleanup.abort();
         removeEventListener('error', onError);
-        resolve(calls.join(',') + ';' + errors.join(',') + ';' + onceCalls);
+        resolve([calls.join(','), errors.join(','), onceCalls, addedCalls].join(';'));
       }, 0);
     }, {capture: true});
     host.postMessage(JSON.stringify({type: 'wrapper-init'}));
@@ -287,11 +289,12 @@ TEST_F(BrowserInTheHostTest, ThePageGetsItsFilesAndLimitsAndNeverLeavesTheApp) {
     EXPECT_EQ(step(window, "methods"), sum + ";" + sum + ";" + sum + ";" + sum + ";" + sum);
     EXPECT_EQ(step(window, "answer"), "answered");
     // Capturing listeners first; one registration per listener; "once", an aborted
-    // signal and a removal honoured; a listener's exception reported without keeping
-    // the next from its call; nothing after stopImmediatePropagation.
+    // signal and a removal honoured; a listener added during a dispatch called from the
+    // next message on; a listener's exception reported without keeping the next from its
+    // call; nothing after stopImmediatePropagation.
     const std::string perMessage = "bubble,true/true/message/number,object,stop";
     EXPECT_EQ(step(window, "listeners"),
-              perMessage + "," + perMessage + ";true,true;1");
+              perMessage + "," + perMessage + ";true,true;1;1");
     for (auto& hammer : hammers) EXPECT_EQ(hammer->answered.load(), 0u);
   }
 

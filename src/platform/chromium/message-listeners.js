@@ -32,6 +32,12 @@
   // under way goes through the list it began with and skips what was removed since.
   const registrations = new MapClass();
   const listOf = (type) => apply(mapGet, registrations, [type]) || empty;
+  // Counts the changes, so that a batch of events sees each change from the next event on.
+  let changes = 0;
+  const replaceList = (type, list) => {
+    apply(mapSet, registrations, [type, list]);
+    changes++;
+  };
 
   const isDictionary = (options) =>
       options !== null && (typeof options === 'object' || typeof options === 'function');
@@ -61,8 +67,7 @@
   };
   const unregister = (type, registration) => {
     registration.removed = true;
-    const rest = apply(arrayFilter, listOf(type), [(r) => r !== registration]);
-    apply(mapSet, registrations, [type, rest]);
+    replaceList(type, apply(arrayFilter, listOf(type), [(r) => r !== registration]));
   };
 
   const add = (type, callback, options) => {
@@ -77,7 +82,7 @@
     const grown = [];
     for (let i = 0; i < list.length; i++) grown[i] = list[i];
     grown[list.length] = registration;
-    apply(mapSet, registrations, [type, grown]);
+    replaceList(type, grown);
     if (flags.signal !== null) {
       apply(addListener, flags.signal, ['abort', () => {
         if (!registration.removed) unregister(type, registration);
@@ -96,10 +101,10 @@
   // Marks an event whose listener called stopImmediatePropagation.
   const stopped = Symbol('stopped');
   class WebViewMessageEvent {
-    constructor(data, additionalObjects) {
+    constructor(data, additionalObjects, timeStamp) {
       this.data = data;
       this.additionalObjects = additionalObjects;
-      this.timeStamp = apply(performanceNow, performanceObject, []);
+      this.timeStamp = timeStamp;
     }
     stopImmediatePropagation() { this[stopped] = true; }
     stopPropagation() {}
@@ -139,23 +144,36 @@
       reportUncaught(error);
     }
   };
-  const callPhase = (type, list, event, capture) => {
-    for (let i = 0; i < list.length; i++) {
-      const registration = list[i];
-      if (registration.removed || registration.capture !== capture) continue;
-      if (registration.once) unregister(type, registration);
-      call(registration, event);
-      if (event[stopped] === true) return false;
-    }
-    return true;
+  // The listeners of a type in the order of their calls: capturing ones first.
+  const inCallOrder = (type) => {
+    const list = listOf(type);
+    const ordered = [];
+    for (let i = 0; i < list.length; i++) if (list[i].capture) ordered[ordered.length] = list[i];
+    for (let i = 0; i < list.length; i++) if (!list[i].capture) ordered[ordered.length] = list[i];
+    return ordered;
   };
-  // One message event: nothing is created while no one listens.
-  const dispatchMessage = (data, additionalObjects) => {
-    const list = listOf('message');
-    if (list.length === 0) return;
-    const event = new WebViewMessageEvent(data, additionalObjects);
-    if (callPhase('message', list, event, true)) callPhase('message', list, event, false);
+  // One message event for each message of a batch, all stamped with the batch's time
+  // of arrival. Nothing is created while no one listens.
+  const dispatchMessages = (batch, additionalObjects) => {
+    const timeStamp = apply(performanceNow, performanceObject, []);
+    let listeners = empty;
+    let seenChanges = -1;
+    for (let i = 0; i < batch.length; i++) {
+      if (seenChanges !== changes) {
+        listeners = inCallOrder('message');
+        seenChanges = changes;
+      }
+      if (listeners.length === 0) continue;
+      const event = new WebViewMessageEvent(batch[i], additionalObjects, timeStamp);
+      for (let j = 0; j < listeners.length; j++) {
+        const registration = listeners[j];
+        if (registration.removed) continue;
+        if (registration.once) unregister('message', registration);
+        call(registration, event);
+        if (event[stopped] === true) break;
+      }
+    }
   };
 
-  return freeze({ add: add, remove: remove, dispatchMessage: dispatchMessage });
+  return freeze({ add: add, remove: remove, dispatchMessages: dispatchMessages });
 })

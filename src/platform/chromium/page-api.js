@@ -180,7 +180,7 @@
     if (!config.messages || !isArray(batch)) return;
     const additional = directoryHandles !== null && isArray(objects) ?
         freeze(apply(arrayMap, objects, [directoryHandles.handleFor])) : noObjects;
-    for (let i = 0; i < batch.length; i++) messageListeners.dispatchMessage(batch[i], additional);
+    messageListeners.dispatchMessages(batch, additional);
   };
   const deliverInOrder = (number, batch, objects) => {
     if (number !== nextDelivery) {
