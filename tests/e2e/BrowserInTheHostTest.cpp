@@ -293,8 +293,7 @@ TEST_F(BrowserInTheHostTest, ThePageGetsItsFilesAndLimitsAndNeverLeavesTheApp) {
     // next message on; a listener's exception reported without keeping the next from its
     // call; nothing after stopImmediatePropagation.
     const std::string perMessage = "bubble,true/true/message/number,object,stop";
-    EXPECT_EQ(step(window, "listeners"),
-              perMessage + "," + perMessage + ";true,true;1;1");
+    EXPECT_EQ(step(window, "listeners"), perMessage + "," + perMessage + ";true,true;1;1");
     for (auto& hammer : hammers) EXPECT_EQ(hammer->answered.load(), 0u);
   }
 
