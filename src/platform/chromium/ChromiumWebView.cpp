@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <utility>
 
 #include "platform/chromium/BrowserConnection.h"
 #include "platform/chromium/ChromiumQuirks.h"
@@ -11,6 +12,7 @@
 #include "platform/chromium/PageScript.h"
 #include "platform/chromium/PageSessions.h"
 #include "platform/chromium/PermissionNames.h"
+#include "platform/chromium/PreparationLatch.h"
 #include "platform/chromium/RequestInterception.h"
 #include "platform/IoEventLoop.h"
 #include "common/UrlOrigin.h"
@@ -120,50 +122,57 @@ void ChromiumWebView::listenToBrowser() {
 }
 
 void ChromiumWebView::setUp(std::function<void(const std::optional<std::string>& error)> onReady) {
-  auto done =
-      std::make_shared<std::function<void(const std::optional<std::string>&)>>(std::move(onReady));
-  auto remaining = std::make_shared<int>(3);
-  auto finish = [done, remaining](const std::optional<std::string>& error) {
-    if (!*done) return;
-    if (error) {
-      auto report = std::move(*done);
-      *done = nullptr;
-      report(error);
-    } else if (--*remaining == 0) {
-      auto report = std::move(*done);
-      *done = nullptr;
-      report(std::nullopt);
-    }
-  };
+  onSetUp_ = std::move(onReady);
   appliedSettings_ = settings_.state();
+  preparation_ = std::make_unique<PreparationLatch>(
+      loop_, kPreparationTimeout, "the browser did not accept the page setup in time",
+      [this](const std::string& error) { failSetUp(error); });
   sessions_->setUp(
       pageScriptSource(appliedSettings_.page, sessions_->reportKey(), messaging_->socketAddress()),
-      [finish](const DevToolsReply& reply) {
-        finish(failureText(reply, "the page could not be prepared"));
+      [step = preparation_->expect()](const DevToolsReply& reply) mutable {
+        step(failureText(reply, "the page could not be prepared"));
       });
   Json colour = {
       {"r", background_.red}, {"g", background_.green}, {"b", background_.blue}, {"a", 1}};
   client().send("Emulation.setDefaultBackgroundColorOverride", {{"color", colour}}, page_.sessionId,
-                [finish](const DevToolsReply& reply) {
-                  finish(failureText(reply, "the background could not be set"));
+                [step = preparation_->expect()](const DevToolsReply& reply) mutable {
+                  step(failureText(reply, "the background could not be set"));
                 });
   client().send("Browser.getWindowForTarget", {{"targetId", page_.targetId}}, {},
-                [this, finish](const DevToolsReply& reply) {
-                  if (reply.ok) windowId_ = reply.result.value("windowId", int64_t{0});
-                  finish(failureText(reply, "the page's window is unknown"));
+                [this](const DevToolsReply& reply) {
+                  if (!reply.ok)
+                    return failSetUp(*failureText(reply, "the page's window is unknown"));
+                  windowId_ = reply.result.value("windowId", int64_t{0});
+                  if (auto report = std::exchange(onSetUp_, nullptr)) {
+                    handedOver_ = true;
+                    report(std::nullopt);
+                  }
                 });
+}
+
+void ChromiumWebView::failSetUp(const std::string& error) {
+  if (auto report = std::exchange(onSetUp_, nullptr)) return report(error);
+  if (!handedOver_) return;  // the set-up's failure has been reported already
+  // The page would never show the game: the host learns it as a lost connection.
+  raiseProcessFailed(webview::ProcessFailedKind::ConnectionLost, error);
 }
 
 // ----- Navigation and requests -----
 
 void ChromiumWebView::whenNavigable(std::function<void()> then) {
-  // Interception and permissions must be in force before the page can ask for anything.
-  interception_->whenApplied([this, then = std::move(then)]() mutable {
-    if (pendingPermissionUpdates_ == 0) {
-      then();
-    } else {
-      afterPermissions_.push_back(std::move(then));
-    }
+  // The page's preparation and any change of its script must be in force in the
+  // renderer, and interception and permissions in the browser, before the page can ask
+  // for anything.
+  preparation_->whenDone([this, then = std::move(then)]() mutable {
+    sessions_->whenSettled([this, then = std::move(then)]() mutable {
+      interception_->whenApplied([this, then = std::move(then)]() mutable {
+        if (pendingPermissionUpdates_ == 0) {
+          then();
+        } else {
+          afterPermissions_.push_back(std::move(then));
+        }
+      });
+    });
   });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -25,6 +26,7 @@ class LoopbackUploadReceiver;
 class DevToolsClient;
 class PageMessaging;
 class PageSessions;
+class PreparationLatch;
 class RequestInterception;
 struct DevToolsReply;
 
@@ -37,14 +39,19 @@ class ChromiumWebView final : public webview::WebView {
     std::string sessionId;  // its flat DevTools session
   };
 
+  // As long as the browser has to start the page's renderer and prepare it.
+  static constexpr auto kPreparationTimeout = std::chrono::milliseconds(15000);
+
   ChromiumWebView(IoEventLoop& loop, std::unique_ptr<BrowserConnection> browser, Target page,
                   Rgb background);
   ~ChromiumWebView() override;
   ChromiumWebView(const ChromiumWebView&) = delete;
   ChromiumWebView& operator=(const ChromiumWebView&) = delete;
 
-  // Prepares the page (script, binding, interception, permissions, background); onReady
-  // runs once the browser has confirmed all of it, with an error text on failure.
+  // Prepares the page (script, binding, background). onReady runs once the browser knows
+  // the page's window, with an error text on failure; the preparation goes on in the
+  // page's renderer meanwhile, and navigations wait for it. A failure after onReady is
+  // reported as a lost connection.
   void setUp(std::function<void(const std::optional<std::string>& error)> onReady);
   // Accelerator keys the page reported, for the controller.
   void setAcceleratorKeyListener(std::function<void(webview::KeyEventKind, uint32_t)> listener) {
@@ -114,6 +121,7 @@ class ChromiumWebView final : public webview::WebView {
   void askPermissionsFor(const std::string& documentUrl);
   void grantGamePermissions(const std::string& origin);
   void whenNavigable(std::function<void()> then);
+  void failSetUp(const std::string& error);
 
   IoEventLoop& loop_;
   std::unique_ptr<BrowserConnection> browser_;
@@ -127,6 +135,10 @@ class ChromiumWebView final : public webview::WebView {
   std::unique_ptr<RequestInterception> interception_;
   std::unique_ptr<PageMessaging> messaging_;
   std::optional<int64_t> windowId_;
+  std::function<void(const std::optional<std::string>&)> onSetUp_;
+  bool handedOver_ = false;  // setUp reported success
+  // The page's binding, script and background in its renderer; the first navigation waits.
+  std::unique_ptr<PreparationLatch> preparation_;
 
   std::string title_;
   bool fullscreen_ = false;

@@ -1,6 +1,7 @@
 #include "platform/chromium/PageSessions.h"
 
 #include <memory>
+#include <utility>
 
 #include "platform/chromium/ChromiumQuirks.h"
 #include "platform/chromium/PageScript.h"
@@ -120,13 +121,7 @@ void PageSessions::prepareSession(const std::string& sessionId,
   // a held frame runs, and contexts are reported once Runtime is enabled.
   client_.send("Runtime.addBinding", {{"name", kPageBindingName}}, sessionId, barrier->expect());
   client_.send("Page.enable", {}, sessionId, barrier->expect());
-  client_.send("Page.addScriptToEvaluateOnNewDocument", {{"source", scriptSource_}}, sessionId,
-               [this, sessionId, next = barrier->expect()](const DevToolsReply& reply) {
-                 if (reply.ok && sessions_.contains(sessionId)) {
-                   sessions_[sessionId].scriptId = reply.result.value("identifier", std::string());
-                 }
-                 next(reply);
-               });
+  registerScript(sessionId, barrier->expect());
   client_.send("Runtime.enable", {}, sessionId, barrier->expect());
   if (!scriptEnabled_) {
     client_.send("Emulation.setScriptExecutionDisabled", {{"value", true}}, sessionId,
@@ -139,31 +134,67 @@ void PageSessions::prepareSession(const std::string& sessionId,
 
 void PageSessions::setScriptSource(std::string scriptSource) {
   scriptSource_ = std::move(scriptSource);
+  ++scriptGeneration_;
   for (auto& [sessionId, session] : sessions_) {
     if (!session.scriptId.empty()) {
-      client_.send("Page.removeScriptToEvaluateOnNewDocument", {{"identifier", session.scriptId}},
-                   sessionId);
+      sendShaping("Page.removeScriptToEvaluateOnNewDocument", {{"identifier", session.scriptId}},
+                  sessionId);
       session.scriptId.clear();
     }
     registerScript(sessionId);
   }
 }
 
-void PageSessions::registerScript(const std::string& sessionId) {
-  client_.send("Page.addScriptToEvaluateOnNewDocument", {{"source", scriptSource_}}, sessionId,
-               [this, sessionId](const DevToolsReply& reply) {
-                 auto session = sessions_.find(sessionId);
-                 if (reply.ok && session != sessions_.end()) {
-                   session->second.scriptId = reply.result.value("identifier", std::string());
-                 }
-               });
+void PageSessions::registerScript(const std::string& sessionId, DevToolsClient::ReplyHandler then) {
+  sendShaping("Page.addScriptToEvaluateOnNewDocument", {{"source", scriptSource_}}, sessionId,
+              [this, sessionId, generation = scriptGeneration_,
+               then = std::move(then)](const DevToolsReply& reply) {
+                keepRegistration(sessionId, generation, reply);
+                if (then) then(reply);
+              });
+}
+
+// A registration answered after the script changed is stale: it goes again, and the
+// next navigation waits for that too.
+void PageSessions::keepRegistration(const std::string& sessionId, uint64_t generation,
+                                    const DevToolsReply& reply) {
+  auto session = sessions_.find(sessionId);
+  if (!reply.ok || session == sessions_.end()) return;
+  std::string identifier = reply.result.value("identifier", std::string());
+  if (generation == scriptGeneration_) {
+    session->second.scriptId = std::move(identifier);
+  } else {
+    sendShaping("Page.removeScriptToEvaluateOnNewDocument", {{"identifier", identifier}},
+                sessionId);
+  }
 }
 
 void PageSessions::setScriptEnabled(bool enabled) {
   scriptEnabled_ = enabled;
   for (auto& [sessionId, session] : sessions_) {
-    client_.send("Emulation.setScriptExecutionDisabled", {{"value", !enabled}}, sessionId);
+    sendShaping("Emulation.setScriptExecutionDisabled", {{"value", !enabled}}, sessionId);
   }
+}
+
+// The page session's commands are counted until answered; those of frame sessions are
+// not, since a frame's documents wait for its own preparation.
+void PageSessions::sendShaping(std::string_view method, Json params, const std::string& sessionId,
+                               DevToolsClient::ReplyHandler then) {
+  bool counted = sessionId == pageSessionId_;
+  if (counted) ++unsettledPageCommands_;
+  client_.send(method, std::move(params), sessionId,
+               [this, counted, then = std::move(then)](const DevToolsReply& reply) {
+                 if (then) then(reply);
+                 if (counted && --unsettledPageCommands_ == 0) {
+                   auto waiting = std::exchange(afterSettled_, {});
+                   for (auto& next : waiting) next();
+                 }
+               });
+}
+
+void PageSessions::whenSettled(std::function<void()> then) {
+  if (unsettledPageCommands_ == 0) return then();
+  afterSettled_.push_back(std::move(then));
 }
 
 void PageSessions::onAttached(const Json& params, const std::string& parentSessionId) {

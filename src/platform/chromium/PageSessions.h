@@ -5,6 +5,8 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/chromium/DevToolsClient.h"
 #include "platform/chromium/ExecutionContexts.h"
@@ -44,6 +46,9 @@ class PageSessions {
   void setScriptSource(std::string scriptSource);
   void setScriptDialogsEnabled(bool enabled) { scriptDialogs_ = enabled; }
   void setScriptEnabled(bool enabled);
+  // Runs then once the browser has answered every change of the page script and of
+  // script execution sent for the page's own session: documents made after that see them.
+  void whenSettled(std::function<void()> then);
 
   // The secret that begins every report of the page script, new for each web view.
   // A document that holds a bare binding (one the page script never ran in) does not
@@ -64,7 +69,11 @@ class PageSessions {
 
   void listen();
   void prepareSession(const std::string& sessionId, std::function<void(const DevToolsReply&)> done);
-  void registerScript(const std::string& sessionId);
+  void registerScript(const std::string& sessionId, DevToolsClient::ReplyHandler then = nullptr);
+  void keepRegistration(const std::string& sessionId, uint64_t generation,
+                        const DevToolsReply& reply);
+  void sendShaping(std::string_view method, Json params, const std::string& sessionId,
+                   DevToolsClient::ReplyHandler then = nullptr);
   void onAttached(const Json& params, const std::string& parentSessionId);
   void onDetached(const Json& params);
   void onContextCreated(const Json& params, const std::string& sessionId);
@@ -82,6 +91,10 @@ class PageSessions {
   Events events_;
   std::string reportKey_;
   std::string scriptSource_;
+  uint64_t scriptGeneration_ = 0;
+  int unsettledPageCommands_ = 0;
+  std::vector<std::function<void()>>
+      afterSettled_;  // counts the script's changes: older registrations are stale
   bool scriptDialogs_ = true;
   bool scriptEnabled_ = true;
   std::map<std::string, Session> sessions_;

@@ -1,26 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "platform/chromium/DevToolsClient.h"
+#include "support/FakeDevToolsTransport.h"
 
 namespace tavrelle::chromium {
 namespace {
 
-class FakeTransport final : public DevToolsTransport {
- public:
-  void setListener(Listener* listener) override { listener_ = listener; }
-  void send(OutgoingMessage message) override {
-    sent.push_back(Json::parse(message.produce()));
-    EXPECT_EQ(sent.back()["id"], message.id);  // a rejection must name the right command
-  }
-  void receive(const Json& message) { listener_->onMessageReceived(message); }
-  void reject(uint64_t id) { listener_->onMessageRejected(id, "too large"); }
-  void close() { listener_->onTransportClosed("gone"); }
-
-  std::vector<Json> sent;
-
- private:
-  Listener* listener_ = nullptr;
-};
+using FakeTransport = test::FakeDevToolsTransport;
 
 class DevToolsClientTest : public ::testing::Test {
  protected:
