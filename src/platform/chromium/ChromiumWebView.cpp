@@ -164,15 +164,18 @@ void ChromiumWebView::whenNavigable(std::function<void()> then) {
   // renderer, and interception and permissions in the browser, before the page can ask
   // for anything.
   preparation_->whenDone([this, then = std::move(then)]() mutable {
-    sessions_->whenSettled([this, then = std::move(then)]() mutable {
-      interception_->whenApplied([this, then = std::move(then)]() mutable {
-        if (pendingPermissionUpdates_ == 0) {
-          then();
-        } else {
-          afterPermissions_.push_back(std::move(then));
-        }
-      });
-    });
+    sessions_->whenSettled(
+        [this, then = std::move(then)]() mutable { whenBrowserApplied(std::move(then)); });
+  });
+}
+
+void ChromiumWebView::whenBrowserApplied(std::function<void()> then) {
+  interception_->whenApplied([this, then = std::move(then)]() mutable {
+    if (pendingPermissionUpdates_ == 0) {
+      then();
+    } else {
+      afterPermissions_.push_back(std::move(then));
+    }
   });
 }
 

@@ -121,6 +121,7 @@ class ChromiumWebView final : public webview::WebView {
   void askPermissionsFor(const std::string& documentUrl);
   void grantGamePermissions(const std::string& origin);
   void whenNavigable(std::function<void()> then);
+  void whenBrowserApplied(std::function<void()> then);
   void failSetUp(const std::string& error);
 
   IoEventLoop& loop_;

@@ -28,7 +28,6 @@ class PreparationLatch {
   // Every step is expected before the first one completes.
   StepDone expect();
   void whenDone(std::function<void()> then);
-  [[nodiscard]] bool done() const { return state_->outstanding == 0 && !state_->failed; }
 
  private:
   struct State {
