@@ -27,7 +27,7 @@ const until = Date.now() + 2000; while (Date.now() < until) {}
 
 using HostTest = HostOnDisplayTest<true>;
 
-TEST_F(HostTest, GameRunsAndObeysWindowCommandsThenClosesWithCodeZero) {
+TEST_F(HostTest, GameRunsPlaysSoundAndObeysWindowCommandsThenClosesWithCodeZero) {
   game_.write("package.json", R"({"name": "e2e-driver", "window": {"title": "Configured",
                 "width": 640, "height": 480, "background-color": [10, 20, 30]}})");
   game_.write("www/index.html", kDriverPage);
@@ -46,6 +46,12 @@ TEST_F(HostTest, GameRunsAndObeysWindowCommandsThenClosesWithCodeZero) {
   command(R"js("eval": "document.title = 'loaded:' + window.contentLoadedAt")js");
   ASSERT_TRUE(X11Probe::waitFor([&] { return probe_->title(window).starts_with("loaded:"); }));
   EXPECT_LE(std::stoll(probe_->title(window).substr(7)), shownAt.count());
+
+  // Web Audio plays without a gesture: the context runs and its output clock advances.
+  EXPECT_TRUE(
+      pageSays("(window.sound = window.sound || new AudioContext()).state + ' ' + "
+               "(sound.currentTime > 0.2)",
+               window, [](const std::string& said) { return said == "running true"; }));
 
   command(R"js("post": {"type": "set-window-size", "windowWidth": 500, "windowHeight": 400})js");
   EXPECT_TRUE(

@@ -37,14 +37,17 @@ bool mergeFeatureList(std::vector<std::string>& args, const std::string& word) {
   return false;
 }
 
+void addSwitch(std::vector<std::string>& args, std::string word) {
+  if (!mergeFeatureList(args, word)) args.push_back(std::move(word));
+}
+
 void appendAdditional(std::vector<std::string>& args, const std::string& text) {
   for (auto& word : splitCommandLineWords(text)) {
     if (isReservedSwitch(word)) {
       std::fprintf(stderr, "tavrelle: ignored the browser argument %s\n", word.c_str());
       continue;
     }
-    if (mergeFeatureList(args, word)) continue;
-    args.push_back(std::move(word));
+    addSwitch(args, std::move(word));
   }
 }
 
@@ -55,6 +58,7 @@ std::vector<std::string> browserCommandLine(const BrowserLaunchSettings& setting
                                 "--user-data-dir=" + settings.userDataFolder};
   for (auto& sw : quirks::noNetworkSwitches(settings.appHostPort)) args.push_back(std::move(sw));
   for (auto& sw : quirks::noWarningBarSwitches()) args.push_back(std::move(sw));
+  addSwitch(args, "--disable-features=" + std::string(quirks::kAudioServiceOutOfProcessFeature));
   for (const char* sw : {"--password-store=basic", "--autoplay-policy=no-user-gesture-required",
                          "--hide-crash-restore-bubble", "--noerrdialogs", "--disable-pinch",
                          "--overscroll-history-navigation=0"}) {

@@ -27,6 +27,12 @@ inline constexpr size_t kLargestMessageToBrowser = 104'857'600 - 2;
 // the name leads there.
 std::vector<std::string> noNetworkSwitches(uint16_t appHostPort = 0);
 
+// The first AudioContext of a page holds the page's script until the browser has
+// started its audio service: as a process of its own that took 260-480 ms on a 2-core
+// machine, inside the browser's process 8-15 ms. Games create their context while they
+// load, so the host keeps the service in the browser's process (a feature to disable).
+inline constexpr std::string_view kAudioServiceOutOfProcessFeature = "AudioServiceOutOfProcess";
+
 // Written to <user data folder>/Default/Preferences when the profile has none:
 // no network prediction (preconnects), no sign-in.
 inline constexpr std::string_view kPreferencesSeed =

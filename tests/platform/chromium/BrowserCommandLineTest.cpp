@@ -85,7 +85,8 @@ TEST(BrowserCommandLineTest, AdditionalArgumentsComeLastAndCannotOverrideTheHost
   EXPECT_EQ((Words{args.end() - 2, args.end()}), (Words{"--lang=fr", "--user-agent=My Agent"}));
   ExpectArgs(args,
              {"--remote-debugging-portal", "--enable-features=Vulkan",
-              "--disable-features=MediaRouter,NetworkTimeServiceQuerying,Translate"},
+              "--disable-features=MediaRouter,NetworkTimeServiceQuerying,AudioServiceOutOfProcess,"
+              "Translate"},
              {"--remote-debugging-port=9222", "--user-data-dir=/tmp/x",
               "--remote-debugging-address=0.0.0.0", "--disable-features=Translate"});
   EXPECT_EQ(std::ranges::count_if(
