@@ -91,10 +91,9 @@ class PageSessions {
   Events events_;
   std::string reportKey_;
   std::string scriptSource_;
-  uint64_t scriptGeneration_ = 0;
+  uint64_t scriptGeneration_ = 0;  // counts the script's changes: older registrations are stale
   int unsettledPageCommands_ = 0;
-  std::vector<std::function<void()>>
-      afterSettled_;  // counts the script's changes: older registrations are stale
+  std::vector<std::function<void()>> afterSettled_;
   bool scriptDialogs_ = true;
   bool scriptEnabled_ = true;
   std::map<std::string, Session> sessions_;
